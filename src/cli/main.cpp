@@ -1,0 +1,47 @@
+#include "cli/command.h"
+
+#include <cstring>
+#include <exception>
+#include <iostream>
+
+namespace {
+
+std::vector<CliCommand>& Registry() {
+    static std::vector<CliCommand> commands;
+    return commands;
+}
+
+int PrintUsage(std::ostream& out) {
+    out << "usage: velmaris-cli COMMAND [ARGS...]\n\ncommands:\n";
+    for (const CliCommand& c : CliCommands())
+        out << "  " << c.usage << "\n";
+    return 2;
+}
+
+} // namespace
+
+CliCommandRegistration::CliCommandRegistration(const CliCommand& command) {
+    Registry().push_back(command);
+}
+
+const std::vector<CliCommand>& CliCommands() { return Registry(); }
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return PrintUsage(std::cerr);
+    if (std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0) {
+        PrintUsage(std::cout);
+        return 0;
+    }
+    for (const CliCommand& c : CliCommands())
+        if (c.name == std::string(argv[1])) {
+            try {
+                return c.run(std::vector<std::string>(argv + 2, argv + argc));
+            } catch (const std::exception& e) {
+                std::cerr << "velmaris-cli " << c.name << ": " << e.what() << "\n";
+                return 2;
+            }
+        }
+    std::cerr << "velmaris-cli: unknown command '" << argv[1] << "'\n";
+    return PrintUsage(std::cerr);
+}

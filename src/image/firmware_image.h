@@ -1,0 +1,164 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// How a HEX load ended. A load that stopped early keeps what it read before the stop, but a
+// caller must never present such an image as complete: it could be programmed into a unit.
+struct HexLoadResult {
+    bool complete = true;  // false when the load stopped before the end of the file
+    int line = 0;          // 1-based line number where the load stopped (0 when complete)
+    std::string reason;    // short English reason, e.g. "bad record checksum"
+};
+
+// One record of the full-load line: the fractional column of the maximum air flow on the load
+// axis, and the three maps interpolated there.
+struct FullLoadPoint {
+    double Pos;
+    double Uoz;
+    double Tau;
+    double Lambda;
+};
+
+// The one in-memory copy of the control unit's 32 KB memory and the decoded view of the
+// calibration data inside it. Data is the only truth: every edit writes bytes of Data and then
+// calls Decode, which recomputes every table from scratch.
+class FirmwareImage {
+public:
+    static constexpr std::size_t Size = 0x8000;
+    static constexpr int Rows = 39;       // speed points
+    static constexpr int LoadCols = 22;   // load points of the main map
+    static constexpr int DrCols = 7;      // throttle points of the correction map
+    static constexpr int RcodRowCount = 10;
+    static constexpr int RcodColCount = 11;
+    static constexpr int IdentCount = 14;
+
+    FirmwareImage();
+    ~FirmwareImage();
+    FirmwareImage(const FirmwareImage&) = delete;
+    FirmwareImage& operator=(const FirmwareImage&) = delete;
+
+    // Row and column labels of Rcod.
+    const uint32_t RcodRows[RcodRowCount];
+    const uint32_t RcodCols[RcodColCount];
+
+    // The address table: raw addresses of every calibration structure. Every part that
+    // addresses a raw structure takes the address from here.
+    const uint16_t AddrTauBase;
+    const uint16_t AddrMainMap;
+    const uint16_t AddrCorMap;
+    const uint16_t AddrMainMapO2;
+    const uint16_t AddrCorMapO2;
+    const uint16_t AddrPmax;
+    const uint16_t AddrDrmax;
+    const uint16_t AddrEquipment;
+    const uint16_t AddrNuz;
+    const uint16_t AddrP;
+    const uint16_t AddrEcuType;
+    const uint16_t AddrEcuMaker;
+    const uint16_t AddrEcuSoftVersion;
+    const uint16_t AddrProgController;
+    const uint16_t AddrProgIdent;
+    const uint16_t AddrProgVersion;
+    const uint16_t AddrDataType;
+    const uint16_t AddrDataVersion;
+    const uint16_t AddrDataFile;
+    const uint16_t AddrDataDate;
+    const uint16_t AddrDataEngine;
+    const uint16_t AddrCarEngine;
+    const uint16_t AddrCarBody;
+    const uint16_t AddrCarDate;
+    const uint16_t AddrRcod;
+
+    // Constants of the Lambda formula.
+    const double InjectorGain;
+    const double InjectorOffset;
+    const double StoichRatio;
+
+    // Identification texts, code page 1251, trimmed, zero-terminated. Array size is N + 1.
+    char EcuType[17];
+    char EcuMaker[17];
+    char EcuSoftVersion[13];
+    char ProgController[8];
+    char ProgIdent[13];
+    char ProgVersion[5];
+    char DataType[17];
+    char DataVersion[4];
+    char DataFile[17];
+    char DataDate[17];
+    char DataEngine[17];
+    char CarEngine[17];
+    char CarBody[17];
+    char CarDate[17];
+
+    // Decoded tables, [row][column]. All zero before the first Decode.
+    double Tau[Rows][LoadCols];
+    double Uoz[Rows][LoadCols];
+    double Lambda[Rows][LoadCols];
+    double CoefCorTau[Rows][DrCols];
+    double CoefCorUoz[Rows][DrCols];
+    double CorTau[Rows][DrCols];
+    double CorUoz[Rows][DrCols];
+    double Rcod[RcodRowCount][RcodColCount];
+    uint16_t PmaxRaw[Rows];
+    uint16_t Pmax[Rows];
+    uint8_t DrmaxRaw[Rows];
+    double Drmax[Rows];
+    uint16_t TauBase;
+    uint16_t Nuz[Rows];
+    uint16_t PRaw[LoadCols];
+    uint16_t P[LoadCols];
+    const uint8_t DrAxis[DrCols];
+    uint8_t PmaxCol[Rows];
+    uint8_t DrmaxSeg[Rows];
+    FullLoadPoint FullLoad[Rows];
+    double DrmaxCoefCorTau[Rows];
+    double DrmaxCoefCorUoz[Rows];
+
+    bool UseO2Maps;
+
+    // The working copy and the copy as last loaded from a file, 0x8000 bytes each.
+    std::unique_ptr<uint8_t[]> Data;
+    std::unique_ptr<uint8_t[]> LoadedCopy;
+
+    void Clear();
+    void Decode();
+    void DecodeIdent();
+    void EncodeIdent();
+    void UpdateChecksum();
+    bool IsModified() const;
+
+    // Stored and computed calibration checksum (the word at 0x5FF0 and the sum over the area).
+    uint16_t StoredChecksum() const;
+    uint16_t ComputeChecksum() const;
+
+    // File operations. They raise std::runtime_error with a short English text on failure;
+    // they never decode. Saves are atomic: a failed save leaves the previous file untouched.
+    HexLoadResult LoadHex(const std::string& fileName);
+    void LoadBin(const std::string& fileName);
+    void SaveBin(const std::string& fileName) const;
+    void SaveHex(const std::string& fileName) const;
+
+    // Raw access. Every write of the program to Data goes through these, so one place sees
+    // every change. Words are little-endian. Addresses must be below Size.
+    uint8_t ReadByte(uint16_t addr) const { return Data[addr]; }
+    uint16_t ReadWord(uint16_t addr) const {
+        return static_cast<uint16_t>(Data[addr] | (Data[addr + 1] << 8));
+    }
+    void WriteByte(uint16_t addr, uint8_t value) { Data[addr] = value; }
+    void WriteWord(uint16_t addr, uint16_t value) {
+        Data[addr] = static_cast<uint8_t>(value & 0xFF);
+        Data[addr + 1] = static_cast<uint8_t>(value >> 8);
+    }
+
+    // The 14 identification fields in table order: member, address, raw length N.
+    struct IdentField {
+        const char* name;  // member name, e.g. "EcuType"
+        char* text;
+        uint16_t address;
+        int length;
+    };
+    IdentField Ident(int index);
+};
