@@ -1,0 +1,236 @@
+#include "maps/surface_geometry.h"
+
+#include "image/firmware_image.h"
+
+#include <array>
+#include <limits>
+
+namespace {
+
+constexpr int MaxRows = FirmwareImage::Rows;
+constexpr int MaxCols = FirmwareImage::LoadCols;
+
+// X positions of the 39 engine-speed rows: the rows are closer together at high speed, where
+// the maps change fastest.
+constexpr float RowX[FirmwareImage::Rows] = {
+    0.0f,  0.33f, 0.5f,  0.67f, 0.83f, 1.0f,  1.17f, 1.33f, 1.5f,  1.67f, 1.83f, 2.0f,  2.08f,
+    2.17f, 2.25f, 2.33f, 2.42f, 2.5f,  2.58f, 2.67f, 2.75f, 2.83f, 2.92f, 3.0f,  3.05f, 3.1f,
+    3.15f, 3.2f,  3.25f, 3.3f,  3.33f, 3.37f, 3.4f,  3.43f, 3.47f, 3.5f,  3.53f, 3.57f, 3.6f};
+
+// X positions of the 10 Rcod rows.
+constexpr float RcodRowX[FirmwareImage::RcodRowCount] = {0.0f,  0.13f, 0.29f, 0.5f,  0.75f,
+                                                         1.17f, 1.58f, 2.0f,  2.83f, 3.67f};
+
+// Z positions of the 7 throttle columns: the throttle axis (17 .. 100 %) times 0.02.
+constexpr float DrZ[FirmwareImage::DrCols] = {0.34f, 0.56f, 0.8f, 1.0f, 1.2f, 1.5f, 2.0f};
+
+constexpr double ThrottleZScale = 0.02;
+constexpr double LoadZScale = 0.1;
+constexpr float RowXShift = 1.6f;
+
+constexpr SurfaceColor Orange{1.0f, 0.5f, 0.0f};
+constexpr SurfaceColor Teal{0.0f, 0.5f, 0.5f};
+constexpr SurfaceColor Green{0.0f, 1.0f, 0.0f};
+
+// A height as float. Values beyond the float range become infinities instead of undefined
+// conversions; infinities and NaNs (a Lambda cell divided by zero) stay as they are.
+float ToFloat(double v) {
+    constexpr double Max = std::numeric_limits<float>::max();
+    if (v > Max)
+        return std::numeric_limits<float>::infinity();
+    if (v < -Max)
+        return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(v);
+}
+
+// Value of table cell (row, col) of the map; indices inside the table.
+double TableValue(const FirmwareImage& image, SurfaceMap map, int row, int col) {
+    switch (map) {
+    case SurfaceMap::Uoz:
+        return image.Uoz[row][col];
+    case SurfaceMap::Tau:
+        return image.Tau[row][col];
+    case SurfaceMap::CoefCorUoz:
+        return image.CoefCorUoz[row][col];
+    case SurfaceMap::CoefCorTau:
+        return image.CoefCorTau[row][col];
+    case SurfaceMap::CorUoz:
+        return image.CorUoz[row][col];
+    case SurfaceMap::CorTau:
+        return image.CorTau[row][col];
+    case SurfaceMap::Lambda:
+        return image.Lambda[row][col];
+    case SurfaceMap::Rcod:
+        return image.Rcod[row][col];
+    case SurfaceMap::None:
+        break;
+    }
+    return 0.0;
+}
+
+// Value of the map on its extra line at a speed row.
+double ExtraLineValue(const FirmwareImage& image, SurfaceMap map, int row) {
+    switch (map) {
+    case SurfaceMap::Uoz:
+        return image.FullLoad[row].Uoz;
+    case SurfaceMap::Tau:
+        return image.FullLoad[row].Tau;
+    case SurfaceMap::Lambda:
+        return image.FullLoad[row].Lambda;
+    case SurfaceMap::CoefCorUoz:
+        return image.DrmaxCoefCorUoz[row];
+    case SurfaceMap::CoefCorTau:
+        return image.DrmaxCoefCorTau[row];
+    default:
+        return 0.0;
+    }
+}
+
+// Z of the extra line at a speed row: the full-load position on the load axis, or the throttle
+// position of maximum air flow on the same scale as the throttle columns.
+double ExtraLineZ(const FirmwareImage& image, SurfaceExtraLine extra, int row) {
+    if (extra == SurfaceExtraLine::FullLoad)
+        return image.FullLoad[row].Pos * LoadZScale - 1.0;
+    return image.Drmax[row] * ThrottleZScale - 1.0;
+}
+
+void AddBatch(SurfaceFrame& frame, SurfacePrimitive primitive, SurfaceColor color, float width,
+              int first) {
+    const int count = static_cast<int>(frame.points.size()) - first;
+    frame.batches.push_back({primitive, color, width, first, count});
+}
+
+void AddAxes(SurfaceFrame& frame) {
+    const int first = static_cast<int>(frame.points.size());
+    const SurfacePoint origin{-1.0f, -1.0f, -1.0f};
+    frame.points.push_back(origin);
+    frame.points.push_back({2.0f, -1.0f, -1.0f});
+    frame.points.push_back(origin);
+    frame.points.push_back({-1.0f, 0.5f, -1.0f});
+    frame.points.push_back(origin);
+    frame.points.push_back({-1.0f, -1.0f, 2.0f});
+    AddBatch(frame, SurfacePrimitive::Lines, SurfaceColors::Axis, 1.0f, first);
+}
+
+} // namespace
+
+SurfaceStyle StyleOf(SurfaceMap map) {
+    using E = SurfaceExtraLine;
+    constexpr int R = FirmwareImage::Rows;
+    constexpr int L = FirmwareImage::LoadCols;
+    constexpr int D = FirmwareImage::DrCols;
+    switch (map) {
+    case SurfaceMap::Uoz:
+        return {R, L, 0.05, -1.0, Orange, E::FullLoad, 2.0f};
+    case SurfaceMap::Tau:
+        return {R, L, 0.2, -1.5, Orange, E::FullLoad, 2.0f};
+    case SurfaceMap::CoefCorUoz:
+        return {R, D, 0.1, -1.0, Teal, E::Throttle, 1.0f};
+    case SurfaceMap::CoefCorTau:
+        return {R, D, 3.0, -1.0, Teal, E::Throttle, 1.0f};
+    case SurfaceMap::CorUoz:
+        return {R, D, 0.05, -1.0, Green, E::None, 0.0f};
+    case SurfaceMap::CorTau:
+        return {R, D, 0.2, -3.0, Green, E::None, 0.0f};
+    case SurfaceMap::Lambda:
+        return {R, L, 2.0, -1.5, Orange, E::FullLoad, 1.0f};
+    case SurfaceMap::Rcod:
+        return {FirmwareImage::RcodRowCount,
+                FirmwareImage::RcodColCount,
+                1.0,
+                -1.0,
+                Teal,
+                E::None,
+                0.0f};
+    case SurfaceMap::None:
+        break;
+    }
+    return {0, 0, 0.0, 0.0, {0.0f, 0.0f, 0.0f}, E::None, 0.0f};
+}
+
+float RowXOf(SurfaceMap map, int row) {
+    const float* table = map == SurfaceMap::Rcod ? RcodRowX : RowX;
+    return table[row] - RowXShift;
+}
+
+float ColumnZOf(SurfaceMap map, int col) {
+    switch (map) {
+    case SurfaceMap::Uoz:
+    case SurfaceMap::Tau:
+    case SurfaceMap::Lambda:
+        return static_cast<float>(col * LoadZScale - 1.0);
+    case SurfaceMap::Rcod:
+        return static_cast<float>(col * 0.2 - 1.0);
+    default:
+        return DrZ[col] - 1.0f;
+    }
+}
+
+SurfacePoint CellPoint(const FirmwareImage& image, SurfaceMap map, int row, int col) {
+    const SurfaceStyle style = StyleOf(map);
+    const double y = TableValue(image, map, row, col) * style.k + style.b;
+    return {RowXOf(map, row), ToFloat(y), ColumnZOf(map, col)};
+}
+
+void BuildSurfaceFrame(const FirmwareImage& image, SurfaceMap map, int selRow, int selCol,
+                       SurfaceFrame& frame) {
+    frame.points.clear();
+    frame.batches.clear();
+    AddAxes(frame);
+
+    const SurfaceStyle style = StyleOf(map);
+    const int R = style.rows;
+    const int C = style.cols;
+    if (R == 0 || C == 0)
+        return;
+
+    // Every cell point is used by up to four polygons and the cross-hair: compute each once.
+    std::array<SurfacePoint, MaxRows * MaxCols> grid;
+    for (int r = 0; r < R; ++r)
+        for (int c = 0; c < C; ++c)
+            grid[r * C + c] = CellPoint(image, map, r, c);
+    auto at = [&](int r, int c) { return grid[r * C + c]; };
+
+    frame.points.reserve(frame.points.size() + 4 * (R - 1) * (C - 1) + R + C + R);
+
+    // Surface: one outlined polygon per cell, column strip by column strip.
+    int first = static_cast<int>(frame.points.size());
+    for (int c = 0; c + 1 < C; ++c)
+        for (int r = 0; r + 1 < R; ++r) {
+            frame.points.push_back(at(r, c));
+            frame.points.push_back(at(r + 1, c));
+            frame.points.push_back(at(r + 1, c + 1));
+            frame.points.push_back(at(r, c + 1));
+        }
+    AddBatch(frame, SurfacePrimitive::Quads, style.color, 1.0f, first);
+
+    // Cross-hair along the current column and along the current row. The grid may show a
+    // table with more rows than the marked map (Rcod marked, a 39-row table in the grid): a
+    // line whose index lies outside the drawn table is left out.
+    if (selCol >= 0 && selCol < C) {
+        first = static_cast<int>(frame.points.size());
+        for (int r = 0; r < R; ++r)
+            frame.points.push_back(at(r, selCol));
+        AddBatch(frame, SurfacePrimitive::LineStrip, SurfaceColors::CrossHair, CrossHairWidth,
+                 first);
+    }
+    if (selRow >= 0 && selRow < R) {
+        first = static_cast<int>(frame.points.size());
+        for (int c = 0; c < C; ++c)
+            frame.points.push_back(at(selRow, c));
+        AddBatch(frame, SurfacePrimitive::LineStrip, SurfaceColors::CrossHair, CrossHairWidth,
+                 first);
+    }
+
+    // Full-load or throttle line, one point per speed row.
+    if (style.extra != SurfaceExtraLine::None) {
+        first = static_cast<int>(frame.points.size());
+        for (int r = 0; r < FirmwareImage::Rows; ++r) {
+            const double y = ExtraLineValue(image, map, r) * style.k + style.b;
+            frame.points.push_back(
+                {RowXOf(map, r), ToFloat(y), ToFloat(ExtraLineZ(image, style.extra, r))});
+        }
+        AddBatch(frame, SurfacePrimitive::LineStrip, SurfaceColors::ExtraLine, style.extraWidth,
+                 first);
+    }
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <vector>
+
+class FirmwareImage;
+
+// The map whose menu item is marked, i.e. the one the 3-D view draws. Only the 2-D maps have
+// a surface; None means no item of the radio group is marked and only the axes are drawn.
+enum class SurfaceMap { None, Uoz, Tau, CoefCorUoz, CoefCorTau, CorUoz, CorTau, Lambda, Rcod };
+
+struct SurfacePoint {
+    float x, y, z;
+};
+
+struct SurfaceColor {
+    float r, g, b;
+};
+
+// How the points of one batch are joined: Lines takes them in pairs, LineStrip joins each to
+// the next, Quads takes them in fours as polygons drawn as outlines.
+enum class SurfacePrimitive { Lines, LineStrip, Quads };
+
+// A run of consecutive points of a frame drawn with one colour and one line width.
+struct SurfaceBatch {
+    SurfacePrimitive primitive;
+    SurfaceColor color;
+    float width;
+    int first; // index of the first point in SurfaceFrame::points
+    int count; // number of points
+};
+
+// Everything one frame of the 3-D view draws, in drawing order, in model coordinates.
+struct SurfaceFrame {
+    std::vector<SurfacePoint> points;
+    std::vector<SurfaceBatch> batches;
+};
+
+// Which extra line a map carries across its surface.
+enum class SurfaceExtraLine { None, FullLoad, Throttle };
+
+// Drawing parameters of one map: a value v is drawn at height v * k + b.
+struct SurfaceStyle {
+    int rows;
+    int cols;
+    double k;
+    double b;
+    SurfaceColor color;
+    SurfaceExtraLine extra;
+    float extraWidth;
+};
+
+// The style of a map; None has zero rows and columns.
+SurfaceStyle StyleOf(SurfaceMap map);
+
+// X of a table row and Z of a table column of the map (indices inside the table).
+float RowXOf(SurfaceMap map, int row);
+float ColumnZOf(SurfaceMap map, int col);
+
+// The point of table cell (row, col) of the map, read from the decoded tables of the image.
+// Indices must lie inside the table.
+SurfacePoint CellPoint(const FirmwareImage& image, SurfaceMap map, int row, int col);
+
+// Builds the whole frame: the three axes, then for a marked map its wireframe surface, the
+// cross-hair through the current grid cell (selRow, selCol) and its extra line. A cross-hair
+// line whose row or column lies outside the drawn table is left out, so nothing is read
+// outside the tables. `frame` is cleared first; its storage is reused between frames.
+void BuildSurfaceFrame(const FirmwareImage& image, SurfaceMap map, int selRow, int selCol,
+                       SurfaceFrame& frame);
+
+// Colours and widths the frame uses, named for the drawing code and the tests.
+namespace SurfaceColors {
+constexpr SurfaceColor Axis{0.0f, 0.0f, 1.0f};
+constexpr SurfaceColor CrossHair{1.0f, 1.0f, 1.0f};
+constexpr SurfaceColor ExtraLine{0.85f, 0.97f, 0.027f};
+} // namespace SurfaceColors
+constexpr float CrossHairWidth = 2.0f;

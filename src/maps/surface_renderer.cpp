@@ -1,0 +1,55 @@
+#include "maps/surface_renderer.h"
+
+#include "maps/surface_view.h"
+
+#include <QOpenGLFunctions_1_1>
+#include <cmath>
+
+namespace {
+
+GLenum ModeOf(SurfacePrimitive primitive) {
+    switch (primitive) {
+    case SurfacePrimitive::Lines:
+        return GL_LINES;
+    case SurfacePrimitive::LineStrip:
+        return GL_LINE_STRIP;
+    case SurfacePrimitive::Quads:
+        return GL_QUADS;
+    }
+    return GL_LINES;
+}
+
+} // namespace
+
+void SetUpSurfaceProjection(QOpenGLFunctions_1_1& gl, int width, int height, double pixelRatio) {
+    gl.glViewport(0, 0, static_cast<GLsizei>(std::lround(width * pixelRatio)),
+                  static_cast<GLsizei>(std::lround(height * pixelRatio)));
+    gl.glMatrixMode(GL_PROJECTION);
+    gl.glLoadMatrixf(ProjectionMatrix(width, height).data());
+    gl.glMatrixMode(GL_MODELVIEW);
+    gl.glLoadIdentity();
+}
+
+void InitSurfaceContext(QOpenGLFunctions_1_1& gl) {
+    gl.glEnable(GL_DEPTH_TEST);
+    gl.glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+}
+
+void DrawSurfaceFrame(QOpenGLFunctions_1_1& gl, const SurfaceFrame& frame, float rotX, float rotY) {
+    gl.glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    gl.glMatrixMode(GL_MODELVIEW);
+    gl.glPushMatrix();
+    gl.glMultMatrixf(ModelViewMatrix(rotX, rotY).data());
+
+    gl.glEnableClientState(GL_VERTEX_ARRAY);
+    gl.glVertexPointer(3, GL_FLOAT, sizeof(SurfacePoint), frame.points.data());
+    for (const SurfaceBatch& batch : frame.batches) {
+        gl.glColor3f(batch.color.r, batch.color.g, batch.color.b);
+        gl.glLineWidth(batch.width);
+        gl.glDrawArrays(ModeOf(batch.primitive), batch.first, batch.count);
+    }
+    gl.glDisableClientState(GL_VERTEX_ARRAY);
+
+    gl.glPopMatrix();
+}
