@@ -32,6 +32,9 @@ void SetUpSurfaceProjection(QOpenGLFunctions_1_1& gl, int width, int height, dou
 
 void InitSurfaceContext(QOpenGLFunctions_1_1& gl) {
     gl.glEnable(GL_DEPTH_TEST);
+    // The cross-hair and the extra line lie exactly on the surface: let equal depth pass so
+    // they are not hidden behind the surface lines they coincide with.
+    gl.glDepthFunc(GL_LEQUAL);
     gl.glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
 }
 
@@ -47,7 +50,16 @@ void DrawSurfaceFrame(QOpenGLFunctions_1_1& gl, const SurfaceFrame& frame, float
     for (const SurfaceBatch& batch : frame.batches) {
         gl.glColor3f(batch.color.r, batch.color.g, batch.color.b);
         gl.glLineWidth(batch.width);
+        // Surface outlines are pushed a little back in depth, so that the lines drawn on the
+        // surface afterwards stay in front of them.
+        const bool outline = batch.primitive == SurfacePrimitive::Quads;
+        if (outline) {
+            gl.glEnable(GL_POLYGON_OFFSET_LINE);
+            gl.glPolygonOffset(1.0f, 1.0f);
+        }
         gl.glDrawArrays(ModeOf(batch.primitive), batch.first, batch.count);
+        if (outline)
+            gl.glDisable(GL_POLYGON_OFFSET_LINE);
     }
     gl.glDisableClientState(GL_VERTEX_ARRAY);
 
