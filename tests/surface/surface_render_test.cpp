@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QOpenGLContext>
 #include <QOpenGLFunctions_1_1>
 #include <QTest>
 #include <QWidget>
@@ -33,15 +34,18 @@ public:
         panel->setGeometry(0, 0, 500, 400);
         panel->OnInit = [this](TOpenGLPanel* p) {
             ++initCalls;
+            NoteContext(p);
             renderer = reinterpret_cast<const char*>(p->Gl().glGetString(GL_RENDERER));
             SetUpSurfaceProjection(p->Gl(), p->width(), p->height(), p->devicePixelRatio());
             InitSurfaceContext(p->Gl());
         };
         panel->OnResize = [this](TOpenGLPanel* p) {
             ++resizeCalls;
+            NoteContext(p);
             SetUpSurfaceProjection(p->Gl(), p->width(), p->height(), p->devicePixelRatio());
         };
         panel->OnPaint = [this](TOpenGLPanel* p) {
+            NoteContext(p);
             QElapsedTimer timer;
             timer.start();
             BuildSurfaceFrame(image_, map, selRow, selCol, frame);
@@ -61,9 +65,14 @@ public:
     int initCalls = 0;
     std::string renderer;
     int resizeCalls = 0;
+    bool handlerWithoutContext = false; // a handler ran without the panel's context current
     std::vector<qint64> paintNanoseconds;
 
 private:
+    void NoteContext(TOpenGLPanel* p) {
+        if (QOpenGLContext::currentContext() != p->context())
+            handlerWithoutContext = true;
+    }
     FirmwareImage& image_;
 };
 
@@ -198,6 +207,7 @@ TEST_F(SurfaceRender, IgnitionMapFrameHasSurfaceCrossHairAxesAndFullLoadLine) {
     ASSERT_EQ(frame.size(), QSize(500, 400));
     EXPECT_EQ(owner.initCalls, 1);
     EXPECT_GE(owner.resizeCalls, 1);
+    EXPECT_FALSE(owner.handlerWithoutContext);
     if (const char* path = std::getenv("VELMARIS_SURFACE_PNG"))
         frame.save(QString::fromLocal8Bit(path));
 
