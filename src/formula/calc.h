@@ -60,8 +60,6 @@ protected:
     char token_text[kTextSize]; // current token; its first character is the operator tested
     char text[kTextSize];       // the formula
 
-    // Applies one binary operator of `term` (one of "*/%^").
-    static double apply(char op, double a, double b);
     // Reads a number token starting at the cursor; with_exponent allows e[+-]digits.
     void read_number(bool with_exponent);
     // Reads a run of upper- or lower-case ASCII letters into the token text.
