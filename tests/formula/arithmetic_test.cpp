@@ -33,6 +33,9 @@ TEST(FormulaPowers, SettledProductsKeepTheirSign) {
     EXPECT_EQ(Eval(c, "(-1)^2147483647"), -1.0);
     EXPECT_EQ(Eval(c, "(-1)^-2147483648"), 1.0);
     EXPECT_EQ(Eval(c, "(-0.5)^-2001"), -HUGE_VAL);
+    // A negative power is the reciprocal of the positive one, which may overflow first.
+    EXPECT_EQ(Eval(c, "2^-1074"), 0.0);
+    EXPECT_EQ(Eval(c, "0.5^1074"), std::numeric_limits<double>::denorm_min());
 }
 
 // The power as the loop of single rounded products that existing formulas were made with.
