@@ -3,7 +3,6 @@
 #include "image/codepage.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -24,8 +23,10 @@ uint16_t RoundedAirFlow(uint16_t raw) {
     return static_cast<uint16_t>(static_cast<int32_t>(raw * 8.0 / 9.0 + 0.5));
 }
 
+// White space as the C locale's isspace has it, spelled out: the windows set the user's locale,
+// and under a single-byte locale isspace could also take letters of the upper half for blanks.
 bool IsBlank(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 // Trims C-locale white space at both ends of a zero-terminated text, in place.

@@ -27,14 +27,17 @@ std::string SaveTarget(const std::string& fileName) {
     return fileName;
 }
 
-// Permissions for the new file: those of the file it replaces, or the usual ones for a new file.
-mode_t SaveMode(const std::string& target) {
-    struct stat st;
-    if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        return st.st_mode & 07777;
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
+// Creates a new, empty temporary file next to the target. It is created with the usual mode
+// 0666, which the process umask narrows as for any new file.
+int CreateTempFile(const std::string& target, std::string& temp) {
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = target + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
 }
 
 bool WriteAll(int fd, const char* p, size_t left) {
@@ -68,18 +71,22 @@ void SyncFolder(const std::string& target) {
 void WriteFileAtomically(const std::string& fileName, const void* data, size_t size,
                          const std::string& error) {
     const std::string target = SaveTarget(fileName);
-    std::string temp = target + ".XXXXXX";
-    std::vector<char> pattern(temp.begin(), temp.end());
-    pattern.push_back('\0');
-    const int fd = mkstemp(pattern.data());
+    // A file the user may not write (for example one marked read-only to protect it) is not
+    // replaced behind their back, although the folder would allow the rename.
+    struct stat old;
+    const bool replacing = stat(target.c_str(), &old) == 0;
+    if (replacing && access(target.c_str(), W_OK) != 0)
+        throw std::runtime_error(error);
+
+    std::string temp;
+    const int fd = CreateTempFile(target, temp);
     if (fd < 0)
         throw std::runtime_error(error);
-    temp.assign(pattern.data());
-
     bool ok = WriteAll(fd, static_cast<const char*>(data), size);
     ok = ok && fsync(fd) == 0;
-    // mkstemp creates the file readable by its owner only.
-    ok = ok && fchmod(fd, SaveMode(target)) == 0;
+    // The new file keeps the permissions of the one it replaces.
+    if (ok && replacing && S_ISREG(old.st_mode))
+        ok = fchmod(fd, old.st_mode & 07777) == 0;
     ok = close(fd) == 0 && ok;
     if (ok && std::rename(temp.c_str(), target.c_str()) == 0) {
         SyncFolder(target);

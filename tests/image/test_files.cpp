@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -297,6 +299,27 @@ TEST(AtomicSave, ReplacesTheFileKeepingItsPermissionsAndLinks) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.bin")));
     EXPECT_EQ(std::filesystem::file_size(bin), FirmwareImage::Size);
     EXPECT_EQ(std::filesystem::status(bin).permissions(), std::filesystem::perms(0640));
+}
+
+TEST(AtomicSave, NewFileGetsTheUsualPermissions) {
+    TempDir dir;
+    FirmwareImage img;
+    const mode_t oldMask = umask(027);
+    img.SaveHex(dir.File("new.hex"));
+    umask(oldMask);
+    EXPECT_EQ(std::filesystem::status(dir.File("new.hex")).permissions(),
+              std::filesystem::perms(0640));
+}
+
+TEST(AtomicSave, ReadOnlyFileIsNotReplaced) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root may write any file";
+    TempDir dir;
+    FirmwareImage img;
+    WriteTextFile(dir.File("locked.bin"), "keep");
+    std::filesystem::permissions(dir.File("locked.bin"), std::filesystem::perms(0444));
+    EXPECT_THROW(img.SaveBin(dir.File("locked.bin")), std::runtime_error);
+    EXPECT_EQ(ReadTextFile(dir.File("locked.bin")), "keep");
 }
 
 TEST(HexStream, ReadsFromMemory) {
