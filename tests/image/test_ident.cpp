@@ -34,6 +34,8 @@ TEST(CodePage, TablesAgreeWithKnownCharacters) {
     EXPECT_EQ(Utf8ToCp1251("€x"), "\x88x");
     EXPECT_EQ(Utf8ToCp1251("\xE4\xB8\xADx"), "?x"); // a Chinese character
     EXPECT_EQ(Utf8ToCp1251("\xD0"), "?");           // cut-off sequence
+    // U+FFFF is no character of code page 1251, not the byte that code page leaves undefined.
+    EXPECT_EQ(Utf8ToCp1251("\xEF\xBF\xBF"), "?");
 }
 
 TEST(CodePage, EveryCyrillicLetterSurvivesTheRoundTrip) {
