@@ -76,27 +76,12 @@ private:
     FirmwareImage& image_;
 };
 
-// A plausible image: speed axis 600..6375 rpm, rising load axis, smooth maps, a full-load
-// curve that crosses the load axis and throttle positions across the throttle columns.
+// The demo image of the repository, opened and decoded as the main window does.
 std::unique_ptr<FirmwareImage> MakeImage() {
     auto image = std::make_unique<FirmwareImage>();
-    FirmwareImage& m = *image;
-    for (int r = 0; r < FirmwareImage::Rows; ++r)
-        m.WriteByte(static_cast<uint16_t>(m.AddrNuz + r), static_cast<uint8_t>(24 + r * 6));
-    for (int c = 0; c < FirmwareImage::LoadCols; ++c)
-        m.WriteByte(static_cast<uint16_t>(m.AddrP + c), static_cast<uint8_t>(8 + c * 10));
-    for (int r = 0; r < FirmwareImage::Rows; ++r) {
-        for (int c = 0; c < FirmwareImage::LoadCols; ++c) {
-            const uint16_t a = static_cast<uint16_t>(m.AddrMainMap + 44 * r + 2 * c);
-            m.WriteByte(a, static_cast<uint8_t>(40 + c * 3));
-            m.WriteByte(static_cast<uint16_t>(a + 1), static_cast<uint8_t>(20 + r * 2 + c));
-        }
-        // Maximum air flow between load points 10 and 17, in raw units of 16 per load byte.
-        m.WriteWord(static_cast<uint16_t>(m.AddrPmax + 2 * r),
-                    static_cast<uint16_t>((108 + r * 2) * 16 + 8));
-        m.WriteByte(static_cast<uint16_t>(m.AddrDrmax + r), static_cast<uint8_t>(80 + r * 2));
-    }
-    m.Decode();
+    const HexLoadResult loaded = image->LoadHex(VELMARIS_SOURCE_DIR "/examples/demo.hex");
+    EXPECT_TRUE(loaded.complete) << loaded.reason;
+    image->Decode();
     return image;
 }
 
