@@ -4,7 +4,7 @@
 #include <exception>
 
 std::function<void(QWidget*, const QString&)> ShowErrorMessage = [](QWidget* parent,
-                                                                     const QString& text) {
+                                                                    const QString& text) {
     QMessageBox::critical(parent, QStringLiteral("Velmaris"), text);
 };
 
