@@ -14,6 +14,7 @@ TMapGrid::TMapGrid(QWidget* parent) : QTableWidget(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setWordWrap(false);
+    setTextElideMode(Qt::ElideNone);
     SetSize(2, 2);
     connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int col, int, int) {
         if (!quiet_ && row > 0 && col > 0)
@@ -25,6 +26,8 @@ void TMapGrid::SetSize(int rows, int cols) {
     quiet_ = true;
     setRowCount(rows);
     setColumnCount(cols);
+    for (int c = 0; c < cols; ++c)
+        setColumnWidth(c, DefaultColWidth);
     for (int r = 0; r < rows; ++r)
         if (!item(r, 0))
             setItem(r, 0, MakeItem(0, r));
@@ -60,6 +63,10 @@ void TMapGrid::SetCell(int col, int row, const QString& text) {
         setItem(row, col, it);
     }
     it->setText(text);
+    // A column is never narrower than its widest text: a clipped number would be misread.
+    const int need = fontMetrics().horizontalAdvance(text) + 2 * TextMargin;
+    if (need > columnWidth(col))
+        setColumnWidth(col, need);
 }
 
 void TMapGrid::SetCurrentCell(int col, int row) {

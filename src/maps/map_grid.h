@@ -14,10 +14,12 @@ public:
 
     static constexpr int DefaultColWidth = 32;
     static constexpr int DefaultRowHeight = 20;
+    static constexpr int TextMargin = 4; // pixels left and right of a cell's text
 
     int RowCount() const { return rowCount(); }
     int ColCount() const { return columnCount(); }
-    // Resizes the grid, keeping the default sizes of every column and row.
+    // Resizes the grid and sets every column back to the default width; a column then widens
+    // to its widest text.
     void SetSize(int rowCount, int colCount);
 
     QString Cell(int col, int row) const;

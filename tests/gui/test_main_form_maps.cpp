@@ -108,6 +108,12 @@ TEST_F(MapGrid, ShowMapLaysOutEveryKindWithRussianNumbers) {
     form->MUoz->trigger();
     EXPECT_EQ(form->SG->Cell(0, 39), QString::number(im.Nuz[38]));
     EXPECT_EQ(form->SG->Cell(22, 0), QString::number(im.P[21]));
+    // No label or number is clipped: columns widen to their widest text.
+    for (int c = 0; c < form->SG->ColCount(); ++c)
+        for (int r = 0; r < form->SG->RowCount(); ++r)
+            ASSERT_GE(form->SG->columnWidth(c),
+                      form->SG->fontMetrics().horizontalAdvance(form->SG->Cell(c, r)))
+                << c << "," << r;
     form->MCorUoz->trigger();
     EXPECT_EQ(form->SG->Cell(1, 0), "17");
     EXPECT_EQ(form->SG->Cell(7, 0), "100");
