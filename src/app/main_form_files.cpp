@@ -76,6 +76,7 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     Image->Decode();
     ShowMap(CurrentMap);
     Repaint3D();
+    SG->setFocus(); // the keypad edits the grid straight away
     if (!result.complete)
         Dialogs.Warn(this, QStringLiteral("Файл %1 прочитан не полностью: чтение остановлено в "
                                           "строке %2 (%3). Данные после этой строки не "
