@@ -32,5 +32,6 @@ function(velmaris_add_gtest name)
         set_target_properties(${name} PROPERTIES AUTOMOC ON CROSSCOMPILING_EMULATOR
             "${CMAKE_COMMAND};-E;env;QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_PREFIX "${name}."
+                         PROPERTIES TIMEOUT 300)
 endfunction()
