@@ -81,24 +81,6 @@ protected:
     FirmwareImage image;
 };
 
-TEST_F(CatalogueOnImage, ValuesAndLabelsComeFromTheDecodedTables) {
-    EXPECT_EQ(MapValue(image, MapKind::Uoz, 3, 5), image.Uoz[3][5]);
-    EXPECT_EQ(MapValue(image, MapKind::CorTau, 38, 6), image.CorTau[38][6]);
-    EXPECT_EQ(MapValue(image, MapKind::Pmax, 7, 0), image.Pmax[7]);
-    EXPECT_EQ(MapValue(image, MapKind::Drmax, 7, 0), image.Drmax[7]);
-    EXPECT_EQ(MapValue(image, MapKind::Rcod, 9, 10), image.Rcod[9][10]);
-
-    EXPECT_EQ(MapRowLabel(image, MapKind::Tau, 4), image.Nuz[4]);
-    EXPECT_EQ(MapColLabel(image, MapKind::Lambda, 21), image.P[21]);
-    EXPECT_EQ(MapColLabel(image, MapKind::CorUoz, 0), 17);
-    EXPECT_EQ(MapColLabel(image, MapKind::CorUoz, 6), 100);
-    // Rcod rows descend, its columns ascend.
-    EXPECT_EQ(MapRowLabel(image, MapKind::Rcod, 0), 5500);
-    EXPECT_EQ(MapRowLabel(image, MapKind::Rcod, 9), 650);
-    EXPECT_EQ(MapColLabel(image, MapKind::Rcod, 0), 44);
-    EXPECT_EQ(MapColLabel(image, MapKind::Rcod, 10), 610);
-}
-
 TEST_F(CatalogueOnImage, CellTextsUseTheTablesFormat) {
     image.Data[image.AddrMainMap + 1] = 21; // Uoz (0,0) = 10.5
     image.WriteWord(image.AddrPmax, 15);    // shows trunc(15 * 8 / 9 + 0.5) = 13
