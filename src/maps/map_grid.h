@@ -37,6 +37,10 @@ signals:
     // A data cell became current by a click or a key.
     void SelectCell(int col, int row);
 
+    // Typed characters do not jump to a cell whose text starts with them: the keypad minus
+    // steps a value and must never move the current cell to a negative number.
+    void keyboardSearch(const QString&) override {}
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 

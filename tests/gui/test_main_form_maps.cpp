@@ -136,6 +136,12 @@ TEST_F(MapGrid, DecimalCommaMinusAndNonFiniteValues) {
     im.Decode();
     form->MTau->trigger();
     EXPECT_EQ(form->SG->Cell(1, 2), "-0,76");
+    // Typed characters never search the grid: keypad minus leaves the current cell in place
+    // although another cell's text starts with a minus.
+    Press(Qt::Key_Minus, Qt::KeypadModifier);
+    Press(Qt::Key_1);
+    EXPECT_EQ(form->SG->Row(), 1);
+    EXPECT_EQ(form->SG->Col(), 1);
     form->MUoz->trigger();
     EXPECT_EQ(form->SG->Cell(1, 1), "10,5");
     form->MLambda->trigger();
