@@ -30,16 +30,16 @@ public:
     int Col() const { return currentColumn(); }
     int Row() const { return currentRow(); }
 
+    // Typed characters do not jump to a cell whose text starts with them: the keypad minus
+    // steps a value and must never move the current cell to a negative number.
+    void keyboardSearch(const QString&) override {}
+
 signals:
     // A key went down in the grid; emitted before the grid's own handling (arrow keys move the
     // current cell afterwards).
     void KeyDown(QKeyEvent* event);
     // A data cell became current by a click or a key.
     void SelectCell(int col, int row);
-
-    // Typed characters do not jump to a cell whose text starts with them: the keypad minus
-    // steps a value and must never move the current cell to a negative number.
-    void keyboardSearch(const QString&) override {}
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
