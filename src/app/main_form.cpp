@@ -3,6 +3,7 @@
 #include "app/error_report.h"
 #include "app/tool_icons.h"
 #include "maps/map_grid.h"
+#include "maps/opengl_panel.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -183,13 +184,15 @@ void TMainForm::BuildPanels() {
 
     connect(Splitter1, &QSplitter::splitterMoved, this,
             [this] { Guard([this] { Splitter1Moved(); }); });
+    BuildView();
     connect(SG, &TMapGrid::SelectCell, this,
             [this](int col, int row) { Guard([&] { SGSelectCell(col, row); }); });
     connect(SG, &TMapGrid::KeyDown, this, [this](QKeyEvent* e) { Guard([&] { SGKeyDown(e); }); });
 }
 
 void TMainForm::Splitter1Moved() {
-    // The 3-D view keeps its height at 0.8 of its width; it sizes itself when it exists.
+    // The 3-D view keeps its height at 0.8 of its width.
+    PlaceView();
 }
 
 void TMainForm::Repaint3D() {

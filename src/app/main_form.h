@@ -3,6 +3,7 @@
 #include "app/main_form_dialogs.h"
 #include "image/firmware_image.h"
 #include "maps/map_catalogue.h"
+#include "maps/surface_geometry.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -21,6 +22,7 @@ class QToolBar;
 class QVBoxLayout;
 class QWidget;
 class TMapGrid;
+class TOpenGLPanel;
 
 // The main window: owns the one firmware image for the whole run, carries the file and help
 // commands, the menu that leads to every other window, the map grid on the right and the
@@ -48,8 +50,8 @@ public:
     int32_t CellRaw = 0;
 
     // Rotation and drag state of the 3-D view, in degrees and pixels.
-    double RotX = 20;
-    double RotY = 320;
+    float RotX = 20;
+    float RotY = 320;
     bool Dragging = false;
     int LastMouseX = 0;
     int LastMouseY = 0;
@@ -60,9 +62,9 @@ public:
     // Widgets.
     QToolBar* ToolBar9 = nullptr;
     QSplitter* Splitter1 = nullptr;
-    QFrame* Panel1 = nullptr;            // black, lowered; holds the 3-D view
-    QVBoxLayout* Panel1Layout = nullptr; // put OpenGLPanel1 here (top-aligned)
-    QWidget* OpenGLPanel1 = nullptr;     // the 3-D view once it exists; repainted after edits
+    QFrame* Panel1 = nullptr;             // black, lowered; holds the 3-D view
+    QVBoxLayout* Panel1Layout = nullptr;  // Panel1's layout; the 3-D view is placed by hand
+    TOpenGLPanel* OpenGLPanel1 = nullptr; // the 3-D view, at the top of Panel1
     QWidget* Panel2 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -146,6 +148,15 @@ public:
     // Repaints the 3-D view, when there is one.
     void Repaint3D();
 
+    // The 3-D view's handlers (main_form_view.cpp). The three drawing handlers run with the
+    // panel's OpenGL context current.
+    void OpenGLPanel1Init(TOpenGLPanel* sender);
+    void OpenGLPanel1Resize(TOpenGLPanel* sender);
+    void OpenGLPanel1Paint(TOpenGLPanel* sender);
+    void OpenGLPanel1MouseDown(Qt::MouseButton button, int x, int y);
+    void OpenGLPanel1MouseMove(int x, int y);
+    void OpenGLPanel1MouseUp(Qt::MouseButton button);
+
     // The close question; true when the window may close.
     bool FormCloseQuery();
 
@@ -158,6 +169,9 @@ private:
     void BuildMenu();
     void BuildToolBar();
     void BuildPanels();
+    void BuildView();
+    // Places OpenGLPanel1 at the top of Panel1, as wide as the panel and 0.8 as high.
+    void PlaceView();
     void OpenCommand();
     void OpenFile(const QString& fileName, Loader loader);
     bool SaveCommand();
@@ -165,4 +179,7 @@ private:
     void MapCommand(QAction* item, MapKind kind);
     void UpdateCaption(const QString& fileName);
     void RewriteCurrentCell();
+
+    // Lines of the last frame; the storage is reused from frame to frame.
+    SurfaceFrame ViewFrame;
 };

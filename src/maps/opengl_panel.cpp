@@ -2,14 +2,42 @@
 
 #include "app/error_report.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions_1_1>
 #include <QOpenGLVersionFunctionsFactory>
 #include <QTimer>
 
+namespace {
+
+const QString ContextFailedText = QStringLiteral("Open GL Context Create Failed");
+
+bool ProbeContext() {
+    QOpenGLContext context;
+    context.setFormat(TOpenGLPanel::RequestedFormat());
+    return context.create();
+}
+
+bool HeadlessPlatform() {
+    const QString name = QGuiApplication::platformName();
+    return name == QLatin1String("offscreen") || name == QLatin1String("minimal");
+}
+
+} // namespace
+
+std::function<bool()> TOpenGLPanel::ContextProbe = ProbeContext;
+
 TOpenGLPanel::TOpenGLPanel(QWidget* parent) : QOpenGLWidget(parent) {
     setFormat(RequestedFormat());
+}
+
+TOpenGLPanel* TOpenGLPanel::Create(QWidget* parent) {
+    if (ContextProbe())
+        return new TOpenGLPanel(parent);
+    if (!HeadlessPlatform())
+        ShowErrorMessage(parent ? parent->window() : nullptr, ContextFailedText);
+    return nullptr;
 }
 
 TOpenGLPanel::~TOpenGLPanel() = default;
@@ -70,9 +98,7 @@ void TOpenGLPanel::ReportContextFailure() {
         return;
     failureReported_ = true;
     // Shown after the event in progress: a message box must not run inside a resize or paint.
-    QTimer::singleShot(0, this, [this] {
-        ShowErrorMessage(window(), QStringLiteral("Open GL Context Create Failed"));
-    });
+    QTimer::singleShot(0, this, [this] { ShowErrorMessage(window(), ContextFailedText); });
 }
 
 void TOpenGLPanel::mousePressEvent(QMouseEvent* e) {

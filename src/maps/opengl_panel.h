@@ -12,6 +12,8 @@ class QMouseEvent;
 // (the frame is shown after OnPaint returns). A context that cannot be created, or one without
 // the fixed-function drawing the view uses, is reported once with "Open GL Context Create
 // Failed"; the panel then stays empty and calls no handler, and the program goes on.
+// Create the panel through Create(): on a system where no OpenGL context can be made at all,
+// there is no panel (an OpenGL widget there would bring the whole window down).
 class TOpenGLPanel : public QOpenGLWidget {
     Q_OBJECT
 public:
@@ -20,6 +22,14 @@ public:
 
     explicit TOpenGLPanel(QWidget* parent = nullptr);
     ~TOpenGLPanel() override;
+
+    // A new panel, or nullptr after reporting "Open GL Context Create Failed" when this system
+    // cannot create an OpenGL context. On a platform without a screen (offscreen, minimal)
+    // nobody could see the view or the message, so the panel is left out silently.
+    static TOpenGLPanel* Create(QWidget* parent);
+
+    // Whether an OpenGL context of the panel's format can be created here. Tests replace it.
+    static std::function<bool()> ContextProbe;
 
     Handler OnInit;
     Handler OnResize;

@@ -91,26 +91,3 @@ int ViewHeightForWidth(int width) {
 float RotatedAngle(float angle, int fromPixel, int toPixel) {
     return static_cast<float>(angle + (toPixel - fromPixel) * DegreesPerPixel);
 }
-
-void ViewRotation::MouseDown(bool leftButton, int x, int y) {
-    if (!leftButton)
-        return;
-    Dragging = true;
-    LastMouseX = x;
-    LastMouseY = y;
-}
-
-void ViewRotation::MouseUp(bool leftButton) {
-    if (leftButton)
-        Dragging = false;
-}
-
-bool ViewRotation::MouseMove(int x, int y) {
-    if (!Dragging)
-        return false;
-    RotY = RotatedAngle(RotY, LastMouseX, x);
-    RotX = RotatedAngle(RotX, LastMouseY, y);
-    LastMouseX = x;
-    LastMouseY = y;
-    return true;
-}

@@ -30,19 +30,6 @@ bool ProjectToView(const ViewMatrix& mvp, SurfacePoint p, int width, int height,
 // Height of the view for a width: the view keeps a width-to-height ratio of 5 to 4.
 int ViewHeightForWidth(int width);
 
-// One step of a mouse drag: the angle turns by 0.2 degrees per pixel the mouse moved.
+// One step of a mouse drag: the angle turns by 0.2 degrees per pixel the mouse moved from
+// fromPixel to toPixel. Angles are neither limited nor wrapped.
 float RotatedAngle(float angle, int fromPixel, int toPixel);
-
-// Mouse rotation of the view. Only the left button starts and ends a drag.
-struct ViewRotation {
-    float RotX = StartRotX;
-    float RotY = StartRotY;
-    bool Dragging = false;
-    int LastMouseX = 0;
-    int LastMouseY = 0;
-
-    void MouseDown(bool leftButton, int x, int y);
-    void MouseUp(bool leftButton);
-    // Returns true when the angles changed and the view must be redrawn.
-    bool MouseMove(int x, int y);
-};

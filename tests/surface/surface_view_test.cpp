@@ -13,40 +13,14 @@ TEST(SurfaceView, HeightKeepsFiveToFour) {
         EXPECT_EQ(ViewHeightForWidth(w), w / 5 * 4) << w;
 }
 
-TEST(SurfaceView, DragTurnsTheViewByAFifthDegreePerPixel) {
-    ViewRotation v;
-    EXPECT_EQ(v.RotX, 20.0f);
-    EXPECT_EQ(v.RotY, 320.0f);
-    EXPECT_FALSE(v.MouseMove(50, 50)); // no drag yet
-
-    v.MouseDown(true, 100, 100);
-    EXPECT_TRUE(v.MouseMove(110, 100)); // 10 px right: 2 degrees about the vertical axis
-    EXPECT_NEAR(v.RotY, 322.0f, 1e-4f);
-    EXPECT_NEAR(v.RotX, 20.0f, 1e-4f);
-    EXPECT_TRUE(v.MouseMove(110, 105)); // 5 px down: 1 degree about X
-    EXPECT_NEAR(v.RotX, 21.0f, 1e-4f);
-
-    // The right button neither ends the left drag nor starts one of its own.
-    v.MouseUp(false);
-    v.MouseDown(false, 0, 0);
-    EXPECT_TRUE(v.MouseMove(100, 105)); // still measured from (110, 105)
-    EXPECT_NEAR(v.RotY, 320.0f, 1e-4f);
-
-    v.MouseUp(true);
-    EXPECT_FALSE(v.MouseMove(300, 300));
-    EXPECT_NEAR(v.RotY, 320.0f, 1e-4f);
-
-    // The angles are not wrapped or limited.
-    v.MouseDown(true, 0, 0);
-    v.MouseMove(1000, -1000);
-    EXPECT_NEAR(v.RotY, 520.0f, 1e-3f);
-    EXPECT_NEAR(v.RotX, -179.0f, 1e-3f);
-
-    // A right-button press alone starts nothing.
-    ViewRotation r;
-    r.MouseDown(false, 10, 10);
-    EXPECT_FALSE(r.MouseMove(40, 40));
-    EXPECT_EQ(r.RotY, 320.0f);
+TEST(SurfaceView, DragStepIsAFifthDegreePerPixel) {
+    EXPECT_NEAR(RotatedAngle(StartRotY, 100, 110), 322.0f, 1e-4f); // 10 px right: 2 degrees
+    EXPECT_NEAR(RotatedAngle(StartRotX, 100, 105), 21.0f, 1e-4f);  // 5 px down: 1 degree
+    EXPECT_NEAR(RotatedAngle(StartRotX, 105, 100), 19.0f, 1e-4f);
+    EXPECT_EQ(RotatedAngle(StartRotY, 7, 7), StartRotY);
+    // Not wrapped or limited.
+    EXPECT_NEAR(RotatedAngle(StartRotY, 0, 1000), 520.0f, 1e-3f);
+    EXPECT_NEAR(RotatedAngle(StartRotX, 0, -1000), -180.0f, 1e-3f);
 }
 
 TEST(SurfaceView, PerspectiveOfFortyFiveDegrees) {

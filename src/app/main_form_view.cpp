@@ -1,0 +1,133 @@
+// The 3-D view of the main window: OpenGLPanel1 at the top of Panel1, its three drawing
+// handlers, mouse rotation and the 5:4 height rule. The lines come from the core
+// (maps/surface_geometry.h); this file only wires them to the panel.
+#include "app/main_form.h"
+
+#include "maps/opengl_panel.h"
+#include "maps/surface_renderer.h"
+#include "maps/surface_view.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QMouseEvent>
+#include <functional>
+#include <utility>
+
+namespace {
+
+// Calls a function whenever the watched widget changes size.
+class ResizeWatcher : public QObject {
+public:
+    ResizeWatcher(QObject* parent, std::function<void()> onResize)
+        : QObject(parent), onResize_(std::move(onResize)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Resize)
+            onResize_();
+        return false;
+    }
+
+private:
+    std::function<void()> onResize_;
+};
+
+// The surface of a marked map kind; the one-column tables and "no mark" draw only the axes.
+SurfaceMap SurfaceMapOf(int markedMap) {
+    switch (markedMap) {
+    case static_cast<int>(MapKind::Uoz):
+        return SurfaceMap::Uoz;
+    case static_cast<int>(MapKind::Tau):
+        return SurfaceMap::Tau;
+    case static_cast<int>(MapKind::CoefCorUoz):
+        return SurfaceMap::CoefCorUoz;
+    case static_cast<int>(MapKind::CoefCorTau):
+        return SurfaceMap::CoefCorTau;
+    case static_cast<int>(MapKind::CorUoz):
+        return SurfaceMap::CorUoz;
+    case static_cast<int>(MapKind::CorTau):
+        return SurfaceMap::CorTau;
+    case static_cast<int>(MapKind::Lambda):
+        return SurfaceMap::Lambda;
+    case static_cast<int>(MapKind::Rcod):
+        return SurfaceMap::Rcod;
+    default:
+        return SurfaceMap::None;
+    }
+}
+
+} // namespace
+
+void TMainForm::BuildView() {
+    // Without OpenGL the failure has been reported; Panel1 stays black and the rest of the
+    // window works as before.
+    OpenGLPanel1 = TOpenGLPanel::Create(Panel1);
+    if (OpenGLPanel1 == nullptr)
+        return;
+    OpenGLPanel1->setObjectName(QStringLiteral("OpenGLPanel1"));
+    OpenGLPanel1->setCursor(Qt::PointingHandCursor);
+    OpenGLPanel1->OnInit = [this](TOpenGLPanel* sender) { OpenGLPanel1Init(sender); };
+    OpenGLPanel1->OnResize = [this](TOpenGLPanel* sender) { OpenGLPanel1Resize(sender); };
+    OpenGLPanel1->OnPaint = [this](TOpenGLPanel* sender) { OpenGLPanel1Paint(sender); };
+    OpenGLPanel1->OnMouseDown = [this](TOpenGLPanel*, QMouseEvent* e) {
+        OpenGLPanel1MouseDown(e->button(), e->position().toPoint().x(),
+                              e->position().toPoint().y());
+    };
+    OpenGLPanel1->OnMouseMove = [this](TOpenGLPanel*, QMouseEvent* e) {
+        OpenGLPanel1MouseMove(e->position().toPoint().x(), e->position().toPoint().y());
+    };
+    OpenGLPanel1->OnMouseUp = [this](TOpenGLPanel*, QMouseEvent* e) {
+        OpenGLPanel1MouseUp(e->button());
+    };
+    // The view is not in Panel1's layout: its height follows its width, and a window lower
+    // than the view cuts off the view's bottom instead of growing.
+    Panel1->installEventFilter(new ResizeWatcher(Panel1, [this] { PlaceView(); }));
+    PlaceView();
+}
+
+void TMainForm::PlaceView() {
+    if (OpenGLPanel1 == nullptr)
+        return;
+    const QRect area = Panel1->contentsRect();
+    OpenGLPanel1->setGeometry(area.x(), area.y(), area.width(), ViewHeightForWidth(area.width()));
+}
+
+void TMainForm::OpenGLPanel1Init(TOpenGLPanel* sender) {
+    SetUpSurfaceProjection(sender->Gl(), sender->width(), sender->height(),
+                           sender->devicePixelRatio());
+    InitSurfaceContext(sender->Gl());
+}
+
+void TMainForm::OpenGLPanel1Resize(TOpenGLPanel* sender) {
+    SetUpSurfaceProjection(sender->Gl(), sender->width(), sender->height(),
+                           sender->devicePixelRatio());
+}
+
+void TMainForm::OpenGLPanel1Paint(TOpenGLPanel* sender) {
+    BuildSurfaceFrame(*Image, SurfaceMapOf(MarkedMap()), SelRow, SelCol, ViewFrame);
+    DrawSurfaceFrame(sender->Gl(), ViewFrame, RotX, RotY);
+}
+
+// Only the left button turns the view; the other buttons neither start nor end a drag.
+void TMainForm::OpenGLPanel1MouseDown(Qt::MouseButton button, int x, int y) {
+    if (button != Qt::LeftButton)
+        return;
+    Dragging = true;
+    LastMouseX = x;
+    LastMouseY = y;
+}
+
+void TMainForm::OpenGLPanel1MouseMove(int x, int y) {
+    if (!Dragging)
+        return;
+    RotY = RotatedAngle(RotY, LastMouseX, x);
+    RotX = RotatedAngle(RotX, LastMouseY, y);
+    LastMouseX = x;
+    LastMouseY = y;
+    Repaint3D();
+}
+
+void TMainForm::OpenGLPanel1MouseUp(Qt::MouseButton button) {
+    if (button == Qt::LeftButton)
+        Dragging = false;
+}
