@@ -43,16 +43,6 @@ int CountColour(const QImage& frame, QColor want) {
     return n;
 }
 
-bool ColourNear(const QImage& frame, QPointF at, int radius, QColor want) {
-    for (int dy = -radius; dy <= radius; ++dy)
-        for (int dx = -radius; dx <= radius; ++dx) {
-            const int px = static_cast<int>(at.x()) + dx, py = static_cast<int>(at.y()) + dy;
-            if (frame.rect().contains(px, py) && Matches(frame.pixelColor(px, py), want))
-                return true;
-        }
-    return false;
-}
-
 std::vector<QPointF> Projected(const SurfaceFrame& f, const SurfaceBatch& b, const ViewMatrix& mvp,
                                QSize view) {
     std::vector<QPointF> out;

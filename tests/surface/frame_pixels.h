@@ -21,9 +21,6 @@ QColor Pixel(SurfaceColor c);
 // Number of pixels of a colour (each channel within 3 of it).
 int CountColour(const QImage& frame, QColor want);
 
-// True when a pixel of the colour lies within `radius` pixels of (x, y).
-bool ColourNear(const QImage& frame, QPointF at, int radius, QColor want);
-
 // Window positions of the points of one batch in a view of the frame's size.
 std::vector<QPointF> Projected(const SurfaceFrame& f, const SurfaceBatch& b, const ViewMatrix& mvp,
                                QSize view);

@@ -70,7 +70,7 @@ protected:
     // Lets queued repaints run; true once the panel has drawn a new frame.
     bool Repainted() {
         const int before = paints;
-        for (int i = 0; i < 50 && paints == before; ++i)
+        for (int i = 0; i < 300 && paints == before; ++i)
             QTest::qWait(10);
         return paints > before;
     }

@@ -49,20 +49,6 @@ TEST(SurfaceGeometry, CellPointOfADecodedIgnitionCell) {
     ExpectPoint(CellPoint(*image, SurfaceMap::Uoz, 5, 3), 1.0f - 1.6f, -1.0f, -0.7f);
 }
 
-TEST(SurfaceGeometry, HeightUsesEachMapsScaleAndOffset) {
-    auto image = ZeroImage();
-    image->Tau[2][4] = 2.5;         // 2.5 * 0.2 - 1.5
-    image->Lambda[2][4] = 1.0;      // 1 * 2 - 1.5
-    image->CoefCorTau[2][4] = 0.25; // 0.25 * 3 - 1
-    image->CorTau[2][4] = 4.0;      // 4 * 0.2 - 3
-    image->Rcod[2][4] = 0.5;        // 0.5 * 1 - 1
-    EXPECT_NEAR(CellPoint(*image, SurfaceMap::Tau, 2, 4).y, -1.0f, Eps);
-    EXPECT_NEAR(CellPoint(*image, SurfaceMap::Lambda, 2, 4).y, 0.5f, Eps);
-    EXPECT_NEAR(CellPoint(*image, SurfaceMap::CoefCorTau, 2, 4).y, -0.25f, Eps);
-    EXPECT_NEAR(CellPoint(*image, SurfaceMap::CorTau, 2, 4).y, -2.2f, Eps);
-    EXPECT_NEAR(CellPoint(*image, SurfaceMap::Rcod, 2, 4).y, -0.5f, Eps);
-}
-
 TEST(SurfaceGeometry, ColumnAndRowPositionsOfTheThreeLayouts) {
     // Load columns: c * 0.1 - 1.
     EXPECT_NEAR(ColumnZOf(SurfaceMap::Uoz, 0), -1.0f, Eps);

@@ -140,32 +140,6 @@ TEST_F(SurfaceRender, DemoIgnitionMapHasSurfaceCrossHairAxesAndFullLoadLine) {
               << " us, renderer " << owner.renderer << "\n";
 }
 
-TEST_F(SurfaceRender, NoMarkedMapLeavesOnlyTheAxes) {
-    ViewOwner owner(image);
-    owner.map = SurfaceMap::None;
-    owner.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
-    const QImage frame = owner.panel->grabFramebuffer();
-    EXPECT_GT(CountColour(frame, Qt::blue), 100);
-    EXPECT_EQ(CountColour(frame, Qt::black) + CountColour(frame, Qt::blue),
-              frame.width() * frame.height());
-}
-
-TEST_F(SurfaceRender, TurnedViewDrawsTheCrossHairThroughTheCurrentCell) {
-    ViewOwner owner(image);
-    owner.selRow = 10;
-    owner.selCol = 5;
-    owner.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
-    owner.rotY = 20.0f;
-    owner.rotX = 50.0f;
-    const QImage frame = owner.panel->grabFramebuffer();
-    const ViewMatrix mvp = Multiply(ProjectionMatrix(500, 400), ModelViewMatrix(50.0f, 20.0f));
-    float x = 0, y = 0;
-    ASSERT_TRUE(ProjectToView(mvp, CellPoint(image, SurfaceMap::Uoz, 10, 5), 500, 400, x, y));
-    EXPECT_TRUE(ColourNear(frame, QPointF(x, y), 2, Qt::white)) << x << "," << y;
-}
-
 TEST_F(SurfaceRender, ContextWithoutFixedFunctionDrawingIsReportedOnce) {
     ViewOwner owner(image);
     QSurfaceFormat core = TOpenGLPanel::RequestedFormat();
