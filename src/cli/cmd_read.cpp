@@ -1,0 +1,57 @@
+// velmaris-cli read: reads the control unit's 32 KB memory into a .bin or .hex file.
+#include "cli/command.h"
+#include "image/firmware_image.h"
+#include "programmer/cli_link.h"
+#include "programmer/protocol.h"
+
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+bool IsHexName(const std::string& name) {
+    return name.size() >= 4 && (name.compare(name.size() - 4, 4, ".hex") == 0 ||
+                                name.compare(name.size() - 4, 4, ".HEX") == 0);
+}
+
+int Run(const std::vector<std::string>& args) {
+    cli_link::Args a;
+    const std::string error = cli_link::Parse(args, a);
+    if (!error.empty()) {
+        std::cerr << "velmaris-cli read: " << error << "\n";
+        return 2;
+    }
+    std::unique_ptr<COMPort> port = cli_link::Connect(a);
+    if (!port)
+        return 1;
+
+    FirmwareImage image;
+    prog::RunResult result;
+    {
+        cli_link::ProgressLine progress("reading", static_cast<int>(prog::BlockCount));
+        result = prog::read_memory(*port, image.Data.get(), progress.Step());
+    }
+    if (result == prog::RunResult::NoAnswer) {
+        std::cerr << "velmaris-cli read: the unit did not accept the read request\n";
+        return 1;
+    }
+    if (result != prog::RunResult::Ok) {
+        std::cerr << "velmaris-cli read: part of the memory did not arrive; nothing written\n";
+        return 1;
+    }
+    if (IsHexName(a.file))
+        image.SaveHex(a.file);
+    else
+        image.SaveBin(a.file);
+    std::cerr << "read 32768 bytes into " << a.file << "\n";
+    return 0;
+}
+
+const CliCommandRegistration registration({
+    "read",
+    "read --port DEV [--speed 9600|19200] OUT   read the control unit's memory into OUT "
+    "(.bin or .hex)",
+    Run,
+});
+
+} // namespace
