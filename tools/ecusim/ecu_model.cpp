@@ -202,8 +202,11 @@ void EcuModel::CallRoutine(const uint8_t* p, std::vector<uint8_t>& out) {
         if (ok)
             ok = std::all_of(memory_.begin() + offset, memory_.begin() + offset + count,
                              [](uint8_t b) { return b == 0; });
-        if (ok)
+        if (ok) {
             std::memcpy(memory_.data() + offset, ram_ + source, count);
+            if (static_cast<int>(offset) == faults_.badFlashOffset)
+                memory_[offset] ^= 0xFF;
+        }
     }
     result[15] = ok ? 12 : 1;
     out.insert(out.end(), result, result + 16);

@@ -22,6 +22,7 @@ public:
         int failEraseSector = -1;    // erasing this sector reports failure
         int failBlockOffset = -1;    // programming the block at this image offset fails
         int shortReadBlock = -1;     // a memory read stops 28 bytes short of this block's end
+        int badFlashOffset = -1;     // this block reports success but keeps a wrong first byte
     };
 
     static constexpr std::size_t MemorySize = 0x8000;

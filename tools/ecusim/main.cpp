@@ -8,7 +8,9 @@
 // raw .bin, 32 KB) or all 0x00; --dump writes the memory to a file on exit.
 //
 // Faults: no-echo, silent-after-ack=CMD (hex command byte), fail-protection, fail-erase=N,
-// fail-block=OFFSET (hex image offset), short-read=BLOCK, disconnect-after=BYTES.
+// fail-block=OFFSET (hex image offset),
+// bad-flash=OFFSET (the block reports success but keeps a wrong byte), short-read=BLOCK,
+// disconnect-after=BYTES.
 #include "ecu_model.h"
 #include "pty_line.h"
 
@@ -74,6 +76,8 @@ void ApplyFault(const std::string& spec, EcuModel::Faults& faults, PtyOptions& l
         faults.failEraseSector = number(10);
     else if (name == "fail-block")
         faults.failBlockOffset = number(16);
+    else if (name == "bad-flash")
+        faults.badFlashOffset = number(16);
     else if (name == "short-read")
         faults.shortReadBlock = number(10);
     else if (name == "disconnect-after")
