@@ -1,4 +1,5 @@
 // velmaris-cli program: programs a .bin or .hex image into the control unit and verifies it.
+#include "cli/cli_image.h"
 #include "cli/command.h"
 #include "image/firmware_image.h"
 #include "programmer/cli_link.h"
@@ -10,15 +11,10 @@
 
 namespace {
 
-bool IsHexName(const std::string& name) {
-    return name.size() >= 4 && (name.compare(name.size() - 4, 4, ".hex") == 0 ||
-                                name.compare(name.size() - 4, 4, ".HEX") == 0);
-}
-
 // Loads the image to program. Anything less than a complete image is refused: what is
 // missing would be programmed as zeros.
 std::string Load(const std::string& file, FirmwareImage& image) {
-    if (IsHexName(file)) {
+    if (IsHexFileName(file)) {
         const HexLoadResult r = image.LoadHex(file);
         if (!r.complete)
             return file + ": line " + std::to_string(r.line) + ": " + r.reason;

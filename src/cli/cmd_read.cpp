@@ -1,4 +1,5 @@
 // velmaris-cli read: reads the control unit's 32 KB memory into a .bin or .hex file.
+#include "cli/cli_image.h"
 #include "cli/command.h"
 #include "image/firmware_image.h"
 #include "programmer/cli_link.h"
@@ -8,11 +9,6 @@
 #include <iostream>
 
 namespace {
-
-bool IsHexName(const std::string& name) {
-    return name.size() >= 4 && (name.compare(name.size() - 4, 4, ".hex") == 0 ||
-                                name.compare(name.size() - 4, 4, ".HEX") == 0);
-}
 
 int Run(const std::vector<std::string>& args) {
     cli_link::Args a;
@@ -39,7 +35,7 @@ int Run(const std::vector<std::string>& args) {
         std::cerr << "velmaris-cli read: part of the memory did not arrive; nothing written\n";
         return 1;
     }
-    if (IsHexName(a.file))
+    if (IsHexFileName(a.file))
         image.SaveHex(a.file);
     else
         image.SaveBin(a.file);
