@@ -5,6 +5,7 @@
 #include "programmer/cli_link.h"
 #include "programmer/runs.h"
 
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <vector>
@@ -71,6 +72,7 @@ int Run(const std::vector<std::string>& args) {
 
     std::vector<uint8_t> readBack(prog::MemorySize);
     prog::ProgramReport report;
+    const auto started = std::chrono::steady_clock::now();
     {
         cli_link::ProgressLine progress("programming", static_cast<int>(prog::BlockCount));
         report = prog::program_image(
@@ -86,7 +88,8 @@ int Run(const std::vector<std::string>& args) {
         std::cerr << "\n";
         return 1;
     }
-    std::cerr << "programmed and verified " << a.file << "\n";
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    std::cerr << "programmed and verified " << a.file << " in " << took.count() << " s\n";
     return 0;
 }
 

@@ -5,7 +5,7 @@
 #include "programmer/cli_link.h"
 #include "programmer/protocol.h"
 
-#include <cstring>
+#include <chrono>
 #include <iostream>
 
 namespace {
@@ -23,6 +23,7 @@ int Run(const std::vector<std::string>& args) {
 
     FirmwareImage image;
     prog::RunResult result;
+    const auto started = std::chrono::steady_clock::now();
     {
         cli_link::ProgressLine progress("reading", static_cast<int>(prog::BlockCount));
         result = prog::read_memory(*port, image.Data.get(), progress.Step());
@@ -39,7 +40,8 @@ int Run(const std::vector<std::string>& args) {
         image.SaveHex(a.file);
     else
         image.SaveBin(a.file);
-    std::cerr << "read 32768 bytes into " << a.file << "\n";
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    std::cerr << "read 32768 bytes into " << a.file << " in " << took.count() << " s\n";
     return 0;
 }
 
