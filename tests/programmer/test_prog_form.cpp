@@ -234,3 +234,37 @@ TEST_F(ProgFormTest, ClosingDuringARunStopsItSafely) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ProgFormTest, NoSecondExchangeDuringARunAndPortChange) {
+    const std::vector<uint8_t> memory = PatternMemory(19);
+    Open(memory, {"--awake"});
+    ASSERT_TRUE(WaitLinked());
+    // Events handled between blocks try to start other exchanges: the guard turns them away
+    // and the read goes on undisturbed.
+    int attempts = 0;
+    QTimer::singleShot(0, form.get(), [&] {
+        ++attempts;
+        form->WriteClick();
+        form->ReadClick();
+        form->Timer2Timer();
+        form->Timer1Timer();
+    });
+    form->ReadClick();
+    EXPECT_EQ(attempts, 1);
+    EXPECT_EQ(ImageBytes(image), memory);
+    EXPECT_TRUE(form->match() || form->PanelMess->text().startsWith(" Найдено различий: "));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+
+    // Another port chosen while linked: the old one is closed, the new one cannot be opened,
+    // and the next check sends the window back to waking.
+    form->ComNumber->setEditText(files.filePath("gone"));
+    form->ComNumberChange();
+    EXPECT_EQ(messages, QStringList{"Ошибка|Не удается найти указанный порт."});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timer1->isActive(); }, 5000));
+    EXPECT_FALSE(form->link_lamp_green());
+    EXPECT_FALSE(form->Read->isEnabled());
+}
+
+} // namespace

@@ -91,6 +91,22 @@ void ApplyFault(const std::string& spec, EcuModel::Faults& faults, PtyOptions& l
 int main(int argc, char** argv) {
     if (argc < 2)
         Usage("no link path");
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::cout
+            << "usage: velmaris-ecusim LINK [options]\n"
+               "Plays a control unit on a pseudo-terminal reachable through the symbolic link "
+               "LINK.\n"
+               "  --memory FILE        32 KB memory from a .hex or .bin file (default all 0x00)\n"
+               "  --dump FILE          write the memory to FILE on exit\n"
+               "  --awake              start running at 19200 bit/s (default: asleep, 9600)\n"
+               "  --pace               deliver bytes at the line rate, 10 bits per byte\n"
+               "  --access-code HEX12  the unit's access code (default 000000000000)\n"
+               "  --fault NAME[=VALUE] no-echo, silent-after-ack=CMD, fail-protection,\n"
+               "                       fail-erase=SECTOR, fail-block=OFFSET, bad-flash=OFFSET,\n"
+               "                       short-read=BLOCK, disconnect-after=BYTES\n"
+               "                       (CMD and OFFSET hexadecimal)\n";
+        return 0;
+    }
     PtyOptions line;
     line.linkPath = argv[1];
     EcuModel::Faults faults;
