@@ -48,6 +48,14 @@ TEST(ProgramRun, ProgramsVerifiesAndSkipsZeroBlocks) {
     EXPECT_EQ(run.link.bytesSent, 5 * 20 + 224 * (134 + 20) + 6);
 }
 
+TEST(ProgramRun, AllZeroImageErasesAndVerifiesWithoutBlocks) {
+    const std::vector<uint8_t> zeros(MemorySize, 0);
+    FakeRun run;
+    EXPECT_EQ(run.Go(zeros).outcome, ProgramOutcome::Ok);
+    EXPECT_EQ(run.link.bytesSent, 5u * 20 + 6);
+    EXPECT_EQ(run.unit.memory(), zeros);
+}
+
 TEST(ProgramRun, FailuresSayWhereTheUnitStands) {
     const std::vector<uint8_t> image = Image();
     {
