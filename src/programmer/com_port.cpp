@@ -46,6 +46,10 @@ bool COMPort::open() {
 void COMPort::close() {
     if (!open_)
         return;
+    if (!port_->isOpen()) { // the device went away and the port closed itself
+        open_ = false;
+        return;
+    }
     purge();
     port_->close();
     if (port_->error() != QSerialPort::NoError && port_->isOpen()) {
@@ -58,15 +62,19 @@ void COMPort::close() {
 
 void COMPort::set_speed(int bitsPerSecond) {
     speed_ = bitsPerSecond;
-    if (open_ && !port_->setBaudRate(bitsPerSecond))
+    if (Usable() && !port_->setBaudRate(bitsPerSecond))
         report_last_error();
 }
 
 void COMPort::purge() {
-    if (!open_)
+    if (!Usable())
         return;
     port_->clear(QSerialPort::AllDirections);
     port_->clearError();
+}
+
+bool COMPort::Usable() const {
+    return open_ && port_->isOpen();
 }
 
 bool COMPort::WaitForInput(int ms) {
@@ -80,7 +88,7 @@ bool COMPort::WaitForInput(int ms) {
 }
 
 int COMPort::read_byte() {
-    if (!open_)
+    if (!Usable())
         return NoByte;
     if (port_->bytesAvailable() == 0 && !WaitForInput(FirstByteTimeoutMs)) {
         if (port_->error() != QSerialPort::NoError)
@@ -96,7 +104,7 @@ int COMPort::read_byte() {
 }
 
 void COMPort::write_byte(uint8_t value) {
-    if (!open_)
+    if (!Usable())
         return;
     const char c = static_cast<char>(value);
     if (port_->write(&c, 1) != 1 || !port_->waitForBytesWritten(10000 + 1)) {
@@ -107,7 +115,7 @@ void COMPort::write_byte(uint8_t value) {
 }
 
 bool COMPort::read_block(uint8_t* buffer, std::size_t n) {
-    if (!open_)
+    if (!Usable())
         return false;
     const auto wanted = static_cast<qint64>(n);
     const int64_t budget = static_cast<int64_t>(n) * BlockMsPerByte;
@@ -133,7 +141,7 @@ bool COMPort::read_block(uint8_t* buffer, std::size_t n) {
 }
 
 bool COMPort::write_block(uint8_t* buffer, std::size_t n) {
-    if (!open_)
+    if (!Usable())
         return false;
     purge();
     const auto count = static_cast<qint64>(n);

@@ -48,6 +48,8 @@ public:
 
 private:
     void report_last_error();
+    // Open, and the device has not gone away (a pulled USB adapter closes the port).
+    bool Usable() const;
     // Waits at most ms for more input; false when none came or the port failed.
     bool WaitForInput(int ms);
 
