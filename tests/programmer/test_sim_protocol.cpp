@@ -96,42 +96,6 @@ TEST_F(SimProtocolTest, ProgramThenReadBack) {
     EXPECT_EQ(Dump(), image);
 }
 
-TEST_F(SimProtocolTest, InjectedFaults) {
-    struct Case {
-        const char* fault;
-        std::function<bool(COMPort&)> operation; // true when the operation failed as it must
-    };
-    std::vector<uint8_t> image(prog::MemorySize, 0x5A);
-    std::vector<uint8_t> buffer(prog::MemorySize);
-    const Case cases[] = {
-        {"fail-protection", [](COMPort& p) { return !prog::protection_step(p); }},
-        {"fail-erase=2",
-         [](COMPort& p) { return prog::protection_step(p) && !prog::erase_all(p); }},
-        {"fail-block=2080",
-         [&](COMPort& p) {
-             return prog::protection_step(p) && prog::erase_all(p) &&
-                    prog::program_region(p, image.data(), 1, {}) == prog::RunResult::Failed;
-         }},
-        {"short-read=5",
-         [&](COMPort& p) {
-             return prog::read_memory(p, buffer.data(), {}) == prog::RunResult::ShortBlock;
-         }},
-        {"silent-after-ack=85",
-         [&](COMPort& p) {
-             // The request is accepted, then no data comes: the first block is short.
-             return prog::read_memory(p, buffer.data(), {}) == prog::RunResult::ShortBlock;
-         }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.fault);
-        Start(PatternMemory(6), {"--awake", "--fault", c.fault});
-        BringUp();
-        EXPECT_TRUE(c.operation(*port));
-        port.reset();
-        sim.reset();
-    }
-}
-
 TEST_F(SimProtocolTest, SilentUnitFailsTheLinkTestInAboutHalfASecond) {
     Start(PatternMemory(7), {"--fault", "silent-after-ack=93"});
     ASSERT_TRUE(prog::wake_up(*port));

@@ -57,10 +57,10 @@ void LoadMemory(const std::string& file, std::vector<uint8_t>& memory) {
     std::memcpy(memory.data(), image.Data.get(), memory.size());
 }
 
-void ApplyFault(const std::string& spec, EcuModel::Faults& faults, PtyOptions& line) {
-    const std::size_t eq = spec.find('=');
-    const std::string name = spec.substr(0, eq);
-    const std::string value = eq == std::string::npos ? "" : spec.substr(eq + 1);
+void ApplyFault(const std::string& fault, EcuModel::Faults& faults, PtyOptions& line) {
+    const std::size_t eq = fault.find('=');
+    const std::string name = fault.substr(0, eq);
+    const std::string value = eq == std::string::npos ? "" : fault.substr(eq + 1);
     auto number = [&](int base) {
         if (value.empty())
             Usage("fault " + name + " needs a value");
