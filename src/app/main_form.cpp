@@ -3,6 +3,7 @@
 #include "app/error_report.h"
 #include "app/tool_icons.h"
 #include "maps/map_grid.h"
+#include "programmer/prog_form.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -207,7 +208,13 @@ void TMainForm::MIdenClick() {}
 
 void TMainForm::MCompClick() {}
 
-void TMainForm::MFlasherClick() {}
+void TMainForm::MFlasherClick() {
+    {
+        TProgForm form(*Image, this);
+        form.exec();
+    } // the window and its port are gone before the image is shown again
+    RefreshAfterProgrammer();
+}
 
 void TMainForm::RefreshAfterProgrammer() {
     Image->Decode();
