@@ -9,6 +9,7 @@
 
 // table1: a scalar constant.
 struct ConstantRecord {
+    int64_t RowKey = 0; // the store's key of the row (not a field of the table)
     int64_t Id = 0;
     std::string Mark;
     std::string Name;
@@ -25,6 +26,7 @@ struct ConstantRecord {
 
 // table2: a vector of Count points, value array at AddressPar, argument array at AddressArg.
 struct VectorRecord {
+    int64_t RowKey = 0; // the store's key of the row (not a field of the table)
     int64_t ID = 0;
     std::string Mark;
     std::string Name;
