@@ -84,7 +84,8 @@ ParamDatabase::Format ParamDatabase::detectFormat(const QString& path) {
 
 ParamDatabase::ParamDatabase(const QString& path)
     : path_(path),
-      connection_(QStringLiteral("velmaris-params-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {
+      connection_(
+          QStringLiteral("velmaris-params-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {
     format_ = detectFormat(path);
     switch (format_) {
     case Format::Missing:
@@ -113,7 +114,9 @@ ParamDatabase::~ParamDatabase() {
         QSqlDatabase::removeDatabase(connection_);
 }
 
-QSqlDatabase ParamDatabase::db() const { return QSqlDatabase::database(connection_, false); }
+QSqlDatabase ParamDatabase::db() const {
+    return QSqlDatabase::database(connection_, false);
+}
 
 void ParamDatabase::openSQLite() {
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
@@ -264,7 +267,9 @@ void ParamDatabase::deleteRecord(Table t, int64_t rowKey) {
         Fail(QStringLiteral("Запись не удалена"), q.lastError());
 }
 
-void ParamDatabase::begin() { db().transaction(); }
+void ParamDatabase::begin() {
+    db().transaction();
+}
 
 void ParamDatabase::commit() {
     QSqlDatabase database = db();

@@ -7,8 +7,8 @@
 #include <QVariant>
 
 #include <cstdlib>
-#include <memory>
 #include <mdbtools.h>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -119,7 +119,8 @@ bool CopyTable(MdbHandle* mdb, int t, QSqlDatabase& db, QStringList& problems) {
     std::vector<int> lengths(static_cast<std::size_t>(spec.count), 0);
     for (int c = 0; c < spec.count; ++c) {
         MdbColumn* col = source[static_cast<std::size_t>(c)];
-        if (mdb_bind_column(def.get(), col->col_num + 1, buffers[static_cast<std::size_t>(c)].data(),
+        if (mdb_bind_column(def.get(), col->col_num + 1,
+                            buffers[static_cast<std::size_t>(c)].data(),
                             &lengths[static_cast<std::size_t>(c)]) < 0) {
             problems << QStringLiteral("Не удалось прочитать таблицу %1.").arg(table);
             return false;

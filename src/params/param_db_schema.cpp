@@ -59,4 +59,6 @@ const TableSpec ParamTables[3] = {
     {"table3", Table3, static_cast<int>(sizeof Table3 / sizeof Table3[0])},
 };
 
-const char* ParamTableDdl(int t) { return Ddl[t]; }
+const char* ParamTableDdl(int t) {
+    return Ddl[t];
+}
