@@ -268,11 +268,15 @@ void ParamDatabase::deleteRecord(Table t, int64_t rowKey) {
 }
 
 void ParamDatabase::begin() {
-    db().transaction();
+    QSqlDatabase database = db();
+    if (database.isOpen())
+        database.transaction();
 }
 
 void ParamDatabase::commit() {
     QSqlDatabase database = db();
+    if (!database.isOpen())
+        return;
     if (!database.commit()) {
         const QSqlError error = database.lastError();
         database.rollback();
