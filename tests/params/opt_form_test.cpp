@@ -4,7 +4,7 @@
 #include "params/opt_form.h"
 #include "params/opt_form_models.h"
 #include "params/param_db.h"
-#include "test_evaluator.h"
+#include "params/parameter_formula.h"
 
 #include <QApplication>
 #include <QChart>
@@ -83,13 +83,13 @@ TEST_F(OptFormTest, JetDatabaseIsReadOnlyAndOpeningLeavesTheImageAlone) {
     QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::WriteOwner);
     const auto before = Bytes();
     {
-        TOptForm form(image, TestEvaluator(), dbPath);
+        TOptForm form(image, EvaluateParameterFormula, dbPath);
         EXPECT_TRUE(form.ReadOnlyStore());
         EXPECT_TRUE(form.StatusLine->text().contains(QStringLiteral("только для чтения")));
         // RESERV has no input formula: the walk stops there, and the vectors are not walked.
         ASSERT_EQ(form.LoadProblems().size(), 1) << form.LoadProblems().join('\n').toStdString();
         EXPECT_EQ(form.LoadProblems()[0], QStringLiteral("Ошибка формулы, чтение остановлено: "
-                                                         "RESERV: No Expression"));
+                                                         "RESERV: SyntaxError: No Expression"));
         EXPECT_EQ(ResultText(form, 0), QStringLiteral("850"));
         EXPECT_EQ(ResultText(form, 4), QStringLiteral("-10"));
         EXPECT_EQ(ResultText(form, 5), QStringLiteral("0,98"));
@@ -115,7 +115,7 @@ TEST_F(OptFormTest, JetDatabaseIsReadOnlyAndOpeningLeavesTheImageAlone) {
 
 TEST_F(OptFormTest, ResultEntryUsesTheLocaleSeparatorAndWritesTheImage) {
     ASSERT_TRUE(QFile::copy(Fixture, dbPath));
-    TOptForm form(image, TestEvaluator(), dbPath);
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
     QAbstractItemModel* model = form.DBGrid1->model();
     const QModelIndex uozXx = model->index(6, ConstTableModel::ColResult);
     EXPECT_TRUE(model->setData(uozXx, QStringLiteral("12,5")));
@@ -147,7 +147,7 @@ TEST_F(OptFormTest, SQLiteStoresResultAndDeletesOnConfirmation) {
                 QStringLiteral("UPDATE table1 SET Result = 1 WHERE Mark = 'XX_RPM'")});
     image.WriteByte(0x6581, 77);
     {
-        TOptForm form(image, TestEvaluator(), dbPath);
+        TOptForm form(image, EvaluateParameterFormula, dbPath);
         EXPECT_FALSE(form.ReadOnlyStore());
         EXPECT_TRUE(form.LoadProblems().isEmpty()) << form.LoadProblems().join('\n').toStdString();
         QAbstractItemModel* model = form.DBGrid1->model();
@@ -173,7 +173,7 @@ TEST_F(OptFormTest, SQLiteStoresResultAndDeletesOnConfirmation) {
 
 TEST_F(OptFormTest, VectorTabShowsPointsAndCommitsEdits) {
     MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'")});
-    TOptForm form(image, TestEvaluator(), dbPath);
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
     ASSERT_TRUE(form.LoadProblems().isEmpty()) << form.LoadProblems().join('\n').toStdString();
     // The first vector is shown: 16 points of XX_TWAT.
     EXPECT_EQ(form.CurrentVector(), 0);
@@ -223,7 +223,7 @@ TEST_F(OptFormTest, FarRecordsAreListedOnceAndNeverTouched) {
                 QStringLiteral("UPDATE table2 SET Count = 300 WHERE Mark = 'XX_TWAT'"),
                 QStringLiteral("UPDATE table2 SET AddressPar = 32760 WHERE Mark = 'UOZ_RPM'")});
     const auto before = Bytes();
-    TOptForm form(image, TestEvaluator(), dbPath);
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
     ASSERT_EQ(form.LoadProblems().size(), 2) << form.LoadProblems().join('\n').toStdString();
     EXPECT_TRUE(form.LoadProblems()[0].contains(QStringLiteral("N_LIM: адрес 0x7FFF")));
     EXPECT_TRUE(form.LoadProblems()[1].contains(QStringLiteral("XX_TWAT: число точек 300")));
@@ -240,7 +240,7 @@ TEST_F(OptFormTest, FarRecordsAreListedOnceAndNeverTouched) {
 
 TEST_F(OptFormTest, MissingDatabaseAndEmptyVectorTable) {
     {
-        TOptForm form(image, TestEvaluator(), dbPath);
+        TOptForm form(image, EvaluateParameterFormula, dbPath);
         ASSERT_EQ(form.LoadProblems().size(), 1) << form.LoadProblems().join('\n').toStdString();
         EXPECT_TRUE(form.LoadProblems()[0].contains(QStringLiteral("не найден")));
         EXPECT_EQ(form.DBGrid1->model()->rowCount(), 0);
@@ -248,7 +248,7 @@ TEST_F(OptFormTest, MissingDatabaseAndEmptyVectorTable) {
     }
     MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'"),
                 QStringLiteral("DELETE FROM table2")});
-    TOptForm form(image, TestEvaluator(), dbPath);
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
     EXPECT_TRUE(form.LoadProblems().isEmpty());
     EXPECT_EQ(form.SG1->columnCount(), 1);
     EXPECT_EQ(form.SG1->Cell(0, 0), QStringLiteral("№ п/п"));
