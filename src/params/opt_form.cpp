@@ -271,9 +271,13 @@ void TOptForm::FormCreate() {
     opening_ = false;
 
     QStringList status;
-    if (db_->readOnly())
+    if (db_->format() == ParamDatabase::Format::Jet)
         status << QStringLiteral("База данных %1 (формат Jet) открыта только для чтения: "
                                  "значения не сохраняются в базе данных.")
+                      .arg(dbPath_);
+    else if (db_->readOnly())
+        status << QStringLiteral("Файл базы данных %1 защищён от записи: значения не "
+                                 "сохраняются в базе данных.")
                       .arg(dbPath_);
     if (!loadProblems_.isEmpty())
         status << QStringLiteral("При открытии есть ошибки (%1).").arg(loadProblems_.size());

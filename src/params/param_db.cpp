@@ -119,6 +119,7 @@ QSqlDatabase ParamDatabase::db() const {
 }
 
 void ParamDatabase::openSQLite() {
+    writable_ = QFileInfo(path_).isWritable();
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     database.setDatabaseName(path_);
     if (!database.open()) {
@@ -250,6 +251,8 @@ std::vector<AddressRecord> ParamDatabase::addresses() const {
 }
 
 void ParamDatabase::storeResult(int64_t rowKey, std::optional<double> value) {
+    if (!writable_)
+        return; // the window says that values are not stored
     QSqlQuery q(db());
     q.prepare(QStringLiteral("UPDATE \"table1\" SET \"Result\" = ? WHERE rowid = ?"));
     q.addBindValue(value ? QVariant(*value) : QVariant(QMetaType::fromType<double>()));
@@ -259,6 +262,9 @@ void ParamDatabase::storeResult(int64_t rowKey, std::optional<double> value) {
 }
 
 void ParamDatabase::deleteRecord(Table t, int64_t rowKey) {
+    if (!writable_)
+        throw std::runtime_error(
+            QStringLiteral("Файл базы данных %1 защищён от записи.").arg(path_).toStdString());
     QSqlQuery q(db());
     q.prepare(QStringLiteral("DELETE FROM \"%1\" WHERE rowid = ?")
                   .arg(QLatin1String(ParamTables[t].name)));

@@ -27,8 +27,9 @@ public:
     ParamDatabase& operator=(const ParamDatabase&) = delete;
 
     Format format() const { return format_; }
-    // True for the in-memory copy of a Jet file: writes reach the copy only.
-    bool readOnly() const { return format_ == Format::Jet; }
+    // True for the in-memory copy of a Jet file (writes reach the copy only) and for an SQLite
+    // file the user may not write.
+    bool readOnly() const { return format_ == Format::Jet || !writable_; }
     bool tableOk(Table t) const { return tableOk_[t]; }
     const QStringList& problems() const { return problems_; }
 
@@ -38,7 +39,8 @@ public:
     std::vector<VectorRecord> vectors() const;
     std::vector<AddressRecord> addresses() const;
 
-    // Stores Result of the constant with the given row key (nothing = null).
+    // Stores Result of the constant with the given row key (nothing = null). Does nothing for
+    // an SQLite file the user may not write.
     void storeResult(int64_t rowKey, std::optional<double> value);
     // Removes one record of table1 or table2.
     void deleteRecord(Table t, int64_t rowKey);
@@ -62,5 +64,6 @@ private:
     QString connection_;
     Format format_ = Format::Missing;
     bool tableOk_[3] = {false, false, false};
+    bool writable_ = true;
     QStringList problems_;
 };

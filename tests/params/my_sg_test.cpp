@@ -1,4 +1,5 @@
 #include "params/my_sg.h"
+#include "qt_test_app.h"
 
 #include <QApplication>
 #include <QTest>
@@ -7,10 +8,7 @@
 
 namespace {
 
-int argc = 1;
-char arg0[] = "my_sg_test";
-char* argv[] = {arg0, nullptr};
-QApplication app(argc, argv);
+QApplication& app = TestApp();
 
 // A grid with one fixed row and the data rows b, a, c in column 1.
 void Fill(TMySG& grid) {

@@ -5,12 +5,14 @@
 #include "params/opt_form_models.h"
 #include "params/param_db.h"
 #include "params/parameter_formula.h"
+#include "qt_test_app.h"
 
 #include <QApplication>
 #include <QChart>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QScatterSeries>
 #include <QSqlDatabase>
@@ -26,10 +28,7 @@
 
 namespace {
 
-int argc = 1;
-char arg0[] = "opt_form_test";
-char* argv[] = {arg0, nullptr};
-QApplication app(argc, argv);
+QApplication& app = TestApp();
 
 const QString Fixture = QStringLiteral(VELMARIS_FIXTURES_DIR "/database-jet4.mdb");
 
@@ -169,6 +168,21 @@ TEST_F(OptFormTest, SQLiteStoresResultAndDeletesOnConfirmation) {
     EXPECT_EQ(c[5].Mark, "UOZ_XX");
     EXPECT_EQ(c[5].Result, 7.0);
     EXPECT_EQ(c[11].Result, 77.0);
+}
+
+TEST_F(OptFormTest, WriteProtectedSQLiteFileIsSaidToBeReadOnly) {
+    MakeSQLite({});
+    ASSERT_TRUE(QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::ReadGroup));
+    if (QFileInfo(dbPath).isWritable())
+        GTEST_SKIP() << "running as a user who may write any file";
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    EXPECT_TRUE(form.ReadOnlyStore());
+    EXPECT_TRUE(form.StatusLine->text().contains(QStringLiteral("защищён от записи")));
+    // Only the RESERV formula problem, no failed stores.
+    EXPECT_EQ(form.LoadProblems().size(), 1) << form.LoadProblems().join('\n').toStdString();
+    QAbstractItemModel* model = form.DBGrid1->model();
+    EXPECT_TRUE(model->setData(model->index(6, ConstTableModel::ColResult), QStringLiteral("7")));
+    EXPECT_EQ(image.ReadByte(0x6212), 14);
 }
 
 TEST_F(OptFormTest, VectorTabShowsPointsAndCommitsEdits) {
