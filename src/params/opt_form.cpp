@@ -51,6 +51,24 @@ QTableView* MakeGrid(QAbstractItemModel* model, const std::vector<int>& widths) 
     return grid;
 }
 
+// Widens columns whose texts need more than the layout's width; never narrows them.
+void FitColumns(QTableView* grid, const std::vector<int>& widths) {
+    for (std::size_t c = 0; c < widths.size(); ++c) {
+        const int col = static_cast<int>(c);
+        grid->resizeColumnToContents(col);
+        if (grid->columnWidth(col) < widths[c])
+            grid->setColumnWidth(col, widths[c]);
+    }
+}
+
+// The point grid has no scroll bars: it is exactly as high as its three rows.
+void FitHeight(TMySG* grid) {
+    int height = 2 * grid->frameWidth();
+    for (int r = 0; r < grid->rowCount(); ++r)
+        height += grid->rowHeight(r);
+    grid->setFixedHeight(height);
+}
+
 } // namespace
 
 TOptForm::TOptForm(FirmwareImage& image, FormulaEvaluator eval, const QString& dbPath,
@@ -64,7 +82,11 @@ TOptForm::TOptForm(FirmwareImage& image, FormulaEvaluator eval, const QString& d
     SG1->SetCell(0, 0, QStringLiteral("№ п/п"));
     SG1->SetCell(0, 1, QStringLiteral("Аргумент"));
     SG1->SetCell(0, 2, QStringLiteral("Значение"));
+    FitHeight(SG1);
     FormCreate();
+    FitColumns(DBGrid1, {50, 500, 60, 50});
+    FitColumns(DBGrid2, {50, 500, 51});
+    FitColumns(DBGrid3, {600, 50});
     if (!loadProblems_.isEmpty())
         QTimer::singleShot(0, this, [this] { ShowProblems(); });
 }
@@ -118,7 +140,6 @@ void TOptForm::BuildComponents() {
     SG1->SetFixed(1, 2);
     SG1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     SG1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    SG1->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     connect(SG1, &QTableWidget::currentCellChanged, this, [this](int row, int col, int, int) {
         RunGuarded(this, [&] { SG1SelectCell(col, row); });
     });
@@ -148,6 +169,8 @@ void TOptForm::BuildComponents() {
     Chart1->addSeries(Series2);
     auto* axisX = new QCategoryAxis;
     axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axisX->setLabelsAngle(-90); // upright labels fit under closely spaced points
+    axisX->setTruncateLabels(false);
     auto* axisY = new QValueAxis;
     Chart1->addAxis(axisX, Qt::AlignBottom);
     Chart1->addAxis(axisY, Qt::AlignLeft);
@@ -361,6 +384,7 @@ void TOptForm::LoadVector() {
         SG1->SetCell(i + 1, 2, Q(FormatFixed(ParValues[i], rec.DecimalPar, sep)));
     }
     SG1->setUpdatesEnabled(true);
+    FitHeight(SG1);
     shownPoints_ = points.filled;
     if (!points.error.empty())
         throw std::runtime_error(points.error); // the chart is not redrawn

@@ -1,4 +1,7 @@
+#include "image/firmware_image.h"
 #include "params/param_db.h"
+#include "params/parameter_decode.h"
+#include "params/parameter_formula.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -171,6 +174,33 @@ TEST(ParamDatabase, FailedConversionLeavesNoFile) {
     old.close();
     db.saveAsSQLite(target);
     EXPECT_EQ(ParamDatabase(target).constants().size(), 13u);
+}
+
+// The demo database and the demo image are made for each other: every constant decodes to the
+// Result the database holds, and every vector decodes completely.
+TEST(ParamDatabase, DemoDatabaseMatchesTheDemoImage) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("database.mdb"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELMARIS_SOURCE_DIR "/examples/database.mdb"), path));
+    FirmwareImage image;
+    ASSERT_TRUE(image.LoadHex(VELMARIS_SOURCE_DIR "/examples/demo.hex").complete);
+    ParamDatabase db(path);
+    ASSERT_TRUE(db.problems().isEmpty());
+    const auto constants = db.constants();
+    ASSERT_EQ(constants.size(), 13u);
+    int checked = 0;
+    for (const ConstantRecord& c : constants) {
+        if (c.InFormula.empty() || !c.Result)
+            continue; // RESERV: no input formula, no stored value
+        EXPECT_EQ(DecodeConstant(image, c, EvaluateParameterFormula), *c.Result) << c.Mark;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 12);
+    for (const VectorRecord& v : db.vectors()) {
+        VectorPoints points;
+        LoadVector(image, v, EvaluateParameterFormula, points);
+        EXPECT_EQ(points.filled, v.Count) << v.Mark << ": " << points.error;
+    }
 }
 
 } // namespace
