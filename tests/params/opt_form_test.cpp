@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineSeries>
 #include <QScatterSeries>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -267,6 +268,53 @@ TEST_F(OptFormTest, MissingDatabaseAndEmptyVectorTable) {
     EXPECT_EQ(form.SG1->columnCount(), 1);
     EXPECT_EQ(form.SG1->Cell(0, 0), QStringLiteral("№ п/п"));
     EXPECT_EQ(form.SG1->Cell(0, 2), QStringLiteral("Значение"));
+}
+
+// Types keys the way a user's keyboard delivers them: to the widget that has the focus (the
+// first key opens the cell editor, which takes the focus).
+void Type(const QString& keys) {
+    for (QChar c : keys)
+        QTest::keyClicks(QApplication::focusWidget(), QString(c));
+}
+
+// Typing as a user does: the entry is committed when the edit finishes, not key by key.
+TEST_F(OptFormTest, TypedEntriesAreCommittedWhenTheEditFinishes) {
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'")});
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+
+    // Constants: 12,5 typed into the Result of UOZ_XX (output formula X*2).
+    form.DBGrid1->setFocus();
+    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(6, ConstTableModel::ColResult));
+    Type(QStringLiteral("12,5"));
+    EXPECT_EQ(image.ReadByte(0x6212), 0x1D); // still typing
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCoreApplication::processEvents(); // the grid closes its editor through the event queue
+    EXPECT_EQ(image.ReadByte(0x6212), 25);
+
+    // Vectors: XX_TWAT point 1 (output formula X/10), 7, 5, 0 and Enter.
+    form.PageControl1->setCurrentIndex(1);
+    form.SG1->setFocus();
+    form.SG1->setCurrentCell(2, 1);
+    Type(QStringLiteral("750"));
+    EXPECT_EQ(image.ReadByte(0x6660), 150);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, form.SG1);
+    const int before = form.SG1->columnWidth(1);
+    Type(QStringLiteral("0000000000"));
+    EXPECT_GT(form.SG1->columnWidth(1), before); // the column grows while typing
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    for (int i = 0; i < 9; ++i)
+        QTest::keyClick(editor, Qt::Key_Backspace);
+    EXPECT_EQ(form.SG1->columnWidth(1), before); // and shrinks back
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(image.ReadByte(0x6660), 75);
+    EXPECT_EQ(form.ParValues[0], 750.0);
+    EXPECT_EQ(form.Series1->at(0).y(), 750.0);
+    EXPECT_TRUE(form.isVisible()); // Enter finishes the entry, it does not close the window
 }
 
 } // namespace
