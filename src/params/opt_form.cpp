@@ -304,8 +304,17 @@ void TOptForm::FormCreate() {
                       .arg(dbPath_);
     if (!loadProblems_.isEmpty())
         status << QStringLiteral("При открытии есть ошибки (%1).").arg(loadProblems_.size());
-    StatusLine->setText(status.join(QLatin1Char(' ')));
-    StatusLine->setVisible(!status.isEmpty());
+    baseStatus_ = status.join(QLatin1Char(' '));
+    SetVectorStatus(vectorStatus_);
+}
+
+void TOptForm::SetVectorStatus(const QString& text) {
+    vectorStatus_ = text;
+    QString line = baseStatus_;
+    if (!text.isEmpty())
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + text;
+    StatusLine->setText(line);
+    StatusLine->setVisible(!line.isEmpty());
 }
 
 void TOptForm::ShowProblems() {
@@ -367,10 +376,10 @@ void TOptForm::LoadVector() {
         return;
     const VectorRecord& rec = vectors_[static_cast<std::size_t>(currentVector_)];
     if (auto problem = VectorProblem(rec)) {
-        StatusLine->setText(QStringLiteral("Вектор не показан: ") + Q(rec.Mark + ": " + *problem));
-        StatusLine->show();
+        SetVectorStatus(QStringLiteral("Вектор не показан: ") + Q(rec.Mark + ": " + *problem));
         return;
     }
+    SetVectorStatus(QString());
     VectorPoints points;
     ::LoadVector(image_, rec, eval_, points);
     std::copy(points.ArgValues, points.ArgValues + MaxVectorPoints, ArgValues);

@@ -82,6 +82,8 @@ private:
     void FormCreate();
     bool ResultEntered(int row, const QString& text);
     void ShowProblems();
+    // The status line: what holds for the whole window, then the note on the shown vector.
+    void SetVectorStatus(const QString& text);
 
     FirmwareImage& image_;
     FormulaEvaluator eval_;
@@ -97,4 +99,6 @@ private:
     int shownPoints_ = 0; // points of the current vector shown in SG1 and the chart
     bool opening_ = false;
     QStringList loadProblems_;
+    QString baseStatus_;
+    QString vectorStatus_;
 };

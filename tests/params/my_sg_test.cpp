@@ -105,4 +105,22 @@ TEST(TMySG, FixedCellsCannotBeEdited) {
     EXPECT_TRUE(grid.item(2, 1)->flags() & Qt::ItemIsEditable);
 }
 
+TEST(TMySG, PaintsFixedHighlightedAndPlainCells) {
+    TMySG grid;
+    Fill(grid);
+    grid.SetHighlightRow(2);
+    grid.resize(300, 200);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    const QImage shot = grid.viewport()->grab().toImage();
+    auto colourAt = [&](int col, int row) {
+        const QRect r = grid.visualRect(grid.model()->index(row, col));
+        return QColor(shot.pixel(r.left() + 2, r.top() + 2));
+    };
+    EXPECT_EQ(colourAt(0, 1), grid.FixedColor());
+    EXPECT_EQ(colourAt(1, 0), grid.FixedColor());
+    EXPECT_EQ(colourAt(1, 2), QColor(Qt::blue));
+    EXPECT_EQ(colourAt(1, 3), QColor(Qt::white));
+}
+
 } // namespace
