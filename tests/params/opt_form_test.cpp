@@ -3,6 +3,7 @@
 #include "params/my_sg.h"
 #include "params/opt_form.h"
 #include "params/opt_form_models.h"
+#include "params/opt_form_run.h"
 #include "params/param_db.h"
 #include "params/parameter_formula.h"
 #include "qt_test_app.h"
@@ -315,6 +316,24 @@ TEST_F(OptFormTest, TypedEntriesAreCommittedWhenTheEditFinishes) {
     EXPECT_EQ(form.ParValues[0], 750.0);
     EXPECT_EQ(form.Series1->at(0).y(), 750.0);
     EXPECT_TRUE(form.isVisible()); // Enter finishes the entry, it does not close the window
+}
+
+// The menu command finds "database.mdb" in the working directory at the moment it runs.
+TEST_F(OptFormTest, CommandOpensTheDatabaseOfTheWorkingDirectory) {
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'")});
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    int shown = 0;
+    ShowOptFormModal = [&](TOptForm& form) {
+        ++shown;
+        EXPECT_TRUE(form.LoadProblems().isEmpty());
+        EXPECT_EQ(form.Constants().size(), 13u);
+        EXPECT_TRUE(form.isModal());
+        EXPECT_EQ(form.PageControl1->currentIndex(), 0);
+    };
+    RunParameterWindow(image, nullptr);
+    QDir::setCurrent(previous);
+    EXPECT_EQ(shown, 1);
 }
 
 } // namespace
