@@ -143,8 +143,17 @@ void TMySG::SetCell(int col, int row, const QString& text) {
         const QSignalBlocker block(this);
         it->setText(text);
     }
-    SetSizeCells();
-    viewport()->update();
+    if (updating_ == 0) {
+        SetSizeCells();
+        viewport()->update();
+    }
+}
+
+void TMySG::EndUpdate() {
+    if (updating_ > 0 && --updating_ == 0) {
+        SetSizeCells();
+        viewport()->update();
+    }
 }
 
 QSize TMySG::CellSizeFor(const QString& text) const {
@@ -153,6 +162,8 @@ QSize TMySG::CellSizeFor(const QString& text) const {
 }
 
 void TMySG::SetSizeCells() {
+    if (updating_ > 0)
+        return;
     std::vector<int> widths(static_cast<std::size_t>(columnCount()), defaultColWidth_);
     std::vector<int> heights(static_cast<std::size_t>(rowCount()), defaultRowHeight_);
     for (int c = 0; c < columnCount(); ++c)

@@ -43,6 +43,11 @@ public:
     QString Cell(int col, int row) const;
     void SetCell(int col, int row, const QString& text);
 
+    // Many texts at once: between BeginUpdate and EndUpdate texts are set without resizing the
+    // cells each time; EndUpdate resizes once.
+    void BeginUpdate() { ++updating_; }
+    void EndUpdate();
+
     // Recomputes every column width and row height from all texts: grows and shrinks, never
     // below the default sizes.
     void SetSizeCells();
@@ -77,6 +82,7 @@ private:
     int defaultColWidth_ = 64;
     int defaultRowHeight_ = 24;
     int highlightRow_ = -1;
+    int updating_ = 0;
     // The text being typed into a cell, measured while the edit is open.
     int editCol_ = -1;
     int editRow_ = -1;

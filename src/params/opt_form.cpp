@@ -385,14 +385,14 @@ void TOptForm::LoadVector() {
     std::copy(points.ArgValues, points.ArgValues + MaxVectorPoints, ArgValues);
     std::copy(points.ParValues, points.ParValues + MaxVectorPoints, ParValues);
     const char sep = LocaleDecimalSeparator();
-    SG1->setUpdatesEnabled(false);
+    SG1->BeginUpdate();
     SG1->SetColCount(points.filled + 1);
     for (int i = 0; i < points.filled; ++i) {
         SG1->SetCell(i + 1, 0, QString::number(i + 1));
         SG1->SetCell(i + 1, 1, Q(FormatFixed(ArgValues[i], rec.DecimalArg, sep)));
         SG1->SetCell(i + 1, 2, Q(FormatFixed(ParValues[i], rec.DecimalPar, sep)));
     }
-    SG1->setUpdatesEnabled(true);
+    SG1->EndUpdate();
     FitHeight(SG1);
     shownPoints_ = points.filled;
     if (!points.error.empty())

@@ -12,11 +12,13 @@
 #include <QChart>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineSeries>
 #include <QScatterSeries>
+#include <QScrollBar>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableView>
@@ -334,6 +336,31 @@ TEST_F(OptFormTest, CommandOpensTheDatabaseOfTheWorkingDirectory) {
     RunParameterWindow(image, nullptr);
     QDir::setCurrent(previous);
     EXPECT_EQ(shown, 1);
+}
+
+// A vector of 256 points fills the arrays; its last point is reached by keyboard.
+TEST_F(OptFormTest, FullLengthVectorIsReachedByKeyboard) {
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'"),
+                QStringLiteral("UPDATE table2 SET Count = 256 WHERE Mark = 'UOZ_RPM'")});
+    for (int i = 0; i < 256; ++i)
+        image.WriteByte(static_cast<uint16_t>(0x6A00 + i), static_cast<uint8_t>(i));
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.PageControl1->setCurrentIndex(1);
+    QElapsedTimer timer;
+    timer.start();
+    form.DBGrid2->setCurrentIndex(form.DBGrid2->model()->index(4, 0));
+    const qint64 loadMs = timer.elapsed();
+    EXPECT_LT(loadMs, 2000) << "loading 256 points took " << loadMs << " ms";
+    ASSERT_EQ(form.SG1->columnCount(), 257);
+    EXPECT_EQ(form.ParValues[255], 255 / 2.0 - 10);
+    EXPECT_EQ(form.SG1->Cell(256, 2), QStringLiteral("117,5"));
+    form.SG1->setFocus();
+    QTest::keyClick(form.SG1, Qt::Key_End);
+    EXPECT_EQ(form.SelectedPoint, 255);
+    EXPECT_GT(form.SG1->horizontalScrollBar()->value(), 0); // scrolled to the last point
 }
 
 } // namespace
