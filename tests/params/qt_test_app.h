@@ -15,11 +15,3 @@ inline QApplication& TestApp() {
     static QApplication* app = new QApplication(argc, argv);
     return *app;
 }
-
-// Test discovery hands only the first of the GUI tests' environment settings to CTest, so the
-// leak check that the build means to switch off for them stays on. Fontconfig's caches live
-// until exit; those allocations are not leaks of ours. (Include this header from one source of
-// each test program only.)
-extern "C" __attribute__((used)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\n";
-}
