@@ -157,15 +157,27 @@ TEST_F(OptFormTest, SQLiteStoresResultAndDeletesOnConfirmation) {
         EXPECT_TRUE(
             model->setData(model->index(6, ConstTableModel::ColResult), QStringLiteral("7")));
 
-        TOptForm::ConfirmDelete = [](QWidget*) { return false; };
+        int asked = 0;
+        TOptForm::ConfirmDelete = [&](QWidget*) { return ++asked > 1; }; // Cancel, then OK
         form.DBGrid1->setCurrentIndex(model->index(3, 0));
-        form.DeleteCurrentRecord(0);
+        QTest::keyClick(form.DBGrid1, Qt::Key_Delete); // without Ctrl: nothing
+        EXPECT_EQ(asked, 0);
+        QTest::keyClick(form.DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
         EXPECT_EQ(form.Constants().size(), 13u);
-        TOptForm::ConfirmDelete = [](QWidget*) { return true; };
-        form.DeleteCurrentRecord(0);
+        QTest::keyClick(form.DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(asked, 2);
         EXPECT_EQ(form.Constants().size(), 12u);
+
+        // A vector record goes the same way, and the next one is shown.
+        form.DBGrid2->setCurrentIndex(form.DBGrid2->model()->index(0, 0));
+        QTest::keyClick(form.DBGrid2, Qt::Key_Delete, Qt::ControlModifier);
+        EXPECT_EQ(form.Vectors().size(), 4u);
+        EXPECT_EQ(form.CurrentVector(), 0);
+        EXPECT_EQ(form.Chart1->title(),
+                  QStringLiteral("Время задержки форсунки от напряжения бортсети"));
     }
     ParamDatabase db(dbPath);
+    EXPECT_EQ(db.vectors().size(), 4u);
     const auto c = db.constants();
     ASSERT_EQ(c.size(), 12u);
     EXPECT_EQ(c[0].Result, 850.0); // refreshed from the image on opening
