@@ -24,9 +24,7 @@ CliCommandRegistration::CliCommandRegistration(const CliCommand& command) {
     Registry().push_back(command);
 }
 
-const std::vector<CliCommand>& CliCommands() {
-    return Registry();
-}
+const std::vector<CliCommand>& CliCommands() { return Registry(); }
 
 int main(int argc, char** argv) {
     if (argc < 2)
