@@ -15,7 +15,10 @@ namespace {
 // Draws every cell through the grid and tracks the typed text for sizing.
 class MySGDelegate : public QStyledItemDelegate {
 public:
-    explicit MySGDelegate(TMySG* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+    explicit MySGDelegate(TMySG* grid) : QStyledItemDelegate(grid), grid_(grid) {
+        // An edit that ends, also by Escape, no longer counts for the sizes.
+        connect(this, &QAbstractItemDelegate::closeEditor, grid, [grid] { grid->EditorClosed(); });
+    }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
@@ -191,6 +194,12 @@ void TMySG::EditorTextChanged(int col, int row, const QString& text) {
     editText_ = text;
     SetSizeCells();
     emit editTextSet(col, row, text);
+}
+
+void TMySG::EditorClosed() {
+    editCol_ = editRow_ = -1;
+    editText_.clear();
+    SetSizeCells();
 }
 
 void TMySG::PaintCell(QPainter* painter, int col, int row, const QRect& rect) const {

@@ -65,6 +65,8 @@ public:
     void PaintCell(QPainter* painter, int col, int row, const QRect& rect) const;
     // The text of the cell being edited changed (called by the editor).
     void EditorTextChanged(int col, int row, const QString& text);
+    // The cell editor closed (entry committed or abandoned).
+    void EditorClosed();
 
 signals:
     // After the grid handled a change of an edited cell's text (every keystroke).

@@ -330,6 +330,15 @@ TEST_F(OptFormTest, TypedEntriesAreCommittedWhenTheEditFinishes) {
     EXPECT_EQ(form.ParValues[0], 750.0);
     EXPECT_EQ(form.Series1->at(0).y(), 750.0);
     EXPECT_TRUE(form.isVisible()); // Enter finishes the entry, it does not close the window
+
+    // An entry abandoned with Escape leaves the image and the column as they were.
+    Type(QStringLiteral("123456789012"));
+    EXPECT_GT(form.SG1->columnWidth(1), before);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.SG1->columnWidth(1), before);
+    EXPECT_EQ(image.ReadByte(0x6660), 75);
+    EXPECT_TRUE(form.isVisible());
 }
 
 // The menu command finds "database.mdb" in the working directory at the moment it runs.
