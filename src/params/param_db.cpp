@@ -133,8 +133,8 @@ void ParamDatabase::openSQLite() {
 void ParamDatabase::checkSQLiteSchema() {
     QSqlDatabase database = db();
     for (int t = 0; t < 3; ++t) {
-        const TableSpec& spec = ParamTables[t];
-        const QString table = QString::fromLatin1(spec.name);
+        const TableSchema& schema = ParamTables[t];
+        const QString table = QString::fromLatin1(schema.name);
         QSqlQuery info(database);
         if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
             problems_ << QStringLiteral("Не удалось прочитать схему таблицы %1: %2")
@@ -149,13 +149,13 @@ void ParamDatabase::checkSQLiteSchema() {
             continue;
         }
         bool ok = true;
-        for (int c = 0; c < spec.count; ++c) {
-            const QString column = QString::fromLatin1(spec.columns[c].name);
+        for (int c = 0; c < schema.count; ++c) {
+            const QString column = QString::fromLatin1(schema.columns[c].name);
             const auto it = declared.constFind(column.toLower());
             if (it == declared.constEnd()) {
                 problems_ << QStringLiteral("В таблице %1 нет поля %2.").arg(table, column);
                 ok = false;
-            } else if (!AffinityMatches(spec.columns[c].kind, it.value())) {
+            } else if (!AffinityMatches(schema.columns[c].kind, it.value())) {
                 problems_ << QStringLiteral("Поле %1 таблицы %2 имеет неверный тип %3.")
                                  .arg(column, table, it.value());
                 ok = false;

@@ -70,10 +70,10 @@ void UseCodePage1251(MdbHandle* mdb) {
 
 // Reads one table into db. Returns false (with a problem) when it cannot be used.
 bool CopyTable(MdbHandle* mdb, int t, QSqlDatabase& db, QStringList& problems) {
-    const TableSpec& spec = ParamTables[t];
-    const QString table = QString::fromLatin1(spec.name);
+    const TableSchema& schema = ParamTables[t];
+    const QString table = QString::fromLatin1(schema.name);
     std::unique_ptr<MdbTableDef, TableCloser> def(
-        mdb_read_table_by_name(mdb, const_cast<gchar*>(spec.name), MDB_TABLE));
+        mdb_read_table_by_name(mdb, const_cast<gchar*>(schema.name), MDB_TABLE));
     if (!def) {
         problems << QStringLiteral("В базе данных нет таблицы %1.").arg(table);
         return false;
@@ -83,24 +83,24 @@ bool CopyTable(MdbHandle* mdb, int t, QSqlDatabase& db, QStringList& problems) {
         return false;
     }
     // Source column of each schema column, checked before anything is copied.
-    std::vector<MdbColumn*> source(static_cast<std::size_t>(spec.count), nullptr);
+    std::vector<MdbColumn*> source(static_cast<std::size_t>(schema.count), nullptr);
     bool ok = true;
-    for (int c = 0; c < spec.count; ++c) {
+    for (int c = 0; c < schema.count; ++c) {
         for (unsigned i = 0; i < def->num_cols; ++i) {
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(def->columns, i));
-            if (QString::fromUtf8(col->name).compare(QLatin1String(spec.columns[c].name),
+            if (QString::fromUtf8(col->name).compare(QLatin1String(schema.columns[c].name),
                                                      Qt::CaseInsensitive) == 0)
                 source[static_cast<std::size_t>(c)] = col;
         }
         MdbColumn* col = source[static_cast<std::size_t>(c)];
         if (!col) {
             problems << QStringLiteral("В таблице %1 нет поля %2.")
-                            .arg(table, QLatin1String(spec.columns[c].name));
+                            .arg(table, QLatin1String(schema.columns[c].name));
             ok = false;
-        } else if (!KindMatches(spec.columns[c].kind, col->col_type)) {
+        } else if (!KindMatches(schema.columns[c].kind, col->col_type)) {
             problems << QStringLiteral("Поле %1 таблицы %2 имеет неверный тип (нужен: %3).")
-                            .arg(QLatin1String(spec.columns[c].name), table,
-                                 KindName(spec.columns[c].kind));
+                            .arg(QLatin1String(schema.columns[c].name), table,
+                                 KindName(schema.columns[c].kind));
             ok = false;
         }
     }
@@ -114,10 +114,10 @@ bool CopyTable(MdbHandle* mdb, int t, QSqlDatabase& db, QStringList& problems) {
         return false;
     }
     // Bind every schema column; the buffers receive libmdb's text of each value.
-    std::vector<std::vector<char>> buffers(static_cast<std::size_t>(spec.count),
+    std::vector<std::vector<char>> buffers(static_cast<std::size_t>(schema.count),
                                            std::vector<char>(MDB_BIND_SIZE));
-    std::vector<int> lengths(static_cast<std::size_t>(spec.count), 0);
-    for (int c = 0; c < spec.count; ++c) {
+    std::vector<int> lengths(static_cast<std::size_t>(schema.count), 0);
+    for (int c = 0; c < schema.count; ++c) {
         MdbColumn* col = source[static_cast<std::size_t>(c)];
         if (mdb_bind_column(def.get(), col->col_num + 1,
                             buffers[static_cast<std::size_t>(c)].data(),
@@ -128,9 +128,9 @@ bool CopyTable(MdbHandle* mdb, int t, QSqlDatabase& db, QStringList& problems) {
     }
     QString sql = QStringLiteral("INSERT INTO \"%1\" (").arg(table);
     QString marks;
-    for (int c = 0; c < spec.count; ++c) {
+    for (int c = 0; c < schema.count; ++c) {
         sql += (c ? QStringLiteral(", \"") : QStringLiteral("\"")) +
-               QLatin1String(spec.columns[c].name) + QLatin1Char('"');
+               QLatin1String(schema.columns[c].name) + QLatin1Char('"');
         marks += c ? QStringLiteral(", ?") : QStringLiteral("?");
     }
     sql += QStringLiteral(") VALUES (") + marks + QLatin1Char(')');
@@ -138,12 +138,12 @@ bool CopyTable(MdbHandle* mdb, int t, QSqlDatabase& db, QStringList& problems) {
     insert.prepare(sql);
     mdb_rewind_table(def.get());
     while (mdb_fetch_row(def.get())) {
-        for (int c = 0; c < spec.count; ++c) {
+        for (int c = 0; c < schema.count; ++c) {
             const auto index = static_cast<std::size_t>(c);
             MdbColumn* col = source[index];
             QVariant value;
             if (col->cur_value_len == 0 && lengths[index] == 0) {
-                value = spec.columns[c].kind == ColumnKind::Text
+                value = schema.columns[c].kind == ColumnKind::Text
                             ? QVariant(QMetaType::fromType<QString>())
                             : QVariant(QMetaType::fromType<double>());
             } else if (col->col_type == MDB_DOUBLE && col->cur_value_len == 8) {
@@ -153,9 +153,9 @@ bool CopyTable(MdbHandle* mdb, int t, QSqlDatabase& db, QStringList& problems) {
                 value = static_cast<double>(mdb_get_single(mdb->pg_buf, col->cur_value_start));
             } else {
                 const QString text = QString::fromUtf8(buffers[index].data(), lengths[index]);
-                if (spec.columns[c].kind == ColumnKind::Text)
+                if (schema.columns[c].kind == ColumnKind::Text)
                     value = text;
-                else if (spec.columns[c].kind == ColumnKind::Double)
+                else if (schema.columns[c].kind == ColumnKind::Double)
                     value = text.toDouble();
                 else
                     value = text.toLongLong();

@@ -2,7 +2,7 @@
 
 namespace {
 
-const ColumnSpec Table1[] = {
+const ColumnSchema Table1[] = {
     {"Id", ColumnKind::Key, 0},           {"Mark", ColumnKind::Text, 16},
     {"Name", ColumnKind::Text, 128},      {"Result", ColumnKind::Double, 0},
     {"Unit", ColumnKind::Text, 16},       {"Min", ColumnKind::Double, 0},
@@ -11,7 +11,7 @@ const ColumnSpec Table1[] = {
     {"Type", ColumnKind::Integer, 0},     {"Decimal", ColumnKind::Integer, 0},
 };
 
-const ColumnSpec Table2[] = {
+const ColumnSchema Table2[] = {
     {"ID", ColumnKind::Key, 0},
     {"Mark", ColumnKind::Text, 16},
     {"Name", ColumnKind::Text, 128},
@@ -32,7 +32,7 @@ const ColumnSpec Table2[] = {
     {"Count", ColumnKind::Integer, 0},
 };
 
-const ColumnSpec Table3[] = {
+const ColumnSchema Table3[] = {
     {"Name", ColumnKind::Text, 128},
     {"Val", ColumnKind::Text, 4},
 };
@@ -53,7 +53,7 @@ const char* const Ddl[3] = {
 
 } // namespace
 
-const TableSpec ParamTables[3] = {
+const TableSchema ParamTables[3] = {
     {"table1", Table1, static_cast<int>(sizeof Table1 / sizeof Table1[0])},
     {"table2", Table2, static_cast<int>(sizeof Table2 / sizeof Table2[0])},
     {"table3", Table3, static_cast<int>(sizeof Table3 / sizeof Table3[0])},

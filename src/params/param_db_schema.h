@@ -5,19 +5,19 @@
 
 enum class ColumnKind { Key, Text, Double, Integer };
 
-struct ColumnSpec {
+struct ColumnSchema {
     const char* name;
     ColumnKind kind;
     int size; // characters of a text column
 };
 
-struct TableSpec {
+struct TableSchema {
     const char* name;
-    const ColumnSpec* columns;
+    const ColumnSchema* columns;
     int count;
 };
 
-extern const TableSpec ParamTables[3];
+extern const TableSchema ParamTables[3];
 
 // CREATE TABLE statement of table t in SQLite.
 const char* ParamTableDdl(int t);
