@@ -3,6 +3,7 @@
 #include "app/error_report.h"
 #include "app/tool_icons.h"
 #include "maps/map_grid.h"
+#include "params/opt_form_run.h"
 #include "programmer/prog_form.h"
 
 #include <QAction>
@@ -202,7 +203,10 @@ void TMainForm::MExitClick() {
     close();
 }
 
-void TMainForm::MOptClick() {}
+void TMainForm::MOptClick() {
+    RunParameterWindow(*Image, this);
+    RefreshAfterOptions();
+}
 
 void TMainForm::MIdenClick() {}
 
