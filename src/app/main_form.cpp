@@ -4,6 +4,8 @@
 #include "app/tool_icons.h"
 #include "maps/map_grid.h"
 #include "maps/opengl_panel.h"
+#include "params/opt_form_run.h"
+#include "programmer/prog_form.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -204,13 +206,22 @@ void TMainForm::MExitClick() {
     close();
 }
 
-void TMainForm::MOptClick() {}
+void TMainForm::MOptClick() {
+    RunParameterWindow(*Image, this);
+    RefreshAfterOptions();
+}
 
 void TMainForm::MIdenClick() {}
 
 void TMainForm::MCompClick() {}
 
-void TMainForm::MFlasherClick() {}
+void TMainForm::MFlasherClick() {
+    {
+        TProgForm form(*Image, this);
+        form.exec();
+    } // the window and its port are gone before the image is shown again
+    RefreshAfterProgrammer();
+}
 
 void TMainForm::RefreshAfterProgrammer() {
     Image->Decode();
