@@ -4,6 +4,7 @@
 #include "image/firmware_image.h"
 #include "maps/map_catalogue.h"
 #include "maps/surface_geometry.h"
+#include "maps/surface_view.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -50,8 +51,8 @@ public:
     int32_t CellRaw = 0;
 
     // Rotation and drag state of the 3-D view, in degrees and pixels.
-    float RotX = 20;
-    float RotY = 320;
+    float RotX = StartRotX;
+    float RotY = StartRotY;
     bool Dragging = false;
     int LastMouseX = 0;
     int LastMouseY = 0;
