@@ -16,6 +16,6 @@ private:
     QApplication* app_ = nullptr;
 };
 
-const auto* const environment = ::testing::AddGlobalEnvironment(new QtApplicationEnvironment);
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 } // namespace
