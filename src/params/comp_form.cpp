@@ -4,8 +4,10 @@
 
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 TCompForm::TCompForm(FirmwareImage& image, QWidget* parent)
     : QDialog(parent), image_(image), CLB1(new QListWidget(this)) {
@@ -29,7 +31,11 @@ TCompForm::TCompForm(FirmwareImage& image, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CLB1);
     layout->addWidget(ok, 0, Qt::AlignHCenter);
-    setFixedSize(284, 399);
+    // 284 pixels wide at the least, wider where the system font needs it, so no caption is cut.
+    const int listWidth = CLB1->sizeHintForColumn(0) + 2 * CLB1->frameWidth() +
+                          CLB1->verticalScrollBar()->sizeHint().width();
+    const QMargins margins = layout->contentsMargins();
+    setFixedSize(std::max(284, listWidth + margins.left() + margins.right()), 399);
 
     // Filled here as well as on showing, so that closing a window that was never shown writes
     // back the image's own bits rather than an empty list.
