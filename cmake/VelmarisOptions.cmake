@@ -31,6 +31,6 @@ function(velmaris_add_gtest name)
         # Qt and fontconfig keep caches alive until exit; their leaks are not ours.
         list(APPEND env "QT_QPA_PLATFORM=offscreen" "ASAN_OPTIONS=detect_leaks=0")
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_PREFIX "${name}."
                          PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
 endfunction()

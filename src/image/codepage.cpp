@@ -138,7 +138,7 @@ std::string Utf8ToCp1251(const std::string& text) {
         i += len;
         char mapped = '?';
         for (int b = 0; b < 256; ++b)
-            if (table[b] == cp) {
+            if (table[b] == cp && cp != NoChar) {
                 mapped = static_cast<char>(b);
                 break;
             }

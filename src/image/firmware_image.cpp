@@ -3,7 +3,6 @@
 #include "image/codepage.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -24,7 +23,11 @@ uint16_t RoundedAirFlow(uint16_t raw) {
     return static_cast<uint16_t>(static_cast<int32_t>(raw * 8.0 / 9.0 + 0.5));
 }
 
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+// White space as the C locale's isspace has it, spelled out: the windows set the user's locale,
+// and under a single-byte locale isspace could also take letters of the upper half for blanks.
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // Trims C-locale white space at both ends of a zero-terminated text, in place.
 void TrimInPlace(char* text) {
@@ -48,21 +51,24 @@ std::unique_ptr<uint8_t[]> AllocateMemory() {
 } // namespace
 
 FirmwareImage::FirmwareImage()
-    : RcodRows{5500, 4410, 3420, 2685, 2195, 1695, 1300, 1040, 815, 650},
-      RcodCols{44, 102, 158, 214, 272, 328, 385, 443, 500, 558, 610}, AddrTauBase(0x161E),
-      AddrMainMap(0x7050), AddrCorMap(0x6E20), AddrMainMapO2(0x7710), AddrCorMapO2(0x7DD0),
-      AddrPmax(0x688A), AddrDrmax(0x68D8), AddrEquipment(0x656A), AddrNuz(0x661C), AddrP(0x65FC),
-      AddrEcuType(0x6030), AddrEcuMaker(0x6050), AddrEcuSoftVersion(0x61FC),
-      AddrProgController(0x61E5), AddrProgIdent(0x61F0), AddrProgVersion(0x61E0),
-      AddrDataType(0x6070), AddrDataVersion(0x61ED), AddrDataFile(0x6040), AddrDataDate(0x6060),
-      AddrDataEngine(0x6080), AddrCarEngine(0x6090), AddrCarBody(0x60A0), AddrCarDate(0x60D0),
-      AddrRcod(0x6CCC), InjectorGain(2.576), InjectorOffset(0.54), StoichRatio(14.7),
-      EcuType{}, EcuMaker{}, EcuSoftVersion{}, ProgController{}, ProgIdent{}, ProgVersion{},
-      DataType{}, DataVersion{}, DataFile{}, DataDate{}, DataEngine{}, CarEngine{}, CarBody{},
-      CarDate{}, Tau{}, Uoz{}, Lambda{}, CoefCorTau{}, CoefCorUoz{}, CorTau{}, CorUoz{}, Rcod{},
-      PmaxRaw{}, Pmax{}, DrmaxRaw{}, Drmax{}, TauBase(0), Nuz{}, PRaw{}, P{},
-      DrAxis{17, 28, 40, 50, 60, 75, 100}, PmaxCol{}, DrmaxSeg{}, FullLoad{}, DrmaxCoefCorTau{},
-      DrmaxCoefCorUoz{}, UseO2Maps(false), Data(AllocateMemory()), LoadedCopy(AllocateMemory()) {
+    : RcodRows{5500, 4410, 3420, 2685, 2195, 1695, 1300, 1040, 815, 650}, RcodCols{44,  102, 158,
+                                                                                   214, 272, 328,
+                                                                                   385, 443, 500,
+                                                                                   558, 610},
+      AddrTauBase(0x161E), AddrMainMap(0x7050), AddrCorMap(0x6E20), AddrMainMapO2(0x7710),
+      AddrCorMapO2(0x7DD0), AddrPmax(0x688A), AddrDrmax(0x68D8), AddrEquipment(0x656A),
+      AddrNuz(0x661C), AddrP(0x65FC), AddrEcuType(0x6030), AddrEcuMaker(0x6050),
+      AddrEcuSoftVersion(0x61FC), AddrProgController(0x61E5), AddrProgIdent(0x61F0),
+      AddrProgVersion(0x61E0), AddrDataType(0x6070), AddrDataVersion(0x61ED), AddrDataFile(0x6040),
+      AddrDataDate(0x6060), AddrDataEngine(0x6080), AddrCarEngine(0x6090), AddrCarBody(0x60A0),
+      AddrCarDate(0x60D0), AddrRcod(0x6CCC), InjectorGain(2.576), InjectorOffset(0.54),
+      StoichRatio(14.7), EcuType{}, EcuMaker{}, EcuSoftVersion{}, ProgController{}, ProgIdent{},
+      ProgVersion{}, DataType{}, DataVersion{}, DataFile{}, DataDate{},
+      DataEngine{}, CarEngine{}, CarBody{}, CarDate{}, Tau{}, Uoz{}, Lambda{}, CoefCorTau{},
+      CoefCorUoz{}, CorTau{}, CorUoz{}, Rcod{}, PmaxRaw{}, Pmax{}, DrmaxRaw{}, Drmax{},
+      TauBase(0), Nuz{}, PRaw{}, P{}, DrAxis{17, 28, 40, 50, 60, 75, 100}, PmaxCol{}, DrmaxSeg{},
+      FullLoad{}, DrmaxCoefCorTau{}, DrmaxCoefCorUoz{}, UseO2Maps(false), Data(AllocateMemory()),
+      LoadedCopy(AllocateMemory()) {
     Clear();
 }
 
@@ -70,22 +76,51 @@ FirmwareImage::~FirmwareImage() = default;
 
 FirmwareImage::IdentField FirmwareImage::Ident(int index) {
     switch (index) {
-    case 0: return {"EcuType", EcuType, AddrEcuType, 16};
-    case 1: return {"EcuMaker", EcuMaker, AddrEcuMaker, 16};
-    case 2: return {"EcuSoftVersion", EcuSoftVersion, AddrEcuSoftVersion, 12};
-    case 3: return {"ProgController", ProgController, AddrProgController, 7};
-    case 4: return {"ProgIdent", ProgIdent, AddrProgIdent, 12};
-    case 5: return {"ProgVersion", ProgVersion, AddrProgVersion, 4};
-    case 6: return {"DataType", DataType, AddrDataType, 16};
-    case 7: return {"DataVersion", DataVersion, AddrDataVersion, 3};
-    case 8: return {"DataFile", DataFile, AddrDataFile, 16};
-    case 9: return {"DataDate", DataDate, AddrDataDate, 16};
-    case 10: return {"DataEngine", DataEngine, AddrDataEngine, 16};
-    case 11: return {"CarEngine", CarEngine, AddrCarEngine, 16};
-    case 12: return {"CarBody", CarBody, AddrCarBody, 16};
-    case 13: return {"CarDate", CarDate, AddrCarDate, 16};
-    default: throw std::out_of_range("identification field index");
+    case 0:
+        return {"EcuType", EcuType, AddrEcuType, 16};
+    case 1:
+        return {"EcuMaker", EcuMaker, AddrEcuMaker, 16};
+    case 2:
+        return {"EcuSoftVersion", EcuSoftVersion, AddrEcuSoftVersion, 12};
+    case 3:
+        return {"ProgController", ProgController, AddrProgController, 7};
+    case 4:
+        return {"ProgIdent", ProgIdent, AddrProgIdent, 12};
+    case 5:
+        return {"ProgVersion", ProgVersion, AddrProgVersion, 4};
+    case 6:
+        return {"DataType", DataType, AddrDataType, 16};
+    case 7:
+        return {"DataVersion", DataVersion, AddrDataVersion, 3};
+    case 8:
+        return {"DataFile", DataFile, AddrDataFile, 16};
+    case 9:
+        return {"DataDate", DataDate, AddrDataDate, 16};
+    case 10:
+        return {"DataEngine", DataEngine, AddrDataEngine, 16};
+    case 11:
+        return {"CarEngine", CarEngine, AddrCarEngine, 16};
+    case 12:
+        return {"CarBody", CarBody, AddrCarBody, 16};
+    case 13:
+        return {"CarDate", CarDate, AddrCarDate, 16};
+    default:
+        throw std::out_of_range("identification field index");
     }
+}
+
+const char* FirmwareImage::IdentName(int index) {
+    static const char* const Names[IdentCount] = {
+        "EcuType",     "EcuMaker",  "EcuSoftVersion", "ProgController", "ProgIdent",
+        "ProgVersion", "DataType",  "DataVersion",    "DataFile",       "DataDate",
+        "DataEngine",  "CarEngine", "CarBody",        "CarDate"};
+    if (index < 0 || index >= IdentCount)
+        throw std::out_of_range("identification field index");
+    return Names[index];
+}
+
+const char* FirmwareImage::IdentText(int index) const {
+    return const_cast<FirmwareImage*>(this)->Ident(index).text;
 }
 
 void FirmwareImage::Clear() {
@@ -214,9 +249,13 @@ uint16_t FirmwareImage::ComputeChecksum() const {
     return sum;
 }
 
-uint16_t FirmwareImage::StoredChecksum() const { return ReadWord(AddrChecksum); }
+uint16_t FirmwareImage::StoredChecksum() const {
+    return ReadWord(AddrChecksum);
+}
 
-void FirmwareImage::UpdateChecksum() { WriteWord(AddrChecksum, ComputeChecksum()); }
+void FirmwareImage::UpdateChecksum() {
+    WriteWord(AddrChecksum, ComputeChecksum());
+}
 
 bool FirmwareImage::IsModified() const {
     return std::memcmp(Data.get(), LoadedCopy.get(), Size) != 0;

@@ -8,9 +8,9 @@
 // How a HEX load ended. A load that stopped early keeps what it read before the stop, but a
 // caller must never present such an image as complete: it could be programmed into a unit.
 struct HexLoadResult {
-    bool complete = true;  // false when the load stopped before the end of the file
-    int line = 0;          // 1-based line number where the load stopped (0 when complete)
-    std::string reason;    // short English reason, e.g. "bad record checksum"
+    bool complete = true; // false when the load stopped before the end of the file
+    int line = 0;         // 1-based line number where the load stopped (0 when complete)
+    std::string reason;   // short English reason, e.g. "bad record checksum"
 };
 
 // One record of the full-load line: the fractional column of the maximum air flow on the load
@@ -28,9 +28,9 @@ struct FullLoadPoint {
 class FirmwareImage {
 public:
     static constexpr std::size_t Size = 0x8000;
-    static constexpr int Rows = 39;       // speed points
-    static constexpr int LoadCols = 22;   // load points of the main map
-    static constexpr int DrCols = 7;      // throttle points of the correction map
+    static constexpr int Rows = 39;     // speed points
+    static constexpr int LoadCols = 22; // load points of the main map
+    static constexpr int DrCols = 7;    // throttle points of the correction map
     static constexpr int RcodRowCount = 10;
     static constexpr int RcodColCount = 11;
     static constexpr int IdentCount = 14;
@@ -155,10 +155,13 @@ public:
 
     // The 14 identification fields in table order: member, address, raw length N.
     struct IdentField {
-        const char* name;  // member name, e.g. "EcuType"
+        const char* name; // member name, e.g. "EcuType"
         char* text;
         uint16_t address;
         int length;
     };
     IdentField Ident(int index);
+    // Read-only access to the same fields: member name, and text in code page 1251.
+    static const char* IdentName(int index);
+    const char* IdentText(int index) const;
 };

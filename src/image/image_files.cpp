@@ -1,8 +1,10 @@
 #include "image/firmware_image.h"
+#include "image/hex_format.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -13,85 +15,85 @@
 
 namespace {
 
-constexpr size_t MaxHexLine = 254;
-constexpr size_t HexBytesPerRecord = 16;
+// The file a save replaces: a symbolic link is followed, so the file it points to is replaced
+// and the link itself stays.
+std::string SaveTarget(const std::string& fileName) {
+    std::error_code ec;
+    if (std::filesystem::is_symlink(fileName, ec)) {
+        const auto target = std::filesystem::weakly_canonical(fileName, ec);
+        if (!ec)
+            return target.string();
+    }
+    return fileName;
+}
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
+// Creates a new, empty temporary file next to the target. It is created with the usual mode
+// 0666, which the process umask narrows as for any new file.
+int CreateTempFile(const std::string& target, std::string& temp) {
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = target + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
     return -1;
 }
 
-// Parses the bytes of one HEX line: everything after the first ':' read two characters at a
-// time, a lone last character as a byte by itself. Returns false on a non-hexadecimal digit.
-bool ParseHexBytes(const std::string& line, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos)
-        return true;
-    for (size_t i = colon + 1; i < line.size(); i += 2) {
-        int value = HexDigit(line[i]);
-        if (value < 0)
-            return false;
-        if (i + 1 < line.size()) {
-            const int low = HexDigit(line[i + 1]);
-            if (low < 0)
-                return false;
-            value = value * 16 + low;
-        }
-        bytes.push_back(static_cast<uint8_t>(value));
-    }
-    return true;
-}
-
-std::string StripWhiteSpace(const std::string& line) {
-    std::string out;
-    out.reserve(line.size());
-    for (char c : line)
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\v' && c != '\f')
-            out += c;
-    return out;
-}
-
-// Writes a file through a temporary file in the same folder, renamed over the target only
-// when everything was written, so a failed save never destroys the previous file.
-void WriteFileAtomically(const std::string& fileName, const void* data, size_t size,
-                         const std::string& openError) {
-    std::string temp = fileName + ".XXXXXX";
-    std::vector<char> pattern(temp.begin(), temp.end());
-    pattern.push_back('\0');
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0)
-        throw std::runtime_error(openError);
-    temp.assign(pattern.data());
-
-    const char* p = static_cast<const char*>(data);
-    size_t left = size;
-    bool ok = true;
-    while (ok && left > 0) {
+bool WriteAll(int fd, const char* p, size_t left) {
+    while (left > 0) {
         const ssize_t n = write(fd, p, left);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            ok = false;
-        else
-            p += n, left -= static_cast<size_t>(n);
+            return false;
+        p += n;
+        left -= static_cast<size_t>(n);
     }
+    return true;
+}
+
+// Makes the rename itself durable; a failure here does not undo a save that already happened.
+void SyncFolder(const std::string& target) {
+    std::string folder = std::filesystem::path(target).parent_path().string();
+    if (folder.empty())
+        folder = ".";
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+// Writes a file through a temporary file in the same folder, flushed to the disk and renamed
+// over the target only when everything was written, so a failed or interrupted save never
+// destroys the previous file. Any failure raises `error`.
+void WriteFileAtomically(const std::string& fileName, const void* data, size_t size,
+                         const std::string& error) {
+    const std::string target = SaveTarget(fileName);
+    // A file the user may not write (for example one marked read-only to protect it) is not
+    // replaced behind their back, although the folder would allow the rename.
+    struct stat old;
+    const bool replacing = stat(target.c_str(), &old) == 0;
+    if (replacing && access(target.c_str(), W_OK) != 0)
+        throw std::runtime_error(error);
+
+    std::string temp;
+    const int fd = CreateTempFile(target, temp);
+    if (fd < 0)
+        throw std::runtime_error(error);
+    bool ok = WriteAll(fd, static_cast<const char*>(data), size);
     ok = ok && fsync(fd) == 0;
-    // mkstemp creates the file readable by its owner only; give it the usual permissions.
-    const mode_t mask = umask(0);
-    umask(mask);
-    ok = fchmod(fd, 0666 & ~mask) == 0 && ok;
+    // The new file keeps the permissions of the one it replaces.
+    if (ok && replacing && S_ISREG(old.st_mode))
+        ok = fchmod(fd, old.st_mode & 07777) == 0;
     ok = close(fd) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), fileName.c_str()) == 0)
+    if (ok && std::rename(temp.c_str(), target.c_str()) == 0) {
+        SyncFolder(target);
         return;
-    const std::string reason = std::strerror(errno);
+    }
     std::remove(temp.c_str());
-    throw std::runtime_error(openError + " (" + reason + ")");
+    throw std::runtime_error(error);
 }
 
 // Opens a file for reading; a folder or a file that cannot be opened raises "Can't open file.".
@@ -107,74 +109,28 @@ std::ifstream OpenForReading(const std::string& fileName) {
 
 } // namespace
 
-// The loaders open the file before clearing the image: a file that cannot be opened leaves the
-// image as it was, so a failed open never loses what the user had.
+// The loaders open and read the whole file before they touch the image: a file that cannot be
+// opened or read leaves the image as it was, so a failed open never loses what the user had.
 HexLoadResult FirmwareImage::LoadHex(const std::string& fileName) {
     std::ifstream in = OpenForReading(fileName);
+    std::vector<uint8_t> buffer(Size, 0);
+    const HexLoadResult result = ReadHexRecords(in, buffer.data());
+    if (in.bad())
+        throw std::runtime_error("Can't read file.");
     Clear();
-
-    HexLoadResult result;
-    std::string raw;
-    std::vector<uint8_t> bytes;
-    int lineNo = 0;
-    auto stop = [&](const char* reason) {
-        result.complete = false;
-        result.line = lineNo;
-        result.reason = reason;
-    };
-    while (std::getline(in, raw)) {
-        ++lineNo;
-        size_t length = raw.size();
-        if (length > 0 && raw[length - 1] == '\r')
-            --length;
-        if (length > MaxHexLine) {
-            stop("line longer than 254 characters");
-            break;
-        }
-        const std::string line = StripWhiteSpace(raw);
-        if (!ParseHexBytes(line, bytes)) {
-            stop("not a hexadecimal digit");
-            break;
-        }
-        if (line.find(':') == std::string::npos) {
-            stop(line.empty() ? "blank line" : "no record mark ':'");
-            break;
-        }
-        const size_t count = bytes.size();
-        if (count >= 3) {
-            const unsigned address = bytes[1] * 256u + bytes[2];
-            if (address > 0x8000) {
-                stop("record address above 0x8000");
-                break;
-            }
-        }
-        if (count < 5 || count != bytes[0] + 5u) {
-            stop("record length does not match its bytes");
-            break;
-        }
-        uint8_t sum = 0;
-        for (size_t i = 0; i + 1 < count; ++i)
-            sum = static_cast<uint8_t>(sum + bytes[i]);
-        if (static_cast<uint8_t>(-sum) != bytes[count - 1]) {
-            stop("bad record checksum");
-            break;
-        }
-        if (bytes[3] == 0) {
-            const size_t address = bytes[1] * 256u + bytes[2];
-            for (size_t i = 0; i < bytes[0] && address + i < Size; ++i)
-                Data[address + i] = bytes[4 + i];
-        }
-    }
+    std::memcpy(Data.get(), buffer.data(), Size);
     std::memcpy(LoadedCopy.get(), Data.get(), Size);
     return result;
 }
 
 void FirmwareImage::LoadBin(const std::string& fileName) {
     std::ifstream in = OpenForReading(fileName);
-    Clear();
-    in.read(reinterpret_cast<char*>(Data.get()), Size);
+    std::vector<uint8_t> buffer(Size, 0);
+    in.read(reinterpret_cast<char*>(buffer.data()), Size);
     if (in.bad())
         throw std::runtime_error("Can't read file.");
+    Clear();
+    std::memcpy(Data.get(), buffer.data(), Size);
     std::memcpy(LoadedCopy.get(), Data.get(), Size);
 }
 
@@ -185,28 +141,6 @@ void FirmwareImage::SaveBin(const std::string& fileName) const {
 void FirmwareImage::SaveHex(const std::string& fileName) const {
     if (fileName.empty())
         return;
-    static const char Digits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(2050 * 45);
-    text += ":0200000400C03A\r\n";
-    for (size_t block = 0; block < Size; block += HexBytesPerRecord) {
-        uint8_t sum = static_cast<uint8_t>(HexBytesPerRecord + (block >> 8) + (block & 0xFF));
-        auto put = [&](uint8_t b) {
-            text += Digits[b >> 4];
-            text += Digits[b & 0xF];
-        };
-        text += ':';
-        put(HexBytesPerRecord);
-        put(static_cast<uint8_t>(block >> 8));
-        put(static_cast<uint8_t>(block & 0xFF));
-        put(0);
-        for (size_t i = 0; i < HexBytesPerRecord; ++i) {
-            put(Data[block + i]);
-            sum = static_cast<uint8_t>(sum + Data[block + i]);
-        }
-        put(static_cast<uint8_t>(-sum));
-        text += "\r\n";
-    }
-    text += ":00000001FF\r\n";
+    const std::string text = WriteHexText(Data.get());
     WriteFileAtomically(fileName, text.data(), text.size(), "Cannot create file " + fileName);
 }

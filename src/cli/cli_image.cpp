@@ -1,0 +1,87 @@
+#include "cli/cli_image.h"
+
+#include "image/firmware_image.h"
+
+#include <algorithm>
+#include <cctype>
+#include <exception>
+#include <iostream>
+
+bool ParseCliArgs(const char* command, const std::vector<std::string>& args,
+                  const std::vector<std::string>& knownFlags, size_t fileCount, CliArgs& out) {
+    out = CliArgs();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--allow-partial") {
+            out.allowPartial = true;
+        } else if (a == "--format" || a.rfind("--format=", 0) == 0) {
+            std::string value;
+            if (a == "--format") {
+                if (i + 1 == args.size()) {
+                    std::cerr << "velmaris-cli " << command << ": --format needs hex or bin\n";
+                    return false;
+                }
+                value = args[++i];
+            } else {
+                value = a.substr(9);
+            }
+            if (value != "hex" && value != "bin") {
+                std::cerr << "velmaris-cli " << command << ": unknown format '" << value
+                          << "' (use hex or bin)\n";
+                return false;
+            }
+            out.format = value;
+        } else if (std::find(knownFlags.begin(), knownFlags.end(), a) != knownFlags.end()) {
+            out.flags.push_back(a);
+        } else if (a.size() > 1 && a[0] == '-') {
+            std::cerr << "velmaris-cli " << command << ": unknown option '" << a << "'\n";
+            return false;
+        } else {
+            out.files.push_back(a);
+        }
+    }
+    if (out.files.size() != fileCount) {
+        std::cerr << "velmaris-cli " << command << ": expected " << fileCount << " file name"
+                  << (fileCount == 1 ? "" : "s") << ", got " << out.files.size() << "\n";
+        return false;
+    }
+    return true;
+}
+
+bool HasFlag(const CliArgs& args, const std::string& flag) {
+    return std::find(args.flags.begin(), args.flags.end(), flag) != args.flags.end();
+}
+
+bool IsHexFileName(const std::string& fileName) {
+    const size_t slash = fileName.find_last_of('/');
+    const size_t dot = fileName.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return false;
+    std::string ext = fileName.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".hex";
+}
+
+int LoadImageForCli(const char* command, FirmwareImage& image, const std::string& fileName,
+                    const CliArgs& args) {
+    const bool hex = args.format.empty() ? IsHexFileName(fileName) : args.format == "hex";
+    try {
+        if (!hex) {
+            image.LoadBin(fileName);
+            return 0;
+        }
+        const HexLoadResult result = image.LoadHex(fileName);
+        if (result.complete)
+            return 0;
+        std::cerr << "velmaris-cli " << command << ": " << fileName
+                  << ": HEX load ended early at line " << result.line << ": " << result.reason
+                  << (args.allowPartial ? " (only the records before it were loaded)\n"
+                                        : " (use --allow-partial to go on with the records "
+                                          "before it)\n");
+        return args.allowPartial ? 0 : ExitPartial;
+    } catch (const std::exception& e) {
+        std::cerr << "velmaris-cli " << command << ": " << fileName << ": " << e.what() << "\n";
+        return ExitBadInput;
+    }
+}

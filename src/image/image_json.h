@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+class FirmwareImage;
+
+// Every decoded member of a decoded image as one JSON object, keyed by member name: the
+// vectors, the 2-D tables as arrays of rows, FullLoad as an array of {Pos, Uoz, Tau, Lambda},
+// and "ident", the 14 identification texts in UTF-8. This is what `velmaris-cli decode` prints.
+std::string DecodedImageJson(const FirmwareImage& image);

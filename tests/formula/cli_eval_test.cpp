@@ -1,0 +1,89 @@
+// velmaris-cli eval as a user runs it: output lines, exit status and argument checks.
+#include <array>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+struct CliRun {
+    std::string out;
+    int status;
+};
+
+std::string Quote(const std::string& arg) {
+    std::string quoted = "'";
+    for (char c : arg)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+CliRun Eval(const std::vector<std::string>& args) {
+    std::string command = Quote(VELMARIS_CLI) + " eval";
+    for (const std::string& a : args)
+        command += " " + Quote(a);
+    command += " 2>/dev/null";
+    CliRun run{"", -1};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    std::array<char, 256> buffer;
+    std::size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        run.out.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+} // namespace
+
+TEST(CliEval, FormulasShareOneEvaluator) {
+    const CliRun r = Eval({"-x", "64", "X*5/64", "A=X*2", "A+1", "2 3"});
+    EXPECT_EQ(r.out, "5\n128\n129\n0\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Eval({"X"}).out, "0\n"); // X defaults to 0
+    EXPECT_EQ(Eval({"-x", "-2.5e1", "X"}).out, "-25\n");
+    EXPECT_EQ(Eval({"--", "-x"}).out, "SyntaxError: Incorrect function\n");
+}
+
+TEST(CliEval, SeventeenSignificantDigits) {
+    const CliRun r = Eval({"1/3", "pi", "1e300*1e300", "-1e300*1e300", "-0", "0.5^1074"});
+    EXPECT_EQ(r.out, "0.33333333333333331\n3.1415926535000001\nINF\n-INF\n-0\n"
+                     "4.9406564584124654e-324\n");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(CliEval, ErrorsAreLinesAndExitStatusOne) {
+    const CliRun r = Eval({"1/0", "(1", "ln(0)", "ctg(0)", "7", "2^3000000000", "5e9%2"});
+    EXPECT_EQ(r.out, "divzero\n"
+                     "SyntaxError: ) expected\n"
+                     "MathError: argument of lg is <= zero\n"
+                     "MathError: can't calculate \xD1\x81tg\n"
+                     "7\n"
+                     "MathError: power is out of range\n"
+                     "MathError: operand of % is out of range\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Eval({""}).out, "SyntaxError: No Expression\n");
+}
+
+TEST(CliEval, BadArgumentsExitTwoWithoutEvaluating) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"-x"},
+             {"-x", "5"},
+             {"-x", "1,5", "X"},
+             {"-x", "", "X"},
+             {"-x", " 1", "X"},
+             {"-x", "1 ", "X"},
+             {"-x", "12abc", "X"},
+             {"-x", "1e999", "X"},
+             {"-x", "X", "1"},
+         }) {
+        const CliRun r = Eval(args);
+        EXPECT_EQ(r.status, 2) << testing::PrintToString(args);
+        EXPECT_EQ(r.out, "") << testing::PrintToString(args);
+    }
+}

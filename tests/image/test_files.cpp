@@ -1,0 +1,336 @@
+#include "image/firmware_image.h"
+#include "image/hex_format.h"
+#include "temp_dir.h"
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A data record line (without line end) with a correct checksum.
+std::string Record(uint16_t address, const std::vector<uint8_t>& data, uint8_t type = 0) {
+    std::vector<uint8_t> bytes = {static_cast<uint8_t>(data.size()),
+                                  static_cast<uint8_t>(address >> 8),
+                                  static_cast<uint8_t>(address & 0xFF), type};
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    uint8_t sum = 0;
+    for (uint8_t b : bytes)
+        sum = static_cast<uint8_t>(sum + b);
+    bytes.push_back(static_cast<uint8_t>(-sum));
+    std::string line = ":";
+    char hex[3];
+    for (uint8_t b : bytes) {
+        std::snprintf(hex, sizeof hex, "%02X", b);
+        line += hex;
+    }
+    return line;
+}
+
+void FillPattern(FirmwareImage& img) {
+    for (uint32_t a = 0; a < FirmwareImage::Size; ++a)
+        img.WriteByte(static_cast<uint16_t>(a), static_cast<uint8_t>((a * 7 + (a >> 8)) & 0xFF));
+}
+
+bool SameData(const FirmwareImage& a, const FirmwareImage& b) {
+    return std::memcmp(a.Data.get(), b.Data.get(), FirmwareImage::Size) == 0;
+}
+
+class HexFileTest : public ::testing::Test {
+protected:
+    HexLoadResult Load(const std::string& text) {
+        WriteTextFile(dir.File("in.hex"), text);
+        return img.LoadHex(dir.File("in.hex"));
+    }
+    TempDir dir;
+    FirmwareImage img;
+};
+
+TEST_F(HexFileTest, SaveHexWritesTheExactText) {
+    img.WriteByte(0x7FF0, 0xFF);
+    for (int i = 0; i < 16; ++i)
+        img.WriteByte(static_cast<uint16_t>(0x7FF0 + i), 0xFF);
+    img.SaveHex(dir.File("out.hex"));
+    const std::string text = ReadTextFile(dir.File("out.hex"));
+    ASSERT_EQ(text.size(), 17u + 2048 * 45 + 13);
+    EXPECT_EQ(text.substr(0, 17), ":0200000400C03A\r\n");
+    EXPECT_EQ(text.substr(17, 45), ":10000000" + std::string(32, '0') + "F0\r\n");
+    EXPECT_EQ(text.substr(17 + 2047 * 45, 45), ":107FF000" + std::string(32, 'F') + "91\r\n");
+    EXPECT_EQ(text.substr(text.size() - 13), ":00000001FF\r\n");
+    EXPECT_EQ(text, WriteHexText(img.Data.get()));
+}
+
+TEST_F(HexFileTest, RoundTripsKeepEveryByte) {
+    FillPattern(img);
+    img.SaveHex(dir.File("a.hex"));
+    img.SaveBin(dir.File("a.bin"));
+    EXPECT_EQ(std::filesystem::file_size(dir.File("a.bin")), FirmwareImage::Size);
+    FirmwareImage fromHex, fromBin;
+    EXPECT_TRUE(fromHex.LoadHex(dir.File("a.hex")).complete);
+    fromBin.LoadBin(dir.File("a.bin"));
+    EXPECT_TRUE(SameData(img, fromHex));
+    EXPECT_TRUE(SameData(img, fromBin));
+    EXPECT_FALSE(fromHex.IsModified());
+    EXPECT_FALSE(fromBin.IsModified());
+}
+
+TEST_F(HexFileTest, AcceptsLowerCaseBlanksAndBothLineEnds) {
+    const HexLoadResult r =
+        Load(": 10 7f f0 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f 10 f9\r\n"
+             "\t:02001000abcd76 \n" +
+             Record(0x0020, {0x5A}));
+    EXPECT_TRUE(r.complete) << r.reason;
+    EXPECT_EQ(img.ReadByte(0x7FF0), 0x01);
+    EXPECT_EQ(img.ReadByte(0x7FFF), 0x10);
+    EXPECT_EQ(img.ReadWord(0x0010), 0xCDAB);
+    EXPECT_EQ(img.ReadByte(0x0020), 0x5A); // last line without a line feed
+}
+
+TEST_F(HexFileTest, UpperAddressRecordsAreIgnored) {
+    const std::string data = Record(0x1234, {1, 2, 3}) + "\r\n" + ":00000001FF\r\n";
+    FirmwareImage plain;
+    Load(data);
+    WriteTextFile(dir.File("b.hex"), ":0200000400C03A\r\n:020000021000EC\r\n" + data);
+    EXPECT_TRUE(plain.LoadHex(dir.File("b.hex")).complete);
+    EXPECT_TRUE(SameData(img, plain));
+    EXPECT_EQ(plain.ReadByte(0x1236), 3);
+}
+
+TEST_F(HexFileTest, BlankFirstLineLoadsNothing) {
+    const HexLoadResult r = Load("\r\n" + Record(0, {9}) + "\r\n");
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.line, 1);
+    EXPECT_EQ(r.reason, "blank line");
+    EXPECT_EQ(img.ReadByte(0), 0);
+}
+
+TEST_F(HexFileTest, BlankLinesAtTheEndLoseNothing) {
+    const HexLoadResult r = Load(Record(0, {9}) + "\r\n:00000001FF\r\n\r\n  \n");
+    EXPECT_TRUE(r.complete) << r.reason;
+    EXPECT_EQ(img.ReadByte(0), 9);
+}
+
+TEST_F(HexFileTest, RecordAbove8000EndsTheLoad) {
+    const HexLoadResult r =
+        Load(Record(0x0100, {1}) + "\r\n" + Record(0x9000, {2}) + "\r\n" + Record(0x0200, {3}));
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.line, 2);
+    EXPECT_EQ(r.reason, "record address above 0x8000");
+    EXPECT_EQ(img.ReadByte(0x0100), 1);
+    EXPECT_EQ(img.ReadByte(0x0200), 0);
+    EXPECT_FALSE(img.IsModified()); // LoadedCopy holds what was kept
+}
+
+TEST_F(HexFileTest, RecordAbove8000EndsTheLoadWhateverItsTypeAndChecksum) {
+    const HexLoadResult r = Load(":00900001FF\r\n" + Record(0x0200, {3}));
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.line, 1);
+    EXPECT_EQ(img.ReadByte(0x0200), 0);
+}
+
+TEST_F(HexFileTest, RecordRunningPastTheEndIsCutAtTheBuffer) {
+    const HexLoadResult r = Load(Record(0x7FFE, {1, 2, 3, 4}) + "\n" + Record(0x8000, {5}) + "\n" +
+                                 Record(0x0000, {6}));
+    EXPECT_TRUE(r.complete) << r.reason;
+    EXPECT_EQ(img.ReadByte(0x7FFE), 1);
+    EXPECT_EQ(img.ReadByte(0x7FFF), 2);
+    EXPECT_EQ(img.ReadByte(0x0000), 6); // nothing wrapped round to the start
+}
+
+TEST_F(HexFileTest, LineLengthLimitIs254Characters) {
+    // 124 data bytes: 1 + 2 * (124 + 5) = 259 characters, too long.
+    const std::vector<uint8_t> bytes124(124, 0x11);
+    HexLoadResult r = Load(Record(0, {1}) + "\n" + Record(0x10, bytes124) + "\n");
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.line, 2);
+    EXPECT_EQ(r.reason, "line longer than 254 characters");
+    EXPECT_EQ(img.ReadByte(0x10), 0);
+    EXPECT_EQ(img.ReadByte(0), 1);
+    // 121 data bytes make 253 characters; one blank more makes 254, accepted with CR LF.
+    const std::vector<uint8_t> bytes121(121, 0x22);
+    r = Load(Record(0x10, bytes121) + " \r\n" + Record(0, {1}));
+    EXPECT_TRUE(r.complete) << r.reason;
+    EXPECT_EQ(img.ReadByte(0x10 + 120), 0x22);
+    // Two blanks more make 255.
+    r = Load(Record(0x10, bytes121) + "  \r\n");
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(img.ReadByte(0x10), 0);
+}
+
+TEST_F(HexFileTest, InvalidLinesEndTheLoadAndAreReported) {
+    struct Case {
+        std::string line;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {":0100000001FF", "bad record checksum"},
+        {":0200000001FD", "record length does not match its bytes"},
+        {":01000000", "record length does not match its bytes"},
+        {":0100000G01FE", "not a hexadecimal digit"},
+        {"; comment", "no record mark ':'"},
+        {"", "blank line"},
+    };
+    for (const Case& c : cases) {
+        const HexLoadResult r =
+            Load(Record(0, {7}) + "\r\n" + c.line + "\r\n" + Record(1, {8}) + "\r\n");
+        EXPECT_FALSE(r.complete) << c.line;
+        EXPECT_EQ(r.line, 2) << c.line;
+        EXPECT_EQ(r.reason, c.reason) << c.line;
+        EXPECT_EQ(img.ReadByte(0), 7) << c.line;
+        EXPECT_EQ(img.ReadByte(1), 0) << c.line;
+    }
+}
+
+TEST_F(HexFileTest, LoneLastDigitIsAByteByItself) {
+    // ":0000000" + "0" + checksum: bytes 00 00 00 00 and a lone "0" as fifth byte, which is
+    // the right checksum of an empty record.
+    EXPECT_TRUE(Load(":000000000\r\n" + Record(3, {4})).complete);
+    EXPECT_EQ(img.ReadByte(3), 4);
+}
+
+TEST_F(HexFileTest, FileThatCannotBeOpenedLeavesTheImageAlone) {
+    img.WriteByte(0x6000, 0xAB);
+    EXPECT_THROW(
+        {
+            try {
+                img.LoadHex(dir.File("missing.hex"));
+            } catch (const std::runtime_error& e) {
+                EXPECT_STREQ(e.what(), "Can't open file.");
+                throw;
+            }
+        },
+        std::runtime_error);
+    EXPECT_THROW(img.LoadHex(dir.Path()), std::runtime_error);
+    EXPECT_THROW(img.LoadBin(dir.File("missing.bin")), std::runtime_error);
+    EXPECT_THROW(img.LoadBin(dir.Path()), std::runtime_error);
+    EXPECT_EQ(img.ReadByte(0x6000), 0xAB);
+}
+
+TEST_F(HexFileTest, LoadsStartFromAClearedImage) {
+    img.WriteByte(0x7000, 5);
+    std::strcpy(img.CarBody, "old");
+    Load(Record(0, {1}));
+    EXPECT_EQ(img.ReadByte(0x7000), 0);
+    EXPECT_STREQ(img.CarBody, "");
+}
+
+TEST(BinFile, ShortAndLongFiles) {
+    TempDir dir;
+    FirmwareImage img;
+    img.WriteByte(0x7000, 5);
+    WriteTextFile(dir.File("short.bin"), std::string(100, '\x5A'));
+    img.LoadBin(dir.File("short.bin"));
+    EXPECT_EQ(img.ReadByte(99), 0x5A);
+    EXPECT_EQ(img.ReadByte(100), 0);
+    EXPECT_EQ(img.ReadByte(0x7000), 0);
+    EXPECT_FALSE(img.IsModified());
+    WriteTextFile(dir.File("long.bin"), std::string(0x8000, '\x01') + std::string(10, '\x02'));
+    img.LoadBin(dir.File("long.bin"));
+    EXPECT_EQ(img.ReadByte(0x7FFF), 1);
+}
+
+TEST(AtomicSave, FailedWriteLeavesTheOldFile) {
+    TempDir dir;
+    FirmwareImage img;
+    const std::string bin = dir.File("old.bin"), hex = dir.File("old.hex");
+    WriteTextFile(bin, "previous binary");
+    WriteTextFile(hex, "previous hex");
+    FillPattern(img);
+    // A file size limit makes the write fail half way, as a full disk would.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool binFailed = false, hexFailed = false;
+    std::string hexMessage;
+    try {
+        img.SaveBin(bin);
+    } catch (const std::runtime_error& e) {
+        binFailed = std::string(e.what()) == "Can't open file.";
+    }
+    try {
+        img.SaveHex(hex);
+    } catch (const std::runtime_error& e) {
+        hexFailed = true;
+        hexMessage = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(binFailed);
+    EXPECT_TRUE(hexFailed);
+    EXPECT_EQ(hexMessage, "Cannot create file " + hex);
+    EXPECT_EQ(ReadTextFile(bin), "previous binary");
+    EXPECT_EQ(ReadTextFile(hex), "previous hex");
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        files += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 2); // no temporary file left behind
+}
+
+TEST(AtomicSave, FolderAsTargetFailsAndStaysAFolder) {
+    TempDir dir;
+    FirmwareImage img;
+    std::filesystem::create_directory(dir.File("sub"));
+    WriteTextFile(dir.File("sub/keep"), "x");
+    EXPECT_THROW(img.SaveBin(dir.File("sub")), std::runtime_error);
+    EXPECT_THROW(img.SaveHex(dir.File("sub")), std::runtime_error);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.File("sub")));
+    EXPECT_EQ(ReadTextFile(dir.File("sub/keep")), "x");
+    EXPECT_THROW(img.SaveBin(dir.File("nofolder/a.bin")), std::runtime_error);
+    img.SaveHex(""); // an empty name writes nothing
+}
+
+TEST(AtomicSave, ReplacesTheFileKeepingItsPermissionsAndLinks) {
+    TempDir dir;
+    FirmwareImage img;
+    FillPattern(img);
+    const std::string bin = dir.File("a.bin");
+    WriteTextFile(bin, "old");
+    std::filesystem::permissions(bin, std::filesystem::perms(0640));
+    std::filesystem::create_symlink(bin, dir.File("link.bin"));
+    img.SaveBin(dir.File("link.bin"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.bin")));
+    EXPECT_EQ(std::filesystem::file_size(bin), FirmwareImage::Size);
+    EXPECT_EQ(std::filesystem::status(bin).permissions(), std::filesystem::perms(0640));
+}
+
+TEST(AtomicSave, NewFileGetsTheUsualPermissions) {
+    TempDir dir;
+    FirmwareImage img;
+    const mode_t oldMask = umask(027);
+    img.SaveHex(dir.File("new.hex"));
+    umask(oldMask);
+    EXPECT_EQ(std::filesystem::status(dir.File("new.hex")).permissions(),
+              std::filesystem::perms(0640));
+}
+
+TEST(AtomicSave, ReadOnlyFileIsNotReplaced) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root may write any file";
+    TempDir dir;
+    FirmwareImage img;
+    WriteTextFile(dir.File("locked.bin"), "keep");
+    std::filesystem::permissions(dir.File("locked.bin"), std::filesystem::perms(0444));
+    EXPECT_THROW(img.SaveBin(dir.File("locked.bin")), std::runtime_error);
+    EXPECT_EQ(ReadTextFile(dir.File("locked.bin")), "keep");
+}
+
+TEST(HexStream, ReadsFromMemory) {
+    std::vector<uint8_t> data(FirmwareImage::Size, 0);
+    std::istringstream in(Record(0x4000, {0xDE, 0xAD}) + "\n");
+    EXPECT_TRUE(ReadHexRecords(in, data.data()).complete);
+    EXPECT_EQ(data[0x4001], 0xAD);
+    std::istringstream noLineFeeds(std::string(100000, ':'));
+    const HexLoadResult r = ReadHexRecords(noLineFeeds, data.data());
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.line, 1);
+}
+
+} // namespace
