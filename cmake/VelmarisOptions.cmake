@@ -25,12 +25,13 @@ function(velmaris_add_gtest name)
     target_compile_definitions(${name} PRIVATE
         VELMARIS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         VELMARIS_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/../shared/fixtures")
-    set(env "")
     if(ARG_GUI)
-        set_target_properties(${name} PROPERTIES AUTOMOC ON)
-        # Qt and fontconfig keep caches alive until exit; their leaks are not ours.
-        list(APPEND env "QT_QPA_PLATFORM=offscreen" "ASAN_OPTIONS=detect_leaks=0")
+        # Qt and fontconfig keep caches alive until exit; their leaks are not ours. The
+        # environment goes through `cmake -E env` because a discovered test's ENVIRONMENT
+        # property keeps only the first entry of a list.
+        set_target_properties(${name} PROPERTIES AUTOMOC ON CROSSCOMPILING_EMULATOR
+            "${CMAKE_COMMAND};-E;env;QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_PREFIX "${name}."
-                         PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+                         PROPERTIES TIMEOUT 300)
 endfunction()

@@ -1,0 +1,76 @@
+// Keystroke to rewritten cell: one keypad plus or minus in the main window's grid, through
+// SGKeyDown (re-read, step, write, Decode, format, set the cell's text). The 3-D view is not
+// part of it. Runs on examples/demo.hex when it exists, else on a patterned image.
+#include "app/error_report.h"
+#include "app/main_form.h"
+#include "maps/map_grid.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+namespace {
+
+std::unique_ptr<TMainForm> MakeForm() {
+    auto form = std::make_unique<TMainForm>();
+    const std::filesystem::path demo =
+        std::filesystem::path(__FILE__).parent_path().parent_path() / "examples" / "demo.hex";
+    if (std::filesystem::exists(demo)) {
+        form->OpenFromCommandLine(QString::fromStdString(demo.string()));
+    } else {
+        for (size_t i = 0; i < FirmwareImage::Size; ++i)
+            form->Image->Data[i] = static_cast<uint8_t>(i * 7 + 3);
+        form->Image->Decode();
+    }
+    form->show();
+    return form;
+}
+
+// Alternating plus and minus keeps the value away from the clamps.
+void Keys(benchmark::State& state, bool paint) {
+    auto form = MakeForm();
+    form->MapItem(static_cast<MapKind>(state.range(0)))->trigger();
+    QApplication::processEvents();
+    QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::KeypadModifier, QStringLiteral("+"));
+    QKeyEvent minus(QEvent::KeyPress, Qt::Key_Minus, Qt::KeypadModifier, QStringLiteral("-"));
+    bool up = true;
+    for (auto _ : state) {
+        QApplication::sendEvent(form->SG, up ? &plus : &minus);
+        if (paint)
+            QApplication::processEvents(); // the grid repaints the changed cell
+        up = !up;
+    }
+    state.SetLabel(GetMapInfo(static_cast<MapKind>(state.range(0))).menuCaption);
+    std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(), FirmwareImage::Size);
+}
+
+void BM_KeystrokeToCell(benchmark::State& state) {
+    Keys(state, false);
+}
+void BM_KeystrokeToPaintedCell(benchmark::State& state) {
+    Keys(state, true);
+}
+
+} // namespace
+
+BENCHMARK(BM_KeystrokeToCell)->DenseRange(0, 9)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeystrokeToPaintedCell)
+    ->Arg(static_cast<int>(MapKind::Uoz))
+    ->Arg(static_cast<int>(MapKind::Pmax))
+    ->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ShowErrorMessage = [](QWidget*, const QString& text) {
+        fprintf(stderr, "error: %s\n", qPrintable(text));
+    };
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,231 @@
+#include "app/main_form.h"
+
+#include "app/error_report.h"
+#include "app/tool_icons.h"
+#include "maps/map_grid.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString MainCaption = QStringLiteral("Редактор алгоритма и калибровок двигателя");
+
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent)
+    : QMainWindow(parent), Image(std::make_unique<FirmwareImage>()),
+      Dialogs(MainFormDialogs::Defaults()) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(MainCaption);
+    resize(757, 577);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    setFont(font);
+
+    BuildActions();
+    BuildMenu();
+    BuildToolBar();
+    BuildPanels();
+}
+
+TMainForm::~TMainForm() = default;
+
+bool TMainForm::Guard(const std::function<void()>& command) {
+    return RunGuarded(this, command);
+}
+
+void TMainForm::BuildActions() {
+    auto makeAction = [this](const char* name, const QString& text, const QString& hint,
+                             const QIcon& icon, const QKeySequence& key) {
+        auto* a = new QAction(icon, text, this);
+        a->setObjectName(QString::fromLatin1(name));
+        if (!hint.isEmpty())
+            a->setToolTip(hint);
+        a->setShortcut(key);
+        return a;
+    };
+    AOpen = makeAction("AOpen", QStringLiteral("&Открыть..."), QStringLiteral("Открыть"),
+                       OpenIcon(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    ASave = makeAction("ASave", QStringLiteral("Сохранить"), QStringLiteral("Сохранить"),
+                       SaveIcon(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    AHelp = makeAction("AHelp", QStringLiteral("&Справка"), QString(), HelpIcon(),
+                       QKeySequence(Qt::Key_F1));
+    connect(AOpen, &QAction::triggered, this, [this] { AOpenExecute(); });
+    connect(ASave, &QAction::triggered, this, [this] { ASaveExecute(); });
+    connect(AHelp, &QAction::triggered, this, [this] { AHelpExecute(); });
+    MOpen = AOpen;
+    MSave = ASave;
+    MInfo = AHelp;
+}
+
+void TMainForm::BuildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu"));
+    // Every item runs its handler through the error report.
+    auto item = [this](QMenu* menu, const char* name, const QString& text,
+                       void (TMainForm::*handler)(), bool checkable = false) {
+        QAction* a = menu->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setCheckable(checkable);
+        connect(a, &QAction::triggered, this,
+                [this, handler] { Guard([&] { (this->*handler)(); }); });
+        return a;
+    };
+    auto separator = [](QMenu* menu, const char* name) {
+        menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
+
+    MFile = bar->addMenu(QStringLiteral("&Файл"));
+    MFile->setObjectName(QStringLiteral("MFile"));
+    MFile->addAction(MOpen);
+    separator(MFile, "N3");
+    MFile->addAction(MSave);
+    separator(MFile, "N2");
+    MExit = item(MFile, "MExit", QStringLiteral("В&ыход"), &TMainForm::MExitClick);
+
+    Graph = bar->addMenu(QStringLiteral("Настройки"));
+    Graph->setObjectName(QStringLiteral("Graph"));
+    MLam = item(Graph, "MLam", QStringLiteral("Работа с датчиком кислорода"), &TMainForm::MLamClick,
+                true);
+    separator(Graph, "N4");
+    auto mapItem = [&](const char* name, MapKind kind, void (TMainForm::*handler)()) {
+        const MapInfo& info = GetMapInfo(kind);
+        return item(Graph, name, QString::fromUtf8(info.menuCaption), handler,
+                    info.mark != MarkRule::Never);
+    };
+    MUoz = mapItem("MUoz", MapKind::Uoz, &TMainForm::MUozClick);
+    MTau = mapItem("MTau", MapKind::Tau, &TMainForm::MTauClick);
+    MCoefCorUoz = mapItem("MCoefCorUoz", MapKind::CoefCorUoz, &TMainForm::MCoefCorUozClick);
+    MCoefCorTau = mapItem("MCoefCorTau", MapKind::CoefCorTau, &TMainForm::MCoefCorTauClick);
+    MCorUoz = mapItem("MCorUoz", MapKind::CorUoz, &TMainForm::MCorUozClick);
+    MCorTau = mapItem("MCorTau", MapKind::CorTau, &TMainForm::MCorTauClick);
+    MLambda = mapItem("MLambda", MapKind::Lambda, &TMainForm::MLambdaClick);
+    MRcod = mapItem("MRcod", MapKind::Rcod, &TMainForm::MRcodClick);
+    separator(Graph, "N7");
+    MPmax = mapItem("MPmax", MapKind::Pmax, &TMainForm::MPmaxClick);
+    MDrmax = mapItem("MDrmax", MapKind::Drmax, &TMainForm::MDrmaxClick);
+    separator(Graph, "N5");
+    MOpt = item(Graph, "MOpt", QStringLiteral("Константы и вектора"), &TMainForm::MOptClick);
+    separator(Graph, "N6");
+    MIden = item(Graph, "MIden", QStringLiteral("Идентификация"), &TMainForm::MIdenClick);
+    MComp = item(Graph, "MComp", QStringLiteral("Комплектация"), &TMainForm::MCompClick);
+    MUoz->setChecked(true);
+
+    // A top-level entry that acts when clicked.
+    MFlasher = bar->addAction(QStringLiteral("Программатор"));
+    MFlasher->setObjectName(QStringLiteral("MFlasher"));
+    connect(MFlasher, &QAction::triggered, this, [this] { Guard([this] { MFlasherClick(); }); });
+
+    MHelp = bar->addMenu(QStringLiteral("&Помощь"));
+    MHelp->setObjectName(QStringLiteral("MHelp"));
+    MHelp->addAction(MInfo);
+}
+
+void TMainForm::BuildToolBar() {
+    ToolBar9 = addToolBar(QStringLiteral("ToolBar9"));
+    ToolBar9->setObjectName(QStringLiteral("ToolBar9"));
+    ToolBar9->setMovable(false);
+    ToolBar9->setFixedHeight(25);
+    ToolBar9->setIconSize(QSize(16, 16));
+    ToolBar9->addAction(AOpen);
+    ToolBar9->addAction(ASave);
+    ToolBar9->addSeparator()->setObjectName(QStringLiteral("ToolButton6"));
+    ToolBar9->addAction(AHelp);
+}
+
+void TMainForm::BuildPanels() {
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(5);
+    Splitter1->setChildrenCollapsible(false);
+
+    Panel1 = new QFrame(Splitter1);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setAutoFillBackground(true);
+    QPalette black = Panel1->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    Panel1->setPalette(black);
+    Panel1Layout = new QVBoxLayout(Panel1);
+    Panel1Layout->setContentsMargins(2, 2, 2, 2);
+    Panel1Layout->setAlignment(Qt::AlignTop);
+
+    Panel2 = new QWidget(Splitter1);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    auto* right = new QVBoxLayout(Panel2);
+    right->setContentsMargins(0, 0, 0, 0);
+    right->setSpacing(0);
+    ToolBar1 = new QToolBar(Panel2);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setFixedHeight(29);
+    Label1 = new QLabel(QStringLiteral("УОЗ"), ToolBar1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    ToolBar1->addWidget(Label1);
+    right->addWidget(ToolBar1);
+    SG = new TMapGrid(Panel2);
+    SG->setObjectName(QStringLiteral("SG"));
+    right->addWidget(SG, 1);
+
+    Splitter1->addWidget(Panel1);
+    Splitter1->addWidget(Panel2);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 0);
+    Splitter1->setSizes({757 - 275 - 5, 275});
+    setCentralWidget(Splitter1);
+
+    connect(Splitter1, &QSplitter::splitterMoved, this,
+            [this] { Guard([this] { Splitter1Moved(); }); });
+    connect(SG, &TMapGrid::SelectCell, this,
+            [this](int col, int row) { Guard([&] { SGSelectCell(col, row); }); });
+    connect(SG, &TMapGrid::KeyDown, this, [this](QKeyEvent* e) { Guard([&] { SGKeyDown(e); }); });
+}
+
+void TMainForm::Splitter1Moved() {
+    // The 3-D view keeps its height at 0.8 of its width; it sizes itself when it exists.
+}
+
+void TMainForm::Repaint3D() {
+    if (OpenGLPanel1)
+        OpenGLPanel1->update();
+}
+
+void TMainForm::MExitClick() {
+    close();
+}
+
+void TMainForm::MOptClick() {}
+
+void TMainForm::MIdenClick() {}
+
+void TMainForm::MCompClick() {}
+
+void TMainForm::MFlasherClick() {}
+
+void TMainForm::RefreshAfterProgrammer() {
+    Image->Decode();
+    ShowMap(CurrentMap);
+    Repaint3D();
+}
+
+void TMainForm::RefreshAfterOptions() {
+    // The grid keeps its numbers until the next map command; the 3-D view shows the new ones.
+    Image->Decode();
+    Repaint3D();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    bool mayClose = false;
+    Guard([&] { mayClose = FormCloseQuery(); });
+    if (mayClose)
+        event->accept();
+    else
+        event->ignore();
+}

@@ -1,0 +1,168 @@
+#pragma once
+
+#include "app/main_form_dialogs.h"
+#include "image/firmware_image.h"
+#include "maps/map_catalogue.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCloseEvent;
+class QFrame;
+class QKeyEvent;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+class QVBoxLayout;
+class QWidget;
+class TMapGrid;
+
+// The main window: owns the one firmware image for the whole run, carries the file and help
+// commands, the menu that leads to every other window, the map grid on the right and the
+// panel for the 3-D view on the left. Map layout and cell editing are computed by the core
+// (maps/map_catalogue.h, maps/cell_edit.h); this class only moves the results into widgets.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The one image every window reads and writes.
+    FirmwareImage& GetImage() { return *Image; }
+    std::unique_ptr<FirmwareImage> Image;
+
+    // Name of the current file as chosen or as last saved (".hex", lower-case file name).
+    QString CurrentFile;
+
+    // Map state: the table shown in the grid and the edit state of its current cell.
+    MapKind CurrentMap = MapKind::Uoz;
+    CellWidthKind CellWidth = CellWidthKind::None;
+    int32_t SelRow = 0;
+    int32_t SelCol = 0;
+    int32_t CellAddress = 0;
+    int32_t CellRaw = 0;
+
+    // Rotation and drag state of the 3-D view, in degrees and pixels.
+    double RotX = 20;
+    double RotY = 320;
+    bool Dragging = false;
+    int LastMouseX = 0;
+    int LastMouseY = 0;
+
+    // Dialogs and message boxes the commands open; tests replace them.
+    MainFormDialogs Dialogs;
+
+    // Widgets.
+    QToolBar* ToolBar9 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QFrame* Panel1 = nullptr;            // black, lowered; holds the 3-D view
+    QVBoxLayout* Panel1Layout = nullptr; // put OpenGLPanel1 here (top-aligned)
+    QWidget* OpenGLPanel1 = nullptr;     // the 3-D view once it exists; repainted after edits
+    QWidget* Panel2 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QLabel* Label1 = nullptr;
+    TMapGrid* SG = nullptr;
+
+    // Actions and menu items. MOpen, MSave and MInfo are the actions themselves.
+    QAction* AOpen = nullptr;
+    QAction* ASave = nullptr;
+    QAction* AHelp = nullptr;
+    QMenu* MFile = nullptr;
+    QMenu* Graph = nullptr;
+    QMenu* MHelp = nullptr;
+    QAction* MOpen = nullptr;
+    QAction* MSave = nullptr;
+    QAction* MExit = nullptr;
+    QAction* MLam = nullptr;
+    QAction* MUoz = nullptr;
+    QAction* MTau = nullptr;
+    QAction* MCoefCorUoz = nullptr;
+    QAction* MCoefCorTau = nullptr;
+    QAction* MCorUoz = nullptr;
+    QAction* MCorTau = nullptr;
+    QAction* MLambda = nullptr;
+    QAction* MRcod = nullptr;
+    QAction* MPmax = nullptr;
+    QAction* MDrmax = nullptr;
+    QAction* MOpt = nullptr;
+    QAction* MIden = nullptr;
+    QAction* MComp = nullptr;
+    QAction* MFlasher = nullptr;
+    QAction* MInfo = nullptr;
+
+    // The menu item of a map kind.
+    QAction* MapItem(MapKind kind) const;
+    // The map whose menu item carries the radio mark, or -1 when none does. The 3-D view draws
+    // this one, not CurrentMap.
+    int MarkedMap() const;
+
+    // Runs one command through the top-level error report.
+    bool Guard(const std::function<void()>& command);
+
+    // File commands. The Execute handlers run the whole command with its dialogs.
+    void AOpenExecute();
+    void ASaveExecute();
+    void AHelpExecute();
+    // Opens a file without a dialog, HEX by a ".hex" extension and binary otherwise (the
+    // command line). Errors are reported like those of the open command.
+    void OpenFromCommandLine(const QString& fileName);
+
+    // Map commands (run after the menu has toggled the item's mark) and the oxygen switch.
+    void MUozClick();
+    void MTauClick();
+    void MCoefCorUozClick();
+    void MCoefCorTauClick();
+    void MCorUozClick();
+    void MCorTauClick();
+    void MPmaxClick();
+    void MLambdaClick();
+    void MRcodClick();
+    void MDrmaxClick();
+    void MLamClick();
+    void MExitClick();
+
+    // Secondary windows, each filled in by the window's own code. After the programmer window
+    // call RefreshAfterProgrammer(), after the constants window RefreshAfterOptions().
+    void MOptClick();
+    void MIdenClick();
+    void MCompClick();
+    void MFlasherClick();
+    void RefreshAfterProgrammer();
+    void RefreshAfterOptions();
+
+    // Fills the grid with a table (does not change CurrentMap) and makes cell (1,1) current.
+    void ShowMap(MapKind kind);
+    // Edit state of grid cell (ACol, ARow): address and stored value behind it.
+    void SelectCellState(int ACol, int ARow);
+    void SGSelectCell(int ACol, int ARow);
+    // Keypad plus and minus step the current cell's stored value; every key rewrites the cell.
+    void SGKeyDown(QKeyEvent* event);
+    void Splitter1Moved();
+    // Repaints the 3-D view, when there is one.
+    void Repaint3D();
+
+    // The close question; true when the window may close.
+    bool FormCloseQuery();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    enum class Loader { Hex, Bin };
+    void BuildActions();
+    void BuildMenu();
+    void BuildToolBar();
+    void BuildPanels();
+    void OpenCommand();
+    void OpenFile(const QString& fileName, Loader loader);
+    bool SaveCommand();
+    bool ConfirmLoseChanges();
+    void MapCommand(QAction* item, MapKind kind);
+    void UpdateCaption(const QString& fileName);
+    void RewriteCurrentCell();
+};

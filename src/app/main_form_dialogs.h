@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// The answer to the close question.
+enum class SaveAnswer { Yes, No, Cancel };
+
+// The dialogs and message boxes the main window's commands open. Each is a small replaceable
+// function, so a test drives every command without a modal loop. The defaults show the real
+// dialogs.
+struct MainFormDialogs {
+    // The open dialog. Returns false when cancelled; otherwise the chosen file and the 1-based
+    // index of the filter entry ("Hex Files" 1, "Binary Files" 2, "All Files" 3).
+    std::function<bool(QWidget* parent, QString& fileName, int& filterIndex)> OpenFile;
+    // The save dialog, preset with fileName. Returns false when cancelled.
+    std::function<bool(QWidget* parent, QString& fileName)> SaveFile;
+    // The question before unsaved changes are dropped; a message box without owner.
+    std::function<SaveAnswer(const QString& text)> AskSave;
+    // A warning that does not stop the command (a HEX file read only in part).
+    std::function<void(QWidget* parent, const QString& text)> Warn;
+    // Shows the help at its contents page.
+    std::function<void(QWidget* parent)> ShowHelp;
+
+    static MainFormDialogs Defaults();
+};

@@ -1,0 +1,127 @@
+// File commands of the main window: open, save, help and the close question.
+#include "app/main_form.h"
+
+#include "app/save_names.h"
+#include "maps/map_grid.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+
+namespace {
+
+const QString MainCaption = QStringLiteral("Редактор алгоритма и калибровок двигателя");
+
+std::string LocalPath(const QString& name) {
+    return QFile::encodeName(name).toStdString();
+}
+
+QString ShortLowerName(const QString& path) {
+    return QFileInfo(path).fileName().toLower();
+}
+
+} // namespace
+
+void TMainForm::AOpenExecute() {
+    Guard([this] { OpenCommand(); });
+}
+
+void TMainForm::ASaveExecute() {
+    Guard([this] { SaveCommand(); });
+}
+
+void TMainForm::AHelpExecute() {
+    Guard([this] { Dialogs.ShowHelp(this); });
+}
+
+void TMainForm::OpenFromCommandLine(const QString& fileName) {
+    Guard([&] {
+        const bool hex = fileName.endsWith(QLatin1String(".hex"), Qt::CaseInsensitive);
+        OpenFile(fileName, hex ? Loader::Hex : Loader::Bin);
+    });
+}
+
+void TMainForm::OpenCommand() {
+    // Unsaved edits are never dropped silently by opening another file.
+    if (!ConfirmLoseChanges())
+        return;
+    QString fileName;
+    int filterIndex = 1;
+    if (!Dialogs.OpenFile(this, fileName, filterIndex))
+        return;
+    // The filter entry chooses the loader. "All Files" has no format of its own, so the
+    // extension decides there, as on the command line.
+    Loader loader = Loader::Hex;
+    if (filterIndex == 2)
+        loader = Loader::Bin;
+    else if (filterIndex != 1 && !fileName.endsWith(QLatin1String(".hex"), Qt::CaseInsensitive))
+        loader = Loader::Bin;
+    OpenFile(fileName, loader);
+}
+
+void TMainForm::OpenFile(const QString& fileName, Loader loader) {
+    // Load into a scratch image first: a file that fails to load leaves the current image,
+    // CurrentFile, caption and grid exactly as they were.
+    auto scratch = std::make_unique<FirmwareImage>();
+    HexLoadResult result;
+    if (loader == Loader::Hex)
+        result = scratch->LoadHex(LocalPath(fileName));
+    else
+        scratch->LoadBin(LocalPath(fileName));
+
+    std::memcpy(Image->Data.get(), scratch->Data.get(), FirmwareImage::Size);
+    std::memcpy(Image->LoadedCopy.get(), scratch->LoadedCopy.get(), FirmwareImage::Size);
+    CurrentFile = fileName;
+    UpdateCaption(fileName);
+    Image->Decode();
+    ShowMap(CurrentMap);
+    Repaint3D();
+    SG->setFocus(); // the keypad edits the grid straight away
+    if (!result.complete)
+        Dialogs.Warn(this, QStringLiteral("Файл %1 прочитан не полностью: чтение остановлено в "
+                                          "строке %2 (%3). Данные после этой строки не "
+                                          "загружены.")
+                               .arg(QFileInfo(fileName).fileName())
+                               .arg(result.line)
+                               .arg(QString::fromStdString(result.reason)));
+}
+
+bool TMainForm::SaveCommand() {
+    QString chosen = CurrentFile;
+    if (!Dialogs.SaveFile(this, chosen))
+        return false;
+    Image->UpdateChecksum();
+    const SaveNames names = MakeSaveNames(chosen);
+    Image->SaveBin(LocalPath(names.bin));
+    Image->SaveHex(LocalPath(names.hex));
+    CurrentFile = names.hex;
+    UpdateCaption(CurrentFile);
+    return true;
+}
+
+void TMainForm::UpdateCaption(const QString& fileName) {
+    setWindowTitle(MainCaption + QStringLiteral(" - ") + ShortLowerName(fileName));
+}
+
+// Asks whether to save unsaved edits. True when the caller may go on: nothing was changed,
+// the user said No, or the save went through. Cancel, a cancelled save dialog and a failed
+// save (which throws) keep the edits.
+bool TMainForm::ConfirmLoseChanges() {
+    if (!Image->IsModified())
+        return true;
+    const QString text =
+        QStringLiteral("Сохранить изменения в файле ") + ShortLowerName(CurrentFile) + "?";
+    switch (Dialogs.AskSave(text)) {
+    case SaveAnswer::No:
+        return true;
+    case SaveAnswer::Yes:
+        return SaveCommand();
+    case SaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
+bool TMainForm::FormCloseQuery() {
+    return ConfirmLoseChanges();
+}

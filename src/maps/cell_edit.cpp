@@ -1,0 +1,67 @@
+#include "maps/cell_edit.h"
+
+#include "image/firmware_image.h"
+
+#include <algorithm>
+
+namespace {
+
+bool InImage(int32_t address, CellWidthKind width) {
+    const int32_t last = address + (width == CellWidthKind::Word ? 1 : 0);
+    return address >= 0 && last < static_cast<int32_t>(FirmwareImage::Size);
+}
+
+} // namespace
+
+int32_t MapCellAddress(const FirmwareImage& image, MapKind kind, int r, int c) {
+    const MapInfo& info = GetMapInfo(kind);
+    if (r < 0 || c < 0 || r >= info.rows || c >= info.cols)
+        return -1;
+    const int32_t mainBase = image.UseO2Maps ? image.AddrMainMapO2 : image.AddrMainMap;
+    const int32_t corBase = image.UseO2Maps ? image.AddrCorMapO2 : image.AddrCorMap;
+    switch (kind) {
+    // Byte pairs of the main map: injection code in the even byte, ignition in the odd one.
+    case MapKind::Uoz:
+        return mainBase + 44 * r + 2 * c + 1;
+    case MapKind::Tau:
+    case MapKind::Lambda:
+        return mainBase + 44 * r + 2 * c;
+    // The correction map is stored column by column.
+    case MapKind::CoefCorUoz:
+    case MapKind::CorUoz:
+        return corBase + 78 * c + 2 * r + 1;
+    case MapKind::CoefCorTau:
+    case MapKind::CorTau:
+        return corBase + 78 * c + 2 * r;
+    case MapKind::Pmax:
+        return image.AddrPmax + 2 * r;
+    case MapKind::Rcod:
+        return image.AddrRcod + 11 * r + c;
+    case MapKind::Drmax:
+        return image.AddrDrmax + r;
+    }
+    return -1;
+}
+
+int32_t ReadCellRaw(const FirmwareImage& image, CellWidthKind width, int32_t address,
+                    int32_t fallback) {
+    if (width == CellWidthKind::None || !InImage(address, width))
+        return fallback;
+    const auto a = static_cast<uint16_t>(address);
+    return width == CellWidthKind::Word ? image.ReadWord(a) : image.ReadByte(a);
+}
+
+int32_t StepCellRaw(FirmwareImage& image, CellWidthKind width, int32_t address, int32_t raw,
+                    int delta) {
+    if (width != CellWidthKind::None && InImage(address, width)) {
+        const int32_t top = width == CellWidthKind::Word ? 0xFFFF : 0xFF;
+        raw = std::clamp(ReadCellRaw(image, width, address, raw) + delta, 0, top);
+        const auto a = static_cast<uint16_t>(address);
+        if (width == CellWidthKind::Word)
+            image.WriteWord(a, static_cast<uint16_t>(raw));
+        else
+            image.WriteByte(a, static_cast<uint8_t>(raw));
+    }
+    image.Decode();
+    return raw;
+}

@@ -1,0 +1,126 @@
+#include "maps/map_catalogue.h"
+
+#include "image/firmware_image.h"
+
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+constexpr int R = FirmwareImage::Rows;
+
+const MapInfo Catalogue[MapKindCount] = {
+    {MapKind::Uoz, "УОЗ", R, FirmwareImage::LoadCols, "N\\P", nullptr, MapAxis::Nuz, MapAxis::P, 1,
+     CellWidthKind::Byte, MarkRule::Set},
+    {MapKind::Tau, "Топливолподача", R, FirmwareImage::LoadCols, "N\\P", nullptr, MapAxis::Nuz,
+     MapAxis::P, 2, CellWidthKind::Byte, MarkRule::Set},
+    {MapKind::CoefCorUoz, "Коэффициент коррекции УОЗ по оборотам и дросселю", R,
+     FirmwareImage::DrCols, "N\\Dr", nullptr, MapAxis::Nuz, MapAxis::DrAxis, 1, CellWidthKind::Byte,
+     MarkRule::Flip},
+    {MapKind::CoefCorTau, "Коэффициент коррекции топливолподачи по оборотам и дросселю", R,
+     FirmwareImage::DrCols, "N\\Dr", nullptr, MapAxis::Nuz, MapAxis::DrAxis, 3, CellWidthKind::Byte,
+     MarkRule::Flip},
+    {MapKind::CorUoz, "Коррекция УОЗ по оборотам и дросселю", R, FirmwareImage::DrCols, "N\\Dr",
+     nullptr, MapAxis::Nuz, MapAxis::DrAxis, 2, CellWidthKind::Byte, MarkRule::Flip},
+    {MapKind::CorTau, "Коррекция топливолподачи по оборотам и дросселю", R, FirmwareImage::DrCols,
+     "N\\Dr", nullptr, MapAxis::Nuz, MapAxis::DrAxis, 2, CellWidthKind::Byte, MarkRule::Flip},
+    {MapKind::Pmax, "Максимальный цикловой расход воздуха", R, 1, "Nuz", "Pmax", MapAxis::Nuz,
+     MapAxis::None, -1, CellWidthKind::Word, MarkRule::Never},
+    {MapKind::Lambda, "Лямбда", R, FirmwareImage::LoadCols, "N\\P", nullptr, MapAxis::Nuz,
+     MapAxis::P, 3, CellWidthKind::Byte, MarkRule::Set},
+    {MapKind::Rcod, "Чувствительность RCOD", FirmwareImage::RcodRowCount,
+     FirmwareImage::RcodColCount, "N\\P", nullptr, MapAxis::RcodRows, MapAxis::RcodCols, 3,
+     CellWidthKind::Byte, MarkRule::Set},
+    {MapKind::Drmax, "Положение дросселя, при макс. цикловом расходе воздуха", R, 1, "Nuz", "Drmax",
+     MapAxis::Nuz, MapAxis::None, 0, CellWidthKind::Byte, MarkRule::Never},
+};
+
+long AxisLabel(const FirmwareImage& image, MapAxis axis, int i) {
+    switch (axis) {
+    case MapAxis::Nuz:
+        return image.Nuz[i];
+    case MapAxis::P:
+        return image.P[i];
+    case MapAxis::DrAxis:
+        return image.DrAxis[i];
+    case MapAxis::RcodRows:
+        return static_cast<long>(image.RcodRows[i]);
+    case MapAxis::RcodCols:
+        return static_cast<long>(image.RcodCols[i]);
+    case MapAxis::None:
+        break;
+    }
+    return 0;
+}
+
+} // namespace
+
+const MapInfo& GetMapInfo(MapKind kind) {
+    const int i = static_cast<int>(kind);
+    if (i < 0 || i >= MapKindCount)
+        throw std::out_of_range("map kind");
+    return Catalogue[i];
+}
+
+double MapValue(const FirmwareImage& image, MapKind kind, int r, int c) {
+    switch (kind) {
+    case MapKind::Uoz:
+        return image.Uoz[r][c];
+    case MapKind::Tau:
+        return image.Tau[r][c];
+    case MapKind::CoefCorUoz:
+        return image.CoefCorUoz[r][c];
+    case MapKind::CoefCorTau:
+        return image.CoefCorTau[r][c];
+    case MapKind::CorUoz:
+        return image.CorUoz[r][c];
+    case MapKind::CorTau:
+        return image.CorTau[r][c];
+    case MapKind::Pmax:
+        return image.Pmax[r];
+    case MapKind::Lambda:
+        return image.Lambda[r][c];
+    case MapKind::Rcod:
+        return image.Rcod[r][c];
+    case MapKind::Drmax:
+        return image.Drmax[r];
+    }
+    throw std::out_of_range("map kind");
+}
+
+long MapRowLabel(const FirmwareImage& image, MapKind kind, int row) {
+    return AxisLabel(image, GetMapInfo(kind).rowAxis, row);
+}
+
+long MapColLabel(const FirmwareImage& image, MapKind kind, int col) {
+    return AxisLabel(image, GetMapInfo(kind).colAxis, col);
+}
+
+std::string FormatMapNumber(double value, int decimals, const std::string& decimalSeparator) {
+    if (std::isnan(value))
+        return "NAN";
+    if (std::isinf(value))
+        return value < 0 ? "-INF" : "INF";
+    const int places = decimals < 0 ? 0 : decimals;
+    // Round half away from zero at the shown number of places, as a fixed pattern does; the
+    // tiny bias absorbs binary representation error (0.125 must show as 0.13 with "0.00").
+    const double scale = std::pow(10.0, places);
+    const double scaled = value * scale * (1 + 1e-12);
+    double rounded = std::isfinite(scaled) ? std::round(scaled) / scale : value;
+    if (rounded == 0)
+        rounded = 0; // drops the sign of -0
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", places, rounded);
+    std::string text(buffer);
+    const std::string::size_type dot = text.find('.');
+    if (dot != std::string::npos)
+        text.replace(dot, 1, decimalSeparator);
+    return text;
+}
+
+std::string FormatMapCell(const FirmwareImage& image, MapKind kind, int row, int col,
+                          const std::string& decimalSeparator) {
+    return FormatMapNumber(MapValue(image, kind, row, col), GetMapInfo(kind).decimals,
+                           decimalSeparator);
+}

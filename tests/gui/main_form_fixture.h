@@ -1,0 +1,117 @@
+#pragma once
+
+// A main window with every dialog replaced by a recorder, on a Russian locale, and helpers
+// that write image files into a temporary folder.
+
+#include "app/error_report.h"
+#include "app/main_form.h"
+#include "image/firmware_image.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+inline QApplication& TestApp() {
+    static int argc = 1;
+    static char name[] = "velmaris-test";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: tearing Qt down from a static destructor crashes after key events.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+// Fills an image with a byte pattern that differs from address to address.
+inline void FillPattern(FirmwareImage& image, int seed) {
+    for (size_t i = 0; i < FirmwareImage::Size; ++i)
+        image.Data[i] = static_cast<uint8_t>(i * 7 + seed);
+}
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TestApp();
+        QLocale::setDefault(QLocale(QLocale::Russian));
+        ASSERT_TRUE(dir.isValid());
+        savedError = ShowErrorMessage;
+        ShowErrorMessage = [this](QWidget*, const QString& text) { errors << text; };
+        form = std::make_unique<TMainForm>();
+        form->Dialogs.OpenFile = [this](QWidget*, QString& name, int& filter) {
+            ++openDialogs;
+            if (openAnswers.empty())
+                return false;
+            name = openAnswers.front().first;
+            filter = openAnswers.front().second;
+            openAnswers.pop_front();
+            return true;
+        };
+        form->Dialogs.SaveFile = [this](QWidget*, QString& name) {
+            savePresets << name;
+            if (saveAnswers.empty())
+                return false;
+            name = saveAnswers.front();
+            saveAnswers.pop_front();
+            return true;
+        };
+        form->Dialogs.AskSave = [this](const QString& text) {
+            questions << text;
+            const SaveAnswer a = askAnswers.empty() ? SaveAnswer::Cancel : askAnswers.front();
+            if (!askAnswers.empty())
+                askAnswers.pop_front();
+            return a;
+        };
+        form->Dialogs.Warn = [this](QWidget*, const QString& text) { warnings << text; };
+        form->Dialogs.ShowHelp = [this](QWidget*) { ++helpShown; };
+        form->show();
+    }
+    void TearDown() override {
+        // Leave without questions so the next test starts clean.
+        if (form)
+            std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(),
+                        FirmwareImage::Size);
+        form.reset();
+        ShowErrorMessage = savedError;
+        QLocale::setDefault(QLocale::c());
+    }
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    // Writes an image with the given pattern seed as HEX or binary under the given name.
+    QString WriteImage(const QString& name, int seed, bool hex) {
+        FirmwareImage image;
+        FillPattern(image, seed);
+        const std::string path = QFile::encodeName(Path(name)).toStdString();
+        if (hex)
+            image.SaveHex(path);
+        else
+            image.SaveBin(path);
+        return Path(name);
+    }
+    static std::vector<uint8_t> PatternBytes(int seed) {
+        FirmwareImage image;
+        FillPattern(image, seed);
+        return {image.Data.get(), image.Data.get() + FirmwareImage::Size};
+    }
+    std::vector<uint8_t> Data() const {
+        return {form->Image->Data.get(), form->Image->Data.get() + FirmwareImage::Size};
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TMainForm> form;
+    std::function<void(QWidget*, const QString&)> savedError;
+    std::deque<std::pair<QString, int>> openAnswers;
+    std::deque<QString> saveAnswers;
+    std::deque<SaveAnswer> askAnswers;
+    QStringList errors, warnings, questions, savePresets;
+    int openDialogs = 0;
+    int helpShown = 0;
+};

@@ -1,0 +1,239 @@
+#include "main_form_fixture.h"
+#include "maps/map_grid.h"
+
+#include <QFileInfo>
+#include <fstream>
+
+namespace {
+
+const QString Caption = QStringLiteral("Редактор алгоритма и калибровок двигателя");
+
+std::vector<uint8_t> ReadAll(const QString& path) {
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+using OpenCommand = MainFormTest;
+
+TEST_F(OpenCommand, TheFilterEntryChoosesTheLoaderNotTheExtension) {
+    // Binary content under a ".hex" name, read through the "Binary Files" entry.
+    openAnswers.push_back({WriteImage("Binary.HEX", 1, false), 2});
+    form->AOpenExecute();
+    EXPECT_EQ(Data(), PatternBytes(1));
+    EXPECT_EQ(form->windowTitle(), Caption + " - binary.hex");
+    EXPECT_EQ(form->CurrentFile, Path("Binary.HEX"));
+
+    // HEX content under a ".bin" name, read through the "Hex Files" entry.
+    openAnswers.push_back({WriteImage("text.bin", 2, true), 1});
+    form->AOpenExecute();
+    EXPECT_EQ(Data(), PatternBytes(2));
+
+    // "All Files" goes by the extension.
+    openAnswers.push_back({WriteImage("c.hex", 3, true), 3});
+    form->AOpenExecute();
+    EXPECT_EQ(Data(), PatternBytes(3));
+    openAnswers.push_back({WriteImage("d.img", 4, false), 3});
+    form->AOpenExecute();
+    EXPECT_EQ(Data(), PatternBytes(4));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_FALSE(form->Image->IsModified());
+}
+
+TEST_F(OpenCommand, OpeningDecodesAndFillsTheGridWithTheCurrentMap) {
+    form->OpenFromCommandLine(WriteImage("a.hex", 1, true));
+    EXPECT_EQ(form->SG->RowCount(), 40);
+    EXPECT_EQ(form->SG->ColCount(), 23);
+    EXPECT_EQ(form->SG->Cell(0, 0), "N\\P");
+    EXPECT_EQ(form->SG->Cell(0, 1), QString::number(form->Image->Nuz[0]));
+    EXPECT_EQ(form->CellWidth, CellWidthKind::Byte);
+    EXPECT_EQ(form->CellAddress, form->Image->AddrMainMap + 1);
+    EXPECT_EQ(form->CellRaw, form->Image->Data[form->Image->AddrMainMap + 1]);
+
+    // The command line loads binary for any other extension.
+    form->OpenFromCommandLine(WriteImage("b.HEX", 5, true));
+    EXPECT_EQ(Data(), PatternBytes(5));
+    form->OpenFromCommandLine(WriteImage("c.dat", 6, false));
+    EXPECT_EQ(Data(), PatternBytes(6));
+}
+
+TEST_F(OpenCommand, AFailedOpenLeavesEverythingAsItWas) {
+    openAnswers.push_back({WriteImage("good.hex", 1, true), 1});
+    form->AOpenExecute();
+    form->Image->Data[0x100] ^= 0xFF; // an unsaved edit
+    const auto data = Data();
+    const QString title = form->windowTitle();
+    const QString cell = form->SG->Cell(1, 1);
+    askAnswers.push_back(SaveAnswer::No);
+
+    openAnswers.push_back({Path("missing.hex"), 1});
+    form->AOpenExecute();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], "Can't open file.");
+    EXPECT_EQ(Data(), data);
+    EXPECT_EQ(form->CurrentFile, Path("good.hex"));
+    EXPECT_EQ(form->windowTitle(), title);
+    EXPECT_EQ(form->SG->Cell(1, 1), cell);
+    EXPECT_TRUE(form->Image->IsModified());
+
+    // A folder named like a file, through the binary loader.
+    QDir(dir.path()).mkdir("folder.bin");
+    askAnswers.push_back(SaveAnswer::No);
+    openAnswers.push_back({Path("folder.bin"), 2});
+    form->AOpenExecute();
+    EXPECT_EQ(errors.size(), 2);
+    EXPECT_EQ(Data(), data);
+    EXPECT_EQ(form->CurrentFile, Path("good.hex"));
+}
+
+TEST_F(OpenCommand, AHexFileReadOnlyInPartIsShownWithAWarning) {
+    QFile file(Path("short.hex"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(":020000001234B8\n:02001000ABCD76\n:zz\n:020020001111BC\n");
+    file.close();
+    openAnswers.push_back({Path("short.hex"), 1});
+    form->AOpenExecute();
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains("short.hex"));
+    EXPECT_TRUE(warnings[0].contains(QStringLiteral("строке 3"))) << warnings[0].toStdString();
+    EXPECT_EQ(form->Image->Data[0x00], 0x12);
+    EXPECT_EQ(form->Image->Data[0x11], 0xCD);
+    EXPECT_EQ(form->Image->Data[0x20], 0x00); // after the stop
+    EXPECT_EQ(form->CurrentFile, Path("short.hex"));
+}
+
+TEST_F(OpenCommand, UnsavedEditsAreNotDroppedSilentlyByAnotherOpen) {
+    form->OpenFromCommandLine(WriteImage("first.hex", 1, true));
+    form->Image->Data[0x200] ^= 0xFF;
+    const auto edited = Data();
+    const QString next = WriteImage("next.hex", 2, true);
+
+    // Cancel: no open dialog, the edited image stays.
+    askAnswers.push_back(SaveAnswer::Cancel);
+    openAnswers.push_back({next, 1});
+    form->AOpenExecute();
+    EXPECT_EQ(questions.size(), 1);
+    EXPECT_EQ(questions[0], QStringLiteral("Сохранить изменения в файле first.hex?"));
+    EXPECT_EQ(openDialogs, 0);
+    EXPECT_EQ(Data(), edited);
+
+    // Yes, then the save dialog is cancelled: the edits stay, nothing is opened.
+    askAnswers.push_back(SaveAnswer::Yes);
+    form->AOpenExecute();
+    EXPECT_EQ(openDialogs, 0);
+    EXPECT_EQ(Data(), edited);
+
+    // Yes and a save: both files written, then the other file opens.
+    askAnswers.push_back(SaveAnswer::Yes);
+    saveAnswers.push_back(Path("kept.hex"));
+    form->AOpenExecute();
+    EXPECT_EQ(openDialogs, 1);
+    EXPECT_EQ(Data(), PatternBytes(2));
+    EXPECT_TRUE(QFileInfo::exists(Path("kept.bin")));
+    const auto kept = ReadAll(Path("kept.bin"));
+    ASSERT_EQ(kept.size(), FirmwareImage::Size);
+    EXPECT_EQ(kept[0x200], edited[0x200]);
+
+    // No: the edits are dropped and the file opens.
+    form->Image->Data[0x200] ^= 0xFF;
+    askAnswers.push_back(SaveAnswer::No);
+    openAnswers.push_back({WriteImage("third.bin", 3, false), 2});
+    form->AOpenExecute();
+    EXPECT_EQ(Data(), PatternBytes(3));
+}
+
+using SaveCommand = MainFormTest;
+
+TEST_F(SaveCommand, WritesBinAndHexWithLowerCaseNamesAndAFreshChecksum) {
+    form->OpenFromCommandLine(WriteImage("src.hex", 1, true));
+    QDir(dir.path()).mkdir("Sub");
+    saveAnswers.push_back(Path("Sub/My.Map.TXT"));
+    form->ASaveExecute();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(savePresets.value(0), Path("src.hex"));
+    const QString bin = Path("Sub/my.map.bin"), hex = Path("Sub/my.map.hex");
+    EXPECT_TRUE(QFileInfo::exists(bin));
+    EXPECT_TRUE(QFileInfo::exists(hex));
+    EXPECT_FALSE(QFileInfo::exists(Path("Sub/My.Map.TXT")));
+    EXPECT_EQ(form->CurrentFile, hex);
+    EXPECT_EQ(form->windowTitle(), Caption + " - my.map.hex");
+
+    EXPECT_EQ(form->Image->StoredChecksum(), form->Image->ComputeChecksum());
+    EXPECT_EQ(ReadAll(bin), Data());
+    FirmwareImage back;
+    ASSERT_TRUE(back.LoadHex(QFile::encodeName(hex).toStdString()).complete);
+    EXPECT_EQ(std::vector<uint8_t>(back.Data.get(), back.Data.get() + FirmwareImage::Size), Data());
+
+    // A name without extension gets both.
+    saveAnswers.push_back(Path("PLAIN"));
+    form->ASaveExecute();
+    EXPECT_TRUE(QFileInfo::exists(Path("plain.bin")));
+    EXPECT_TRUE(QFileInfo::exists(Path("plain.hex")));
+}
+
+TEST_F(SaveCommand, CancelWritesNothingAndAFailedSaveKeepsTheCaption) {
+    form->OpenFromCommandLine(WriteImage("src.hex", 1, true));
+    const QString title = form->windowTitle();
+    form->ASaveExecute(); // cancelled
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(form->CurrentFile, Path("src.hex"));
+
+    saveAnswers.push_back(Path("no/such/folder/x.hex"));
+    form->ASaveExecute();
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(form->windowTitle(), title);
+    EXPECT_EQ(form->CurrentFile, Path("src.hex"));
+}
+
+using CloseQuestion = MainFormTest;
+
+TEST_F(CloseQuestion, AnUnchangedImageClosesWithoutAQuestion) {
+    form->OpenFromCommandLine(WriteImage("a.bin", 1, false));
+    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(questions.isEmpty());
+}
+
+TEST_F(CloseQuestion, EveryAnswer) {
+    form->OpenFromCommandLine(WriteImage("Edited.HEX", 1, true));
+    form->Image->Data[0x300] ^= 0xFF;
+
+    askAnswers.push_back(SaveAnswer::Cancel);
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(questions.value(0), QStringLiteral("Сохранить изменения в файле edited.hex?"));
+
+    // Yes with a cancelled save dialog keeps the window and the edits.
+    askAnswers.push_back(SaveAnswer::Yes);
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(savePresets.size(), 1);
+
+    // Yes with a failing save keeps it open too, and shows the error.
+    askAnswers.push_back(SaveAnswer::Yes);
+    saveAnswers.push_back(Path("missing/out.hex"));
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(errors.size(), 1);
+
+    // Yes with a save closes; the saved files hold the edit.
+    askAnswers.push_back(SaveAnswer::Yes);
+    saveAnswers.push_back(Path("out.hex"));
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(ReadAll(Path("out.bin"))[0x300], form->Image->Data[0x300]);
+}
+
+TEST_F(CloseQuestion, NoClosesAndTheQuestionStaysAfterASave) {
+    form->OpenFromCommandLine(WriteImage("a.hex", 1, true));
+    form->Image->Data[0x300] ^= 0xFF;
+    saveAnswers.push_back(Path("a.hex"));
+    form->ASaveExecute();
+    // The copy as loaded is not refreshed by a save, so closing still asks.
+    askAnswers.push_back(SaveAnswer::No);
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(questions.size(), 1);
+}
+
+TEST_F(CloseQuestion, BeforeAnyFileTheQuestionNamesNoFile) {
+    form->Image->Data[0x10] = 1; // as after a read from the unit
+    askAnswers.push_back(SaveAnswer::Cancel);
+    EXPECT_FALSE(form->close());
+    EXPECT_EQ(questions.value(0), QStringLiteral("Сохранить изменения в файле ?"));
+}

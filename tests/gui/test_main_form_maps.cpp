@@ -1,0 +1,282 @@
+#include "main_form_fixture.h"
+#include "maps/map_grid.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTest>
+
+namespace {
+
+struct Expected {
+    MapKind kind;
+    int rows, cols; // RowCount and ColCount of the grid
+    const char* corner;
+    const char* column1; // header of grid column 1 for the one-column tables
+    int decimals;        // -1: plain integer
+};
+
+const Expected Kinds[] = {
+    {MapKind::Uoz, 40, 23, "N\\P", nullptr, 1},
+    {MapKind::Tau, 40, 23, "N\\P", nullptr, 2},
+    {MapKind::CoefCorUoz, 40, 8, "N\\Dr", nullptr, 1},
+    {MapKind::CoefCorTau, 40, 8, "N\\Dr", nullptr, 3},
+    {MapKind::CorUoz, 40, 8, "N\\Dr", nullptr, 2},
+    {MapKind::CorTau, 40, 8, "N\\Dr", nullptr, 2},
+    {MapKind::Pmax, 40, 2, "Nuz", "Pmax", -1},
+    {MapKind::Lambda, 40, 23, "N\\P", nullptr, 3},
+    {MapKind::Rcod, 11, 12, "N\\P", nullptr, 3},
+    {MapKind::Drmax, 40, 2, "Nuz", "Drmax", 0},
+};
+
+// The decoded value of a data cell, read straight from the image's tables.
+double TableValue(const FirmwareImage& im, MapKind kind, int r, int c) {
+    switch (kind) {
+    case MapKind::Uoz:
+        return im.Uoz[r][c];
+    case MapKind::Tau:
+        return im.Tau[r][c];
+    case MapKind::CoefCorUoz:
+        return im.CoefCorUoz[r][c];
+    case MapKind::CoefCorTau:
+        return im.CoefCorTau[r][c];
+    case MapKind::CorUoz:
+        return im.CorUoz[r][c];
+    case MapKind::CorTau:
+        return im.CorTau[r][c];
+    case MapKind::Pmax:
+        return im.Pmax[r];
+    case MapKind::Lambda:
+        return im.Lambda[r][c];
+    case MapKind::Rcod:
+        return im.Rcod[r][c];
+    case MapKind::Drmax:
+        return im.Drmax[r];
+    }
+    return 0;
+}
+
+// The Russian locale's own text of a number, as an independent reference for the grid.
+QString Reference(double value, int decimals) {
+    if (decimals < 0)
+        return QString::number(static_cast<long long>(value));
+    QString s = QLocale(QLocale::Russian).toString(value, 'f', decimals);
+    s.remove(QChar(0x00A0)); // no group separators in the grid
+    s.replace(QChar(0x2212), '-');
+    return s;
+}
+
+} // namespace
+
+class MapGrid : public MainFormTest {
+protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        form->OpenFromCommandLine(WriteImage("maps.hex", 3, true));
+        ASSERT_TRUE(errors.isEmpty());
+    }
+    void Press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(form->SG, key, mods);
+    }
+    void PlusOnKeypad() { Press(Qt::Key_Plus, Qt::KeypadModifier); }
+};
+
+TEST_F(MapGrid, ShowMapLaysOutEveryKindWithRussianNumbers) {
+    const FirmwareImage& im = *form->Image;
+    for (const Expected& e : Kinds) {
+        SCOPED_TRACE(static_cast<int>(e.kind));
+        form->MapItem(e.kind)->trigger();
+        TMapGrid& sg = *form->SG;
+        ASSERT_EQ(sg.RowCount(), e.rows);
+        ASSERT_EQ(sg.ColCount(), e.cols);
+        EXPECT_EQ(sg.Cell(0, 0), e.corner);
+        if (e.column1) {
+            EXPECT_EQ(sg.Cell(1, 0), e.column1);
+        }
+        EXPECT_EQ(form->CellWidth,
+                  e.kind == MapKind::Pmax ? CellWidthKind::Word : CellWidthKind::Byte);
+        EXPECT_EQ(sg.Col(), 1);
+        EXPECT_EQ(sg.Row(), 1);
+        EXPECT_EQ(form->SelRow, 0);
+        EXPECT_EQ(form->SelCol, 0);
+        for (int r = 0; r < e.rows - 1; ++r)
+            for (int c = 0; c < e.cols - 1; ++c)
+                ASSERT_EQ(sg.Cell(c + 1, r + 1),
+                          Reference(TableValue(im, e.kind, r, c), e.decimals))
+                    << "cell " << r << "," << c;
+    }
+    // Axis labels: speed on the rows, load, throttle or the fixed RCOD axes on the columns.
+    form->MUoz->trigger();
+    EXPECT_EQ(form->SG->Cell(0, 39), QString::number(im.Nuz[38]));
+    EXPECT_EQ(form->SG->Cell(22, 0), QString::number(im.P[21]));
+    // No label or number is clipped: columns widen to their widest text.
+    for (int c = 0; c < form->SG->ColCount(); ++c)
+        for (int r = 0; r < form->SG->RowCount(); ++r)
+            ASSERT_GE(form->SG->columnWidth(c),
+                      form->SG->fontMetrics().horizontalAdvance(form->SG->Cell(c, r)))
+                << c << "," << r;
+    form->MCorUoz->trigger();
+    EXPECT_EQ(form->SG->Cell(1, 0), "17");
+    EXPECT_EQ(form->SG->Cell(7, 0), "100");
+    form->MRcod->trigger();
+    EXPECT_EQ(form->SG->Cell(0, 1), "5500");
+    EXPECT_EQ(form->SG->Cell(0, 10), "650");
+    EXPECT_EQ(form->SG->Cell(1, 0), "44");
+    EXPECT_EQ(form->SG->Cell(11, 0), "610");
+}
+
+TEST_F(MapGrid, DecimalCommaMinusAndNonFiniteValues) {
+    FirmwareImage& im = *form->Image;
+    im.WriteWord(im.AddrTauBase, 0);
+    im.Data[im.AddrP + 0] = 0;         // load 0
+    im.Data[im.AddrP + 1] = 1;         // raw load 16
+    im.Data[im.AddrMainMap + 0] = 75;  // Tau(0,0) = 0.54 at load 0: lambda 0/0
+    im.Data[im.AddrMainMap + 2] = 59;  // Tau(0,1) = 0.54: lambda x/0
+    im.Data[im.AddrMainMap + 44] = 10; // Tau(1,0) = -0.76
+    im.Data[im.AddrMainMap + 1] = 21;  // Uoz(0,0) = 10.5
+    im.Decode();
+    form->MTau->trigger();
+    EXPECT_EQ(form->SG->Cell(1, 2), "-0,76");
+    // Typed characters never search the grid: keypad minus leaves the current cell in place
+    // although another cell's text starts with a minus.
+    Press(Qt::Key_Minus, Qt::KeypadModifier);
+    Press(Qt::Key_1);
+    PlusOnKeypad(); // back to the byte that gives a zero divisor below
+    EXPECT_EQ(form->SG->Row(), 1);
+    EXPECT_EQ(form->SG->Col(), 1);
+    form->MUoz->trigger();
+    EXPECT_EQ(form->SG->Cell(1, 1), "10,5");
+    form->MLambda->trigger();
+    EXPECT_EQ(form->SG->Cell(1, 1), "NAN");
+    EXPECT_EQ(form->SG->Cell(2, 1), "INF");
+    // A key press on the NAN cell stays a NAN/number without failing.
+    PlusOnKeypad();
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(MapGrid, KeypadPlusChangesExactlyTheByteBehindTheCurrentCell) {
+    FirmwareImage& im = *form->Image;
+    const int32_t main = im.AddrMainMap, cor = im.AddrCorMap;
+    struct Case {
+        MapKind kind;
+        int32_t address; // of cell (1,1) = data (0,0)
+    } cases[] = {
+        {MapKind::Uoz, main + 1},       {MapKind::Tau, main},       {MapKind::CoefCorUoz, cor + 1},
+        {MapKind::CoefCorTau, cor},     {MapKind::CorUoz, cor + 1}, {MapKind::CorTau, cor},
+        {MapKind::Pmax, im.AddrPmax},   {MapKind::Lambda, main},    {MapKind::Rcod, im.AddrRcod},
+        {MapKind::Drmax, im.AddrDrmax},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(static_cast<int>(k.kind));
+        im.Data[k.address] = 100;
+        form->MapItem(k.kind)->trigger();
+        const auto before = Data();
+        PlusOnKeypad();
+        const auto after = Data();
+        int changed = 0;
+        for (size_t i = 0; i < after.size(); ++i)
+            changed += before[i] != after[i];
+        EXPECT_EQ(changed, 1);
+        EXPECT_EQ(after[k.address], 101);
+        EXPECT_EQ(form->SG->Cell(1, 1),
+                  Reference(TableValue(im, k.kind, 0, 0), GetMapInfo(k.kind).decimals));
+    }
+    // The main keyboard's plus and minus change nothing.
+    form->MUoz->trigger();
+    const auto before = Data();
+    Press(Qt::Key_Plus);
+    Press(Qt::Key_Minus);
+    EXPECT_EQ(Data(), before);
+    Press(Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(form->Image->Data[main + 1], before[main + 1] - 1);
+}
+
+TEST_F(MapGrid, UozStepsByHalfADegreeAndClampsAtTheEnds) {
+    FirmwareImage& im = *form->Image;
+    im.Data[im.AddrMainMap + 1] = 20;
+    im.Decode();
+    form->MUoz->trigger();
+    EXPECT_EQ(form->SG->Cell(1, 1), "10,0");
+    PlusOnKeypad();
+    EXPECT_EQ(form->SG->Cell(1, 1), "10,5");
+    EXPECT_EQ(im.Data[im.AddrMainMap + 1], 21);
+
+    im.Data[im.AddrMainMap + 1] = 255;
+    im.Decode();
+    form->MUoz->trigger();
+    PlusOnKeypad();
+    EXPECT_EQ(im.Data[im.AddrMainMap + 1], 255);
+    EXPECT_EQ(form->SG->Cell(1, 1), "127,5");
+    im.Data[im.AddrMainMap + 1] = 0;
+    form->MUoz->trigger();
+    Press(Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(im.Data[im.AddrMainMap + 1], 0);
+
+    im.WriteWord(im.AddrPmax, 0xFFFF);
+    form->MPmax->trigger();
+    PlusOnKeypad();
+    EXPECT_EQ(im.ReadWord(im.AddrPmax), 0xFFFF);
+    EXPECT_EQ(form->CellRaw, 0xFFFF);
+    EXPECT_EQ(form->SG->Cell(1, 1), "58253");
+}
+
+TEST_F(MapGrid, ArrowKeysRewriteTheCellThenMove) {
+    FirmwareImage& im = *form->Image;
+    form->MRcod->trigger();
+    // Another window changes the byte behind the current cell and decodes.
+    im.Data[im.AddrRcod] = 128;
+    im.Decode();
+    Press(Qt::Key_Down);
+    EXPECT_EQ(form->SG->Cell(1, 1), "0,500"); // rewritten before the move
+    EXPECT_EQ(form->SG->Row(), 2);
+    EXPECT_EQ(form->SelRow, 1);
+    EXPECT_EQ(form->CellAddress, im.AddrRcod + 11);
+    Press(Qt::Key_Right);
+    EXPECT_EQ(form->SelCol, 1);
+    EXPECT_EQ(form->CellAddress, im.AddrRcod + 12);
+    // Header cells never become current.
+    Press(Qt::Key_Left);
+    Press(Qt::Key_Left);
+    EXPECT_EQ(form->SG->Col(), 1);
+    Press(Qt::Key_Up);
+    Press(Qt::Key_Up);
+    EXPECT_EQ(form->SG->Row(), 1);
+
+    // The step starts from the stored value even when it changed after selection.
+    im.Data[im.AddrRcod] = 7;
+    PlusOnKeypad();
+    EXPECT_EQ(im.Data[im.AddrRcod], 8);
+}
+
+TEST_F(MapGrid, TheOxygenSwitchShowsAndEditsTheSecondMapSet) {
+    FirmwareImage& im = *form->Image;
+    im.Data[im.AddrMainMap + 1] = 10;
+    im.Data[im.AddrMainMapO2 + 1] = 30;
+    im.Data[im.AddrPmax] = 50;
+    im.Data[im.AddrPmax + 1] = 0;
+    im.Decode();
+    form->MUoz->trigger();
+    EXPECT_EQ(form->SG->Cell(1, 1), "5,0");
+    form->MLam->trigger();
+    EXPECT_EQ(form->SG->Cell(1, 1), "15,0");
+    EXPECT_EQ(form->Label1->text(), "УОЗ");
+    PlusOnKeypad();
+    EXPECT_EQ(im.Data[im.AddrMainMapO2 + 1], 31);
+    EXPECT_EQ(im.Data[im.AddrMainMap + 1], 10);
+
+    // Pmax has one storage: the same numbers in both sets.
+    form->MPmax->trigger();
+    const QString o2 = form->SG->Cell(1, 1);
+    form->MLam->trigger();
+    EXPECT_EQ(form->SG->Cell(1, 1), o2);
+    EXPECT_EQ(form->CurrentMap, MapKind::Pmax);
+}
+
+TEST_F(MapGrid, TheMapAndSwitchPersistAcrossOpens) {
+    form->MCorTau->trigger();
+    form->MLam->trigger();
+    form->OpenFromCommandLine(WriteImage("next.bin", 9, false));
+    EXPECT_EQ(form->CurrentMap, MapKind::CorTau);
+    EXPECT_TRUE(form->Image->UseO2Maps);
+    EXPECT_EQ(form->SG->ColCount(), 8);
+    EXPECT_EQ(form->CellAddress, form->Image->AddrCorMapO2);
+}

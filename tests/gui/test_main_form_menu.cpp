@@ -1,0 +1,160 @@
+#include "app/help_form.h"
+#include "main_form_fixture.h"
+#include "maps/map_grid.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QToolBar>
+
+namespace {
+
+// Captions of a menu's items in order, separators as "-".
+QStringList Captions(const QList<QAction*>& actions) {
+    QStringList out;
+    for (QAction* a : actions)
+        out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+}
+
+} // namespace
+
+using Menu = MainFormTest;
+
+TEST_F(Menu, CaptionsAndOrder) {
+    EXPECT_EQ(Captions(form->menuBar()->actions()),
+              QStringList({"&Файл", "Настройки", "Программатор", "&Помощь"}));
+    EXPECT_EQ(form->MFlasher->menu(), nullptr); // acts when clicked
+    EXPECT_EQ(Captions(form->MFile->actions()),
+              QStringList({"&Открыть...", "-", "Сохранить", "-", "В&ыход"}));
+    EXPECT_EQ(Captions(form->Graph->actions()),
+              QStringList({"Работа с датчиком кислорода", "-", "УОЗ", "Топливолподача",
+                           "Коэффициент коррекции УОЗ по оборотам и дросселю",
+                           "Коэффициент коррекции топливолподачи по оборотам и дросселю",
+                           "Коррекция УОЗ по оборотам и дросселю",
+                           "Коррекция топливолподачи по оборотам и дросселю", "Лямбда",
+                           "Чувствительность RCOD", "-", "Максимальный цикловой расход воздуха",
+                           "Положение дросселя, при макс. цикловом расходе воздуха", "-",
+                           "Константы и вектора", "-", "Идентификация", "Комплектация"}));
+    EXPECT_EQ(Captions(form->MHelp->actions()), QStringList({"&Справка"}));
+
+    EXPECT_EQ(form->AOpen->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(form->ASave->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(form->AHelp->shortcut(), QKeySequence("F1"));
+    EXPECT_EQ(form->AOpen->toolTip(), "Открыть");
+    EXPECT_EQ(form->ASave->toolTip(), "Сохранить");
+    EXPECT_EQ(form->ToolBar9->actions().size(), 4);
+    EXPECT_EQ(form->ToolBar9->actions()[0], form->AOpen);
+    EXPECT_EQ(form->ToolBar9->actions()[1], form->ASave);
+    EXPECT_TRUE(form->ToolBar9->actions()[2]->isSeparator());
+    EXPECT_EQ(form->ToolBar9->actions()[3], form->AHelp);
+    for (QAction* a : {form->AOpen, form->ASave, form->AHelp})
+        EXPECT_FALSE(a->icon().isNull());
+    // Menu items are found by their names.
+    EXPECT_EQ(form->findChild<QAction*>("MUoz"), form->MUoz);
+    EXPECT_EQ(form->findChild<QAction*>("MFlasher"), form->MFlasher);
+}
+
+TEST_F(Menu, StartState) {
+    EXPECT_EQ(form->windowTitle(), "Редактор алгоритма и калибровок двигателя");
+    EXPECT_TRUE(form->MUoz->isChecked());
+    EXPECT_FALSE(form->MLam->isChecked());
+    EXPECT_FALSE(form->Image->UseO2Maps);
+    EXPECT_EQ(form->Label1->text(), "УОЗ");
+    EXPECT_EQ(form->CurrentMap, MapKind::Uoz);
+    EXPECT_EQ(form->CellWidth, CellWidthKind::None);
+    EXPECT_EQ(form->RotX, 20);
+    EXPECT_EQ(form->RotY, 320);
+    EXPECT_EQ(form->SG->RowCount(), 2);
+    EXPECT_EQ(form->SG->ColCount(), 2);
+    EXPECT_EQ(form->Panel1->palette().color(QPalette::Window), QColor(Qt::black));
+    EXPECT_EQ(form->Panel1->frameShadow(), QFrame::Sunken);
+    ASSERT_NE(form->Panel1Layout, nullptr);
+    EXPECT_EQ(form->Splitter1->handleWidth(), 5);
+    EXPECT_EQ(form->Splitter1->sizes().value(1), 275);
+    EXPECT_EQ(form->SG->columnWidth(1), 32);
+    EXPECT_EQ(form->SG->rowHeight(1), 20);
+}
+
+TEST_F(Menu, CheckMarkRules) {
+    auto marked = [&] { return form->MarkedMap(); };
+    // "Set" items stay marked when chosen again and clear the rest of the group.
+    form->MTau->trigger();
+    EXPECT_TRUE(form->MTau->isChecked());
+    EXPECT_FALSE(form->MUoz->isChecked());
+    form->MTau->trigger();
+    EXPECT_TRUE(form->MTau->isChecked());
+    EXPECT_EQ(form->Label1->text(), "Топливолподача");
+    EXPECT_EQ(form->CurrentMap, MapKind::Tau);
+
+    // "Flip" items clear their mark when chosen while marked; the grid still shows them.
+    form->MCoefCorUoz->trigger();
+    EXPECT_EQ(marked(), static_cast<int>(MapKind::CoefCorUoz));
+    form->MCoefCorUoz->trigger();
+    EXPECT_EQ(marked(), -1);
+    EXPECT_EQ(form->CurrentMap, MapKind::CoefCorUoz);
+    EXPECT_EQ(form->SG->ColCount(), 8);
+    form->MCorTau->trigger();
+    EXPECT_EQ(marked(), static_cast<int>(MapKind::CorTau));
+
+    // The one-column tables leave the mark where it was.
+    form->MPmax->trigger();
+    EXPECT_FALSE(form->MPmax->isChecked());
+    EXPECT_EQ(marked(), static_cast<int>(MapKind::CorTau));
+    EXPECT_EQ(form->Label1->text(), "Максимальный цикловой расход воздуха");
+    EXPECT_EQ(form->CurrentMap, MapKind::Pmax);
+    form->MDrmax->trigger();
+    EXPECT_EQ(marked(), static_cast<int>(MapKind::CorTau));
+    EXPECT_EQ(form->CurrentMap, MapKind::Drmax);
+
+    form->MRcod->trigger();
+    form->MLambda->trigger();
+    EXPECT_EQ(marked(), static_cast<int>(MapKind::Lambda));
+    EXPECT_FALSE(form->MRcod->isChecked());
+
+    // The oxygen switch flips its own mark and leaves the label alone.
+    form->MLam->trigger();
+    EXPECT_TRUE(form->MLam->isChecked());
+    EXPECT_TRUE(form->Image->UseO2Maps);
+    EXPECT_EQ(form->Label1->text(), "Лямбда");
+    form->MLam->trigger();
+    EXPECT_FALSE(form->Image->UseO2Maps);
+}
+
+TEST_F(Menu, HelpOpensTheContentsPageAndEveryPageExists) {
+    form->AHelp->trigger();
+    EXPECT_EQ(helpShown, 1);
+
+    THelpForm* help = ShowHelpWindow(form.get());
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->Browser->source().toString(), THelpForm::ContentsPage);
+    const QString contents = help->Browser->toPlainText();
+    EXPECT_TRUE(contents.contains(QStringLiteral("Содержание")));
+    // Every page the contents links to is compiled in and has its own text.
+    const QStringList pages = {"files", "maps",      "editing",   "params",
+                               "ident", "equipment", "programmer"};
+    for (const QString& page : pages) {
+        help->Browser->setSource(QUrl("qrc:/help/" + page + ".html"));
+        EXPECT_GT(help->Browser->toPlainText().size(), 300) << page.toStdString();
+        EXPECT_NE(help->Browser->toPlainText(), contents) << page.toStdString();
+    }
+    // A second request brings the same window back to the contents.
+    EXPECT_EQ(ShowHelpWindow(form.get()), help);
+    EXPECT_EQ(help->Browser->source().toString(), THelpForm::ContentsPage);
+}
+
+TEST_F(Menu, ExitRunsTheCloseQuestion) {
+    form->Image->Data[5] = 9;
+    askAnswers.push_back(SaveAnswer::Cancel);
+    form->MExit->trigger();
+    EXPECT_EQ(questions.size(), 1);
+    EXPECT_TRUE(form->isVisible());
+    askAnswers.push_back(SaveAnswer::No);
+    form->MExit->trigger();
+    EXPECT_FALSE(form->isVisible());
+}
