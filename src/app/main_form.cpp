@@ -5,6 +5,8 @@
 #include "maps/map_grid.h"
 #include "params/comp_form.h"
 #include "params/flash_form.h"
+#include "params/opt_form_run.h"
+#include "programmer/prog_form.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -203,7 +205,10 @@ void TMainForm::MExitClick() {
     close();
 }
 
-void TMainForm::MOptClick() {}
+void TMainForm::MOptClick() {
+    RunParameterWindow(*Image, this);
+    RefreshAfterOptions();
+}
 
 // The identification and equipment windows write into Data themselves when they close; no map
 // depends on what they change, so nothing is decoded afterwards.
@@ -217,7 +222,13 @@ void TMainForm::MCompClick() {
     form.exec();
 }
 
-void TMainForm::MFlasherClick() {}
+void TMainForm::MFlasherClick() {
+    {
+        TProgForm form(*Image, this);
+        form.exec();
+    } // the window and its port are gone before the image is shown again
+    RefreshAfterProgrammer();
+}
 
 void TMainForm::RefreshAfterProgrammer() {
     Image->Decode();

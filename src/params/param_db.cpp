@@ -1,0 +1,312 @@
+#include "params/param_db.h"
+
+#include "params/param_db_jet.h"
+#include "params/param_db_schema.h"
+
+#include <QAtomicInt>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+[[noreturn]] void Fail(const QString& what, const QSqlError& error) {
+    throw std::runtime_error((what + QStringLiteral(": ") + error.text()).toStdString());
+}
+
+// SQLite keeps a declared type as text; its affinity decides what the column holds.
+bool AffinityMatches(ColumnKind kind, const QString& declared) {
+    const QString type = declared.toUpper();
+    const bool integer = type.contains(QLatin1String("INT"));
+    const bool text = type.contains(QLatin1String("CHAR")) ||
+                      type.contains(QLatin1String("CLOB")) || type.contains(QLatin1String("TEXT"));
+    const bool real = type.contains(QLatin1String("REAL")) ||
+                      type.contains(QLatin1String("FLOA")) || type.contains(QLatin1String("DOUB"));
+    switch (kind) {
+    case ColumnKind::Text:
+        return text && !integer;
+    case ColumnKind::Double:
+        return real || (!integer && !text && type.contains(QLatin1String("NUM"))) ||
+               type.contains(QLatin1String("DEC"));
+    case ColumnKind::Key:
+    case ColumnKind::Integer:
+        return integer;
+    }
+    return false;
+}
+
+std::string Text(const QSqlQuery& q, const char* field) {
+    return q.value(QLatin1String(field)).toString().toStdString();
+}
+
+std::optional<double> OptDouble(const QSqlQuery& q, const char* field) {
+    const QVariant v = q.value(QLatin1String(field));
+    if (v.isNull())
+        return std::nullopt;
+    return v.toDouble();
+}
+
+int Int(const QSqlQuery& q, const char* field) {
+    bool ok = false;
+    const qlonglong v = q.value(QLatin1String(field)).toLongLong(&ok);
+    // Values outside int are kept out of range so that range checks catch them.
+    if (v > INT32_MAX)
+        return INT32_MAX;
+    if (v < INT32_MIN)
+        return INT32_MIN;
+    return ok ? static_cast<int>(v) : 0;
+}
+
+} // namespace
+
+ParamDatabase::Format ParamDatabase::detectFormat(const QString& path) {
+    QFile file(path);
+    if (!QFileInfo(path).isFile())
+        return Format::Missing;
+    if (!file.open(QIODevice::ReadOnly))
+        return Format::Unknown;
+    const QByteArray head = file.read(32);
+    if (head.startsWith(QByteArrayLiteral("SQLite format 3\0")))
+        return Format::SQLite;
+    const QByteArray magic = head.mid(4, 15);
+    if (magic == "Standard Jet DB" || magic == "Standard ACE DB")
+        return Format::Jet;
+    return Format::Unknown;
+}
+
+ParamDatabase::ParamDatabase(const QString& path)
+    : path_(path),
+      connection_(
+          QStringLiteral("velmaris-params-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {
+    format_ = detectFormat(path);
+    switch (format_) {
+    case Format::Missing:
+        problems_ << QStringLiteral("Файл базы данных %1 не найден.").arg(path);
+        break;
+    case Format::Unknown:
+        problems_ << QStringLiteral("Файл %1 не является базой данных SQLite или Jet (Access).")
+                         .arg(path);
+        break;
+    case Format::SQLite:
+        openSQLite();
+        break;
+    case Format::Jet:
+        openJet();
+        break;
+    }
+}
+
+ParamDatabase::~ParamDatabase() {
+    {
+        QSqlDatabase database = QSqlDatabase::database(connection_, false);
+        if (database.isValid())
+            database.close();
+    }
+    if (QSqlDatabase::contains(connection_))
+        QSqlDatabase::removeDatabase(connection_);
+}
+
+QSqlDatabase ParamDatabase::db() const {
+    return QSqlDatabase::database(connection_, false);
+}
+
+void ParamDatabase::openSQLite() {
+    writable_ = QFileInfo(path_).isWritable();
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    database.setDatabaseName(path_);
+    if (!database.open()) {
+        problems_ << QStringLiteral("Не удалось открыть базу данных %1: %2")
+                         .arg(path_, database.lastError().text());
+        return;
+    }
+    checkSQLiteSchema();
+}
+
+void ParamDatabase::checkSQLiteSchema() {
+    QSqlDatabase database = db();
+    for (int t = 0; t < 3; ++t) {
+        const TableSchema& schema = ParamTables[t];
+        const QString table = QString::fromLatin1(schema.name);
+        QSqlQuery info(database);
+        if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
+            problems_ << QStringLiteral("Не удалось прочитать схему таблицы %1: %2")
+                             .arg(table, info.lastError().text());
+            continue;
+        }
+        QHash<QString, QString> declared;
+        while (info.next())
+            declared.insert(info.value(1).toString().toLower(), info.value(2).toString());
+        if (declared.isEmpty()) {
+            problems_ << QStringLiteral("В базе данных нет таблицы %1.").arg(table);
+            continue;
+        }
+        bool ok = true;
+        for (int c = 0; c < schema.count; ++c) {
+            const QString column = QString::fromLatin1(schema.columns[c].name);
+            const auto it = declared.constFind(column.toLower());
+            if (it == declared.constEnd()) {
+                problems_ << QStringLiteral("В таблице %1 нет поля %2.").arg(table, column);
+                ok = false;
+            } else if (!AffinityMatches(schema.columns[c].kind, it.value())) {
+                problems_ << QStringLiteral("Поле %1 таблицы %2 имеет неверный тип %3.")
+                                 .arg(column, table, it.value());
+                ok = false;
+            }
+        }
+        tableOk_[t] = ok;
+    }
+}
+
+void ParamDatabase::openJet() {
+    QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    database.setDatabaseName(QStringLiteral(":memory:"));
+    if (!database.open()) {
+        problems_ << QStringLiteral("Не удалось создать копию базы данных в памяти: %1")
+                         .arg(database.lastError().text());
+        return;
+    }
+    database.transaction();
+    CopyJetIntoSQLite(path_, database, tableOk_, problems_);
+    database.commit();
+}
+
+std::vector<ConstantRecord> ParamDatabase::constants() const {
+    std::vector<ConstantRecord> recs;
+    if (!tableOk_[Constants])
+        return recs;
+    QSqlQuery q(db());
+    if (!q.exec(QStringLiteral("SELECT rowid AS RowKey, * FROM \"table1\"")))
+        Fail(QStringLiteral("table1"), q.lastError());
+    while (q.next()) {
+        ConstantRecord r;
+        r.RowKey = q.value(QStringLiteral("RowKey")).toLongLong();
+        r.Id = q.value(QStringLiteral("Id")).toLongLong();
+        r.Mark = Text(q, "Mark");
+        r.Name = Text(q, "Name");
+        r.Result = OptDouble(q, "Result");
+        r.Unit = Text(q, "Unit");
+        r.Min = OptDouble(q, "Min");
+        r.Max = OptDouble(q, "Max");
+        r.InFormula = Text(q, "InFormula");
+        r.OutFormula = Text(q, "OutFormula");
+        r.Address = Int(q, "Address");
+        r.Type = Int(q, "Type");
+        r.Decimal = Int(q, "Decimal");
+        recs.push_back(std::move(r));
+    }
+    return recs;
+}
+
+std::vector<VectorRecord> ParamDatabase::vectors() const {
+    std::vector<VectorRecord> recs;
+    if (!tableOk_[Vectors])
+        return recs;
+    QSqlQuery q(db());
+    if (!q.exec(QStringLiteral("SELECT rowid AS RowKey, * FROM \"table2\"")))
+        Fail(QStringLiteral("table2"), q.lastError());
+    while (q.next()) {
+        VectorRecord r;
+        r.RowKey = q.value(QStringLiteral("RowKey")).toLongLong();
+        r.ID = q.value(QStringLiteral("ID")).toLongLong();
+        r.Mark = Text(q, "Mark");
+        r.Name = Text(q, "Name");
+        r.Unit = Text(q, "Unit");
+        r.Min = OptDouble(q, "Min");
+        r.Max = OptDouble(q, "Max");
+        r.AddressPar = Int(q, "AddressPar");
+        r.TypePar = Int(q, "TypePar");
+        r.DecimalPar = Int(q, "DecimalPar");
+        r.InFormula = Text(q, "InFormula");
+        r.OutFormula = Text(q, "OutFormula");
+        r.AddressArg = Int(q, "AddressArg");
+        r.TypeArg = Int(q, "TypeArg");
+        r.DecimalArg = Int(q, "DecimalArg");
+        r.FormulaArg = Text(q, "FormulaArg");
+        r.MarkArg = Text(q, "MarkArg");
+        r.UnitArg = Text(q, "UnitArg");
+        r.Count = Int(q, "Count");
+        recs.push_back(std::move(r));
+    }
+    return recs;
+}
+
+std::vector<AddressRecord> ParamDatabase::addresses() const {
+    std::vector<AddressRecord> recs;
+    if (!tableOk_[Addresses])
+        return recs;
+    QSqlQuery q(db());
+    if (!q.exec(QStringLiteral("SELECT \"Name\", \"Val\" FROM \"table3\"")))
+        Fail(QStringLiteral("table3"), q.lastError());
+    while (q.next())
+        recs.push_back({Text(q, "Name"), Text(q, "Val")});
+    return recs;
+}
+
+void ParamDatabase::storeResult(int64_t rowKey, std::optional<double> value) {
+    if (!writable_)
+        return; // the window says that values are not stored
+    QSqlQuery q(db());
+    q.prepare(QStringLiteral("UPDATE \"table1\" SET \"Result\" = ? WHERE rowid = ?"));
+    q.addBindValue(value ? QVariant(*value) : QVariant(QMetaType::fromType<double>()));
+    q.addBindValue(static_cast<qlonglong>(rowKey));
+    if (!q.exec())
+        Fail(QStringLiteral("Значение не сохранено в базе данных"), q.lastError());
+}
+
+void ParamDatabase::deleteRecord(Table t, int64_t rowKey) {
+    if (!writable_)
+        throw std::runtime_error(
+            QStringLiteral("Файл базы данных %1 защищён от записи.").arg(path_).toStdString());
+    QSqlQuery q(db());
+    q.prepare(QStringLiteral("DELETE FROM \"%1\" WHERE rowid = ?")
+                  .arg(QLatin1String(ParamTables[t].name)));
+    q.addBindValue(static_cast<qlonglong>(rowKey));
+    if (!q.exec())
+        Fail(QStringLiteral("Запись не удалена"), q.lastError());
+}
+
+void ParamDatabase::begin() {
+    QSqlDatabase database = db();
+    if (database.isOpen())
+        database.transaction();
+}
+
+void ParamDatabase::commit() {
+    QSqlDatabase database = db();
+    if (!database.isOpen())
+        return;
+    if (!database.commit()) {
+        const QSqlError error = database.lastError();
+        database.rollback();
+        Fail(QStringLiteral("Значения не сохранены в базе данных"), error);
+    }
+}
+
+void ParamDatabase::saveAsSQLite(const QString& outPath) {
+    if (format_ != Format::SQLite && format_ != Format::Jet)
+        throw std::runtime_error(problems_.join(QLatin1Char(' ')).toStdString());
+    // Write beside the target and rename, so a failure never leaves a half-written file.
+    const QString temp = outPath + QStringLiteral(".part");
+    QFile::remove(temp);
+    QSqlQuery q(db());
+    q.prepare(QStringLiteral("VACUUM INTO ?"));
+    q.addBindValue(temp);
+    if (!q.exec()) {
+        QFile::remove(temp);
+        Fail(QStringLiteral("Не удалось записать %1").arg(outPath), q.lastError());
+    }
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(outPath).constData()) !=
+        0) {
+        QFile::remove(temp);
+        throw std::runtime_error(
+            QStringLiteral("Не удалось записать %1.").arg(outPath).toStdString());
+    }
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// Copies the three parameter tables of a Jet (Access 97 / 2000) file into an open SQLite
+// connection, creating them with the fixed schema. Only the columns of that schema are copied.
+// The Jet file is opened read-only. A table that is missing or lacks a column, or holds one of
+// a wrong kind, is listed in problems and left out (tableOk false).
+void CopyJetIntoSQLite(const QString& path, QSqlDatabase& db, bool tableOk[3],
+                       QStringList& problems);

@@ -1,0 +1,161 @@
+#include "programmer/com_port.h"
+
+#include "programmer/port_names.h"
+#include "programmer/timer.h"
+
+#include <QSerialPort>
+#include <algorithm>
+
+COMPort::COMPort(Reporter reporter)
+    : reporter_(std::move(reporter)), port_(std::make_unique<QSerialPort>()) {}
+
+COMPort::~COMPort() {
+    close();
+}
+
+void COMPort::set_port_number(int number) {
+    set_port_name(QStringLiteral("COM%1").arg(std::clamp(number, 0, 3) + 1));
+}
+
+bool COMPort::open() {
+    if (open_)
+        return true;
+    port_->setPortName(DeviceForPortName(name_));
+    // QSerialPort opens the device exclusively (lock file and TIOCEXCL).
+    if (!port_->open(QIODevice::ReadWrite)) {
+        port_->clearError();
+        if (reporter_)
+            reporter_(QStringLiteral("Ошибка"), QStringLiteral("Не удается найти указанный порт."));
+        return false;
+    }
+    // A failed line setting is reported and opening goes on, as the port may still work.
+    if (!port_->setBaudRate(speed_) || !port_->setDataBits(QSerialPort::Data8) ||
+        !port_->setParity(QSerialPort::NoParity) || !port_->setStopBits(QSerialPort::OneStop) ||
+        !port_->setFlowControl(QSerialPort::NoFlowControl))
+        report_last_error();
+    // DTR and RTS power the line adapter. Devices without modem lines (pseudo-terminals,
+    // some adapters) refuse them; that is no reason to stop, nor worth a message.
+    port_->setDataTerminalReady(true);
+    port_->setRequestToSend(true);
+    port_->clearError();
+    open_ = true;
+    purge();
+    return true;
+}
+
+void COMPort::close() {
+    if (!open_)
+        return;
+    if (!port_->isOpen()) { // the device went away and the port closed itself
+        open_ = false;
+        return;
+    }
+    purge();
+    port_->close();
+    if (port_->error() != QSerialPort::NoError && port_->isOpen()) {
+        report_last_error();
+        return;
+    }
+    port_->clearError();
+    open_ = false;
+}
+
+void COMPort::set_speed(int bitsPerSecond) {
+    speed_ = bitsPerSecond;
+    if (Usable() && !port_->setBaudRate(bitsPerSecond))
+        report_last_error();
+}
+
+void COMPort::purge() {
+    if (!Usable())
+        return;
+    port_->clear(QSerialPort::AllDirections);
+    port_->clearError();
+}
+
+bool COMPort::Usable() const {
+    return open_ && port_->isOpen();
+}
+
+bool COMPort::WaitForInput(int ms) {
+    if (ms <= 0)
+        return false;
+    if (port_->waitForReadyRead(ms))
+        return true;
+    if (port_->error() == QSerialPort::TimeoutError)
+        port_->clearError();
+    return false;
+}
+
+int COMPort::read_byte() {
+    if (!Usable())
+        return NoByte;
+    if (port_->bytesAvailable() == 0 && !WaitForInput(FirstByteTimeoutMs)) {
+        if (port_->error() != QSerialPort::NoError)
+            report_last_error();
+        return NoByte;
+    }
+    char c = 0;
+    if (!port_->getChar(&c)) {
+        report_last_error();
+        return NoByte;
+    }
+    return static_cast<uint8_t>(c);
+}
+
+void COMPort::write_byte(uint8_t value) {
+    if (!Usable())
+        return;
+    const char c = static_cast<char>(value);
+    if (port_->write(&c, 1) != 1 || !port_->waitForBytesWritten(10000 + 1)) {
+        report_last_error();
+        return;
+    }
+    read_byte(); // the echo
+}
+
+bool COMPort::read_block(uint8_t* buffer, std::size_t n) {
+    if (!Usable())
+        return false;
+    const auto wanted = static_cast<qint64>(n);
+    const int64_t budget = static_cast<int64_t>(n) * BlockMsPerByte;
+    timer t;
+    t.start();
+    bool failed = false;
+    while (port_->bytesAvailable() < wanted) {
+        const int64_t left = budget - t.elapsed_ms();
+        if (left <= 0)
+            break;
+        if (!WaitForInput(static_cast<int>(left))) {
+            failed = port_->error() != QSerialPort::NoError;
+            break;
+        }
+    }
+    // As with the port's read time-outs: when nothing at all has come, the read itself
+    // waits up to 500 ms for a first byte, then takes what is there.
+    if (!failed && port_->bytesAvailable() == 0)
+        WaitForInput(FirstByteTimeoutMs);
+    const qint64 got = port_->read(reinterpret_cast<char*>(buffer), wanted);
+    port_->clearError();
+    return got == wanted;
+}
+
+bool COMPort::write_block(uint8_t* buffer, std::size_t n) {
+    if (!Usable())
+        return false;
+    purge();
+    const auto count = static_cast<qint64>(n);
+    if (port_->write(reinterpret_cast<const char*>(buffer), count) != count ||
+        !port_->waitForBytesWritten(10000 + static_cast<int>(n))) {
+        port_->clearError();
+        return false;
+    }
+    return read_block(buffer, n);
+}
+
+void COMPort::report_last_error() {
+    const QString text = port_->errorString();
+    port_->clearError();
+    if (reporter_)
+        reporter_(QStringLiteral("GetLastError"), text);
+}

@@ -1,0 +1,90 @@
+// The main window's command "Константы и вектора": the parameter window opens modally on the
+// working directory's database, and afterwards the image is decoded again.
+#include "app/error_report.h"
+#include "app/main_form.h"
+#include "params/opt_form.h"
+#include "params/opt_form_models.h"
+#include "params/opt_form_run.h"
+#include "qt_test_app.h"
+
+#include <QAction>
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+QApplication& app = TestApp();
+
+// A database with one constant: the first word of the maximum-air curve, stored as is.
+void MakeDatabase(const QString& path, int address) {
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mk"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral(
+            "CREATE TABLE table1 (Id INTEGER PRIMARY KEY, Mark VARCHAR(16), Name VARCHAR(128), "
+            "Result DOUBLE, Unit VARCHAR(16), Min DOUBLE, Max DOUBLE, InFormula VARCHAR(50), "
+            "OutFormula VARCHAR(50), Address INTEGER, Type SMALLINT, Decimal SMALLINT)")));
+        ASSERT_TRUE(q.exec(QStringLiteral(
+            "CREATE TABLE table2 (ID INTEGER PRIMARY KEY, Mark VARCHAR(16), Name VARCHAR(128), "
+            "Unit VARCHAR(16), Min DOUBLE, Max DOUBLE, AddressPar INTEGER, TypePar SMALLINT, "
+            "DecimalPar SMALLINT, InFormula VARCHAR(16), OutFormula VARCHAR(16), "
+            "AddressArg INTEGER, TypeArg SMALLINT, DecimalArg SMALLINT, FormulaArg VARCHAR(16), "
+            "MarkArg VARCHAR(16), UnitArg VARCHAR(16), Count SMALLINT)")));
+        ASSERT_TRUE(
+            q.exec(QStringLiteral("CREATE TABLE table3 (Name VARCHAR(128), Val VARCHAR(4))")));
+        q.prepare(QStringLiteral("INSERT INTO table1 (Mark, Name, Unit, InFormula, OutFormula, "
+                                 "Address, Type, Decimal) VALUES ('PMAX0', 'Pmax', '', 'X', "
+                                 "'X', ?, 3, 0)"));
+        q.addBindValue(address);
+        ASSERT_TRUE(q.exec());
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("mk"));
+}
+
+TEST(ParameterCommand, EditsReachTheDecodedTablesAfterTheWindowCloses) {
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto form = std::make_unique<TMainForm>();
+    FirmwareImage& image = form->GetImage();
+    MakeDatabase(dir.filePath(QStringLiteral("database.mdb")), image.AddrPmax);
+    QStringList errors;
+    ShowErrorMessage = [&](QWidget*, const QString& text) { errors << text; };
+
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    bool shown = false;
+    ShowOptFormModal = [&](TOptForm& opt) {
+        shown = true;
+        EXPECT_TRUE(opt.isModal());
+        EXPECT_EQ(opt.parent(), form.get());
+        QAbstractItemModel* model = opt.DBGrid1->model();
+        EXPECT_TRUE(
+            model->setData(model->index(0, ConstTableModel::ColResult), QStringLiteral("900")));
+        EXPECT_EQ(image.PmaxRaw[0], 0); // not decoded while the window is open
+    };
+    form->MOpt->trigger();
+    QDir::setCurrent(previous);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(image.ReadWord(image.AddrPmax), 900);
+    EXPECT_EQ(image.PmaxRaw[0], 900); // decoded again after the window closed
+
+    std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+    form.reset();
+    ShowOptFormModal = [](TOptForm& opt) { opt.exec(); };
+    QLocale::setDefault(QLocale::c());
+}
+
+} // namespace

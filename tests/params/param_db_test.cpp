@@ -1,0 +1,206 @@
+#include "image/firmware_image.h"
+#include "params/param_db.h"
+#include "params/parameter_decode.h"
+#include "params/parameter_formula.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+int argc = 1;
+char arg0[] = "param_db_test";
+char* argv[] = {arg0, nullptr};
+QCoreApplication app(argc, argv);
+
+const QString Fixture = QStringLiteral(VELMARIS_FIXTURES_DIR "/database-jet4.mdb");
+
+QByteArray Hash(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// Runs SQL statements on a new SQLite file.
+void MakeSQLite(const QString& path, const QStringList& statements) {
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mk"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        for (const QString& s : statements) {
+            QSqlQuery q(db);
+            ASSERT_TRUE(q.exec(s)) << s.toStdString();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("mk"));
+}
+
+TEST(ParamDatabase, JetFixtureIsCopiedWithItsTextsAndNulls) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("database.mdb"));
+    ASSERT_TRUE(QFile::copy(Fixture, path));
+    const QByteArray before = Hash(path);
+    {
+        ParamDatabase db(path);
+        EXPECT_EQ(db.format(), ParamDatabase::Format::Jet);
+        EXPECT_TRUE(db.readOnly());
+        EXPECT_TRUE(db.problems().isEmpty()) << db.problems().join('\n').toStdString();
+        const auto c = db.constants();
+        ASSERT_EQ(c.size(), 13u);
+        EXPECT_EQ(c[0].Mark, "XX_RPM");
+        EXPECT_EQ(c[0].Name, "Уставка оборотов холостого хода");
+        EXPECT_EQ(c[2].Unit, "°C");
+        EXPECT_EQ(c[4].Result, -10.0);
+        EXPECT_EQ(c[5].Result, 0.98);
+        EXPECT_EQ(c[5].Address, 0x6210);
+        EXPECT_EQ(c[5].Type, 3);
+        EXPECT_EQ(c[5].Decimal, 3);
+        EXPECT_EQ(c[8].OutFormula, "(X-2)/0.125");
+        EXPECT_FALSE(c[12].Result.has_value());
+        EXPECT_EQ(c[12].InFormula, "");
+        const auto v = db.vectors();
+        ASSERT_EQ(v.size(), 5u);
+        EXPECT_EQ(v[2].FormulaArg, "X*5/64");
+        EXPECT_EQ(v[3].AddressPar, 0x6900);
+        EXPECT_EQ(v[3].TypePar, 1);
+        EXPECT_EQ(v[4].Count, 32);
+        EXPECT_EQ(v[4].UnitArg, "об/мин");
+        const auto a = db.addresses();
+        ASSERT_EQ(a.size(), 10u);
+        EXPECT_EQ(a[1].Val, "0112");
+        EXPECT_EQ(a[4].Name, "Скорость обмена по K-линии, бод");
+
+        // Writes reach the in-memory copy only.
+        db.storeResult(c[0].RowKey, 900.0);
+        EXPECT_EQ(db.constants()[0].Result, 900.0);
+        db.deleteRecord(ParamDatabase::Vectors, v[0].RowKey);
+        EXPECT_EQ(db.vectors().size(), 4u);
+    }
+    EXPECT_EQ(Hash(path), before);
+    ParamDatabase again(path);
+    EXPECT_EQ(again.constants()[0].Result, 850.0);
+}
+
+TEST(ParamDatabase, SQLiteFileStoresResult) {
+    QTemporaryDir dir;
+    const QString jet = dir.filePath(QStringLiteral("source.mdb"));
+    const QString path = dir.filePath(QStringLiteral("database.mdb"));
+    ASSERT_TRUE(QFile::copy(Fixture, jet));
+    {
+        ParamDatabase source(jet);
+        source.saveAsSQLite(path);
+    }
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".part")));
+    {
+        ParamDatabase db(path);
+        EXPECT_EQ(db.format(), ParamDatabase::Format::SQLite);
+        EXPECT_FALSE(db.readOnly());
+        EXPECT_TRUE(db.problems().isEmpty()) << db.problems().join('\n').toStdString();
+        const auto c = db.constants();
+        ASSERT_EQ(c.size(), 13u);
+        EXPECT_EQ(c[1].Name, "Ограничение максимальных оборотов двигателя");
+        db.begin();
+        db.storeResult(c[1].RowKey, 6100.5);
+        db.storeResult(c[2].RowKey, std::nullopt);
+        db.commit();
+        db.deleteRecord(ParamDatabase::Constants, c[3].RowKey);
+    }
+    ParamDatabase db(path);
+    const auto c = db.constants();
+    ASSERT_EQ(c.size(), 12u);
+    EXPECT_EQ(c[1].Result, 6100.5);
+    EXPECT_FALSE(c[2].Result.has_value());
+    EXPECT_EQ(c[3].Mark, "T_COLD");
+    EXPECT_EQ(db.vectors().size(), 5u);
+}
+
+TEST(ParamDatabase, MissingFilesAndWrongSchemasAreReported) {
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("database.mdb"));
+    {
+        ParamDatabase db(missing);
+        EXPECT_EQ(db.format(), ParamDatabase::Format::Missing);
+        EXPECT_EQ(db.problems().size(), 1);
+        EXPECT_TRUE(db.constants().empty());
+    }
+    EXPECT_FALSE(QFile::exists(missing)); // opening never creates the file
+
+    const QString text = dir.filePath(QStringLiteral("text.mdb"));
+    QFile f(text);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a database at all, just some text in a file");
+    f.close();
+    EXPECT_EQ(ParamDatabase(text).format(), ParamDatabase::Format::Unknown);
+
+    const QString partial = dir.filePath(QStringLiteral("partial.mdb"));
+    MakeSQLite(partial,
+               {QStringLiteral("CREATE TABLE table1 (Id INTEGER PRIMARY KEY, Mark TEXT, Name TEXT, "
+                               "Unit TEXT, Min REAL, Max REAL, InFormula TEXT, OutFormula TEXT, "
+                               "Address INTEGER, Type INTEGER, Decimal INTEGER)"),
+                QStringLiteral("CREATE TABLE table3 (Name TEXT, Val INTEGER)")});
+    ParamDatabase db(partial);
+    EXPECT_FALSE(db.tableOk(ParamDatabase::Constants));
+    EXPECT_FALSE(db.tableOk(ParamDatabase::Vectors));
+    EXPECT_FALSE(db.tableOk(ParamDatabase::Addresses));
+    const QString all = db.problems().join('\n');
+    EXPECT_TRUE(all.contains(QStringLiteral("нет поля Result"))) << all.toStdString();
+    EXPECT_TRUE(all.contains(QStringLiteral("нет таблицы table2"))) << all.toStdString();
+    EXPECT_TRUE(all.contains(QStringLiteral("Val"))) << all.toStdString();
+    EXPECT_TRUE(db.constants().empty());
+}
+
+TEST(ParamDatabase, FailedConversionLeavesNoFile) {
+    QTemporaryDir dir;
+    ParamDatabase db(Fixture); // read only, never written
+    const QString out = dir.filePath(QStringLiteral("no/such/folder/out.sqlite"));
+    EXPECT_THROW(db.saveAsSQLite(out), std::runtime_error);
+    EXPECT_FALSE(QFile::exists(out));
+
+    // An existing target is replaced as a whole.
+    const QString target = dir.filePath(QStringLiteral("out.sqlite"));
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old contents");
+    old.close();
+    db.saveAsSQLite(target);
+    EXPECT_EQ(ParamDatabase(target).constants().size(), 13u);
+}
+
+// The demo database and the demo image are made for each other: every constant decodes to the
+// Result the database holds, and every vector decodes completely.
+TEST(ParamDatabase, DemoDatabaseMatchesTheDemoImage) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("database.mdb"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELMARIS_SOURCE_DIR "/examples/database.mdb"), path));
+    FirmwareImage image;
+    ASSERT_TRUE(image.LoadHex(VELMARIS_SOURCE_DIR "/examples/demo.hex").complete);
+    ParamDatabase db(path);
+    ASSERT_TRUE(db.problems().isEmpty());
+    const auto constants = db.constants();
+    ASSERT_EQ(constants.size(), 13u);
+    int checked = 0;
+    for (const ConstantRecord& c : constants) {
+        if (c.InFormula.empty() || !c.Result)
+            continue; // RESERV: no input formula, no stored value
+        EXPECT_EQ(DecodeConstant(image, c, EvaluateParameterFormula), *c.Result) << c.Mark;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 12);
+    for (const VectorRecord& v : db.vectors()) {
+        VectorPoints points;
+        LoadVector(image, v, EvaluateParameterFormula, points);
+        EXPECT_EQ(points.filled, v.Count) << v.Mark << ": " << points.error;
+    }
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "programmer/serial_link.h"
+
+#include <cstring>
+#include <deque>
+#include <vector>
+
+// A line with a scripted unit behind it: it records every frame the host sends, returns a
+// perfect echo, and after each frame makes the next scripted answer available to the reads.
+// Reads never wait: what is not there is simply missing.
+class ScriptedLink : public SerialLink {
+public:
+    std::vector<std::vector<uint8_t>> sent;   // every frame, in order
+    std::deque<std::vector<uint8_t>> answers; // one per frame sent; missing = silence
+    std::vector<int> speeds;
+    int purges = 0;
+
+    void purge() override {
+        ++purges;
+        input_.clear();
+    }
+    void set_speed(int bps) override { speeds.push_back(bps); }
+    int read_byte() override {
+        if (input_.empty())
+            return NoByte;
+        const int b = input_.front();
+        input_.pop_front();
+        return b;
+    }
+    void write_byte(uint8_t value) override { Sent(&value, 1); }
+    bool read_block(uint8_t* buffer, std::size_t n) override {
+        std::size_t i = 0;
+        for (; i < n && !input_.empty(); ++i) {
+            buffer[i] = input_.front();
+            input_.pop_front();
+        }
+        return i == n;
+    }
+    bool write_block(uint8_t* buffer, std::size_t n) override {
+        purge();
+        Sent(buffer, n);
+        return true;
+    }
+
+private:
+    void Sent(const uint8_t* data, std::size_t n) {
+        sent.emplace_back(data, data + n);
+        if (!answers.empty()) {
+            input_.insert(input_.end(), answers.front().begin(), answers.front().end());
+            answers.pop_front();
+        }
+    }
+    std::deque<uint8_t> input_;
+};

@@ -1,0 +1,89 @@
+// velmaris-cli read and program against the simulated unit.
+#include "image/firmware_image.h"
+#include "sim_fixture.h"
+#include "sim_process.h"
+
+#include <QTemporaryDir>
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+namespace {
+
+class CliTest : public ::testing::Test {
+protected:
+    // Runs velmaris-cli with a bounded run time; returns its exit status, stderr in err.
+    int Cli(const std::string& args) {
+        const std::string errFile = files.filePath("err.txt").toStdString();
+        const std::string cmd =
+            "timeout 120 '" VELMARIS_CLI_PATH "' " + args + " 2>'" + errFile + "' >/dev/null";
+        const int status = std::system(cmd.c_str());
+        const std::vector<uint8_t> text = ReadFile(errFile);
+        err.assign(text.begin(), text.end());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Path(const char* name) { return files.filePath(name).toStdString(); }
+    std::unique_ptr<SimProcess> Sim(const std::vector<uint8_t>& memory,
+                                    std::vector<std::string> options = {}) {
+        options.insert(options.end(), {"--awake", "--memory", WriteFile(Path("m.bin"), memory),
+                                       "--dump", Path("dump.bin")});
+        return std::make_unique<SimProcess>(options);
+    }
+
+    QTemporaryDir files;
+    std::string err;
+};
+
+TEST_F(CliTest, ReadIntoBinaryAndHex) {
+    const std::vector<uint8_t> memory = PatternMemory(21);
+    auto sim = Sim(memory);
+    ASSERT_EQ(Cli("read --port " + sim->link + " " + Path("out.bin")), 0) << err;
+    EXPECT_EQ(ReadFile(Path("out.bin")), memory);
+    EXPECT_NE(err.find("reading: 100%"), std::string::npos);
+    ASSERT_EQ(Cli("read --port " + sim->link + " --speed 9600 " + Path("out.hex")), 0) << err;
+    FirmwareImage image;
+    ASSERT_TRUE(image.LoadHex(Path("out.hex")).complete);
+    EXPECT_EQ(0, std::memcmp(image.Data.get(), memory.data(), memory.size()));
+}
+
+TEST_F(CliTest, ProgramVerifiesAndFailsLoudly) {
+    std::vector<uint8_t> wanted = PatternMemory(22);
+    std::fill_n(wanted.begin() + 0x3000, 0x800, 0);
+    FirmwareImage image;
+    std::memcpy(image.Data.get(), wanted.data(), wanted.size());
+    image.SaveHex(Path("in.hex"));
+    {
+        auto sim = Sim(PatternMemory(23));
+        ASSERT_EQ(Cli("program --port " + sim->link + " " + Path("in.hex")), 0) << err;
+        sim->Stop();
+        EXPECT_EQ(ReadFile(Path("dump.bin")), wanted);
+    }
+    {
+        auto sim = Sim(PatternMemory(23), {"--fault", "bad-flash=80"});
+        EXPECT_EQ(Cli("program --port " + sim->link + " " + Path("in.hex")), 1);
+        EXPECT_NE(err.find("differs from the image (1 bytes)"), std::string::npos) << err;
+    }
+    {
+        auto sim = Sim(PatternMemory(23), {"--fault", "fail-erase=0"});
+        EXPECT_EQ(Cli("program --port " + sim->link + " " + Path("in.hex")), 1);
+        EXPECT_NE(err.find("erasing failed"), std::string::npos) << err;
+    }
+}
+
+TEST_F(CliTest, RefusesBadInputAndKeepsNothingOfAFailedRead) {
+    WriteFile(Path("short.bin"), std::vector<uint8_t>(100, 1));
+    EXPECT_EQ(Cli("program --port /dev/null " + Path("short.bin")), 2);
+    EXPECT_NE(err.find("exactly 32768 bytes"), std::string::npos) << err;
+    EXPECT_EQ(Cli("read " + Path("x.bin")), 2);
+    EXPECT_EQ(Cli("read --port x --speed 38400 " + Path("x.bin")), 2);
+
+    auto sim = Sim(PatternMemory(24), {"--fault", "short-read=200"});
+    EXPECT_EQ(Cli("read --port " + sim->link + " " + Path("lost.bin")), 1);
+    EXPECT_FALSE(std::filesystem::exists(Path("lost.bin")));
+
+    EXPECT_EQ(Cli("read --port " + Path("no-port") + " " + Path("x.bin")), 1);
+    EXPECT_NE(err.find("Не удается найти указанный порт."), std::string::npos) << err;
+}
+
+} // namespace

@@ -1,0 +1,102 @@
+// Whole programming runs against the simulated unit's monitor, wired in-process.
+#include "ecu_model.h"
+#include "model_link.h"
+#include "programmer/runs.h"
+
+#include <gtest/gtest.h>
+
+using namespace prog;
+
+namespace {
+
+std::vector<uint8_t> Image() {
+    std::vector<uint8_t> image(MemorySize, 0);
+    for (std::size_t i = 0; i < image.size(); i += 3)
+        image[i] = static_cast<uint8_t>(i >> 4);
+    std::fill_n(image.begin() + 0x4000, 0x1000, 0); // 32 zero blocks, never sent
+    return image;
+}
+
+struct FakeRun {
+    EcuModel unit{EcuModel::Mode::Monitor};
+    ModelLink link{unit};
+    std::vector<uint8_t> back = std::vector<uint8_t>(MemorySize);
+    int steps = 0;
+    int stopAt = -1;
+
+    FakeRun() {
+        link.speed = 9600; // a woken monitor listens at 9600 bit/s
+        std::fill(unit.memory().begin(), unit.memory().end(), 0x77);
+    }
+    ProgramReport Go(const std::vector<uint8_t>& image) {
+        return program_image(link, image.data(), back.data(), [this] { return ++steps != stopAt; });
+    }
+};
+
+} // namespace
+
+TEST(ProgramRun, ProgramsVerifiesAndSkipsZeroBlocks) {
+    const std::vector<uint8_t> image = Image();
+    FakeRun run;
+    const ProgramReport r = run.Go(image);
+    EXPECT_EQ(r.outcome, ProgramOutcome::Ok);
+    EXPECT_EQ(run.unit.memory(), image);
+    EXPECT_EQ(run.back, image);
+    EXPECT_EQ(run.steps, 512); // 256 programming steps and 256 verifying steps
+    // Sent: protection and four erase calls (20 bytes each), then per programmed block a
+    // 1 + 133-byte write and a 20-byte call, and the 6-byte read request.
+    EXPECT_EQ(run.link.bytesSent, 5 * 20 + 224 * (134 + 20) + 6);
+}
+
+TEST(ProgramRun, AllZeroImageErasesAndVerifiesWithoutBlocks) {
+    const std::vector<uint8_t> zeros(MemorySize, 0);
+    FakeRun run;
+    EXPECT_EQ(run.Go(zeros).outcome, ProgramOutcome::Ok);
+    EXPECT_EQ(run.link.bytesSent, 5u * 20 + 6);
+    EXPECT_EQ(run.unit.memory(), zeros);
+}
+
+TEST(ProgramRun, FailuresSayWhereTheUnitStands) {
+    const std::vector<uint8_t> image = Image();
+    {
+        FakeRun run;
+        run.unit.faults().failProtection = true;
+        EXPECT_EQ(run.Go(image).outcome, ProgramOutcome::ProtectionFailed);
+        EXPECT_EQ(run.unit.memory()[0], 0x77); // nothing touched
+    }
+    {
+        FakeRun run;
+        run.unit.faults().failEraseSector = 3;
+        EXPECT_EQ(run.Go(image).outcome, ProgramOutcome::EraseFailed);
+        EXPECT_EQ(run.steps, 0);
+    }
+    {
+        FakeRun run;
+        run.unit.faults().failBlockOffset = 0x2080;
+        EXPECT_EQ(run.Go(image).outcome, ProgramOutcome::BlockFailed);
+        EXPECT_EQ(run.steps, 64 + 2);
+        EXPECT_EQ(run.unit.memory()[0x2080 + 3], 0); // erased, not programmed
+    }
+    {
+        FakeRun run;
+        run.stopAt = 10;
+        EXPECT_EQ(run.Go(image).outcome, ProgramOutcome::Stopped);
+    }
+    {
+        FakeRun run;
+        run.unit.faults().badFlashOffset = 0x7F80;
+        const ProgramReport r = run.Go(image);
+        EXPECT_EQ(r.outcome, ProgramOutcome::VerifyMismatch);
+        EXPECT_EQ(r.differences, 1u);
+    }
+    {
+        FakeRun run;
+        run.unit.faults().shortReadBlock = 0;
+        EXPECT_EQ(run.Go(image).outcome, ProgramOutcome::VerifyShortBlock);
+    }
+    {
+        FakeRun run;
+        run.unit.faults().silentAfterAck = CmdReadBlock;
+        EXPECT_EQ(run.Go(image).outcome, ProgramOutcome::VerifyShortBlock);
+    }
+}
