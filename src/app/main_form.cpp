@@ -4,6 +4,8 @@
 #include "app/tool_icons.h"
 #include "maps/map_grid.h"
 #include "maps/opengl_panel.h"
+#include "params/comp_form.h"
+#include "params/flash_form.h"
 #include "params/opt_form_run.h"
 #include "programmer/prog_form.h"
 
@@ -211,9 +213,17 @@ void TMainForm::MOptClick() {
     RefreshAfterOptions();
 }
 
-void TMainForm::MIdenClick() {}
+// The identification and equipment windows write into Data themselves when they close; no map
+// depends on what they change, so nothing is decoded afterwards.
+void TMainForm::MIdenClick() {
+    TFlashForm form(*Image, this);
+    form.exec();
+}
 
-void TMainForm::MCompClick() {}
+void TMainForm::MCompClick() {
+    TCompForm form(*Image, this);
+    form.exec();
+}
 
 void TMainForm::MFlasherClick() {
     {

@@ -3,6 +3,7 @@
 #include "image/codepage.h"
 #include "image/firmware_image.h"
 #include "image/json_writer.h"
+#include "params/equipment.h"
 
 #include <type_traits>
 
@@ -81,6 +82,11 @@ std::string DecodedImageJson(const FirmwareImage& image) {
         w.String(Cp1251ToUtf8(image.IdentText(i)));
     }
     w.EndObject();
+    w.Key("equipment");
+    w.BeginArray();
+    for (const bool fitted : ReadEquipment(image))
+        w.Bool(fitted);
+    w.EndArray();
     w.EndObject();
     return w.Text() + "\n";
 }

@@ -1,0 +1,83 @@
+#include "main_form_fixture.h"
+#include "params/comp_form.h"
+#include "params/flash_form.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+class IdentMenu : public MainFormTest {
+protected:
+    // An image as just opened: padded identification text, decoded, nothing changed yet. Then
+    // a speed-axis byte changes behind the decoded tables, so a Decode would show.
+    void SetUp() override {
+        MainFormTest::SetUp();
+        FirmwareImage& image = *form->Image;
+        const char padded[] = "  EDC ";
+        for (size_t i = 0; i < sizeof padded - 1; ++i)
+            image.WriteByte(static_cast<uint16_t>(0x6030 + i), static_cast<uint8_t>(padded[i]));
+        image.WriteByte(0x656A, 0x01);
+        image.WriteByte(image.AddrNuz, 24);
+        image.Decode();
+        std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+        image.WriteByte(image.AddrNuz, 40);
+    }
+
+    // Chooses a menu item whose window is modal; `inside` runs while the window is open and
+    // must close it.
+    template <typename Window>
+    void RunModal(QAction* item, const std::function<void(Window&)>& inside) {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* window = qobject_cast<Window*>(QApplication::activeModalWidget());
+            ASSERT_NE(window, nullptr);
+            seen = true;
+            inside(*window);
+            // Whatever happened inside, never leave the modal loop hanging.
+            if (window->isVisible())
+                window->close();
+        });
+        item->trigger();
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+};
+
+TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndNothingIsDecodedAfter) {
+    RunModal<TFlashForm>(form->MIden, [](TFlashForm& window) {
+        EXPECT_EQ(window.findChild<QLineEdit*>("LabeledEdit1")->text(), "EDC");
+        window.close();
+    });
+    const std::string field(reinterpret_cast<const char*>(form->Image->Data.get()) + 0x6030, 16);
+    EXPECT_EQ(field, std::string("EDC") + std::string(13, '\0'));
+    EXPECT_EQ(form->Image->Nuz[0], 24 * 25);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+
+    // The normalised text counts as a change: closing asks to save.
+    EXPECT_FALSE(form->FormCloseQuery());
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].startsWith("Сохранить изменения в файле "))
+        << questions[0].toStdString();
+}
+
+TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndNothingIsDecodedAfter) {
+    RunModal<TCompForm>(form->MComp, [](TCompForm& window) {
+        auto* list = window.findChild<QListWidget*>("CLB1");
+        EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
+        list->setFocus();
+        list->setCurrentRow(6); // speed sensor
+        QTest::keyClick(list, Qt::Key_Space);
+        QTest::mouseClick(window.findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    EXPECT_EQ(form->Image->ReadByte(0x656A), 0x41);
+    EXPECT_EQ(form->Image->Nuz[0], 24 * 25);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    EXPECT_TRUE(form->Image->IsModified());
+}
+
+} // namespace
