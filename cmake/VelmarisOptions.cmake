@@ -22,6 +22,7 @@ function(velmaris_add_gtest name)
     cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
     target_compile_definitions(${name} PRIVATE
         VELMARIS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         VELMARIS_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/../shared/fixtures")

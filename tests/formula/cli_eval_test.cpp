@@ -1,41 +1,15 @@
 // velmaris-cli eval as a user runs it: output lines, exit status and argument checks.
-#include <array>
-#include <cstdio>
+#include "cli_run.h"
+
 #include <gtest/gtest.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
 
-struct CliRun {
-    std::string out;
-    int status;
-};
-
-std::string Quote(const std::string& arg) {
-    std::string quoted = "'";
-    for (char c : arg)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-CliRun Eval(const std::vector<std::string>& args) {
-    std::string command = Quote(VELMARIS_CLI) + " eval";
-    for (const std::string& a : args)
-        command += " " + Quote(a);
-    command += " 2>/dev/null";
-    CliRun run{"", -1};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    std::array<char, 256> buffer;
-    std::size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        run.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+CliRun Eval(std::vector<std::string> args) {
+    args.insert(args.begin(), "eval");
+    return RunCli(args);
 }
 
 } // namespace

@@ -1,31 +1,13 @@
+#include "cli_run.h"
 #include "image/firmware_image.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
-
-// Runs velmaris-cli decode on a binary image and returns its standard output.
-std::string Decode(const std::string& file, int& status) {
-    const std::string command =
-        std::string("'") + VELMARIS_CLI + "' decode --format bin '" + file + "' 2>/dev/null";
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return out;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    const int raw = pclose(pipe);
-    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return out;
-}
 
 TEST(CliDecode, PrintsTheEquipmentBitsInItemOrder) {
     std::string pattern =
@@ -39,10 +21,10 @@ TEST(CliDecode, PrintsTheEquipmentBitsInItemOrder) {
         image.WriteByte(static_cast<uint16_t>(0x656A + i), bytes[i]);
     image.SaveBin(file);
 
-    int status = -1;
-    const std::string json = Decode(file, status);
+    const CliRun run = RunCli({"decode", "--format", "bin", file});
+    const std::string& json = run.out;
     std::filesystem::remove_all(pattern);
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(run.status, 0) << run.err;
 
     std::string expected = "\n  \"equipment\":[";
     for (int k = 0; k < 48; ++k)

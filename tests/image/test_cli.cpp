@@ -1,91 +1,65 @@
+#include "cli_run.h"
 #include "image/firmware_image.h"
 #include "temp_dir.h"
 
-#include <cstdio>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 namespace {
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-// Runs velmaris-cli with the given arguments (already quoted for the shell).
-CliRun Cli(const TempDir& dir, const std::string& args) {
-    const std::string errFile = dir.File("stderr.txt");
-    const std::string command =
-        std::string("'") + VELMARIS_CLI + "' " + args + " 2>'" + errFile + "'";
-    CliRun run{-1, "", ""};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = ReadTextFile(errFile);
-    return run;
-}
 
 const std::string Demo = std::string("'") + VELMARIS_SOURCE_DIR + "/examples/demo.hex'";
 const std::string DemoBin = std::string("'") + VELMARIS_SOURCE_DIR + "/examples/demo.bin'";
 
 TEST(Cli, DecodePrintsTheImageAsJson) {
-    TempDir dir;
-    const CliRun run = Cli(dir, "decode " + Demo);
+    const CliRun run = RunCliCommand("decode " + Demo);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out.rfind("{\n  \"TauBase\":", 0), 0u);
     EXPECT_NE(run.out.find("\"Nuz\":[600,"), std::string::npos);
     EXPECT_NE(run.out.find("\"EcuType\":\"Контроллер ВМ-32\""), std::string::npos);
     // The binary file and an explicit format give the same; --o2 reads the second map set.
-    EXPECT_EQ(Cli(dir, "decode " + DemoBin).out, run.out);
-    EXPECT_EQ(Cli(dir, "decode --format bin " + DemoBin).out, run.out);
-    const CliRun o2 = Cli(dir, "decode --o2 " + Demo);
+    EXPECT_EQ(RunCliCommand("decode " + DemoBin).out, run.out);
+    EXPECT_EQ(RunCliCommand("decode --format bin " + DemoBin).out, run.out);
+    const CliRun o2 = RunCliCommand("decode --o2 " + Demo);
     EXPECT_EQ(o2.status, 0);
     EXPECT_NE(o2.out, run.out);
 }
 
 TEST(Cli, BadInputExitsWithStatus2) {
     TempDir dir;
-    CliRun run = Cli(dir, "decode '" + dir.File("missing.hex") + "'");
+    CliRun run = RunCliCommand("decode '" + dir.File("missing.hex") + "'");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("Can't open file."), std::string::npos);
     EXPECT_TRUE(run.out.empty());
-    EXPECT_EQ(Cli(dir, "decode").status, 2);
-    EXPECT_EQ(Cli(dir, "decode " + Demo + " " + Demo).status, 2);
-    EXPECT_EQ(Cli(dir, "decode --bogus " + Demo).status, 2);
-    EXPECT_EQ(Cli(dir, "decode --format srec " + Demo).status, 2);
-    EXPECT_EQ(Cli(dir, "checksum").status, 2);
-    EXPECT_EQ(Cli(dir, "convert " + Demo).status, 2);
-    EXPECT_EQ(Cli(dir, "nosuchcommand").status, 2);
+    EXPECT_EQ(RunCliCommand("decode").status, 2);
+    EXPECT_EQ(RunCliCommand("decode " + Demo + " " + Demo).status, 2);
+    EXPECT_EQ(RunCliCommand("decode --bogus " + Demo).status, 2);
+    EXPECT_EQ(RunCliCommand("decode --format srec " + Demo).status, 2);
+    EXPECT_EQ(RunCliCommand("checksum").status, 2);
+    EXPECT_EQ(RunCliCommand("convert " + Demo).status, 2);
+    EXPECT_EQ(RunCliCommand("nosuchcommand").status, 2);
 }
 
 TEST(Cli, EarlyEndNamesLineAndReasonAndExits3) {
     TempDir dir;
     WriteTextFile(dir.File("cut.hex"), ":0100000007F8\r\n:0100010008F5\r\n:01000200\r\n");
-    CliRun run = Cli(dir, "decode '" + dir.File("cut.hex") + "'");
+    CliRun run = RunCliCommand("decode '" + dir.File("cut.hex") + "'");
     EXPECT_EQ(run.status, 3);
     EXPECT_TRUE(run.out.empty());
     EXPECT_NE(run.err.find("line 2"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("bad record checksum"), std::string::npos) << run.err;
-    run = Cli(dir, "decode --allow-partial '" + dir.File("cut.hex") + "'");
+    run = RunCliCommand("decode --allow-partial '" + dir.File("cut.hex") + "'");
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.err.find("line 2"), std::string::npos);
     EXPECT_FALSE(run.out.empty());
-    EXPECT_EQ(Cli(dir, "checksum '" + dir.File("cut.hex") + "'").status, 3);
-    EXPECT_EQ(Cli(dir, "convert '" + dir.File("cut.hex") + "' '" + dir.File("o.bin") + "'").status,
-              3);
+    EXPECT_EQ(RunCliCommand("checksum '" + dir.File("cut.hex") + "'").status, 3);
+    EXPECT_EQ(
+        RunCliCommand("convert '" + dir.File("cut.hex") + "' '" + dir.File("o.bin") + "'").status,
+        3);
     EXPECT_FALSE(std::filesystem::exists(dir.File("o.bin")));
 }
 
 TEST(Cli, ChecksumAndConvert) {
     TempDir dir;
-    CliRun run = Cli(dir, "checksum " + Demo);
+    CliRun run = RunCliCommand("checksum " + Demo);
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("stored   0x"), std::string::npos);
     // A changed calibration byte: the stored checksum no longer agrees.
@@ -93,23 +67,25 @@ TEST(Cli, ChecksumAndConvert) {
     img.LoadHex(VELMARIS_SOURCE_DIR "/examples/demo.hex");
     img.WriteByte(0x7000, static_cast<uint8_t>(img.ReadByte(0x7000) + 1));
     img.SaveBin(dir.File("changed.bin"));
-    EXPECT_EQ(Cli(dir, "checksum '" + dir.File("changed.bin") + "'").status, 1);
+    EXPECT_EQ(RunCliCommand("checksum '" + dir.File("changed.bin") + "'").status, 1);
     // Converting with --fix-checksum repairs it, without --fix-checksum it stays wrong.
     EXPECT_EQ(
-        Cli(dir, "convert '" + dir.File("changed.bin") + "' '" + dir.File("same.HEX") + "'").status,
+        RunCliCommand("convert '" + dir.File("changed.bin") + "' '" + dir.File("same.HEX") + "'")
+            .status,
         0);
-    EXPECT_EQ(Cli(dir, "checksum '" + dir.File("same.HEX") + "'").status, 1);
-    EXPECT_EQ(Cli(dir, "convert --fix-checksum '" + dir.File("changed.bin") + "' '" +
-                           dir.File("fixed.hex") + "'")
+    EXPECT_EQ(RunCliCommand("checksum '" + dir.File("same.HEX") + "'").status, 1);
+    EXPECT_EQ(RunCliCommand("convert --fix-checksum '" + dir.File("changed.bin") + "' '" +
+                            dir.File("fixed.hex") + "'")
                   .status,
               0);
-    EXPECT_EQ(Cli(dir, "checksum '" + dir.File("fixed.hex") + "'").status, 0);
+    EXPECT_EQ(RunCliCommand("checksum '" + dir.File("fixed.hex") + "'").status, 0);
     // HEX to binary gives the demo's binary file byte for byte.
-    EXPECT_EQ(Cli(dir, "convert " + Demo + " '" + dir.File("demo.bin") + "'").status, 0);
+    EXPECT_EQ(RunCliCommand("convert " + Demo + " '" + dir.File("demo.bin") + "'").status, 0);
     EXPECT_EQ(ReadTextFile(dir.File("demo.bin")),
               ReadTextFile(VELMARIS_SOURCE_DIR "/examples/demo.bin"));
     // An output that cannot be written is bad input.
-    EXPECT_EQ(Cli(dir, "convert " + Demo + " '" + dir.File("no/such/folder.bin") + "'").status, 2);
+    EXPECT_EQ(RunCliCommand("convert " + Demo + " '" + dir.File("no/such/folder.bin") + "'").status,
+              2);
 }
 
 } // namespace

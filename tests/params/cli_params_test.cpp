@@ -1,4 +1,5 @@
 // velmaris-cli db convert and velmaris-cli params as a user runs them.
+#include "cli_run.h"
 #include "fixture_image.h"
 #include "image/firmware_image.h"
 
@@ -10,44 +11,15 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
 
 const std::string Fixture = VELMARIS_FIXTURES_DIR "/database-jet4.mdb";
 
-struct CliRun {
-    std::string out;
-    int status;
-};
-
-std::string Quote(const std::string& arg) {
-    std::string quoted = "'";
-    for (char c : arg)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 CliRun Cli(const std::vector<std::string>& args) {
-    std::string command = Quote(VELMARIS_CLI);
-    for (const std::string& a : args)
-        command += " " + Quote(a);
-    command += " 2>/dev/null";
-    CliRun run{"", -1};
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    std::array<char, 256> buffer;
-    std::size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        run.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunCli(args);
 }
 
 class CliParams : public ::testing::Test {
