@@ -1,10 +1,10 @@
 // velmaris-cli db convert IN OUT: writes an SQLite copy of a Jet or SQLite parameter database,
 // so a user of a Jet file can move to a store the parameter window writes into.
 
+#include "cli/cli_app.h"
 #include "cli/command.h"
 #include "params/param_db.h"
 
-#include <QCoreApplication>
 
 #include <iostream>
 #include <memory>
@@ -16,13 +16,7 @@ int RunDb(const std::vector<std::string>& args) {
         std::cerr << "usage: velmaris-cli db convert DATABASE OUT.sqlite\n";
         return 2;
     }
-    // The SQL drivers are plug-ins, found through the application object.
-    std::unique_ptr<QCoreApplication> app;
-    int argc = 1;
-    char name[] = "velmaris-cli";
-    char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        app = std::make_unique<QCoreApplication>(argc, argv);
+    const auto app = EnsureCoreApplication();
 
     const QString in = QString::fromStdString(args[1]);
     const QString out = QString::fromStdString(args[2]);

@@ -2,6 +2,7 @@
 // database decoded from a firmware image by the same code as the parameter window. Nothing is
 // written, neither the image nor the database.
 
+#include "cli/cli_app.h"
 #include "cli/command.h"
 #include "image/firmware_image.h"
 #include "params/param_db.h"
@@ -9,7 +10,6 @@
 #include "params/parameter_format.h"
 #include "params/parameter_formula.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -67,12 +67,7 @@ int RunParams(const std::vector<std::string>& args) {
         std::cerr << "usage: velmaris-cli params IMAGE [--db PATH] [--json]\n";
         return 2;
     }
-    std::unique_ptr<QCoreApplication> app;
-    int argc = 1;
-    char name[] = "velmaris-cli";
-    char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        app = std::make_unique<QCoreApplication>(argc, argv);
+    const auto app = EnsureCoreApplication();
 
     FirmwareImage image;
     LoadImage(image, imagePath);
