@@ -13,10 +13,12 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QScatterSeries>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -50,6 +52,21 @@ QTableView* MakeGrid(QAbstractItemModel* model, const std::vector<int>& widths) 
         grid->setColumnWidth(static_cast<int>(c), widths[c]);
     return grid;
 }
+
+// Hands a Result cell's text to the model only when the user changed it in the editor.
+// Opening the editor and leaving it untouched is no entry: encoding the shown value, which is
+// rounded to Decimal places, could change the bytes it was decoded from.
+class ResultDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        if (auto* line = qobject_cast<QLineEdit*>(editor); line && !line->isModified())
+            return;
+        QStyledItemDelegate::setModelData(editor, model, index);
+    }
+};
 
 // Widens columns whose texts need more than the layout's width; never narrows them.
 void FitColumns(QTableView* grid, const std::vector<int>& widths) {
@@ -117,6 +134,7 @@ void TOptForm::BuildComponents() {
     DBGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::AnyKeyPressed);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    DBGrid1->setItemDelegate(new ResultDelegate(DBGrid1));
     DBGrid1->installEventFilter(this);
     PageControl1->addTab(DBGrid1, QStringLiteral("Константы"));
 

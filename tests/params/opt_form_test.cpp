@@ -341,6 +341,37 @@ TEST_F(OptFormTest, TypedEntriesAreCommittedWhenTheEditFinishes) {
     EXPECT_TRUE(form.isVisible());
 }
 
+// Opening a Result cell's editor and leaving it without typing is not an entry: the shown,
+// rounded value must not be encoded over the bytes it was decoded from.
+TEST_F(OptFormTest, ResultEditorLeftUntypedWritesNothing) {
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'"),
+                QStringLiteral("UPDATE table1 SET Decimal = 0 WHERE Mark = 'UOZ_XX'")});
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_EQ(ResultText(form, 6), QStringLiteral("15")); // raw 29, X/2 = 14.5 rounded
+
+    form.DBGrid1->setFocus();
+    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(6, ConstTableModel::ColResult));
+    QTest::keyClick(form.DBGrid1, Qt::Key_F2);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(editor, form.DBGrid1);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(image.ReadByte(0x6212), 0x1D);
+
+    // Typing the same text is an entry like any other.
+    QTest::keyClick(form.DBGrid1, Qt::Key_F2);
+    editor = QApplication::focusWidget();
+    ASSERT_NE(editor, form.DBGrid1);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    Type(QStringLiteral("15"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(image.ReadByte(0x6212), 30);
+}
+
 // The menu command finds "database.mdb" in the working directory at the moment it runs.
 TEST_F(OptFormTest, CommandOpensTheDatabaseOfTheWorkingDirectory) {
     MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'")});
