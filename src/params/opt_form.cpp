@@ -248,7 +248,9 @@ void TOptForm::FormCreate() {
         try {
             TableVectorAfterScroll(0);
         } catch (const std::exception& e) {
-            loadProblems_ << QString::fromUtf8(e.what());
+            // Worded like the walk below, which meets the same error again and then skips it.
+            loadProblems_ << QStringLiteral("Ошибка формулы, чтение остановлено: ") +
+                                 QString::fromUtf8(e.what());
         }
         DBGrid2->setCurrentIndex(vectorModel_->index(0, 0));
     }

@@ -268,6 +268,17 @@ TEST_F(OptFormTest, FarRecordsAreListedOnceAndNeverTouched) {
     EXPECT_EQ(Bytes(), before);
 }
 
+// A formula error in the first vector is met twice while opening (showing it, then the walk
+// over all vectors); the user is told once.
+TEST_F(OptFormTest, FirstVectorFormulaErrorIsReportedOnce) {
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'"),
+                QStringLiteral("UPDATE table2 SET InFormula = NULL WHERE Mark = 'XX_TWAT'")});
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    ASSERT_EQ(form.LoadProblems().size(), 1) << form.LoadProblems().join('\n').toStdString();
+    EXPECT_TRUE(form.LoadProblems()[0].contains(QStringLiteral("XX_TWAT")));
+    EXPECT_EQ(ResultText(form, 0), QStringLiteral("850")); // the constants are still decoded
+}
+
 TEST_F(OptFormTest, MissingDatabaseAndEmptyVectorTable) {
     {
         TOptForm form(image, EvaluateParameterFormula, dbPath);
