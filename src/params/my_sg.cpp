@@ -40,6 +40,20 @@ public:
         return editor;
     }
 
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override {
+        // Asked before the model is set: the view puts the new text back into the editor,
+        // which clears the flag.
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        const bool typed = line && line->isModified();
+        const QString text = line ? line->text() : QString();
+        QStyledItemDelegate::setModelData(editor, model, index);
+        // The item reports a change only when its text differs; an entry the user typed counts
+        // even when it equals the text shown before.
+        if (typed)
+            grid_->EditorCommitted(index.column(), index.row(), text);
+    }
+
 private:
     TMySG* grid_;
 };
@@ -194,6 +208,10 @@ void TMySG::EditorTextChanged(int col, int row, const QString& text) {
     editText_ = text;
     SetSizeCells();
     emit editTextSet(col, row, text);
+}
+
+void TMySG::EditorCommitted(int col, int row, const QString& text) {
+    emit entryCommitted(col, row, text);
 }
 
 void TMySG::EditorClosed() {

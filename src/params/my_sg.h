@@ -65,12 +65,17 @@ public:
     void PaintCell(QPainter* painter, int col, int row, const QRect& rect) const;
     // The text of the cell being edited changed (called by the editor).
     void EditorTextChanged(int col, int row, const QString& text);
+    // The user finished typing into a cell (called by the editor on Enter, Tab or leaving it).
+    void EditorCommitted(int col, int row, const QString& text);
     // The cell editor closed (entry committed or abandoned).
     void EditorClosed();
 
 signals:
     // After the grid handled a change of an edited cell's text (every keystroke).
     void editTextSet(int col, int row, const QString& text);
+    // An entry the user typed into a cell is finished (Enter, Tab or leaving the cell), also when
+    // its text equals what the cell showed before. Not sent for texts set by the program.
+    void entryCommitted(int col, int row, const QString& text);
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -162,12 +162,10 @@ void TOptForm::BuildComponents() {
         RunGuarded(this, [&] { SG1SelectCell(col, row); });
     });
     // An entry is committed when its edit finishes (Enter, Tab, or leaving the cell).
-    connect(SG1, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
-        if (item->row() == 2 && item->column() >= 1) {
-            const int col = item->column();
-            const QString text = item->text();
+    // The cell shows the value rounded, so typing that same text is an entry as well.
+    connect(SG1, &TMySG::entryCommitted, this, [this](int col, int row, const QString& text) {
+        if (row == 2 && col >= 1)
             RunGuarded(this, [&] { CommitPointText(col, text); });
-        }
     });
 
     Chart1 = new QChart;

@@ -223,13 +223,15 @@ TEST_F(OptFormTest, VectorTabShowsPointsAndCommitsEdits) {
     EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("200"));
 
     // An edit finished in a value cell is encoded at once, into the low bytes only.
-    form.SG1->item(2, 1)->setText(QStringLiteral("35"));
+    form.SG1->item(2, 1)->setText(QStringLiteral("35")); // as the cell editor does
+    form.SG1->EditorCommitted(1, 2, QStringLiteral("35"));
     EXPECT_EQ(image.ReadByte(0x6900), 75);
     EXPECT_EQ(image.ReadByte(0x6901), 230);
     EXPECT_EQ(form.ParValues[0], 35.0);
 
     messages.clear();
     form.SG1->item(2, 2)->setText(QStringLiteral("abc"));
+    form.SG1->EditorCommitted(2, 2, QStringLiteral("abc"));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0], QStringLiteral("'abc' is not a valid floating point value"));
     EXPECT_EQ(form.SG1->Cell(2, 2), QStringLiteral("188"));
@@ -381,6 +383,29 @@ TEST_F(OptFormTest, ResultEditorLeftUntypedWritesNothing) {
     QTest::keyClick(editor, Qt::Key_Return);
     QCoreApplication::processEvents();
     EXPECT_EQ(image.ReadByte(0x6212), 30);
+}
+
+// A value cell shows its value rounded to DecimalPar places. Typing exactly that text is still
+// an entry: the point takes the typed value.
+TEST_F(OptFormTest, PointEntryEqualToTheRoundedTextIsCommitted) {
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'"),
+                QStringLiteral("UPDATE table2 SET DecimalPar = 0 WHERE Mark = 'UOZ_RPM'")});
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.PageControl1->setCurrentIndex(1);
+    form.DBGrid2->setCurrentIndex(form.DBGrid2->model()->index(4, 0));
+    ASSERT_EQ(form.CurrentVector(), 4);
+    ASSERT_EQ(form.SG1->Cell(2, 2), QStringLiteral("1")); // raw 21: 21/2-10 = 0.5
+
+    form.SG1->setFocus();
+    form.SG1->setCurrentCell(2, 2);
+    Type(QStringLiteral("1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.ParValues[1], 1.0);
+    EXPECT_EQ(image.ReadByte(0x6A01), 22); // (1+10)*2
 }
 
 // The menu command finds "database.mdb" in the working directory at the moment it runs.
