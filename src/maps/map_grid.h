@@ -5,8 +5,9 @@
 class QKeyEvent;
 
 // A string grid with one fixed header row (row 0) and one fixed header column (column 0),
-// addressed like the map tables: Cell(col, row) with the headers at index 0. Header cells are
-// grey and can never become current; the grid does not accept typing.
+// addressed like the map tables: Cell(col, row) with the headers at index 0. The header texts
+// are shown in the grid's headers, which do not scroll with the cells; header cells can never
+// become current, and the grid does not accept typing.
 class TMapGrid : public QTableWidget {
     Q_OBJECT
 public:
