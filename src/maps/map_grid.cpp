@@ -131,6 +131,10 @@ void TMapGrid::SetCurrentCell(int col, int row) {
     quiet_ = true;
     setCurrentCell(row, col);
     quiet_ = false;
+    // The view only follows a current cell that changes; one that stays current while the
+    // table under it is replaced must be brought into view here.
+    if (QTableWidgetItem* it = item(row, col))
+        scrollToItem(it);
 }
 
 void TMapGrid::keyPressEvent(QKeyEvent* event) {

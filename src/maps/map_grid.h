@@ -26,7 +26,7 @@ public:
     QString Cell(int col, int row) const;
     void SetCell(int col, int row, const QString& text);
 
-    // Makes a data cell current without emitting SelectCell.
+    // Makes a data cell current, and scrolls it into view, without emitting SelectCell.
     void SetCurrentCell(int col, int row);
     int Col() const { return currentColumn(); }
     int Row() const { return currentRow(); }

@@ -154,6 +154,19 @@ TEST_F(MapGrid, AxisLabelsStayInViewWhenTheGridScrolls) {
     EXPECT_EQ(sg.model()->columnCount(), 2);
 }
 
+// A newly shown table starts in view at its first cell, the one the keypad now edits, even
+// when the grid had been scrolled away from that cell while it was current.
+TEST_F(MapGrid, ANewTableStartsInViewAtItsFirstCell) {
+    TMapGrid& sg = *form->SG;
+    sg.scrollTo(sg.model()->index(39, 22));
+    QApplication::processEvents();
+    ASSERT_EQ(sg.Row(), 1);
+    ASSERT_EQ(sg.Col(), 1);
+    form->MTau->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(sg.viewport()->rect().contains(sg.visualItemRect(sg.item(1, 1))));
+}
+
 TEST_F(MapGrid, DecimalCommaMinusAndNonFiniteValues) {
     FirmwareImage& im = *form->Image;
     im.WriteWord(im.AddrTauBase, 0);
