@@ -10,6 +10,7 @@
 #include "programmer/prog_form.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
@@ -114,6 +115,12 @@ void TMainForm::BuildMenu() {
     MCorTau = mapItem("MCorTau", MapKind::CorTau, &TMainForm::MCorTauClick);
     MLambda = mapItem("MLambda", MapKind::Lambda, &TMainForm::MLambdaClick);
     MRcod = mapItem("MRcod", MapKind::Rcod, &TMainForm::MRcodClick);
+    // Group 1 shows radio marks. The group may be left with no item marked (a correction map
+    // chosen twice); MapCommand applies the set / flip rules after the menu's own toggle.
+    auto* radio = new QActionGroup(this);
+    radio->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* a : {MUoz, MTau, MCoefCorUoz, MCoefCorTau, MCorUoz, MCorTau, MLambda, MRcod})
+        radio->addAction(a);
     separator(Graph, "N7");
     MPmax = mapItem("MPmax", MapKind::Pmax, &TMainForm::MPmaxClick);
     MDrmax = mapItem("MDrmax", MapKind::Drmax, &TMainForm::MDrmaxClick);

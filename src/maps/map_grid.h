@@ -5,8 +5,9 @@
 class QKeyEvent;
 
 // A string grid with one fixed header row (row 0) and one fixed header column (column 0),
-// addressed like the map tables: Cell(col, row) with the headers at index 0. Header cells are
-// grey and can never become current; the grid does not accept typing.
+// addressed like the map tables: Cell(col, row) with the headers at index 0. The header texts
+// are shown in the grid's headers, which do not scroll with the cells; header cells can never
+// become current, and the grid does not accept typing.
 class TMapGrid : public QTableWidget {
     Q_OBJECT
 public:
@@ -25,7 +26,7 @@ public:
     QString Cell(int col, int row) const;
     void SetCell(int col, int row, const QString& text);
 
-    // Makes a data cell current without emitting SelectCell.
+    // Makes a data cell current, and scrolls it into view, without emitting SelectCell.
     void SetCurrentCell(int col, int row);
     int Col() const { return currentColumn(); }
     int Row() const { return currentRow(); }

@@ -2,7 +2,9 @@
 #include "maps/map_grid.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -108,12 +110,17 @@ TEST_F(MapGrid, ShowMapLaysOutEveryKindWithRussianNumbers) {
     form->MUoz->trigger();
     EXPECT_EQ(form->SG->Cell(0, 39), QString::number(im.Nuz[38]));
     EXPECT_EQ(form->SG->Cell(22, 0), QString::number(im.P[21]));
-    // No label or number is clipped: columns widen to their widest text.
-    for (int c = 0; c < form->SG->ColCount(); ++c)
+    // No label or number is clipped: columns widen to their widest text, and the row labels'
+    // header to the widest label.
+    for (int c = 1; c < form->SG->ColCount(); ++c)
         for (int r = 0; r < form->SG->RowCount(); ++r)
             ASSERT_GE(form->SG->columnWidth(c),
                       form->SG->fontMetrics().horizontalAdvance(form->SG->Cell(c, r)))
                 << c << "," << r;
+    for (int r = 0; r < form->SG->RowCount(); ++r)
+        ASSERT_GE(form->SG->verticalHeader()->width(),
+                  form->SG->fontMetrics().horizontalAdvance(form->SG->Cell(0, r)))
+            << r;
     form->MCorUoz->trigger();
     EXPECT_EQ(form->SG->Cell(1, 0), "17");
     EXPECT_EQ(form->SG->Cell(7, 0), "100");
@@ -122,6 +129,42 @@ TEST_F(MapGrid, ShowMapLaysOutEveryKindWithRussianNumbers) {
     EXPECT_EQ(form->SG->Cell(0, 10), "650");
     EXPECT_EQ(form->SG->Cell(1, 0), "44");
     EXPECT_EQ(form->SG->Cell(11, 0), "610");
+}
+
+// The axis labels are fixed like a spreadsheet's headers: scrolled to the far corner of the
+// table, the grid still shows which speed and load the cells belong to.
+TEST_F(MapGrid, AxisLabelsStayInViewWhenTheGridScrolls) {
+    form->MUoz->trigger();
+    TMapGrid& sg = *form->SG;
+    sg.scrollTo(sg.model()->index(39, 22));
+    QApplication::processEvents();
+    ASSERT_GT(sg.horizontalScrollBar()->value(), 0); // the panel is too narrow for 23 columns
+    const QHeaderView* rows = sg.verticalHeader();
+    const QHeaderView* cols = sg.horizontalHeader();
+    ASSERT_TRUE(rows->isVisible());
+    ASSERT_TRUE(cols->isVisible());
+    EXPECT_EQ(sg.model()->headerData(39, Qt::Vertical).toString(), sg.Cell(0, 39));
+    EXPECT_EQ(sg.model()->headerData(22, Qt::Horizontal).toString(), sg.Cell(22, 0));
+    // The label cells are not shown a second time inside the scrolled area.
+    EXPECT_TRUE(sg.isRowHidden(0));
+    EXPECT_TRUE(sg.isColumnHidden(0));
+    // A smaller table takes its own labels; none of the larger one's is left behind.
+    form->MPmax->trigger();
+    EXPECT_EQ(sg.model()->headerData(1, Qt::Horizontal).toString(), "Pmax");
+    EXPECT_EQ(sg.model()->columnCount(), 2);
+}
+
+// A newly shown table starts in view at its first cell, the one the keypad now edits, even
+// when the grid had been scrolled away from that cell while it was current.
+TEST_F(MapGrid, ANewTableStartsInViewAtItsFirstCell) {
+    TMapGrid& sg = *form->SG;
+    sg.scrollTo(sg.model()->index(39, 22));
+    QApplication::processEvents();
+    ASSERT_EQ(sg.Row(), 1);
+    ASSERT_EQ(sg.Col(), 1);
+    form->MTau->trigger();
+    QApplication::processEvents();
+    EXPECT_TRUE(sg.viewport()->rect().contains(sg.visualItemRect(sg.item(1, 1))));
 }
 
 TEST_F(MapGrid, DecimalCommaMinusAndNonFiniteValues) {

@@ -3,6 +3,7 @@
 #include "maps/map_grid.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -42,6 +43,18 @@ TEST_F(Menu, CaptionsAndOrder) {
                            "Положение дросселя, при макс. цикловом расходе воздуха", "-",
                            "Константы и вектора", "-", "Идентификация", "Комплектация"}));
     EXPECT_EQ(Captions(form->MHelp->actions()), QStringList({"&Справка"}));
+    // The eight surface maps are radio items (a menu draws the items of an exclusive group
+    // with a radio mark); the oxygen switch is a check item of its own.
+    for (QAction* a : {form->MUoz, form->MTau, form->MCoefCorUoz, form->MCoefCorTau, form->MCorUoz,
+                       form->MCorTau, form->MLambda, form->MRcod}) {
+        ASSERT_NE(a->actionGroup(), nullptr) << a->text().toStdString();
+        EXPECT_TRUE(a->actionGroup()->isExclusive());
+        EXPECT_EQ(a->actionGroup(), form->MUoz->actionGroup());
+    }
+    EXPECT_EQ(form->MLam->actionGroup(), nullptr);
+    EXPECT_TRUE(form->MLam->isCheckable());
+    EXPECT_FALSE(form->MPmax->isCheckable());
+    EXPECT_FALSE(form->MDrmax->isCheckable());
 
     EXPECT_EQ(form->AOpen->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(form->ASave->shortcut(), QKeySequence("Ctrl+S"));
