@@ -73,7 +73,9 @@ void WriteMainMap(FirmwareImage& image, uint16_t base, bool stoichiometric) {
             const double y = LoadFraction(c);
             const int loadRaw = image.ReadByte(static_cast<uint16_t>(image.AddrP + c)) * 16;
             const double load = std::floor(loadRaw * 8.0 / 9.0 + 0.5);
-            const double lambda = stoichiometric ? 1.0 : 1.0 - 0.05 * y * y - 0.02 * x * y;
+            // Mild enrichment towards full load: the richest point (lambda 0.96 at the top
+            // corner) still gets a fuel code below 255 on this load axis.
+            const double lambda = stoichiometric ? 1.0 : 1.0 - 0.03 * y * y - 0.01 * x * y;
             const double tau = load / (lambda * lambdaScale) + image.InjectorOffset;
             const double fuel = std::floor(tau / 0.02 + 0.5) - loadRaw + DemoTauBase + 48;
             const double advance = 14 + 22 * Saturate(x) - 11 * y;

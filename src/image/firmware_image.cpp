@@ -159,15 +159,15 @@ void FirmwareImage::Decode() {
         }
 
     const uint16_t mainBase = UseO2Maps ? AddrMainMapO2 : AddrMainMap;
-    const double lambdaScale = InjectorGain * StoichRatio;
     for (int r = 0; r < Rows; ++r)
         for (int c = 0; c < LoadCols; ++c) {
             const uint16_t a = static_cast<uint16_t>(mainBase + 44 * r + 2 * c);
             const int32_t sum = ReadByte(a) + PRaw[c] - TauBase - 48;
             Tau[r][c] = sum * 0.02;
             Uoz[r][c] = ReadByte(static_cast<uint16_t>(a + 1)) * 0.5;
-            // A zero divisor gives an IEEE infinity or NaN, shown as such by the windows.
-            Lambda[r][c] = P[c] / ((Tau[r][c] - InjectorOffset) * lambdaScale);
+            // A zero divisor gives an IEEE infinity or NaN, shown as such by the windows. The
+            // product is formed left to right: folding gain and ratio first changes last bits.
+            Lambda[r][c] = P[c] / ((Tau[r][c] - InjectorOffset) * InjectorGain * StoichRatio);
         }
 
     // Full-load column: the first load point above the maximum air flow. When none lies

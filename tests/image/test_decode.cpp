@@ -37,6 +37,25 @@ TEST_F(DecodeTest, MainMapFormulas) {
     EXPECT_DOUBLE_EQ(img.Uoz[1][2], 3.5);
 }
 
+// Lambda is formed left to right, ((Tau - offset) * gain) * ratio, to the last bit: decode
+// output is compared digit for digit, and folding gain * ratio first changes a third of the
+// cells in their last bit.
+TEST_F(DecodeTest, LambdaIsFormedLeftToRight) {
+    for (int n = 0; n < 22; ++n)
+        img.WriteByte(static_cast<uint16_t>(0x65FC + n), static_cast<uint8_t>(3 + 11 * n));
+    for (int r = 0; r < 39; ++r)
+        for (int c = 0; c < 22; ++c)
+            img.WriteByte(static_cast<uint16_t>(0x7050 + 44 * r + 2 * c),
+                          static_cast<uint8_t>(7 * r + 13 * c));
+    img.Decode();
+    int differing = 0;
+    for (int r = 0; r < 39; ++r)
+        for (int c = 0; c < 22; ++c)
+            if (img.Lambda[r][c] != img.P[c] / ((img.Tau[r][c] - 0.54) * 2.576 * 14.7))
+                ++differing;
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(DecodeTest, TauSumIsSignedAndLambdaFollowsItsSign) {
     img.WriteWord(0x161E, 1000); // TauBase far above fuel code and load
     img.WriteByte(0x65FC + 3, 2);

@@ -47,6 +47,15 @@ TEST_F(DemoImageTest, AxesAndCurvesArePlausible) {
             EXPECT_GT(img.Uoz[i][c], 0.0);
         }
     }
+    // Every fuel code fits its byte without clamping: a clamped code flattens the map and
+    // turns the mixture lean again at full load.
+    for (const uint16_t base : {img.AddrMainMap, img.AddrMainMapO2})
+        for (int i = 0; i < FirmwareImage::Rows; ++i)
+            for (int c = 0; c < FirmwareImage::LoadCols; ++c) {
+                const int fuel = img.ReadByte(static_cast<uint16_t>(base + 44 * i + 2 * c));
+                EXPECT_GT(fuel, 0) << "row " << i << " column " << c;
+                EXPECT_LT(fuel, 255) << "row " << i << " column " << c;
+            }
     EXPECT_GT(img.PmaxCol[0], 5);
     EXPECT_LT(img.PmaxCol[20], 21);
     EXPECT_EQ(img.StoredChecksum(), img.ComputeChecksum());
