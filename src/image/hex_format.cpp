@@ -107,6 +107,14 @@ HexLoadResult ReadHexRecords(std::istream& in, uint8_t* data) {
         result.reason = reason;
         return result;
     };
+    // A file without a single data byte would pass for a complete, all-zero image.
+    bool anyData = false;
+    auto finish = [&]() {
+        if (anyData)
+            return result;
+        ++lineNo;
+        return stop("no data records");
+    };
     bool tooLong = false;
     while (ReadLine(*buf, line, tooLong)) {
         ++lineNo;
@@ -122,7 +130,7 @@ HexLoadResult ReadHexRecords(std::istream& in, uint8_t* data) {
                 blank = blank && IsWhiteSpace(c);
             // Blank lines at the very end lose nothing: the image is all the file holds.
             if (blank && OnlyWhiteSpaceLeft(*buf))
-                return result;
+                return finish();
             return stop(blank ? "blank line" : "no record mark ':'");
         }
         if (count >= 3 && bytes[1] * 256u + bytes[2] > 0x8000)
@@ -135,12 +143,13 @@ HexLoadResult ReadHexRecords(std::istream& in, uint8_t* data) {
         if (static_cast<uint8_t>(-sum) != bytes[count - 1])
             return stop("bad record checksum");
         if (bytes[3] == 0) {
+            anyData = anyData || bytes[0] > 0;
             const size_t address = bytes[1] * 256u + bytes[2];
             for (size_t i = 0; i < bytes[0] && address + i < FirmwareImage::Size; ++i)
                 data[address + i] = bytes[4 + i];
         }
     }
-    return result;
+    return finish();
 }
 
 std::string WriteHexText(const uint8_t* data) {

@@ -115,6 +115,19 @@ TEST_F(HexFileTest, BlankLinesAtTheEndLoseNothing) {
     EXPECT_EQ(img.ReadByte(0), 9);
 }
 
+// A file that stores no byte at all would otherwise pass for a complete all-zero image.
+TEST_F(HexFileTest, FileWithoutDataRecordsIsNotComplete) {
+    for (const std::string& text : {std::string(""), std::string("\r\n"),
+                                    std::string(":0200000400C03A\r\n:00000001FF\r\n")}) {
+        const HexLoadResult r = Load(text);
+        EXPECT_FALSE(r.complete) << text;
+        EXPECT_FALSE(r.reason.empty()) << text;
+    }
+    EXPECT_EQ(Load(":0200000400C03A\r\n:00000001FF\r\n").reason, "no data records");
+    EXPECT_EQ(Load(":0200000400C03A\r\n:00000001FF\r\n").line, 3);
+    EXPECT_TRUE(Load(Record(0, {0}) + "\r\n:00000001FF\r\n").complete);
+}
+
 TEST_F(HexFileTest, RecordAbove8000EndsTheLoad) {
     const HexLoadResult r =
         Load(Record(0x0100, {1}) + "\r\n" + Record(0x9000, {2}) + "\r\n" + Record(0x0200, {3}));
