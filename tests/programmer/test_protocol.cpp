@@ -1,7 +1,9 @@
 // Byte-exact frames and result rules of the monitor protocol, against a scripted unit.
+#include "programmer/bring_up.h"
 #include "programmer/protocol.h"
 #include "scripted_link.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -219,4 +221,37 @@ TEST(ProtocolFrames, AccessCodeSetting) {
     EXPECT_THROW(access_code(), std::runtime_error);
     ::unsetenv("VELMARIS_ACCESS_CODE");
     EXPECT_EQ(access_code(), AccessCode{});
+}
+
+TEST(ProtocolFrames, BringUpKeepsTheWindowsRhythm) {
+    // The command-line bring-up meets the unit as the window's timers do: listen a second
+    // after opening, first wake-up 500 ms after a silent listen, synchronisation 500 ms after
+    // the unit answered, the link check a second after that.
+    using Clock = std::chrono::steady_clock;
+    struct TimedLink : ScriptedLink {
+        std::vector<Clock::time_point> at; // when each frame was sent
+        bool write_block(uint8_t* buffer, std::size_t n) override {
+            at.push_back(Clock::now());
+            return ScriptedLink::write_block(buffer, n);
+        }
+        void write_byte(uint8_t value) override {
+            at.push_back(Clock::now());
+            ScriptedLink::write_byte(value);
+        }
+    } link;
+    // listen hears nothing; wake-up answered; no stream, so the synchronisation frame goes
+    // out and is answered; then the link test and the speed word.
+    link.answers = {Bytes(20, 0x33), Bytes(4, 0x44), {Ack1, Ack2}, {Ack1}, {Ack2}};
+    const auto start = Clock::now();
+    ASSERT_TRUE(bring_up(link, 19200, 20000));
+    ASSERT_EQ(link.sent.size(), 5u);
+    EXPECT_EQ(link.sent[0], (Bytes{0x55, 0xAB, 0x00}));
+    EXPECT_EQ(link.sent[1][0], 0xED);
+    EXPECT_EQ(link.sent[2], Bytes{0x93});
+    auto ms = [](Clock::time_point from, Clock::time_point to) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
+    };
+    EXPECT_GE(ms(start, link.at[0]), 1000 + 500 - 20);
+    EXPECT_GE(ms(link.at[0], link.at[1]), 500 - 20);
+    EXPECT_GE(ms(link.at[1], link.at[2]), 1000 - 20);
 }
