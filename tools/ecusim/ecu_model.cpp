@@ -141,8 +141,13 @@ void EcuModel::Frame(std::vector<uint8_t>& out) {
         }
         if (silent)
             break;
-        for (std::size_t i = 5; i < frame_.size(); ++i)
-            ram_[(Address(f) + i - 5) & 0xFFFF] = f[i];
+        // Only bank 0 is modelled (the RAM and the registers); bytes sent to another bank
+        // never reach the block buffer.
+        for (std::size_t i = 5; i < frame_.size(); ++i) {
+            const uint32_t a = Address(f) + static_cast<uint32_t>(i - 5);
+            if (a < sizeof ram_)
+                ram_[a] = f[i];
+        }
         out.push_back(Ack2);
         break;
     case 0x85: {
@@ -178,21 +183,32 @@ void EcuModel::Frame(std::vector<uint8_t>& out) {
     frame_.clear();
 }
 
+namespace {
+
+// Whether the bytes from..to-1 of a parameter block are all 0x00.
+bool Zero(const uint8_t* p, std::size_t from, std::size_t to) {
+    return std::all_of(p + from, p + to, [](uint8_t b) { return b == 0; });
+}
+
+} // namespace
+
 // The flash routine: protection unlocks erasing and programming; erase sets a sector to 0x00;
-// programming copies the RAM block into memory, which only works on erased bytes.
+// programming copies the RAM block into memory, which only works on erased bytes. A parameter
+// block that differs from the known forms in any byte the function does not use fails, so a
+// host that builds it wrongly cannot pass.
 void EcuModel::CallRoutine(const uint8_t* p, std::vector<uint8_t>& out) {
     uint8_t result[16] = {};
     const uint16_t function = Word(p);
     bool ok = false;
-    if (function == 0x21) {
+    if (function == 0x21 && Zero(p, 2, 16)) {
         ok = !faults_.failProtection;
         unlocked_ = ok;
-    } else if (function == 0x01) {
+    } else if (function == 0x01 && Zero(p, 2, 12) && Zero(p, 14, 16)) {
         const int sector = Word(p + 12);
         ok = unlocked_ && sector >= 0 && sector < 4 && sector != faults_.failEraseSector;
         if (ok)
             std::fill_n(memory_.begin() + sector * SectorSize, SectorSize, 0);
-    } else if (function == 0x00) {
+    } else if (function == 0x00 && Zero(p, 6, 10) && Zero(p, 13, 16)) {
         const uint16_t count = Word(p + 2);
         const uint16_t source = Word(p + 4);
         const uint32_t target = Word(p + 10) | (uint32_t(p[12]) << 16);
