@@ -37,6 +37,7 @@ void EcuModel::Reset(Mode mode) {
     frame_.clear();
     unlocked_ = false;
     synchronised_ = false;
+    locked_ = false;
 }
 
 void EcuModel::noise() {
@@ -66,6 +67,7 @@ void EcuModel::receive(uint8_t byte, std::vector<uint8_t>& out) {
         if (frame_.size() == 3) {
             frame_.clear();
             mode_ = Mode::Monitor;
+            locked_ = true;
             for (std::size_t i = 0; i < BurstLength; ++i)
                 out.push_back(static_cast<uint8_t>(0x30 + i));
         }
@@ -84,6 +86,8 @@ void EcuModel::receive(uint8_t byte, std::vector<uint8_t>& out) {
 
 void EcuModel::Command(uint8_t cmd, std::vector<uint8_t>& out) {
     frame_.clear();
+    if (locked_ && cmd != 0xED)
+        return; // a woken monitor waits for its access code
     switch (cmd) {
     case 0x93: // link test
         out.push_back(Ack1);
@@ -173,6 +177,7 @@ void EcuModel::Frame(std::vector<uint8_t>& out) {
         break;
     case 0xED:
         synchronised_ = f[0] == 0x00 && std::memcmp(f + 1, accessCode_, 6) == 0;
+        locked_ = locked_ && !synchronised_;
         if (synchronised_)
             for (uint8_t b : {0x5A, 0xA5, 0x00, 0x01})
                 out.push_back(b);
