@@ -311,8 +311,11 @@ void TProgForm::DoWrite() {
     ProgressBar->setValue(0);
     // The verifying read compares the unit with the image but leaves the image alone: when
     // they differ, the image is what the user still wants in the unit.
-    if (DoRead(true) == ReadOutcome::Stopped)
+    if (DoRead(true) == ReadOutcome::Stopped) {
+        // Every block went out, but nobody knows what the unit holds: say so.
+        Message(QStringLiteral("Проверка прервана: записанная в ЭБУ программа не проверена."));
         return;
+    }
     enable_controls();
     PanelMess->setText(match_ ? QStringLiteral(" Программирование успешно завершено")
                               : QStringLiteral(" Ошибка сравнения"));

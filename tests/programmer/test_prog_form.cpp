@@ -231,6 +231,21 @@ TEST_F(ProgFormTest, ClosingDuringARunStopsItSafely) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("Программирование прервано")));
     EXPECT_EQ(ImageBytes(image), wanted);
+    form.reset();
+    sim.reset();
+
+    // Cut short in the verifying read (an all-zero image programs at once, the read takes
+    // about 17 s): the run must not end silently, as the unit's contents are unchecked.
+    messages.clear();
+    SetImage(std::vector<uint8_t>(FirmwareImage::Size, 0));
+    Open(PatternMemory(19), {"--awake", "--pace"});
+    ASSERT_TRUE(WaitLinked());
+    QTimer::singleShot(3000, form.get(), [&] { form->close(); });
+    form->WriteClick();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 5000));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("не проверен"))) << messages[0].toStdString();
+    EXPECT_FALSE(form->match());
 }
 
 } // namespace
