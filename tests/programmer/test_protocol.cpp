@@ -116,6 +116,25 @@ TEST(ProtocolFrames, ProgramBlockSkipsZeroBlocksAndSendsOthersWhole) {
     EXPECT_EQ(link.sent[3], CallFrame(program_params(0x1F80)));
 }
 
+TEST(ProtocolFrames, WrongEchoOfACommandByteSendsNoFrame) {
+    // 0x84 or 0x82 heard back as another byte: the unit may have taken another command, so
+    // the address and data that would follow must not go out, even if 0xAA came.
+    std::vector<uint8_t> image(MemorySize, 0);
+    image[5] = 1;
+    ScriptedLink block;
+    block.badByteEcho = true;
+    block.answers = {{Ack1}, {Ack2}, {Ack1}, ResultAnswer(0, 12)};
+    EXPECT_FALSE(program_block(block, image.data(), 0));
+    EXPECT_EQ(block.sent, std::vector<Bytes>{{0x84}});
+
+    ScriptedLink word;
+    word.badByteEcho = true;
+    word.answers = {{Ack1}, {Ack2}};
+    EXPECT_FALSE(set_link_speed(word, 19200));
+    EXPECT_EQ(word.sent, std::vector<Bytes>{{0x82}});
+    EXPECT_TRUE(word.speeds.empty());
+}
+
 TEST(ProtocolFrames, ProgramRegionStepsBeforeEveryBlockAndStopsOnFailure) {
     std::vector<uint8_t> image(MemorySize, 0);
     image[0x2000 + 5 * 128] = 1; // the sixth block of region 1
@@ -234,9 +253,9 @@ TEST(ProtocolFrames, BringUpKeepsTheWindowsRhythm) {
             at.push_back(Clock::now());
             return ScriptedLink::write_block(buffer, n);
         }
-        void write_byte(uint8_t value) override {
+        bool write_byte(uint8_t value) override {
             at.push_back(Clock::now());
-            ScriptedLink::write_byte(value);
+            return ScriptedLink::write_byte(value);
         }
     } link;
     // listen hears nothing; wake-up answered; no stream, so the synchronisation frame goes
