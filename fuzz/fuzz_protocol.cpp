@@ -25,9 +25,9 @@ public:
         queue_.erase(queue_.begin());
         return b;
     }
-    void write_byte(uint8_t) override {
+    bool write_byte(uint8_t value) override {
         Release();
-        read_byte();
+        return read_byte() == value;
     }
     bool read_block(uint8_t* buffer, std::size_t n) override {
         const std::size_t k = n < queue_.size() ? n : queue_.size();

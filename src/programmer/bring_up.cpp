@@ -7,6 +7,25 @@
 
 namespace prog {
 
+namespace {
+
+// The pauses of the programmer window's timer chain, kept here so that the command-line tool
+// meets the unit with the same rhythm: the first listen a second after opening (the line
+// adapter, powered by DTR and RTS, settles meanwhile), a wake-up attempt every 500 ms, the
+// synchronisation 500 ms after the unit answered and the first link check a second later.
+constexpr int64_t FirstListenMs = 1000;
+constexpr int64_t WakeIntervalMs = 500;
+constexpr int64_t SyncDelayMs = 500;
+constexpr int64_t CheckDelayMs = 1000;
+
+void SleepUntil(timer& clock, int64_t ms) {
+    const int64_t left = ms - clock.elapsed_ms();
+    if (left > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(left));
+}
+
+} // namespace
+
 bool bring_up(SerialLink& link, int bitsPerSecond, int timeoutMs,
               const std::function<void(const std::string&)>& say) {
     auto tell = [&](const std::string& what) {
@@ -15,27 +34,29 @@ bool bring_up(SerialLink& link, int bitsPerSecond, int timeoutMs,
     };
     timer clock;
     clock.start();
+    SleepUntil(clock, FirstListenMs);
     tell("listening");
     bool awake = listen(link);
+    int64_t nextWake = clock.elapsed_ms() + WakeIntervalMs;
     while (clock.elapsed_ms() < timeoutMs) {
         if (!awake) {
+            // Attempts start every 500 ms, or back to back when one takes longer.
+            SleepUntil(clock, nextWake);
+            nextWake = clock.elapsed_ms() + WakeIntervalMs;
             tell("waking the unit");
-            const int64_t started = clock.elapsed_ms();
             awake = wake_up(link);
-            if (!awake) {
-                const int64_t spent = clock.elapsed_ms() - started;
-                if (spent < 500)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(500 - spent));
+            if (!awake)
                 continue;
-            }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        SleepUntil(clock, clock.elapsed_ms() + SyncDelayMs);
         tell("synchronising");
         synchronise(link);
+        SleepUntil(clock, clock.elapsed_ms() + CheckDelayMs);
         tell("checking the link");
         if (check_link(link, bitsPerSecond))
             return true;
         awake = false;
+        nextWake = clock.elapsed_ms() + WakeIntervalMs;
     }
     return false;
 }

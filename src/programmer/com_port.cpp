@@ -103,15 +103,15 @@ int COMPort::read_byte() {
     return static_cast<uint8_t>(c);
 }
 
-void COMPort::write_byte(uint8_t value) {
+bool COMPort::write_byte(uint8_t value) {
     if (!Usable())
-        return;
+        return false;
     const char c = static_cast<char>(value);
     if (port_->write(&c, 1) != 1 || !port_->waitForBytesWritten(10000 + 1)) {
         report_last_error();
-        return;
+        return false;
     }
-    read_byte(); // the echo
+    return read_byte() == value; // the echo
 }
 
 bool COMPort::read_block(uint8_t* buffer, std::size_t n) {

@@ -42,7 +42,7 @@ public:
     void purge() override;
     void set_speed(int bitsPerSecond) override;
     int read_byte() override;
-    void write_byte(uint8_t value) override;
+    bool write_byte(uint8_t value) override;
     bool read_block(uint8_t* buffer, std::size_t n) override;
     bool write_block(uint8_t* buffer, std::size_t n) override;
 

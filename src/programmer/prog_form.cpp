@@ -248,6 +248,7 @@ TProgForm::ReadOutcome TProgForm::DoRead(bool verify) {
     disable_controls();
     Timer2->stop();
     match_ = false;
+    const QString before = PanelMess->text();
     const prog::RunResult r = prog::read_memory(
         *port_, buffer_.get(), [this] { return ProgressStep(); },
         [this] { PanelMess->setText(QStringLiteral(" Чтение ЭБУ")); });
@@ -255,7 +256,9 @@ TProgForm::ReadOutcome TProgForm::DoRead(bool verify) {
     if (r == prog::RunResult::Stopped)
         return ReadOutcome::Stopped;
     if (r != prog::RunResult::Ok) {
-        // No answer, or a block that did not arrive whole: the image stays as it was.
+        // No answer, or a block that did not arrive whole: the image stays as it was, and
+        // the line no longer says that a read is going on.
+        PanelMess->setText(before);
         Message(ReadError);
         enable_controls();
         return ReadOutcome::Failed;
@@ -311,8 +314,11 @@ void TProgForm::DoWrite() {
     ProgressBar->setValue(0);
     // The verifying read compares the unit with the image but leaves the image alone: when
     // they differ, the image is what the user still wants in the unit.
-    if (DoRead(true) == ReadOutcome::Stopped)
+    if (DoRead(true) == ReadOutcome::Stopped) {
+        // Every block went out, but nobody knows what the unit holds: say so.
+        Message(QStringLiteral("Проверка прервана: записанная в ЭБУ программа не проверена."));
         return;
+    }
     enable_controls();
     PanelMess->setText(match_ ? QStringLiteral(" Программирование успешно завершено")
                               : QStringLiteral(" Ошибка сравнения"));

@@ -37,6 +37,12 @@ bool ReadAck(SerialLink& link, uint8_t expected) {
     return link.read_block(&b, 1) && b == expected;
 }
 
+// A command byte sent alone must come back as sent: a garbled echo means the unit may have
+// taken another command, and the frame that would follow must then not go out.
+bool SendCommand(SerialLink& link, uint8_t cmd) {
+    return link.write_byte(cmd) && link.read_byte() == Ack1;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -115,8 +121,7 @@ bool link_test(SerialLink& link) {
 }
 
 bool write_word(SerialLink& link, uint32_t address, uint16_t word) {
-    link.write_byte(CmdWriteWord);
-    if (link.read_byte() != Ack1)
+    if (!SendCommand(link, CmdWriteWord))
         return false;
     uint8_t frame[5];
     PutAddress(frame, address);
@@ -125,8 +130,7 @@ bool write_word(SerialLink& link, uint32_t address, uint16_t word) {
 }
 
 bool write_block(SerialLink& link, uint32_t address, const uint8_t* data, std::size_t n) {
-    link.write_byte(CmdWriteBlock);
-    if (link.read_byte() != Ack1)
+    if (!SendCommand(link, CmdWriteBlock))
         return false;
     uint8_t frame[5 + BlockSize];
     if (n > BlockSize)

@@ -20,8 +20,8 @@ public:
     virtual void set_speed(int bitsPerSecond) = 0;
     // One byte, waiting at most about 500 ms when none is queued; NoByte when none came.
     virtual int read_byte() = 0;
-    // Sends one byte and consumes its one-byte echo.
-    virtual void write_byte(uint8_t value) = 0;
+    // Sends one byte and consumes its one-byte echo; true when the echo came back as sent.
+    virtual bool write_byte(uint8_t value) = 0;
     // Waits up to 20 ms per expected byte for n bytes and reads them into buffer; true only
     // when exactly n bytes came. The bytes that did come are in buffer either way.
     virtual bool read_block(uint8_t* buffer, std::size_t n) = 0;

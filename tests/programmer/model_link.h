@@ -24,9 +24,9 @@ public:
         input_.pop_front();
         return b;
     }
-    void write_byte(uint8_t value) override {
+    bool write_byte(uint8_t value) override {
         Send(&value, 1);
-        read_byte();
+        return read_byte() == value;
     }
     bool read_block(uint8_t* buffer, std::size_t n) override {
         std::size_t i = 0;

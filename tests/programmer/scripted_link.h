@@ -28,7 +28,11 @@ public:
         input_.pop_front();
         return b;
     }
-    void write_byte(uint8_t value) override { Sent(&value, 1); }
+    bool badByteEcho = false; // single bytes come back garbled
+    bool write_byte(uint8_t value) override {
+        Sent(&value, 1);
+        return !badByteEcho;
+    }
     bool read_block(uint8_t* buffer, std::size_t n) override {
         std::size_t i = 0;
         for (; i < n && !input_.empty(); ++i) {

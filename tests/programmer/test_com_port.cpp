@@ -62,6 +62,7 @@ TEST_F(ComPortTest, BlockReadWaitBudgets) {
     port.set_port_name(QString::fromStdString(sim.link));
     ASSERT_TRUE(port.open());
     ASSERT_TRUE(prog::wake_up(port));
+    prog::synchronise(port);
 
     // A 1-byte read returns as soon as the byte is there.
     uint8_t cmd = prog::CmdLinkTest;

@@ -180,7 +180,8 @@ TEST_F(ProgFormTest, FailuresAndWhatFollows) {
         {"fail-erase=1", true, "Программатор|Error while erasing.", nullptr, true},
         {"fail-block=2080", true, nullptr, " Ошибка программирования", true},
         {"bad-flash=100", true, nullptr, " Ошибка сравнения", true},
-        {"short-read=3", false, "Программатор|Ошибка чтения.", nullptr, false},
+        // A lost block: the status line does not go on claiming a read.
+        {"short-read=3", false, "Программатор|Ошибка чтения.", " Связь с ЭБУ", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -231,6 +232,21 @@ TEST_F(ProgFormTest, ClosingDuringARunStopsItSafely) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains(QStringLiteral("Программирование прервано")));
     EXPECT_EQ(ImageBytes(image), wanted);
+    form.reset();
+    sim.reset();
+
+    // Cut short in the verifying read (an all-zero image programs at once, the read takes
+    // about 17 s): the run must not end silently, as the unit's contents are unchecked.
+    messages.clear();
+    SetImage(std::vector<uint8_t>(FirmwareImage::Size, 0));
+    Open(PatternMemory(19), {"--awake", "--pace"});
+    ASSERT_TRUE(WaitLinked());
+    QTimer::singleShot(3000, form.get(), [&] { form->close(); });
+    form->WriteClick();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 5000));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("не проверен"))) << messages[0].toStdString();
+    EXPECT_FALSE(form->match());
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // Byte-exact frames and result rules of the monitor protocol, against a scripted unit.
+#include "programmer/bring_up.h"
 #include "programmer/protocol.h"
 #include "scripted_link.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -114,6 +116,25 @@ TEST(ProtocolFrames, ProgramBlockSkipsZeroBlocksAndSendsOthersWhole) {
     EXPECT_EQ(link.sent[3], CallFrame(program_params(0x1F80)));
 }
 
+TEST(ProtocolFrames, WrongEchoOfACommandByteSendsNoFrame) {
+    // 0x84 or 0x82 heard back as another byte: the unit may have taken another command, so
+    // the address and data that would follow must not go out, even if 0xAA came.
+    std::vector<uint8_t> image(MemorySize, 0);
+    image[5] = 1;
+    ScriptedLink block;
+    block.badByteEcho = true;
+    block.answers = {{Ack1}, {Ack2}, {Ack1}, ResultAnswer(0, 12)};
+    EXPECT_FALSE(program_block(block, image.data(), 0));
+    EXPECT_EQ(block.sent, std::vector<Bytes>{{0x84}});
+
+    ScriptedLink word;
+    word.badByteEcho = true;
+    word.answers = {{Ack1}, {Ack2}};
+    EXPECT_FALSE(set_link_speed(word, 19200));
+    EXPECT_EQ(word.sent, std::vector<Bytes>{{0x82}});
+    EXPECT_TRUE(word.speeds.empty());
+}
+
 TEST(ProtocolFrames, ProgramRegionStepsBeforeEveryBlockAndStopsOnFailure) {
     std::vector<uint8_t> image(MemorySize, 0);
     image[0x2000 + 5 * 128] = 1; // the sixth block of region 1
@@ -219,4 +240,37 @@ TEST(ProtocolFrames, AccessCodeSetting) {
     EXPECT_THROW(access_code(), std::runtime_error);
     ::unsetenv("VELMARIS_ACCESS_CODE");
     EXPECT_EQ(access_code(), AccessCode{});
+}
+
+TEST(ProtocolFrames, BringUpKeepsTheWindowsRhythm) {
+    // The command-line bring-up meets the unit as the window's timers do: listen a second
+    // after opening, first wake-up 500 ms after a silent listen, synchronisation 500 ms after
+    // the unit answered, the link check a second after that.
+    using Clock = std::chrono::steady_clock;
+    struct TimedLink : ScriptedLink {
+        std::vector<Clock::time_point> at; // when each frame was sent
+        bool write_block(uint8_t* buffer, std::size_t n) override {
+            at.push_back(Clock::now());
+            return ScriptedLink::write_block(buffer, n);
+        }
+        bool write_byte(uint8_t value) override {
+            at.push_back(Clock::now());
+            return ScriptedLink::write_byte(value);
+        }
+    } link;
+    // listen hears nothing; wake-up answered; no stream, so the synchronisation frame goes
+    // out and is answered; then the link test and the speed word.
+    link.answers = {Bytes(20, 0x33), Bytes(4, 0x44), {Ack1, Ack2}, {Ack1}, {Ack2}};
+    const auto start = Clock::now();
+    ASSERT_TRUE(bring_up(link, 19200, 20000));
+    ASSERT_EQ(link.sent.size(), 5u);
+    EXPECT_EQ(link.sent[0], (Bytes{0x55, 0xAB, 0x00}));
+    EXPECT_EQ(link.sent[1][0], 0xED);
+    EXPECT_EQ(link.sent[2], Bytes{0x93});
+    auto ms = [](Clock::time_point from, Clock::time_point to) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
+    };
+    EXPECT_GE(ms(start, link.at[0]), 1000 + 500 - 20);
+    EXPECT_GE(ms(link.at[0], link.at[1]), 500 - 20);
+    EXPECT_GE(ms(link.at[1], link.at[2]), 1000 - 20);
 }

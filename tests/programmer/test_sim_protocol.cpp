@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -96,9 +97,29 @@ TEST_F(SimProtocolTest, ProgramThenReadBack) {
     EXPECT_EQ(Dump(), image);
 }
 
+TEST_F(SimProtocolTest, WokenUnitAnswersOnlyAfterItsAccessCode) {
+    struct Code { // the setting, put back whatever happens
+        explicit Code(const char* hex) { ::setenv("VELMARIS_ACCESS_CODE", hex, 1); }
+        ~Code() { ::unsetenv("VELMARIS_ACCESS_CODE"); }
+    };
+    Start(PatternMemory(6), {"--access-code", "0102030405AB"});
+    ASSERT_TRUE(prog::wake_up(*port));
+    {
+        Code wrong("0102030405AC");
+        prog::synchronise(*port);
+    }
+    EXPECT_FALSE(prog::link_test(*port));
+    {
+        Code right("0102030405ab");
+        prog::synchronise(*port);
+    }
+    EXPECT_TRUE(prog::check_link(*port, 19200));
+}
+
 TEST_F(SimProtocolTest, SilentUnitFailsTheLinkTestInAboutHalfASecond) {
     Start(PatternMemory(7), {"--fault", "silent-after-ack=93"});
     ASSERT_TRUE(prog::wake_up(*port));
+    prog::synchronise(*port);
     const auto start = Clock::now();
     EXPECT_FALSE(prog::link_test(*port));
     const auto ms =

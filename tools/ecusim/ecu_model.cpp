@@ -37,6 +37,7 @@ void EcuModel::Reset(Mode mode) {
     frame_.clear();
     unlocked_ = false;
     synchronised_ = false;
+    locked_ = false;
 }
 
 void EcuModel::noise() {
@@ -66,6 +67,7 @@ void EcuModel::receive(uint8_t byte, std::vector<uint8_t>& out) {
         if (frame_.size() == 3) {
             frame_.clear();
             mode_ = Mode::Monitor;
+            locked_ = true;
             for (std::size_t i = 0; i < BurstLength; ++i)
                 out.push_back(static_cast<uint8_t>(0x30 + i));
         }
@@ -84,6 +86,8 @@ void EcuModel::receive(uint8_t byte, std::vector<uint8_t>& out) {
 
 void EcuModel::Command(uint8_t cmd, std::vector<uint8_t>& out) {
     frame_.clear();
+    if (locked_ && cmd != 0xED)
+        return; // a woken monitor waits for its access code
     switch (cmd) {
     case 0x93: // link test
         out.push_back(Ack1);
@@ -141,8 +145,13 @@ void EcuModel::Frame(std::vector<uint8_t>& out) {
         }
         if (silent)
             break;
-        for (std::size_t i = 5; i < frame_.size(); ++i)
-            ram_[(Address(f) + i - 5) & 0xFFFF] = f[i];
+        // Only bank 0 is modelled (the RAM and the registers); bytes sent to another bank
+        // never reach the block buffer.
+        for (std::size_t i = 5; i < frame_.size(); ++i) {
+            const uint32_t a = Address(f) + static_cast<uint32_t>(i - 5);
+            if (a < sizeof ram_)
+                ram_[a] = f[i];
+        }
         out.push_back(Ack2);
         break;
     case 0x85: {
@@ -168,6 +177,7 @@ void EcuModel::Frame(std::vector<uint8_t>& out) {
         break;
     case 0xED:
         synchronised_ = f[0] == 0x00 && std::memcmp(f + 1, accessCode_, 6) == 0;
+        locked_ = locked_ && !synchronised_;
         if (synchronised_)
             for (uint8_t b : {0x5A, 0xA5, 0x00, 0x01})
                 out.push_back(b);
@@ -178,21 +188,32 @@ void EcuModel::Frame(std::vector<uint8_t>& out) {
     frame_.clear();
 }
 
+namespace {
+
+// Whether the bytes from..to-1 of a parameter block are all 0x00.
+bool Zero(const uint8_t* p, std::size_t from, std::size_t to) {
+    return std::all_of(p + from, p + to, [](uint8_t b) { return b == 0; });
+}
+
+} // namespace
+
 // The flash routine: protection unlocks erasing and programming; erase sets a sector to 0x00;
-// programming copies the RAM block into memory, which only works on erased bytes.
+// programming copies the RAM block into memory, which only works on erased bytes. A parameter
+// block that differs from the known forms in any byte the function does not use fails, so a
+// host that builds it wrongly cannot pass.
 void EcuModel::CallRoutine(const uint8_t* p, std::vector<uint8_t>& out) {
     uint8_t result[16] = {};
     const uint16_t function = Word(p);
     bool ok = false;
-    if (function == 0x21) {
+    if (function == 0x21 && Zero(p, 2, 16)) {
         ok = !faults_.failProtection;
         unlocked_ = ok;
-    } else if (function == 0x01) {
+    } else if (function == 0x01 && Zero(p, 2, 12) && Zero(p, 14, 16)) {
         const int sector = Word(p + 12);
         ok = unlocked_ && sector >= 0 && sector < 4 && sector != faults_.failEraseSector;
         if (ok)
             std::fill_n(memory_.begin() + sector * SectorSize, SectorSize, 0);
-    } else if (function == 0x00) {
+    } else if (function == 0x00 && Zero(p, 6, 10) && Zero(p, 13, 16)) {
         const uint16_t count = Word(p + 2);
         const uint16_t source = Word(p + 4);
         const uint32_t target = Word(p + 10) | (uint32_t(p[12]) << 16);

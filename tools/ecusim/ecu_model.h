@@ -35,7 +35,8 @@ public:
     std::vector<uint8_t>& memory() { return memory_; }
     Faults& faults() { return faults_; }
     void set_access_code(const uint8_t code[6]);
-    // True once a synchronisation frame carried the right access code.
+    // True once a synchronisation frame carried the right access code. A unit woken from
+    // sleep answers nothing but that frame until then; a running unit needs no code.
     bool synchronised() const { return synchronised_; }
 
     // A byte heard at the unit's own speed; the answer is appended to out.
@@ -59,6 +60,7 @@ private:
     uint8_t ram_[0x10000] = {};
     uint8_t accessCode_[6] = {};
     bool synchronised_ = false;
+    bool locked_ = false; // woken, access code not yet given
     bool unlocked_ = false;
 
     uint8_t command_ = 0;      // command whose frame is being collected (0: none)
