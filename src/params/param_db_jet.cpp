@@ -2,16 +2,32 @@
 
 #include "params/param_db_schema.h"
 
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QIODevice>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <mdbtools.h>
 #include <memory>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
+
+// A parameter database of any sensible size reads in well under a second.
+constexpr qint64 JetReadTimeoutMs = 5000;
+constexpr qsizetype JetReadMaxBytes = 256 * 1024 * 1024;
+
+// Value tags of the stream a child writes (see ReadTable).
+constexpr quint8 EndTag = 0, RowTag = 1, NullTag = 2, DoubleTag = 3, TextTag = 4;
 
 struct MdbCloser {
     void operator()(MdbHandle* m) const { mdb_close(m); }
@@ -68,8 +84,9 @@ void UseCodePage1251(MdbHandle* mdb) {
         unsetenv("MDBICONV");
 }
 
-// Reads one table into db. Returns false (with a problem) when it cannot be used.
-bool CopyTable(MdbHandle* mdb, int t, QSqlDatabase& db, QStringList& problems) {
+// Writes the rows of one table to out, each a RowTag and one tagged value per schema column,
+// closed by EndTag. Returns false (with a problem) when the table cannot be used.
+bool ReadTable(MdbHandle* mdb, int t, QDataStream& out, QStringList& problems) {
     const TableSchema& schema = ParamTables[t];
     const QString table = QString::fromLatin1(schema.name);
     std::unique_ptr<MdbTableDef, TableCloser> def(
@@ -107,12 +124,6 @@ bool CopyTable(MdbHandle* mdb, int t, QSqlDatabase& db, QStringList& problems) {
     if (!ok)
         return false;
 
-    QSqlQuery ddl(db);
-    if (!ddl.exec(QString::fromLatin1(ParamTableDdl(t)))) {
-        problems << QStringLiteral("Не удалось создать копию таблицы %1: %2")
-                        .arg(table, ddl.lastError().text());
-        return false;
-    }
     // Bind every schema column; the buffers receive libmdb's text of each value.
     std::vector<std::vector<char>> buffers(static_cast<std::size_t>(schema.count),
                                            std::vector<char>(MDB_BIND_SIZE));
@@ -126,6 +137,39 @@ bool CopyTable(MdbHandle* mdb, int t, QSqlDatabase& db, QStringList& problems) {
             return false;
         }
     }
+    mdb_rewind_table(def.get());
+    while (mdb_fetch_row(def.get())) {
+        out << RowTag;
+        for (int c = 0; c < schema.count; ++c) {
+            const auto index = static_cast<std::size_t>(c);
+            MdbColumn* col = source[index];
+            if (col->cur_value_len == 0 && lengths[index] == 0) {
+                out << NullTag;
+            } else if (col->col_type == MDB_DOUBLE && col->cur_value_len == 8) {
+                // Read the stored bits: libmdb's text of a double may drop digits.
+                out << DoubleTag << mdb_get_double(mdb->pg_buf, col->cur_value_start);
+            } else if (col->col_type == MDB_FLOAT && col->cur_value_len == 4) {
+                out << DoubleTag
+                    << static_cast<double>(mdb_get_single(mdb->pg_buf, col->cur_value_start));
+            } else {
+                out << TextTag << QString::fromUtf8(buffers[index].data(), lengths[index]);
+            }
+        }
+    }
+    out << EndTag;
+    return true;
+}
+
+// Inserts the rows that ReadTable wrote into the copy of table t.
+bool InsertTable(int t, QDataStream& in, QSqlDatabase& db, QStringList& problems) {
+    const TableSchema& schema = ParamTables[t];
+    const QString table = QString::fromLatin1(schema.name);
+    QSqlQuery ddl(db);
+    if (!ddl.exec(QString::fromLatin1(ParamTableDdl(t)))) {
+        problems << QStringLiteral("Не удалось создать копию таблицы %1: %2")
+                        .arg(table, ddl.lastError().text());
+        return false;
+    }
     QString sql = QStringLiteral("INSERT INTO \"%1\" (").arg(table);
     QString marks;
     for (int c = 0; c < schema.count; ++c) {
@@ -136,56 +180,170 @@ bool CopyTable(MdbHandle* mdb, int t, QSqlDatabase& db, QStringList& problems) {
     sql += QStringLiteral(") VALUES (") + marks + QLatin1Char(')');
     QSqlQuery insert(db);
     insert.prepare(sql);
-    mdb_rewind_table(def.get());
-    while (mdb_fetch_row(def.get())) {
+    quint8 tag = EndTag;
+    while ((in >> tag, tag == RowTag)) {
         for (int c = 0; c < schema.count; ++c) {
-            const auto index = static_cast<std::size_t>(c);
-            MdbColumn* col = source[index];
+            const ColumnKind kind = schema.columns[c].kind;
             QVariant value;
-            if (col->cur_value_len == 0 && lengths[index] == 0) {
-                value = schema.columns[c].kind == ColumnKind::Text
-                            ? QVariant(QMetaType::fromType<QString>())
-                            : QVariant(QMetaType::fromType<double>());
-            } else if (col->col_type == MDB_DOUBLE && col->cur_value_len == 8) {
-                // Read the stored bits: libmdb's text of a double may drop digits.
-                value = mdb_get_double(mdb->pg_buf, col->cur_value_start);
-            } else if (col->col_type == MDB_FLOAT && col->cur_value_len == 4) {
-                value = static_cast<double>(mdb_get_single(mdb->pg_buf, col->cur_value_start));
-            } else {
-                const QString text = QString::fromUtf8(buffers[index].data(), lengths[index]);
-                if (schema.columns[c].kind == ColumnKind::Text)
+            in >> tag;
+            if (tag == DoubleTag) {
+                double d = 0;
+                in >> d;
+                value = d;
+            } else if (tag == TextTag) {
+                QString text;
+                in >> text;
+                if (kind == ColumnKind::Text)
                     value = text;
-                else if (schema.columns[c].kind == ColumnKind::Double)
+                else if (kind == ColumnKind::Double)
                     value = text.toDouble();
                 else
                     value = text.toLongLong();
+            } else {
+                value = kind == ColumnKind::Text ? QVariant(QMetaType::fromType<QString>())
+                                                 : QVariant(QMetaType::fromType<double>());
             }
             insert.bindValue(c, value);
         }
+        if (in.status() != QDataStream::Ok)
+            break;
         if (!insert.exec()) {
             problems << QStringLiteral("Не удалось скопировать таблицу %1: %2")
                             .arg(table, insert.lastError().text());
             return false;
         }
     }
-    return true;
+    return in.status() == QDataStream::Ok && tag == EndTag;
+}
+
+// Reads the three tables of the Jet file and writes, for each, whether it is usable, its
+// problems and its rows to out.
+void ReadJet(const QString& path, QDataStream& out) {
+    const QByteArray name = path.toLocal8Bit();
+    std::unique_ptr<MdbHandle, MdbCloser> mdb(mdb_open(name.constData(), MDB_NOFLAGS));
+    if (!mdb) {
+        out << QStringList{QStringLiteral("Не удалось открыть базу данных %1.").arg(path)};
+        return;
+    }
+    UseCodePage1251(mdb.get());
+    if (!mdb_read_catalog(mdb.get(), MDB_ANY)) {
+        out << QStringList{
+            QStringLiteral("Не удалось прочитать каталог базы данных %1.").arg(path)};
+        return;
+    }
+    out << QStringList();
+    for (int t = 0; t < 3; ++t) {
+        QByteArray rows;
+        QDataStream rowStream(&rows, QIODevice::WriteOnly);
+        QStringList tableProblems;
+        const bool ok = ReadTable(mdb.get(), t, rowStream, tableProblems);
+        out << ok << tableProblems;
+        if (ok)
+            out.writeRawData(rows.constData(), static_cast<int>(rows.size()));
+    }
+}
+
+// Runs ReadJet in a child process and collects what it wrote. libmdb trusts the file: a
+// damaged page can make it crash or loop forever, and neither must take the program with
+// it. Returns false when the child died, ran past the time limit or wrote too much.
+bool ReadJetInChild(const QString& path, QByteArray& result) {
+    // Prepared before fork: the child only reads the file and writes the pipe.
+    int fds[2];
+    if (pipe(fds) != 0)
+        return false;
+    const pid_t child = fork();
+    if (child < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return false;
+    }
+    if (child == 0) {
+        close(fds[0]);
+        // libmdb's own complaints about a damaged file mean nothing to the user.
+        const int devNull = open("/dev/null", O_WRONLY);
+        if (devNull >= 0)
+            dup2(devNull, STDERR_FILENO);
+        QByteArray data;
+        {
+            QDataStream out(&data, QIODevice::WriteOnly);
+            ReadJet(path, out);
+        }
+        const char* p = data.constData();
+        qsizetype left = data.size();
+        while (left > 0) {
+            const ssize_t n = write(fds[1], p, static_cast<std::size_t>(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                _exit(1);
+            p += n;
+            left -= n;
+        }
+        _exit(0); // no destructors or exit handlers of the parent's objects
+    }
+    close(fds[1]);
+    QElapsedTimer timer;
+    timer.start();
+    bool complete = false;
+    char chunk[65536];
+    for (;;) {
+        const qint64 remaining = JetReadTimeoutMs - timer.elapsed();
+        if (remaining <= 0 || result.size() > JetReadMaxBytes)
+            break;
+        pollfd pfd{fds[0], POLLIN, 0};
+        const int ready = poll(&pfd, 1, static_cast<int>(remaining));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            break;
+        const ssize_t n = read(fds[0], chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            complete = n == 0;
+            break;
+        }
+        result.append(chunk, n);
+    }
+    close(fds[0]);
+    if (!complete)
+        kill(child, SIGKILL);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return complete && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace
 
 void CopyJetIntoSQLite(const QString& path, QSqlDatabase& db, bool tableOk[3],
                        QStringList& problems) {
-    const QByteArray name = path.toLocal8Bit();
-    std::unique_ptr<MdbHandle, MdbCloser> mdb(mdb_open(name.constData(), MDB_NOFLAGS));
-    if (!mdb) {
-        problems << QStringLiteral("Не удалось открыть базу данных %1.").arg(path);
+    const QString damaged =
+        QStringLiteral("Файл базы данных %1 повреждён: его не удалось прочитать.").arg(path);
+    QByteArray data;
+    if (!ReadJetInChild(path, data)) {
+        problems << damaged;
         return;
     }
-    UseCodePage1251(mdb.get());
-    if (!mdb_read_catalog(mdb.get(), MDB_ANY)) {
-        problems << QStringLiteral("Не удалось прочитать каталог базы данных %1.").arg(path);
+    QDataStream in(data);
+    QStringList fileProblems;
+    in >> fileProblems;
+    problems << fileProblems;
+    if (!fileProblems.isEmpty())
         return;
+    for (int t = 0; t < 3; ++t) {
+        bool ok = false;
+        QStringList tableProblems;
+        in >> ok >> tableProblems;
+        if (in.status() != QDataStream::Ok) {
+            problems << damaged;
+            return;
+        }
+        problems << tableProblems;
+        tableOk[t] = ok && InsertTable(t, in, db, problems);
+        if (ok && in.status() != QDataStream::Ok) {
+            problems << damaged;
+            return;
+        }
     }
-    for (int t = 0; t < 3; ++t)
-        tableOk[t] = CopyTable(mdb.get(), t, db, problems);
 }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -197,6 +198,24 @@ TEST(ParamDatabase, DemoDatabaseMatchesTheDemoImage) {
         LoadVector(image, v, EvaluateParameterFormula, points);
         EXPECT_EQ(points.filled, v.Count) << v.Mark << ": " << points.error;
     }
+}
+
+// A damaged Jet file must be reported, never take the program down: the reader library
+// crashes on this real corruption of one data page.
+TEST(ParamDatabase, DamagedJetFileIsReported) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("database.mdb"));
+    ASSERT_TRUE(QFile::copy(Fixture, path));
+    QFile file(path);
+    ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    for (const auto& [offset, byte] : {std::pair{139312, '\x93'}, std::pair{139319, '\x19'}}) {
+        ASSERT_TRUE(file.seek(offset));
+        ASSERT_EQ(file.write(&byte, 1), 1);
+    }
+    file.close();
+    ParamDatabase db(path);
+    EXPECT_FALSE(db.problems().isEmpty());
 }
 
 } // namespace
