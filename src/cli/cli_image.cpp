@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 
 bool ParseCliArgs(const char* command, const std::vector<std::string>& args,
@@ -69,7 +70,19 @@ int LoadImageForCli(const char* command, FirmwareImage& image, const std::string
     try {
         if (!hex) {
             image.LoadBin(fileName);
-            return 0;
+            // The loader pads a short file with zeros and drops the tail of a long one; either
+            // way the image is not the file, just as a HEX file that ends early is not.
+            std::error_code ec;
+            const auto size = std::filesystem::is_regular_file(fileName, ec)
+                                  ? std::filesystem::file_size(fileName, ec)
+                                  : FirmwareImage::Size;
+            if (ec || size == FirmwareImage::Size)
+                return 0;
+            std::cerr << "velmaris-cli " << command << ": " << fileName << ": " << size
+                      << " bytes, a binary image has exactly " << FirmwareImage::Size
+                      << (args.allowPartial ? " (missing bytes are zeros)\n"
+                                            : " (use --allow-partial to go on with it)\n");
+            return args.allowPartial ? 0 : ExitPartial;
         }
         const HexLoadResult result = image.LoadHex(fileName);
         if (result.complete)

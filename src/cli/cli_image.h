@@ -7,7 +7,8 @@ class FirmwareImage;
 
 // Exit statuses shared by the image commands.
 constexpr int ExitBadInput = 2; // bad arguments or a file that cannot be read or written
-constexpr int ExitPartial = 3;  // a HEX load ended early and --allow-partial was not given
+constexpr int ExitPartial = 3;  // a HEX load ended early, or a binary file is not 32 KB,
+                                // and --allow-partial was not given
 
 // The arguments of an image command: positional arguments and the options every command
 // that loads an image understands (--format hex|bin, --allow-partial), plus flags of its own.

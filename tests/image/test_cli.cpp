@@ -88,4 +88,22 @@ TEST(Cli, ChecksumAndConvert) {
               2);
 }
 
+// A binary file of the wrong size is not an image: converted silently, its missing bytes would
+// become zeros in a complete-looking HEX file that can then be programmed into the unit.
+TEST(Cli, BinaryFileOfWrongSizeIsIncomplete) {
+    TempDir dir;
+    const std::string demo = ReadTextFile(VELMARIS_SOURCE_DIR "/examples/demo.bin");
+    WriteTextFile(dir.File("short.bin"), demo.substr(0, 100));
+    WriteTextFile(dir.File("long.bin"), demo + "x");
+    for (const char* name : {"short.bin", "long.bin"}) {
+        const std::string in = "'" + dir.File(name) + "'";
+        CliRun run = RunCliCommand("convert " + in + " '" + dir.File("o.hex") + "'");
+        EXPECT_EQ(run.status, 3) << name;
+        EXPECT_NE(run.err.find("32768"), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("o.hex")));
+        EXPECT_EQ(RunCliCommand("checksum " + in).status, 3);
+        EXPECT_EQ(RunCliCommand("decode --allow-partial " + in).status, 0);
+    }
+}
+
 } // namespace
