@@ -47,11 +47,16 @@ Span ArgSpan(int32_t base, int typeArg, int count) {
 } // namespace
 
 double RoundToDecimals(double x, int d) {
-    const double p = std::pow(10.0, d);
+    // d comes from the database unchecked; as a double its negation cannot overflow.
+    const double places = d;
+    const double p = std::pow(10.0, places);
+    // Past what a double can scale to (hundreds of places) rounding cannot change the value.
+    if (p == 0 || !std::isfinite(x * p))
+        return x;
     const double y = x > 0 ? std::floor(x * p + 0.5) : std::ceil(x * p - 0.5);
     // Multiplying by 10^-d (not dividing by p) gives the same digits the stored values were
     // made with.
-    return y * std::pow(10.0, -d);
+    return y * std::pow(10.0, -places);
 }
 
 int64_t EncodeRaw(double y) {

@@ -62,6 +62,16 @@ TEST(ParameterStorage, RoundToDecimalsHalvesAwayFromZero) {
     EXPECT_TRUE(std::signbit(RoundToDecimals(0.0, 2))); // the negative zero the display hides
 }
 
+// Decimal comes straight from the database: a count beyond what a double holds keeps the value
+// as it is instead of turning it into NaN, and no count is undefined behaviour.
+TEST(ParameterStorage, RoundToDecimalsSurvivesAnyDecimalCount) {
+    EXPECT_EQ(RoundToDecimals(12.25, 400), 12.25);
+    EXPECT_EQ(RoundToDecimals(0.0, 65535), 0.0);
+    EXPECT_EQ(RoundToDecimals(1e10, 300), 1e10);
+    EXPECT_EQ(RoundToDecimals(12.25, INT32_MAX), 12.25);
+    EXPECT_FALSE(std::isnan(RoundToDecimals(12.25, INT32_MIN)));
+}
+
 TEST(ParameterStorage, EncodeRawAddsAHalfAndTruncates) {
     EXPECT_EQ(EncodeRaw(255.5), 256);
     EXPECT_EQ(EncodeRaw(-1.5), -1);
