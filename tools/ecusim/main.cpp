@@ -24,6 +24,7 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <string>
 
 namespace {
@@ -64,7 +65,17 @@ void ApplyFault(const std::string& fault, EcuModel::Faults& faults, PtyOptions& 
     auto number = [&](int base) {
         if (value.empty())
             Usage("fault " + name + " needs a value");
-        return static_cast<int>(std::stol(value, nullptr, base));
+        // The whole value must be a number that fits; stol alone would throw past main's
+        // handler or let a later character or a wrapped int through.
+        std::size_t used = 0;
+        long n = -1;
+        try {
+            n = std::stol(value, &used, base);
+        } catch (const std::exception&) {
+        }
+        if (used != value.size() || n < 0 || n > std::numeric_limits<int>::max())
+            Usage("fault " + name + ": bad value " + value);
+        return static_cast<int>(n);
     };
     if (name == "no-echo")
         line.echo = false;
