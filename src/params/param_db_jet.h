@@ -7,6 +7,8 @@
 // Copies the three parameter tables of a Jet (Access 97 / 2000) file into an open SQLite
 // connection, creating them with the fixed schema. Only the columns of that schema are copied.
 // The Jet file is opened read-only. A table that is missing or lacks a column, or holds one of
-// a wrong kind, is listed in problems and left out (tableOk false).
+// a wrong kind, is listed in problems and left out (tableOk false). The file is read in a
+// child process, so a damaged file that crashes or stalls the reader library only yields a
+// problem.
 void CopyJetIntoSQLite(const QString& path, QSqlDatabase& db, bool tableOk[3],
                        QStringList& problems);
