@@ -1,4 +1,5 @@
-// Parameter records with arbitrary addresses, types and counts, and arbitrary typed numbers:
+// Parameter records with arbitrary addresses, types, counts and decimal counts (the database
+// delivers any int for each), and arbitrary typed numbers:
 // nothing may be read or written outside the image or the 256-point arrays, and the number
 // texts must round-trip through the parser.
 #include "image/firmware_image.h"
@@ -30,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ConstantRecord c;
     c.Mark = "C";
     c.Address = Take<int32_t>(data, size);
-    c.Type = Take<int8_t>(data, size);
-    c.Decimal = Take<int8_t>(data, size) % 20;
+    c.Type = Take<int32_t>(data, size);
+    c.Decimal = Take<int32_t>(data, size);
     const double value = Take<double>(data, size);
     if (!ConstantProblem(c)) {
         DecodeConstant(image, c, identity);
@@ -44,11 +45,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     VectorRecord v;
     v.Mark = "V";
     v.AddressPar = Take<int32_t>(data, size);
-    v.TypePar = Take<int8_t>(data, size);
+    v.TypePar = Take<int32_t>(data, size);
     v.AddressArg = Take<int32_t>(data, size);
-    v.TypeArg = Take<int8_t>(data, size);
-    v.Count = Take<int16_t>(data, size);
-    v.DecimalArg = Take<int8_t>(data, size) % 20;
+    v.TypeArg = Take<int32_t>(data, size);
+    v.Count = Take<int32_t>(data, size);
+    v.DecimalArg = Take<int32_t>(data, size);
     const int point = Take<int16_t>(data, size);
     static VectorPoints points;
     LoadVector(image, v, identity, points);
