@@ -12,7 +12,8 @@ if(VELMARIS_SANITIZE)
 endif()
 
 if(VELMARIS_FUZZ)
-    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+                        -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 endif()
 

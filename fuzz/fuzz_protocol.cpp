@@ -31,7 +31,8 @@ public:
     }
     bool read_block(uint8_t* buffer, std::size_t n) override {
         const std::size_t k = n < queue_.size() ? n : queue_.size();
-        std::memcpy(buffer, queue_.data(), k);
+        if (k > 0) // an empty queue's data() may be null, which memcpy does not allow
+            std::memcpy(buffer, queue_.data(), k);
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<long>(k));
         return k == n;
     }
