@@ -15,6 +15,7 @@
 #include <QJsonObject>
 
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -43,6 +44,11 @@ void LoadImage(FirmwareImage& image, const std::string& path) {
             throw std::runtime_error("HEX file incomplete at line " + std::to_string(r.line) +
                                      ": " + r.reason);
     } else {
+        // The loader pads a short file with zeros; decoded, they would pass for real values.
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(path, ec) &&
+            std::filesystem::file_size(path, ec) != FirmwareImage::Size && !ec)
+            throw std::runtime_error(path + ": a binary image must be exactly 32768 bytes");
         image.LoadBin(path);
     }
 }
