@@ -213,7 +213,10 @@ bool InsertTable(int t, QDataStream& in, QSqlDatabase& db, QStringList& problems
             return false;
         }
     }
-    return in.status() == QDataStream::Ok && tag == EndTag;
+    if (in.status() == QDataStream::Ok && tag == EndTag)
+        return true;
+    problems << QStringLiteral("Не удалось прочитать таблицу %1.").arg(table);
+    return false;
 }
 
 // Reads the three tables of the Jet file and writes, for each, whether it is usable, its
@@ -239,7 +242,7 @@ void ReadJet(const QString& path, QDataStream& out) {
         const bool ok = ReadTable(mdb.get(), t, rowStream, tableProblems);
         out << ok << tableProblems;
         if (ok)
-            out.writeRawData(rows.constData(), static_cast<int>(rows.size()));
+            out << rows; // a block of its own: a failed insert cannot desync the next table
     }
 }
 
@@ -340,10 +343,15 @@ void CopyJetIntoSQLite(const QString& path, QSqlDatabase& db, bool tableOk[3],
             return;
         }
         problems << tableProblems;
-        tableOk[t] = ok && InsertTable(t, in, db, problems);
-        if (ok && in.status() != QDataStream::Ok) {
+        if (!ok)
+            continue;
+        QByteArray rows;
+        in >> rows;
+        if (in.status() != QDataStream::Ok) {
             problems << damaged;
             return;
         }
+        QDataStream rowStream(rows);
+        tableOk[t] = InsertTable(t, rowStream, db, problems);
     }
 }
