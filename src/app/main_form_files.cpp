@@ -84,6 +84,18 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
                                .arg(QFileInfo(fileName).fileName())
                                .arg(result.line)
                                .arg(QString::fromStdString(result.reason)));
+    // A binary file of another size is loaded all the same, but a cut file must never pass
+    // for a whole image: it could be programmed into a unit.
+    const qint64 size = QFileInfo(fileName).size();
+    if (loader == Loader::Bin && size != qint64(FirmwareImage::Size))
+        Dialogs.Warn(this, QStringLiteral("Размер файла %1 — %2 байт, а образ памяти занимает "
+                                          "%3 байт. %4")
+                               .arg(QFileInfo(fileName).fileName())
+                               .arg(size)
+                               .arg(FirmwareImage::Size)
+                               .arg(size < qint64(FirmwareImage::Size)
+                                        ? QStringLiteral("Недостающие байты заполнены нулями.")
+                                        : QStringLiteral("Лишние байты не загружены.")));
 }
 
 bool TMainForm::SaveCommand() {

@@ -38,6 +38,7 @@ TEST_F(OpenCommand, TheFilterEntryChoosesTheLoaderNotTheExtension) {
     form->AOpenExecute();
     EXPECT_EQ(Data(), PatternBytes(4));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
     EXPECT_FALSE(form->Image->IsModified());
 }
 
@@ -101,6 +102,24 @@ TEST_F(OpenCommand, AHexFileReadOnlyInPartIsShownWithAWarning) {
     EXPECT_EQ(form->Image->Data[0x11], 0xCD);
     EXPECT_EQ(form->Image->Data[0x20], 0x00); // after the stop
     EXPECT_EQ(form->CurrentFile, Path("short.hex"));
+}
+
+TEST_F(OpenCommand, ABinaryFileOfAnotherSizeIsShownWithAWarning) {
+    for (const qint64 size : {qint64(100), qint64(FirmwareImage::Size + 1)}) {
+        warnings.clear();
+        QFile file(Path("odd.bin"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(size, '\x5A'));
+        file.close();
+        askAnswers.push_back(SaveAnswer::No);
+        openAnswers.push_back({Path("odd.bin"), 2});
+        form->AOpenExecute();
+        ASSERT_EQ(warnings.size(), 1) << size;
+        EXPECT_TRUE(warnings[0].contains(QStringLiteral("odd.bin — %1 байт").arg(size)))
+            << warnings[0].toStdString();
+        EXPECT_EQ(form->Image->Data[0], 0x5A);
+        EXPECT_EQ(form->Image->Data[FirmwareImage::Size - 1], size < 0x8000 ? 0x00 : 0x5A);
+    }
 }
 
 TEST_F(OpenCommand, UnsavedEditsAreNotDroppedSilentlyByAnotherOpen) {
