@@ -171,8 +171,11 @@ void TOptForm::BuildComponents() {
 
     Chart1 = new QChart;
     Chart1->legend()->hide();
-    // Axis numbers take the locale's decimal separator, like the grids of the window.
-    Chart1->setLocale(QLocale());
+    // Axis numbers take the locale's decimal separator and no digit grouping, like the grids
+    // of the window.
+    QLocale chartLocale;
+    chartLocale.setNumberOptions(chartLocale.numberOptions() | QLocale::OmitGroupSeparator);
+    Chart1->setLocale(chartLocale);
     Chart1->setLocalizeNumbers(true);
     Chart1->setTitleBrush(QBrush(Qt::blue));
     Chart1->setTitleFont(QFont(QStringLiteral("MS Sans Serif"), 8));
