@@ -1,5 +1,6 @@
 #include "app/error_report.h"
 #include "app/main_form.h"
+#include "app/translations.h"
 
 #include <QApplication>
 #include <memory>
@@ -7,6 +8,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmaris"));
+    InstallToolkitTranslation(app);
 
     std::unique_ptr<TMainForm> form;
     // Without an image there is nothing to edit: the error is shown and the program ends.

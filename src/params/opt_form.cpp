@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QLocale>
 #include <QMessageBox>
 #include <QScatterSeries>
 #include <QSplitter>
@@ -170,6 +171,12 @@ void TOptForm::BuildComponents() {
 
     Chart1 = new QChart;
     Chart1->legend()->hide();
+    // Axis numbers take the locale's decimal separator and no digit grouping, like the grids
+    // of the window.
+    QLocale chartLocale;
+    chartLocale.setNumberOptions(chartLocale.numberOptions() | QLocale::OmitGroupSeparator);
+    Chart1->setLocale(chartLocale);
+    Chart1->setLocalizeNumbers(true);
     Chart1->setTitleBrush(QBrush(Qt::blue));
     Chart1->setTitleFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     Series1 = new QLineSeries;

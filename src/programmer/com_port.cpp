@@ -20,6 +20,7 @@ void COMPort::set_port_number(int number) {
 bool COMPort::open() {
     if (open_)
         return true;
+    lastReported_.clear();
     port_->setPortName(DeviceForPortName(name_));
     // QSerialPort opens the device exclusively (lock file and TIOCEXCL).
     if (!port_->open(QIODevice::ReadWrite)) {
@@ -100,6 +101,7 @@ int COMPort::read_byte() {
         report_last_error();
         return NoByte;
     }
+    lastReported_.clear(); // the line works again
     return static_cast<uint8_t>(c);
 }
 
@@ -156,6 +158,9 @@ bool COMPort::write_block(uint8_t* buffer, std::size_t n) {
 void COMPort::report_last_error() {
     const QString text = port_->errorString();
     port_->clearError();
+    if (text == lastReported_)
+        return;
+    lastReported_ = text;
     if (reporter_)
         reporter_(QStringLiteral("GetLastError"), text);
 }

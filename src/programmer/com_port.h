@@ -58,4 +58,8 @@ private:
     QString name_ = QStringLiteral("COM1");
     int speed_ = 19200;
     bool open_ = false;
+    // The last system error shown. The same error again is not shown again until the port
+    // has been reopened or has received a byte: a device that went away would otherwise
+    // bring up a message at every wake-up attempt, twice a second.
+    QString lastReported_;
 };

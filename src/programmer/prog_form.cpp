@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -104,6 +106,7 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     PanelMess->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     PanelMess->setText(NoLink);
     SetLamp(false);
+    FitToFont();
 
     Timer1 = MakeTimer(this, 500);
     Timer2 = MakeTimer(this, 1000);
@@ -122,6 +125,37 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     port_->set_port_name(ComNumber->currentText());
     port_->open(); // on failure the port has said so; the window opens all the same
     Timer4->start();
+}
+
+// The layout above is drawn for a narrow 8-point font. Where the system font is wider, the
+// combo boxes move right of their labels, the buttons and the message line widen, and the
+// window grows with them, so no caption, typed port path or result line is cut off.
+void TProgForm::FitToFont() {
+    const QFontMetrics fm = fontMetrics();
+    const int labelsRight = Label2->x() + std::max(fm.horizontalAdvance(Label2->text()),
+                                                   fm.horizontalAdvance(Label5->text()));
+    const int comboX = std::max(112, labelsRight + 6);
+    const int buttonWidth = std::max({121, Read->sizeHint().width(), Write->sizeHint().width()});
+    int messageWidth = 0;
+    for (const QString& text :
+         {QStringLiteral(" Программирование успешно завершено"),
+          QStringLiteral(" Ошибка программирования"), QStringLiteral(" Найдено различий: 32768")})
+        messageWidth = std::max(messageWidth, fm.horizontalAdvance(text));
+    messageWidth += 2 * PanelMess->frameWidth() + 4;
+    // The port list also shows device paths such as /dev/ttyUSB0.
+    const int comboWidth = std::max(89, fm.horizontalAdvance(QStringLiteral("/dev/ttyUSB0")) + 32);
+    const int width =
+        std::max({265, comboX + comboWidth + 8, 8 + 2 * buttonWidth + 7 + 8, 20 + messageWidth});
+
+    GroupBox1->setGeometry(0, 0, width, 73);
+    for (QComboBox* combo : {ComNumber, Speed})
+        combo->setGeometry(comboX, combo->y(), width - comboX - 8, combo->height());
+    Read->setGeometry(8, 80, buttonWidth, 25);
+    Write->setGeometry(8 + buttonWidth + 7, 80, buttonWidth, 25);
+    PanelProgress->setGeometry(0, 112, width, 17);
+    ProgressBar->setGeometry(PanelProgress->contentsRect());
+    PanelMess->setGeometry(20, 132, width - 20, 17);
+    setFixedSize(width, 150);
 }
 
 TProgForm::~TProgForm() {

@@ -73,6 +73,8 @@ private:
     enum class ReadOutcome { Ok, Failed, Stopped };
 
     void FormClose();
+    // Widens the designed layout where the system font needs more room.
+    void FitToFont();
     void enable_controls();
     void disable_controls();
     void compare_with_image();

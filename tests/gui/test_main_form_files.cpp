@@ -1,7 +1,12 @@
 #include "main_form_fixture.h"
 #include "maps/map_grid.h"
 
+#include "app/translations.h"
+
+#include <QAbstractButton>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QMessageBox>
 #include <fstream>
 
 namespace {
@@ -255,4 +260,18 @@ TEST_F(CloseQuestion, BeforeAnyFileTheQuestionNamesNoFile) {
     askAnswers.push_back(SaveAnswer::Cancel);
     EXPECT_FALSE(form->close());
     EXPECT_EQ(questions.value(0), QStringLiteral("Сохранить изменения в файле ?"));
+}
+
+// The close question's buttons and the file dialogs are the toolkit's; they speak Russian like
+// the question itself.
+TEST_F(CloseQuestion, StandardButtonsSpeakRussian) {
+    if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                           QStringLiteral("/qtbase_ru.qm")))
+        GTEST_SKIP() << "the toolkit's Russian translation is not installed";
+    ASSERT_TRUE(InstallToolkitTranslation(*QCoreApplication::instance()));
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Velmaris"), QStringLiteral("?"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Да"));
+    EXPECT_EQ(box.button(QMessageBox::No)->text().remove('&'), QStringLiteral("Нет"));
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove('&'), QStringLiteral("Отмена"));
 }

@@ -10,13 +10,17 @@
 
 #include <QApplication>
 #include <QChart>
+#include <QChartView>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QLabel>
 #include <QLineSeries>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QScrollBar>
 #include <QSqlDatabase>
@@ -247,6 +251,33 @@ TEST_F(OptFormTest, VectorTabShowsPointsAndCommitsEdits) {
     form.DBGrid2->setCurrentIndex(form.DBGrid2->model()->index(3, 0));
     EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("190"));
     EXPECT_EQ(form.SelectedPoint, 0);
+}
+
+// The value axis of the chart prints its numbers like every other number of the window, with
+// the locale's decimal separator and without digit grouping.
+TEST_F(OptFormTest, ChartAxisNumbersUseTheLocaleSeparator) {
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'")});
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    form.setWindowState(Qt::WindowNoState);
+    form.resize(1200, 900);
+    form.PageControl1->setCurrentIndex(1);
+    form.show();
+    QTest::qWait(50);
+    QStringList numbers;
+    const QRegularExpression number(QStringLiteral("^-?[\\d\\s\u00a0\u202f]+[.,]\\d+$"));
+    for (QGraphicsItem* item : form.ChartView->scene()->items()) {
+        QString text;
+        if (auto* t = dynamic_cast<QGraphicsTextItem*>(item))
+            text = t->toPlainText();
+        else if (auto* t = dynamic_cast<QGraphicsSimpleTextItem*>(item))
+            text = t->text();
+        if (number.match(text).hasMatch())
+            numbers << text;
+    }
+    ASSERT_FALSE(numbers.isEmpty());
+    for (const QString& n : numbers)
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^-?\\d+,\\d+$")).match(n).hasMatch())
+            << n.toStdString();
 }
 
 TEST_F(OptFormTest, FarRecordsAreListedOnceAndNeverTouched) {

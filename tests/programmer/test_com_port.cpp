@@ -126,4 +126,19 @@ TEST_F(ComPortTest, OpeningAndSpeed) {
     EXPECT_TRUE(second.open());
 }
 
+// A device that goes away while the port is open (adapter pulled, unit gone) is reported once,
+// not again at every later attempt of the window's wake-up timer, twice a second.
+TEST_F(ComPortTest, AVanishedDeviceIsReportedOnce) {
+    SimProcess sim;
+    COMPort port(std::ref(messages));
+    port.set_port_name(QString::fromStdString(sim.link));
+    ASSERT_TRUE(port.open());
+    sim.Stop();
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(port.write_byte(0x55));
+        EXPECT_EQ(port.read_byte(), SerialLink::NoByte);
+    }
+    EXPECT_EQ(messages.seen.size(), 1) << messages.seen.join('\n').toStdString();
+}
+
 } // namespace
