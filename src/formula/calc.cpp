@@ -134,30 +134,37 @@ double calc::term() {
     }
 }
 
-double calc::factor() {
-    next_token();
-    switch (token_kind) {
-    case kNumber: {
+// The operands both parsers read alike: a number, a parenthesised expression, a unary sign.
+// The caller has just read a number or operator token.
+double calc::number_or_operator() {
+    if (token_text[0] >= '0' && token_text[0] <= '9') {
         const double value = NumberValue(token_text);
         next_token();
         return value;
     }
+    switch (token_text[0]) {
+    case '(': {
+        const double value = expression();
+        if (token_text[0] != ')')
+            throw SyntaxError{") expected"};
+        next_token();
+        return value;
+    }
+    case '+':
+        return factor();
+    case '-':
+        return -factor();
+    default:
+        throw SyntaxError{"Incorrect operator"};
+    }
+}
+
+double calc::factor() {
+    next_token();
+    switch (token_kind) {
+    case kNumber:
     case kOperator:
-        switch (token_text[0]) {
-        case '(': {
-            const double value = expression();
-            if (token_text[0] != ')')
-                throw SyntaxError{") expected"};
-            next_token();
-            return value;
-        }
-        case '+':
-            return factor();
-        case '-':
-            return -factor();
-        default:
-            throw SyntaxError{"Incorrect operator"};
-        }
+        return number_or_operator();
     case kName: {
         const int function = calc_find_function(token_text);
         if (function < 0)
@@ -213,27 +220,9 @@ void calc_var::next_token() {
 double calc_var::factor() {
     next_token();
     switch (token_kind) {
-    case kNumber: {
-        const double value = NumberValue(token_text);
-        next_token();
-        return value;
-    }
+    case kNumber:
     case kOperator:
-        switch (token_text[0]) {
-        case '(': {
-            const double value = expression();
-            if (token_text[0] != ')')
-                throw SyntaxError{") expected"};
-            next_token();
-            return value;
-        }
-        case '+':
-            return factor();
-        case '-':
-            return -factor();
-        default:
-            throw SyntaxError{"Incorrect operator"};
-        }
+        return number_or_operator();
     case kName: {
         if (token_text[0] == 'p' && token_text[1] == 'i' && token_text[2] == '\0') {
             next_token();

@@ -64,6 +64,8 @@ protected:
     void read_number(bool with_exponent);
     // Reads a run of upper- or lower-case ASCII letters into the token text.
     void read_run(bool upper);
+    // Evaluates the current number or operator token as an operand.
+    double number_or_operator();
 };
 
 class calc_var : public calc {
