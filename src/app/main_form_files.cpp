@@ -71,6 +71,8 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
 
     std::memcpy(Image->Data.get(), scratch->Data.get(), FirmwareImage::Size);
     std::memcpy(Image->LoadedCopy.get(), scratch->LoadedCopy.get(), FirmwareImage::Size);
+    Image->Loaded = scratch->Loaded;
+    Image->Complete = scratch->Complete;
     CurrentFile = fileName;
     UpdateCaption(fileName);
     Image->Decode();

@@ -126,6 +126,8 @@ const char* FirmwareImage::IdentText(int index) const {
 void FirmwareImage::Clear() {
     std::memset(Data.get(), 0, Size);
     std::memset(LoadedCopy.get(), 0, Size);
+    Loaded = false;
+    Complete = false;
     for (int i = 0; i < IdentCount; ++i) {
         IdentField f = Ident(i);
         std::memset(f.text, 0, static_cast<size_t>(f.length) + 1);

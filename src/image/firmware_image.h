@@ -119,6 +119,12 @@ public:
 
     bool UseO2Maps;
 
+    // Where the bytes of Data came from. Loaded is set by a load from a file or by a read of the
+    // unit; Complete only when every byte of 0x0000..0x7FFF came from there. A new or cleared
+    // image is neither: its zeros must never be programmed into a unit.
+    bool Loaded = false;
+    bool Complete = false;
+
     // The working copy and the copy as last loaded from a file, 0x8000 bytes each.
     std::unique_ptr<uint8_t[]> Data;
     std::unique_ptr<uint8_t[]> LoadedCopy;

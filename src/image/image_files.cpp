@@ -120,6 +120,8 @@ HexLoadResult FirmwareImage::LoadHex(const std::string& fileName) {
     Clear();
     std::memcpy(Data.get(), buffer.data(), Size);
     std::memcpy(LoadedCopy.get(), Data.get(), Size);
+    Loaded = true;
+    Complete = result.complete;
     return result;
 }
 
@@ -129,9 +131,14 @@ void FirmwareImage::LoadBin(const std::string& fileName) {
     in.read(reinterpret_cast<char*>(buffer.data()), Size);
     if (in.bad())
         throw std::runtime_error("Can't read file.");
+    // Whole only when exactly 32 KB arrived and nothing followed.
+    const bool whole = static_cast<std::size_t>(in.gcount()) == Size &&
+                       in.peek() == std::char_traits<char>::eof();
     Clear();
     std::memcpy(Data.get(), buffer.data(), Size);
     std::memcpy(LoadedCopy.get(), Data.get(), Size);
+    Loaded = true;
+    Complete = whole;
 }
 
 void FirmwareImage::SaveBin(const std::string& fileName) const {

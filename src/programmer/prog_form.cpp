@@ -301,6 +301,8 @@ TProgForm::ReadOutcome TProgForm::DoRead(bool verify) {
     enable_controls();
     if (!verify) {
         std::memcpy(image_.Data.get(), buffer_.get(), prog::MemorySize);
+        image_.Loaded = true; // every block of the read arrived whole
+        image_.Complete = true;
         image_.DecodeIdent();
     }
     Timer2->start();
