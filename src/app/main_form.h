@@ -41,6 +41,9 @@ public:
 
     // Name of the current file as chosen or as last saved (".hex", lower-case file name).
     QString CurrentFile;
+    // What the last open warned of when the file did not give a whole image (empty when it
+    // did): a save over that file asks first and names it.
+    QString LoadWarning;
 
     // Map state: the table shown in the grid and the edit state of its current cell.
     MapKind CurrentMap = MapKind::Uoz;

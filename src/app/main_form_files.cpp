@@ -79,25 +79,28 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     ShowMap(CurrentMap);
     Repaint3D();
     SG->setFocus(); // the keypad edits the grid straight away
+    LoadWarning.clear();
     if (!result.complete)
-        Dialogs.Warn(this, QStringLiteral("Файл %1 прочитан не полностью: чтение остановлено в "
-                                          "строке %2 (%3). Данные после этой строки не "
-                                          "загружены.")
-                               .arg(QFileInfo(fileName).fileName())
-                               .arg(result.line)
-                               .arg(QString::fromStdString(result.reason)));
+        LoadWarning = QStringLiteral("Файл %1 прочитан не полностью: чтение остановлено в "
+                                     "строке %2 (%3). Данные после этой строки не "
+                                     "загружены.")
+                          .arg(QFileInfo(fileName).fileName())
+                          .arg(result.line)
+                          .arg(QString::fromStdString(result.reason));
     // A binary file of another size is loaded all the same, but a cut file must never pass
     // for a whole image: it could be programmed into a unit.
     const qint64 size = QFileInfo(fileName).size();
     if (loader == Loader::Bin && size != qint64(FirmwareImage::Size))
-        Dialogs.Warn(this, QStringLiteral("Размер файла %1 — %2 байт, а образ памяти занимает "
-                                          "%3 байт. %4")
-                               .arg(QFileInfo(fileName).fileName())
-                               .arg(size)
-                               .arg(FirmwareImage::Size)
-                               .arg(size < qint64(FirmwareImage::Size)
-                                        ? QStringLiteral("Недостающие байты заполнены нулями.")
-                                        : QStringLiteral("Лишние байты не загружены.")));
+        LoadWarning = QStringLiteral("Размер файла %1 — %2 байт, а образ памяти занимает "
+                                     "%3 байт. %4")
+                          .arg(QFileInfo(fileName).fileName())
+                          .arg(size)
+                          .arg(FirmwareImage::Size)
+                          .arg(size < qint64(FirmwareImage::Size)
+                                   ? QStringLiteral("Недостающие байты заполнены нулями.")
+                                   : QStringLiteral("Лишние байты не загружены."));
+    if (!LoadWarning.isEmpty())
+        Dialogs.Warn(this, LoadWarning);
 }
 
 bool TMainForm::SaveCommand() {
