@@ -3,9 +3,39 @@
 #include "app/translations.h"
 
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
+namespace {
+
+// --help and --version answer on the terminal before the toolkit starts, so they work where
+// there is no display (over ssh, in a package check).
+bool AnswerInfoOption(int argc, char** argv) {
+    if (argc != 2)
+        return false;
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("velmaris %s\n", VELMARIS_VERSION);
+        return true;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::printf("Использование: velmaris [ФАЙЛ]\n"
+                    "Редактор алгоритма и калибровок двигателя.\n\n"
+                    "  ФАЙЛ       образ памяти ЭБУ: *.hex (Intel HEX) или двоичный файл\n"
+                    "  --help     эта справка\n"
+                    "  --version  версия программы\n\n"
+                    "База параметров: database.mdb в рабочей папке.\n"
+                    "Без окна: velmaris-cli --help.\n");
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (AnswerInfoOption(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmaris"));
     InstallToolkitTranslation(app);

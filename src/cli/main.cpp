@@ -24,11 +24,17 @@ CliCommandRegistration::CliCommandRegistration(const CliCommand& command) {
     Registry().push_back(command);
 }
 
-const std::vector<CliCommand>& CliCommands() { return Registry(); }
+const std::vector<CliCommand>& CliCommands() {
+    return Registry();
+}
 
 int main(int argc, char** argv) {
     if (argc < 2)
         return PrintUsage(std::cerr);
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "velmaris-cli " << VELMARIS_VERSION << "\n";
+        return 0;
+    }
     if (std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0) {
         PrintUsage(std::cout);
         return 0;
