@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -18,6 +19,16 @@ std::string LocalPath(const QString& name) {
 
 QString ShortLowerName(const QString& path) {
     return QFileInfo(path).fileName().toLower();
+}
+
+// The content a name's extension promises: ".hex" HEX, ".bin" binary, in any case.
+std::optional<bool> HexByExtension(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix();
+    if (suffix.compare(QLatin1String("hex"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (suffix.compare(QLatin1String("bin"), Qt::CaseInsensitive) == 0)
+        return false;
+    return std::nullopt;
 }
 
 } // namespace
@@ -36,8 +47,7 @@ void TMainForm::AHelpExecute() {
 
 void TMainForm::OpenFromCommandLine(const QString& fileName) {
     Guard([&] {
-        const bool hex = fileName.endsWith(QLatin1String(".hex"), Qt::CaseInsensitive);
-        OpenFile(fileName, hex ? Loader::Hex : Loader::Bin);
+        OpenFile(fileName, HexByExtension(fileName).value_or(false) ? Loader::Hex : Loader::Bin);
     });
 }
 
@@ -49,14 +59,11 @@ void TMainForm::OpenCommand() {
     int filterIndex = 1;
     if (!Dialogs.OpenFile(this, fileName, filterIndex))
         return;
-    // The filter entry chooses the loader. "All Files" has no format of its own, so the
-    // extension decides there, as on the command line.
-    Loader loader = Loader::Hex;
-    if (filterIndex == 2)
-        loader = Loader::Bin;
-    else if (filterIndex != 1 && !fileName.endsWith(QLatin1String(".hex"), Qt::CaseInsensitive))
-        loader = Loader::Bin;
-    OpenFile(fileName, loader);
+    // A ".hex" or ".bin" name says what the file holds, whatever filter entry is chosen; any
+    // other name is read as the entry says, binary under "All Files" as on the command line.
+    const std::optional<bool> hex = HexByExtension(fileName);
+    const bool readHex = hex ? *hex : filterIndex == 1;
+    OpenFile(fileName, readHex ? Loader::Hex : Loader::Bin);
 }
 
 void TMainForm::OpenFile(const QString& fileName, Loader loader) {

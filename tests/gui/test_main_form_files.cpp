@@ -22,26 +22,29 @@ std::vector<uint8_t> ReadAll(const QString& path) {
 
 using OpenCommand = MainFormTest;
 
-TEST_F(OpenCommand, TheFilterEntryChoosesTheLoaderNotTheExtension) {
-    // Binary content under a ".hex" name, read through the "Binary Files" entry.
-    openAnswers.push_back({WriteImage("Binary.HEX", 1, false), 2});
+TEST_F(OpenCommand, TheExtensionChoosesTheLoaderWhateverTheFilter) {
+    // A binary file under the preset "Hex Files" entry.
+    openAnswers.push_back({WriteImage("demo.bin", 1, false), 1});
     form->AOpenExecute();
     EXPECT_EQ(Data(), PatternBytes(1));
-    EXPECT_EQ(form->windowTitle(), Caption + " - binary.hex");
-    EXPECT_EQ(form->CurrentFile, Path("Binary.HEX"));
 
-    // HEX content under a ".bin" name, read through the "Hex Files" entry.
-    openAnswers.push_back({WriteImage("text.bin", 2, true), 1});
+    // A HEX file under "Binary Files", its extension in capitals.
+    openAnswers.push_back({WriteImage("Text.HEX", 2, true), 2});
     form->AOpenExecute();
     EXPECT_EQ(Data(), PatternBytes(2));
+    EXPECT_EQ(form->windowTitle(), Caption + " - text.hex");
+    EXPECT_EQ(form->CurrentFile, Path("Text.HEX"));
 
-    // "All Files" goes by the extension.
-    openAnswers.push_back({WriteImage("c.hex", 3, true), 3});
+    // Any other extension goes by the entry: HEX, binary, and binary under "All Files".
+    openAnswers.push_back({WriteImage("c.img", 3, true), 1});
     form->AOpenExecute();
     EXPECT_EQ(Data(), PatternBytes(3));
-    openAnswers.push_back({WriteImage("d.img", 4, false), 3});
+    openAnswers.push_back({WriteImage("d.img", 4, false), 2});
     form->AOpenExecute();
     EXPECT_EQ(Data(), PatternBytes(4));
+    openAnswers.push_back({WriteImage("e.dat", 5, false), 3});
+    form->AOpenExecute();
+    EXPECT_EQ(Data(), PatternBytes(5));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
     EXPECT_FALSE(form->Image->IsModified());
