@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 
 namespace {
@@ -17,8 +18,8 @@ std::string LocalPath(const QString& name) {
     return QFile::encodeName(name).toStdString();
 }
 
-QString ShortLowerName(const QString& path) {
-    return QFileInfo(path).fileName().toLower();
+QString ShortName(const QString& path) {
+    return QFileInfo(path).fileName();
 }
 
 // The content a name's extension promises: ".hex" HEX, ".bin" binary, in any case.
@@ -29,6 +30,13 @@ std::optional<bool> HexByExtension(const QString& fileName) {
     if (suffix.compare(QLatin1String("bin"), Qt::CaseInsensitive) == 0)
         return false;
     return std::nullopt;
+}
+
+// True when both names stand for one existing file, through links and other spellings.
+bool SameFile(const QString& a, const QString& b) {
+    std::error_code ec;
+    return !a.isEmpty() && !b.isEmpty() &&
+           std::filesystem::equivalent(LocalPath(a), LocalPath(b), ec) && !ec;
 }
 
 } // namespace
@@ -81,6 +89,7 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     Image->Loaded = scratch->Loaded;
     Image->Complete = scratch->Complete;
     CurrentFile = fileName;
+    LoadedFile = fileName;
     UpdateCaption(fileName);
     Image->Decode();
     ShowMap(CurrentMap);
@@ -114,17 +123,48 @@ bool TMainForm::SaveCommand() {
     QString chosen = CurrentFile;
     if (!Dialogs.SaveFile(this, chosen))
         return false;
-    Image->UpdateChecksum();
     const SaveNames names = MakeSaveNames(chosen);
-    Image->SaveBin(LocalPath(names.bin));
-    Image->SaveHex(LocalPath(names.hex));
+    if (!ConfirmSaveOver(chosen, names))
+        return false;
+    Image->UpdateChecksum();
+    Image->SaveBinAndHex(LocalPath(names.bin), LocalPath(names.hex));
     CurrentFile = names.hex;
     UpdateCaption(CurrentFile);
     return true;
 }
 
+// The save dialog has asked about the name typed there; this asks about the rest of what the
+// save replaces, each file once. True when the save may go on.
+bool TMainForm::ConfirmSaveOver(const QString& chosen, const SaveNames& names) {
+    QStringList asked = {chosen};
+    // An image read only in part holds less than the file it came from: replacing that file
+    // loses what the image is missing.
+    if (!Image->Complete && !LoadWarning.isEmpty()) {
+        for (const QString& name : {names.bin, names.hex}) {
+            if (!SameFile(name, LoadedFile))
+                continue;
+            const QString text =
+                LoadWarning +
+                QStringLiteral("\n\nФайл %1 будет заменён прочитанным образом, и то, чего в "
+                               "образе нет, будет потеряно. Заменить файл %1?")
+                    .arg(ShortName(name));
+            if (!Dialogs.ConfirmReplace(this, text))
+                return false;
+            asked << name;
+        }
+    }
+    for (const QString& name : {names.bin, names.hex}) {
+        if (asked.contains(name) || !QFileInfo::exists(name))
+            continue;
+        if (!Dialogs.ConfirmReplace(
+                this, QStringLiteral("%1 уже существует. Заменить его?").arg(ShortName(name))))
+            return false;
+    }
+    return true;
+}
+
 void TMainForm::UpdateCaption(const QString& fileName) {
-    setWindowTitle(MainCaption + QStringLiteral(" - ") + ShortLowerName(fileName));
+    setWindowTitle(MainCaption + QStringLiteral(" - ") + ShortName(fileName));
 }
 
 // Asks whether to save unsaved edits. True when the caller may go on: nothing was changed,
@@ -134,7 +174,7 @@ bool TMainForm::ConfirmLoseChanges() {
     if (!Image->IsModified())
         return true;
     const QString text =
-        QStringLiteral("Сохранить изменения в файле ") + ShortLowerName(CurrentFile) + "?";
+        QStringLiteral("Сохранить изменения в файле ") + ShortName(CurrentFile) + "?";
     switch (Dialogs.AskSave(text)) {
     case SaveAnswer::No:
         return true;
