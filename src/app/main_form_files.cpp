@@ -128,6 +128,7 @@ bool TMainForm::SaveCommand() {
         return false;
     Image->UpdateChecksum();
     Image->SaveBinAndHex(LocalPath(names.bin), LocalPath(names.hex));
+    Image->MarkSaved();
     CurrentFile = names.hex;
     UpdateCaption(CurrentFile);
     return true;
