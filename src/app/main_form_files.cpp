@@ -124,6 +124,10 @@ bool TMainForm::SaveCommand() {
     if (!Dialogs.SaveFile(this, chosen))
         return false;
     const SaveNames names = MakeSaveNames(chosen);
+    // What cannot be saved at all (a missing folder, a device, a read-only file) is said at once,
+    // not after questions about replacing it.
+    FirmwareImage::CheckSaveTarget(LocalPath(names.bin));
+    FirmwareImage::CheckSaveTarget(LocalPath(names.hex));
     if (!ConfirmSaveOver(chosen, names))
         return false;
     Image->UpdateChecksum();

@@ -9,6 +9,7 @@
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -235,6 +236,15 @@ TEST_F(SaveCommand, AsksBeforeReplacingTheCompanionAndLeavesOtherNamesAlone) {
     EXPECT_FALSE(QFileInfo::exists(Path("demo.bin")));
     EXPECT_EQ(form->CurrentFile, Path("Demo.HEX"));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+
+    // A companion that can never be replaced is reported before any question.
+    ASSERT_EQ(mkfifo(QFile::encodeName(Path("pipe.bin")).constData(), 0600), 0);
+    saveAnswers.push_back(Path("pipe.hex"));
+    form->ASaveExecute();
+    EXPECT_EQ(confirmations.size(), 2);
+    EXPECT_EQ(errors,
+              QStringList{"Can't open file.\n" + Path("pipe.bin") + ": not a regular file"});
+    EXPECT_FALSE(QFileInfo::exists(Path("pipe.hex")));
 }
 
 // What an incomplete load did not read is still in its file; a save over that file warns and
