@@ -130,9 +130,10 @@ void FileReplacement::Finish() {
         struct stat now;
         if (fstat(fd_, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
             // Root keeps owner and group; anyone else keeps at least a group they are in.
-            // Otherwise the new file is theirs, as any new file would be.
-            if (fchown(fd_, old.st_uid, old.st_gid) != 0)
-                (void)fchown(fd_, static_cast<uid_t>(-1), old.st_gid);
+            if (fchown(fd_, old.st_uid, old.st_gid) != 0 &&
+                fchown(fd_, static_cast<uid_t>(-1), old.st_gid) != 0) {
+                // Neither is allowed: the new file is the user's own, as any new file would be.
+            }
         }
         // After the change of owner, which may clear the set-id bits.
         if (fchmod(fd_, old.st_mode & 07777) != 0)
