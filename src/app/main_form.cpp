@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include "app/elided_label.h"
 #include "app/error_report.h"
 #include "app/tool_icons.h"
 #include "maps/map_grid.h"
@@ -178,8 +179,9 @@ void TMainForm::BuildPanels() {
     ToolBar1 = new QToolBar(Panel2);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setFixedHeight(29);
-    Label1 = new QLabel(QStringLiteral("УОЗ"), ToolBar1);
+    Label1 = new TElidedLabel(QStringLiteral("УОЗ"), ToolBar1);
     Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setToolTip(Label1->text());
     ToolBar1->addWidget(Label1);
     right->addWidget(ToolBar1);
     SG = new TMapGrid(Panel2);

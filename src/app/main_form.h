@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main_form_dialogs.h"
+#include "app/save_names.h"
 #include "image/firmware_image.h"
 #include "maps/map_catalogue.h"
 #include "maps/surface_geometry.h"
@@ -39,10 +40,11 @@ public:
     FirmwareImage& GetImage() { return *Image; }
     std::unique_ptr<FirmwareImage> Image;
 
-    // Name of the current file as chosen or as last saved (".hex", lower-case file name).
+    // Name of the current file as chosen or as last saved (the ".hex" file of a save).
     QString CurrentFile;
-    // What the last open warned of when the file did not give a whole image (empty when it
-    // did): a save over that file asks first and names it.
+    // The file the image was last opened from, and what that open warned of when the file did
+    // not give a whole image (empty when it did): a save over that file asks first and names it.
+    QString LoadedFile;
     QString LoadWarning;
 
     // Map state: the table shown in the grid and the edit state of its current cell.
@@ -179,6 +181,7 @@ private:
     void OpenCommand();
     void OpenFile(const QString& fileName, Loader loader);
     bool SaveCommand();
+    bool ConfirmSaveOver(const QString& chosen, const SaveNames& names);
     bool ConfirmLoseChanges();
     void MapCommand(QAction* item, MapKind kind);
     void UpdateCaption(const QString& fileName);

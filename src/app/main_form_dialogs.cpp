@@ -61,8 +61,14 @@ void WarnBox(QWidget* parent, const QString& text) {
     QMessageBox::warning(parent, QStringLiteral("Velmaris"), text);
 }
 
+bool ConfirmReplaceBox(QWidget* parent, const QString& text) {
+    return QMessageBox::warning(parent, QStringLiteral("Сохранение файла"), text,
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
+}
+
 } // namespace
 
 MainFormDialogs MainFormDialogs::Defaults() {
-    return {RunOpenDialog, RunSaveDialog, AskSaveBox, WarnBox, ShowHelpWindow};
+    return {RunOpenDialog, RunSaveDialog, AskSaveBox, WarnBox, ConfirmReplaceBox, ShowHelpWindow};
 }

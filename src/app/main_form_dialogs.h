@@ -21,6 +21,9 @@ struct MainFormDialogs {
     std::function<SaveAnswer(const QString& text)> AskSave;
     // A warning that does not stop the command (a HEX file read only in part).
     std::function<void(QWidget* parent, const QString& text)> Warn;
+    // A warning that asks before a file is replaced, with Yes and No, No the default. True for
+    // Yes.
+    std::function<bool(QWidget* parent, const QString& text)> ConfirmReplace;
     // Shows the help at its contents page.
     std::function<void(QWidget* parent)> ShowHelp;
 

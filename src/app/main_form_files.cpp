@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -16,8 +18,25 @@ std::string LocalPath(const QString& name) {
     return QFile::encodeName(name).toStdString();
 }
 
-QString ShortLowerName(const QString& path) {
-    return QFileInfo(path).fileName().toLower();
+QString ShortName(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+// The content a name's extension promises: ".hex" HEX, ".bin" binary, in any case.
+std::optional<bool> HexByExtension(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix();
+    if (suffix.compare(QLatin1String("hex"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (suffix.compare(QLatin1String("bin"), Qt::CaseInsensitive) == 0)
+        return false;
+    return std::nullopt;
+}
+
+// True when both names stand for one existing file, through links and other spellings.
+bool SameFile(const QString& a, const QString& b) {
+    std::error_code ec;
+    return !a.isEmpty() && !b.isEmpty() &&
+           std::filesystem::equivalent(LocalPath(a), LocalPath(b), ec) && !ec;
 }
 
 } // namespace
@@ -36,8 +55,7 @@ void TMainForm::AHelpExecute() {
 
 void TMainForm::OpenFromCommandLine(const QString& fileName) {
     Guard([&] {
-        const bool hex = fileName.endsWith(QLatin1String(".hex"), Qt::CaseInsensitive);
-        OpenFile(fileName, hex ? Loader::Hex : Loader::Bin);
+        OpenFile(fileName, HexByExtension(fileName).value_or(false) ? Loader::Hex : Loader::Bin);
     });
 }
 
@@ -49,14 +67,11 @@ void TMainForm::OpenCommand() {
     int filterIndex = 1;
     if (!Dialogs.OpenFile(this, fileName, filterIndex))
         return;
-    // The filter entry chooses the loader. "All Files" has no format of its own, so the
-    // extension decides there, as on the command line.
-    Loader loader = Loader::Hex;
-    if (filterIndex == 2)
-        loader = Loader::Bin;
-    else if (filterIndex != 1 && !fileName.endsWith(QLatin1String(".hex"), Qt::CaseInsensitive))
-        loader = Loader::Bin;
-    OpenFile(fileName, loader);
+    // A ".hex" or ".bin" name says what the file holds, whatever filter entry is chosen; any
+    // other name is read as the entry says, binary under "All Files" as on the command line.
+    const std::optional<bool> hex = HexByExtension(fileName);
+    const bool readHex = hex ? *hex : filterIndex == 1;
+    OpenFile(fileName, readHex ? Loader::Hex : Loader::Bin);
 }
 
 void TMainForm::OpenFile(const QString& fileName, Loader loader) {
@@ -74,6 +89,7 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     Image->Loaded = scratch->Loaded;
     Image->Complete = scratch->Complete;
     CurrentFile = fileName;
+    LoadedFile = fileName;
     UpdateCaption(fileName);
     Image->Decode();
     ShowMap(CurrentMap);
@@ -107,17 +123,53 @@ bool TMainForm::SaveCommand() {
     QString chosen = CurrentFile;
     if (!Dialogs.SaveFile(this, chosen))
         return false;
-    Image->UpdateChecksum();
     const SaveNames names = MakeSaveNames(chosen);
-    Image->SaveBin(LocalPath(names.bin));
-    Image->SaveHex(LocalPath(names.hex));
+    // What cannot be saved at all (a missing folder, a device, a read-only file) is said at once,
+    // not after questions about replacing it.
+    FirmwareImage::CheckSaveTarget(LocalPath(names.bin));
+    FirmwareImage::CheckSaveTarget(LocalPath(names.hex));
+    if (!ConfirmSaveOver(chosen, names))
+        return false;
+    Image->UpdateChecksum();
+    Image->SaveBinAndHex(LocalPath(names.bin), LocalPath(names.hex));
+    Image->MarkSaved();
     CurrentFile = names.hex;
     UpdateCaption(CurrentFile);
     return true;
 }
 
+// The save dialog has asked about the name typed there; this asks about the rest of what the
+// save replaces, each file once. True when the save may go on.
+bool TMainForm::ConfirmSaveOver(const QString& chosen, const SaveNames& names) {
+    QStringList asked = {chosen};
+    // An image read only in part holds less than the file it came from: replacing that file
+    // loses what the image is missing.
+    if (!Image->Complete && !LoadWarning.isEmpty()) {
+        for (const QString& name : {names.bin, names.hex}) {
+            if (!SameFile(name, LoadedFile))
+                continue;
+            const QString text =
+                LoadWarning +
+                QStringLiteral("\n\nФайл %1 будет заменён прочитанным образом, и то, чего в "
+                               "образе нет, будет потеряно. Заменить файл %1?")
+                    .arg(ShortName(name));
+            if (!Dialogs.ConfirmReplace(this, text))
+                return false;
+            asked << name;
+        }
+    }
+    for (const QString& name : {names.bin, names.hex}) {
+        if (asked.contains(name) || !QFileInfo::exists(name))
+            continue;
+        if (!Dialogs.ConfirmReplace(
+                this, QStringLiteral("%1 уже существует. Заменить его?").arg(ShortName(name))))
+            return false;
+    }
+    return true;
+}
+
 void TMainForm::UpdateCaption(const QString& fileName) {
-    setWindowTitle(MainCaption + QStringLiteral(" - ") + ShortLowerName(fileName));
+    setWindowTitle(MainCaption + QStringLiteral(" - ") + ShortName(fileName));
 }
 
 // Asks whether to save unsaved edits. True when the caller may go on: nothing was changed,
@@ -127,7 +179,7 @@ bool TMainForm::ConfirmLoseChanges() {
     if (!Image->IsModified())
         return true;
     const QString text =
-        QStringLiteral("Сохранить изменения в файле ") + ShortLowerName(CurrentFile) + "?";
+        QStringLiteral("Сохранить изменения в файле ") + ShortName(CurrentFile) + "?";
     switch (Dialogs.AskSave(text)) {
     case SaveAnswer::No:
         return true;

@@ -98,6 +98,7 @@ void TMainForm::MapCommand(QAction* item, MapKind kind) {
             if (other != kind)
                 MapItem(other)->setChecked(false);
     Label1->setText(item->text());
+    Label1->setToolTip(item->text()); // the label may show it cut short
     CurrentMap = kind;
     ShowMap(kind);
     Repaint3D();

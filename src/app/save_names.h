@@ -3,8 +3,9 @@
 #include <QString>
 
 // The two files one save writes: the chosen name with its extension replaced by ".bin" and
-// ".hex" (appended when it has none). The file name is lower-cased; the folder is kept as
-// typed, since on a case-sensitive file system a lower-cased folder may not exist.
+// ".hex" (appended when it has none). Folder and stem stay exactly as typed; the extensions
+// take the case of the typed one letter by letter, so "Demo.HEX" gives "Demo.BIN" and
+// "Demo.HEX", and "demo.hex" gives "demo.bin" and "demo.hex".
 struct SaveNames {
     QString bin;
     QString hex;

@@ -64,6 +64,16 @@ bool IsHexFileName(const std::string& fileName) {
     return ext == ".hex";
 }
 
+void ReportCliError(const char* command, const std::string& message) {
+    std::size_t start = 0;
+    do {
+        const std::size_t end = message.find('\n', start);
+        std::cerr << "velmaris-cli " << command << ": " << message.substr(start, end - start)
+                  << "\n";
+        start = end == std::string::npos ? end : end + 1;
+    } while (start != std::string::npos);
+}
+
 int LoadImageForCli(const char* command, FirmwareImage& image, const std::string& fileName,
                     const CliArgs& args) {
     const bool hex = args.format.empty() ? IsHexFileName(fileName) : args.format == "hex";

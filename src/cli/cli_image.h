@@ -29,6 +29,10 @@ bool HasFlag(const CliArgs& args, const std::string& flag);
 // True when a file name's extension says HEX (".hex" in any case).
 bool IsHexFileName(const std::string& fileName);
 
+// Prints an error of a command on stderr, every line of it after "velmaris-cli COMMAND: ", so a
+// save's message shows its short text, then the file and the reason, as the window does.
+void ReportCliError(const char* command, const std::string& message);
+
 // Loads an image by --format or, without it, by the file's extension. Errors and a HEX load
 // that ended early (with its line and reason) are reported on stderr. Returns 0 when the image
 // may be used, otherwise the exit status for the command.

@@ -7,7 +7,6 @@
 #include "image/firmware_image.h"
 
 #include <exception>
-#include <iostream>
 
 namespace {
 
@@ -27,7 +26,7 @@ int RunConvert(const std::vector<std::string>& argv) {
         else
             image.SaveBin(out);
     } catch (const std::exception& e) {
-        std::cerr << "velmaris-cli convert: " << out << ": " << e.what() << "\n";
+        ReportCliError("convert", e.what());
         return ExitBadInput;
     }
     return 0;

@@ -17,6 +17,13 @@ int Run(const std::vector<std::string>& args) {
         std::cerr << "velmaris-cli read: " << error << "\n";
         return 2;
     }
+    // An output that cannot be written is refused now, not after the read of the unit.
+    try {
+        FirmwareImage::CheckSaveTarget(a.file);
+    } catch (const std::exception& e) {
+        ReportCliError("read", e.what());
+        return ExitBadInput;
+    }
     std::unique_ptr<COMPort> port = cli_link::Connect(a);
     if (!port)
         return 1;
@@ -36,10 +43,15 @@ int Run(const std::vector<std::string>& args) {
         std::cerr << "velmaris-cli read: part of the memory did not arrive; nothing written\n";
         return 1;
     }
-    if (IsHexFileName(a.file))
-        image.SaveHex(a.file);
-    else
-        image.SaveBin(a.file);
+    try {
+        if (IsHexFileName(a.file))
+            image.SaveHex(a.file);
+        else
+            image.SaveBin(a.file);
+    } catch (const std::exception& e) {
+        ReportCliError("read", e.what());
+        return ExitBadInput;
+    }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     std::cerr << "read 32768 bytes into " << a.file << " in " << took.count() << " s\n";
     return 0;

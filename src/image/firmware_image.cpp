@@ -262,3 +262,7 @@ void FirmwareImage::UpdateChecksum() {
 bool FirmwareImage::IsModified() const {
     return std::memcmp(Data.get(), LoadedCopy.get(), Size) != 0;
 }
+
+void FirmwareImage::MarkSaved() {
+    std::memcpy(LoadedCopy.get(), Data.get(), Size);
+}

@@ -141,11 +141,19 @@ public:
     uint16_t ComputeChecksum() const;
 
     // File operations. They raise std::runtime_error with a short English text on failure;
-    // they never decode. Saves are atomic: a failed save leaves the previous file untouched.
+    // they never decode. Saves are atomic: a failed save leaves the previous file untouched,
+    // and its message is "Can't open file." followed by a line with the file and the reason.
     HexLoadResult LoadHex(const std::string& fileName);
     void LoadBin(const std::string& fileName);
     void SaveBin(const std::string& fileName) const;
     void SaveHex(const std::string& fileName) const;
+    // Writes the binary and the HEX file of one save: both are replaced, or neither is.
+    void SaveBinAndHex(const std::string& binName, const std::string& hexName) const;
+    // Raises what a save to fileName would raise before writing anything: for a missing folder,
+    // a folder, a device or a file the user may not write. Nothing is left behind.
+    static void CheckSaveTarget(const std::string& fileName);
+    // After a save: the files now hold the working copy, so it counts as unchanged.
+    void MarkSaved();
 
     // Raw access. Every write of the program to Data goes through these, so one place sees
     // every change. Words are little-endian. Addresses must be below Size.

@@ -37,14 +37,9 @@ TCompForm::TCompForm(FirmwareImage& image, QWidget* parent)
     const QMargins margins = layout->contentsMargins();
     setFixedSize(std::max(284, listWidth + margins.left() + margins.right()), 399);
 
-    // Filled here as well as on showing, so that closing a window that was never shown writes
-    // back the image's own bits rather than an empty list.
+    // Filled once, as the window opens, not on every show event: restoring the window after it
+    // was minimised shows it again, and must not throw away what the user toggled.
     FormShow();
-}
-
-void TCompForm::showEvent(QShowEvent* event) {
-    FormShow();
-    QDialog::showEvent(event);
 }
 
 void TCompForm::FormShow() {

@@ -19,9 +19,6 @@ public:
     // Every way of closing the window ends here.
     void done(int result) override;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-
 private:
     void FormShow();
     void CLB1ClickCheck(QListWidgetItem* item);

@@ -3,6 +3,8 @@
 #include "params/param_db_jet.h"
 #include "params/param_db_schema.h"
 
+#include "image/file_replace.h"
+
 #include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
@@ -293,20 +295,20 @@ void ParamDatabase::commit() {
 void ParamDatabase::saveAsSQLite(const QString& outPath) {
     if (format_ != Format::SQLite && format_ != Format::Jet)
         throw std::runtime_error(problems_.join(QLatin1Char(' ')).toStdString());
-    // Write beside the target and rename, so a failure never leaves a half-written file.
-    const QString temp = outPath + QStringLiteral(".part");
-    QFile::remove(temp);
-    QSqlQuery q(db());
-    q.prepare(QStringLiteral("VACUUM INTO ?"));
-    q.addBindValue(temp);
-    if (!q.exec()) {
-        QFile::remove(temp);
-        Fail(QStringLiteral("Не удалось записать %1").arg(outPath), q.lastError());
-    }
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(outPath).constData()) !=
-        0) {
-        QFile::remove(temp);
-        throw std::runtime_error(
-            QStringLiteral("Не удалось записать %1.").arg(outPath).toStdString());
+    // SQLite writes the copy into a fresh temporary file of its own beside the file it
+    // replaces, which then takes the target's place as a whole: a failure never leaves a
+    // half-written file or removes one of the user's, and parallel runs never share a file.
+    try {
+        FileReplacement out(QFile::encodeName(outPath).toStdString());
+        QSqlQuery q(db());
+        q.prepare(QStringLiteral("VACUUM INTO ?"));
+        q.addBindValue(QFile::decodeName(out.TempName().c_str()));
+        if (!q.exec())
+            Fail(QStringLiteral("Не удалось записать %1").arg(outPath), q.lastError());
+        out.Finish();
+        CommitReplacements({&out});
+    } catch (const FileWriteError& e) {
+        throw std::runtime_error("Не удалось записать " +
+                                 QFile::decodeName(e.what()).toStdString());
     }
 }

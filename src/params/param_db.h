@@ -48,8 +48,9 @@ public:
     void begin();
     void commit();
 
-    // Writes an SQLite copy of the database to outPath. The file appears complete or not at
-    // all. Throws std::runtime_error with the reason.
+    // Writes an SQLite copy of the database to outPath, or to the file a link there leads to.
+    // The file appears complete or not at all; only a regular file is replaced. Throws
+    // std::runtime_error with the reason.
     void saveAsSQLite(const QString& outPath);
 
     static Format detectFormat(const QString& path);

@@ -70,6 +70,13 @@ protected:
             return a;
         };
         form->Dialogs.Warn = [this](QWidget*, const QString& text) { warnings << text; };
+        form->Dialogs.ConfirmReplace = [this](QWidget*, const QString& text) {
+            confirmations << text;
+            const bool yes = !confirmAnswers.empty() && confirmAnswers.front();
+            if (!confirmAnswers.empty())
+                confirmAnswers.pop_front();
+            return yes;
+        };
         form->Dialogs.ShowHelp = [this](QWidget*) { ++helpShown; };
         form->show();
     }
@@ -111,7 +118,8 @@ protected:
     std::deque<std::pair<QString, int>> openAnswers;
     std::deque<QString> saveAnswers;
     std::deque<SaveAnswer> askAnswers;
-    QStringList errors, warnings, questions, savePresets;
+    std::deque<bool> confirmAnswers; // No when none is left
+    QStringList errors, warnings, questions, savePresets, confirmations;
     int openDialogs = 0;
     int helpShown = 0;
 };

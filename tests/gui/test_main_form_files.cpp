@@ -1,3 +1,4 @@
+#include "file_size_limit.h"
 #include "main_form_fixture.h"
 #include "maps/map_grid.h"
 
@@ -8,6 +9,7 @@
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -18,30 +20,43 @@ std::vector<uint8_t> ReadAll(const QString& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::vector<uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+void WriteText(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
 } // namespace
 
 using OpenCommand = MainFormTest;
 
-TEST_F(OpenCommand, TheFilterEntryChoosesTheLoaderNotTheExtension) {
-    // Binary content under a ".hex" name, read through the "Binary Files" entry.
-    openAnswers.push_back({WriteImage("Binary.HEX", 1, false), 2});
+TEST_F(OpenCommand, TheExtensionChoosesTheLoaderWhateverTheFilter) {
+    // A binary file under the preset "Hex Files" entry.
+    openAnswers.push_back({WriteImage("demo.bin", 1, false), 1});
     form->AOpenExecute();
     EXPECT_EQ(Data(), PatternBytes(1));
-    EXPECT_EQ(form->windowTitle(), Caption + " - binary.hex");
-    EXPECT_EQ(form->CurrentFile, Path("Binary.HEX"));
 
-    // HEX content under a ".bin" name, read through the "Hex Files" entry.
-    openAnswers.push_back({WriteImage("text.bin", 2, true), 1});
+    // A HEX file under "Binary Files", its extension in capitals.
+    openAnswers.push_back({WriteImage("Text.HEX", 2, true), 2});
     form->AOpenExecute();
     EXPECT_EQ(Data(), PatternBytes(2));
+    EXPECT_EQ(form->windowTitle(), Caption + " - Text.HEX");
+    EXPECT_EQ(form->CurrentFile, Path("Text.HEX"));
 
-    // "All Files" goes by the extension.
-    openAnswers.push_back({WriteImage("c.hex", 3, true), 3});
+    // Any other extension goes by the entry: HEX, binary, and binary under "All Files".
+    openAnswers.push_back({WriteImage("c.img", 3, true), 1});
     form->AOpenExecute();
     EXPECT_EQ(Data(), PatternBytes(3));
-    openAnswers.push_back({WriteImage("d.img", 4, false), 3});
+    openAnswers.push_back({WriteImage("d.img", 4, false), 2});
     form->AOpenExecute();
     EXPECT_EQ(Data(), PatternBytes(4));
+    openAnswers.push_back({WriteImage("e.dat", 5, false), 3});
+    form->AOpenExecute();
+    EXPECT_EQ(Data(), PatternBytes(5));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
     EXPECT_FALSE(form->Image->IsModified());
@@ -169,19 +184,17 @@ TEST_F(OpenCommand, UnsavedEditsAreNotDroppedSilentlyByAnotherOpen) {
 
 using SaveCommand = MainFormTest;
 
-TEST_F(SaveCommand, WritesBinAndHexWithLowerCaseNamesAndAFreshChecksum) {
+TEST_F(SaveCommand, WritesBinAndHexUnderTheTypedNameAndAFreshChecksum) {
     form->OpenFromCommandLine(WriteImage("src.hex", 1, true));
     QDir(dir.path()).mkdir("Sub");
     saveAnswers.push_back(Path("Sub/My.Map.TXT"));
     form->ASaveExecute();
     ASSERT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_EQ(savePresets.value(0), Path("src.hex"));
-    const QString bin = Path("Sub/my.map.bin"), hex = Path("Sub/my.map.hex");
-    EXPECT_TRUE(QFileInfo::exists(bin));
-    EXPECT_TRUE(QFileInfo::exists(hex));
-    EXPECT_FALSE(QFileInfo::exists(Path("Sub/My.Map.TXT")));
+    const QString bin = Path("Sub/My.Map.BIN"), hex = Path("Sub/My.Map.HEX");
+    EXPECT_EQ(QDir(Path("Sub")).entryList(QDir::Files), QStringList({"My.Map.BIN", "My.Map.HEX"}));
     EXPECT_EQ(form->CurrentFile, hex);
-    EXPECT_EQ(form->windowTitle(), Caption + " - my.map.hex");
+    EXPECT_EQ(form->windowTitle(), Caption + " - My.Map.HEX");
 
     EXPECT_EQ(form->Image->StoredChecksum(), form->Image->ComputeChecksum());
     EXPECT_EQ(ReadAll(bin), Data());
@@ -189,11 +202,101 @@ TEST_F(SaveCommand, WritesBinAndHexWithLowerCaseNamesAndAFreshChecksum) {
     ASSERT_TRUE(back.LoadHex(QFile::encodeName(hex).toStdString()).complete);
     EXPECT_EQ(std::vector<uint8_t>(back.Data.get(), back.Data.get() + FirmwareImage::Size), Data());
 
-    // A name without extension gets both.
+    // A name without extension gets both, in lower case.
     saveAnswers.push_back(Path("PLAIN"));
     form->ASaveExecute();
-    EXPECT_TRUE(QFileInfo::exists(Path("plain.bin")));
-    EXPECT_TRUE(QFileInfo::exists(Path("plain.hex")));
+    EXPECT_TRUE(QFileInfo::exists(Path("PLAIN.bin")));
+    EXPECT_TRUE(QFileInfo::exists(Path("PLAIN.hex")));
+}
+
+// The save dialog asks about the name typed there; every other file the save replaces is asked
+// about here, and a file of another name is never touched.
+TEST_F(SaveCommand, AsksBeforeReplacingTheCompanionAndLeavesOtherNamesAlone) {
+    form->OpenFromCommandLine(WriteImage("Demo.HEX", 1, true));
+    const auto oldHex = ReadAll(Path("Demo.HEX"));
+    WriteText(Path("Demo.BIN"), "old binary");
+    WriteText(Path("demo.hex"), "someone else's");
+    form->Image->Data[0x300] ^= 0xFF;
+
+    saveAnswers.push_back(Path("Demo.HEX"));
+    confirmAnswers.push_back(false);
+    form->ASaveExecute();
+    EXPECT_EQ(confirmations, QStringList{QStringLiteral("Demo.BIN уже существует. Заменить его?")});
+    EXPECT_EQ(ReadAll(Path("Demo.HEX")), oldHex);
+    EXPECT_EQ(ReadAll(Path("Demo.BIN")), Bytes("old binary"));
+    EXPECT_TRUE(form->Image->IsModified());
+
+    saveAnswers.push_back(Path("Demo.HEX"));
+    confirmAnswers.push_back(true);
+    form->ASaveExecute();
+    EXPECT_EQ(confirmations.size(), 2);
+    EXPECT_EQ(ReadAll(Path("Demo.BIN")), Data());
+    EXPECT_NE(ReadAll(Path("Demo.HEX")), oldHex);
+    EXPECT_EQ(ReadAll(Path("demo.hex")), Bytes("someone else's"));
+    EXPECT_FALSE(QFileInfo::exists(Path("demo.bin")));
+    EXPECT_EQ(form->CurrentFile, Path("Demo.HEX"));
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+
+    // A companion that can never be replaced is reported before any question.
+    ASSERT_EQ(mkfifo(QFile::encodeName(Path("pipe.bin")).constData(), 0600), 0);
+    saveAnswers.push_back(Path("pipe.hex"));
+    form->ASaveExecute();
+    EXPECT_EQ(confirmations.size(), 2);
+    EXPECT_EQ(errors,
+              QStringList{"Can't open file.\n" + Path("pipe.bin") + ": not a regular file"});
+    EXPECT_FALSE(QFileInfo::exists(Path("pipe.hex")));
+}
+
+// What an incomplete load did not read is still in its file; a save over that file warns and
+// names what is missing.
+TEST_F(SaveCommand, AnImageReadInPartAsksBeforeReplacingItsSource) {
+    WriteText(Path("short.hex"), ":020000001234B8\n:zz\n:020020001111BC\n");
+    const auto source = ReadAll(Path("short.hex"));
+    openAnswers.push_back({Path("short.hex"), 1});
+    form->AOpenExecute();
+    ASSERT_FALSE(form->LoadWarning.isEmpty());
+
+    saveAnswers.push_back(Path("short.hex"));
+    form->ASaveExecute(); // answered No
+    ASSERT_EQ(confirmations.size(), 1);
+    EXPECT_TRUE(confirmations[0].startsWith(form->LoadWarning)) << confirmations[0].toStdString();
+    EXPECT_TRUE(confirmations[0].endsWith(QStringLiteral("Заменить файл short.hex?")));
+    EXPECT_EQ(ReadAll(Path("short.hex")), source);
+    EXPECT_FALSE(QFileInfo::exists(Path("short.bin")));
+
+    // Another name holds nothing the image lacks.
+    saveAnswers.push_back(Path("copy.hex"));
+    form->ASaveExecute();
+    EXPECT_EQ(confirmations.size(), 1);
+    EXPECT_TRUE(QFileInfo::exists(Path("copy.hex")));
+
+    // A cut binary file is replaced by the companion of a ".hex" name; one question covers it.
+    WriteText(Path("cut.bin"), QByteArray(100, '\x5A'));
+    openAnswers.push_back({Path("cut.bin"), 2});
+    form->AOpenExecute();
+    saveAnswers.push_back(Path("cut.hex"));
+    confirmAnswers.push_back(true);
+    form->ASaveExecute();
+    ASSERT_EQ(confirmations.size(), 2);
+    EXPECT_TRUE(confirmations[1].endsWith(QStringLiteral("Заменить файл cut.bin?")));
+    EXPECT_EQ(ReadAll(Path("cut.bin")).size(), FirmwareImage::Size);
+}
+
+// The binary file fits under the limit and the HEX file does not, as on a nearly full disk.
+TEST_F(SaveCommand, AFailedSaveReplacesNeitherFileAndSaysWhy) {
+    form->OpenFromCommandLine(WriteImage("pair.hex", 1, true));
+    WriteImage("pair.bin", 1, false);
+    form->Image->Data[0x300] ^= 0xFF;
+    saveAnswers.push_back(Path("pair.hex"));
+    confirmAnswers.push_back(true);
+    {
+        FileSizeLimit limit(40000);
+        form->ASaveExecute();
+    }
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], "Can't open file.\n" + Path("pair.hex") + ": File too large");
+    EXPECT_EQ(ReadAll(Path("pair.bin")), PatternBytes(1));
+    EXPECT_TRUE(form->Image->IsModified());
 }
 
 TEST_F(SaveCommand, CancelWritesNothingAndAFailedSaveKeepsTheCaption) {
@@ -224,7 +327,7 @@ TEST_F(CloseQuestion, EveryAnswer) {
 
     askAnswers.push_back(SaveAnswer::Cancel);
     EXPECT_FALSE(form->close());
-    EXPECT_EQ(questions.value(0), QStringLiteral("Сохранить изменения в файле edited.hex?"));
+    EXPECT_EQ(questions.value(0), QStringLiteral("Сохранить изменения в файле Edited.HEX?"));
 
     // Yes with a cancelled save dialog keeps the window and the edits.
     askAnswers.push_back(SaveAnswer::Yes);
@@ -244,15 +347,17 @@ TEST_F(CloseQuestion, EveryAnswer) {
     EXPECT_EQ(ReadAll(Path("out.bin"))[0x300], form->Image->Data[0x300]);
 }
 
-TEST_F(CloseQuestion, NoClosesAndTheQuestionStaysAfterASave) {
+TEST_F(CloseQuestion, ASaveLeavesNothingToAskAbout) {
     form->OpenFromCommandLine(WriteImage("a.hex", 1, true));
     form->Image->Data[0x300] ^= 0xFF;
     saveAnswers.push_back(Path("a.hex"));
+    confirmAnswers.push_back(true); // a.bin
     form->ASaveExecute();
-    // The copy as loaded is not refreshed by a save, so closing still asks.
-    askAnswers.push_back(SaveAnswer::No);
+    openAnswers.push_back({WriteImage("b.hex", 2, true), 1});
+    form->AOpenExecute();
+    EXPECT_EQ(Data(), PatternBytes(2));
     EXPECT_TRUE(form->close());
-    EXPECT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions.isEmpty()) << questions.join('\n').toStdString();
 }
 
 TEST_F(CloseQuestion, BeforeAnyFileTheQuestionNamesNoFile) {

@@ -94,6 +94,20 @@ TEST_F(Menu, StartState) {
     EXPECT_EQ(form->SG->rowHeight(1), 20);
 }
 
+// The longest map name would widen the right-hand panel and shrink the 3-D view as soon as the
+// window is resized; it is cut short with an ellipsis instead, and stays whole in the label's
+// text and tooltip.
+TEST_F(Menu, ALongMapNameIsElidedInsteadOfWideningThePanel) {
+    form->MCoefCorTau->trigger();
+    form->resize(1000, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(form->Panel2->width(), 275);
+    EXPECT_LE(form->Label1->geometry().right(), form->ToolBar1->contentsRect().right());
+    EXPECT_GT(form->Label1->width(), 200); // and uses the room there is
+    EXPECT_EQ(form->Label1->text(), form->MCoefCorTau->text());
+    EXPECT_EQ(form->Label1->toolTip(), form->MCoefCorTau->text());
+}
+
 TEST_F(Menu, CheckMarkRules) {
     auto marked = [&] { return form->MarkedMap(); };
     // "Set" items stay marked when chosen again and clear the rest of the group.

@@ -124,4 +124,19 @@ TEST_F(EquipmentWindow, AdsorberAndFanToggleTheirOwnBitsWhenClosedByTheCloseBox)
     }
 }
 
+// Minimising and restoring the window shows it again; what the user toggled stays.
+TEST_F(EquipmentWindow, ShowingTheWindowAgainKeepsTheToggles) {
+    SetBytes({0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
+    TCompForm form(image);
+    form.show();
+    PressSpace(form, 1);
+    form.showMinimized();
+    form.showNormal();
+    form.hide();
+    form.show();
+    EXPECT_TRUE(Checked(form, 1));
+    ASSERT_TRUE(form.close());
+    EXPECT_EQ(Changed(First), 0x02);
+}
+
 } // namespace

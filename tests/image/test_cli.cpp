@@ -3,6 +3,7 @@
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -86,6 +87,22 @@ TEST(Cli, ChecksumAndConvert) {
     // An output that cannot be written is bad input.
     EXPECT_EQ(RunCliCommand("convert " + Demo + " '" + dir.File("no/such/folder.bin") + "'").status,
               2);
+}
+
+// A save never replaces what is not a regular file, and says which file and why.
+TEST(Cli, ConvertNamesTheFileAndTheReasonOfAFailedSave) {
+    TempDir dir;
+    const std::string fifo = dir.File("pipe.hex");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    CliRun run = RunCliCommand("convert " + Demo + " '" + fifo + "'");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "velmaris-cli convert: Can't open file.\nvelmaris-cli convert: " + fifo +
+                           ": not a regular file\n");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    // Standard output, a pipe here, is not a file either.
+    run = RunCliCommand("convert " + Demo + " /proc/self/fd/1");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.out.empty());
 }
 
 // A binary file of the wrong size is not an image: converted silently, its missing bytes would

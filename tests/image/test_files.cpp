@@ -1,14 +1,18 @@
+#include "file_size_limit.h"
 #include "image/firmware_image.h"
 #include "image/hex_format.h"
 #include "temp_dir.h"
 
-#include <csignal>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sstream>
-#include <sys/resource.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -247,44 +251,70 @@ TEST(BinFile, ShortAndLongFiles) {
     EXPECT_EQ(img.ReadByte(0x7FFF), 1);
 }
 
-TEST(AtomicSave, FailedWriteLeavesTheOldFile) {
+std::string SaveError(const std::function<void()>& save) {
+    try {
+        save();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(AtomicSave, FailedWriteLeavesTheOldFileAndNamesFileAndReason) {
     TempDir dir;
     FirmwareImage img;
     const std::string bin = dir.File("old.bin"), hex = dir.File("old.hex");
     WriteTextFile(bin, "previous binary");
     WriteTextFile(hex, "previous hex");
     FillPattern(img);
-    // A file size limit makes the write fail half way, as a full disk would.
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 1000;
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    bool binFailed = false, hexFailed = false;
-    std::string hexMessage;
-    try {
-        img.SaveBin(bin);
-    } catch (const std::runtime_error& e) {
-        binFailed = std::string(e.what()) == "Can't open file.";
+    std::string binMessage, hexMessage;
+    {
+        FileSizeLimit limit(1000);
+        binMessage = SaveError([&] { img.SaveBin(bin); });
+        hexMessage = SaveError([&] { img.SaveHex(hex); });
     }
-    try {
-        img.SaveHex(hex);
-    } catch (const std::runtime_error& e) {
-        hexFailed = true;
-        hexMessage = e.what();
-    }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_TRUE(binFailed);
-    EXPECT_TRUE(hexFailed);
-    EXPECT_EQ(hexMessage, "Cannot create file " + hex);
-    EXPECT_EQ(ReadTextFile(bin), "previous binary");
+    EXPECT_EQ(binMessage, "Can't open file.\n" + bin + ": File too large");
+    EXPECT_EQ(hexMessage, "Can't open file.\n" + hex + ": File too large");
+    EXPECT_TRUE(ReadTextFile(bin) == "previous binary");
     EXPECT_EQ(ReadTextFile(hex), "previous hex");
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
-        files += entry.is_regular_file() ? 1 : 0;
-    EXPECT_EQ(files, 2); // no temporary file left behind
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"old.bin", "old.hex"}));
+
+    // Replaced together, the previous contents leave nothing behind either.
+    img.SaveBinAndHex(bin, hex);
+    EXPECT_EQ(ReadTextFile(hex), WriteHexText(img.Data.get()));
+    EXPECT_EQ(std::filesystem::file_size(bin), FirmwareImage::Size);
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"old.bin", "old.hex"}));
+}
+
+// When the second file cannot be moved into place, the first gets its old contents back. A
+// bind mount over the HEX file makes that move fail; it needs root and a mount namespace of
+// this test's own, so nothing outside the test sees it.
+TEST(AtomicSave, AFailedMoveOfTheSecondFileTakesBackTheFirst) {
+    if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        GTEST_SKIP() << "needs root and a mount namespace of its own";
+    TempDir dir;
+    FirmwareImage img;
+    FillPattern(img);
+    const std::string bin = dir.File("pair.bin"), hex = dir.File("pair.hex");
+    WriteTextFile(bin, "previous binary");
+    WriteTextFile(hex, "previous hex");
+    WriteTextFile(dir.File("other"), "mounted");
+    ASSERT_EQ(mount(dir.File("other").c_str(), hex.c_str(), nullptr, MS_BIND, nullptr), 0);
+    const std::string message = SaveError([&] { img.SaveBinAndHex(bin, hex); });
+    umount2(hex.c_str(), MNT_DETACH);
+    EXPECT_EQ(message.rfind("Can't open file.\n" + hex + ": ", 0), 0u) << message;
+    EXPECT_TRUE(ReadTextFile(bin) == "previous binary");
+    EXPECT_EQ(ReadTextFile(hex), "previous hex");
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"other", "pair.bin", "pair.hex"}));
 }
 
 TEST(AtomicSave, FolderAsTargetFailsAndStaysAFolder) {
@@ -333,6 +363,68 @@ TEST(AtomicSave, ReadOnlyFileIsNotReplaced) {
     std::filesystem::permissions(dir.File("locked.bin"), std::filesystem::perms(0444));
     EXPECT_THROW(img.SaveBin(dir.File("locked.bin")), std::runtime_error);
     EXPECT_EQ(ReadTextFile(dir.File("locked.bin")), "keep");
+}
+
+// Only a regular file is replaced, whatever links lead to it; anything else stays as it is.
+TEST(AtomicSave, OnlyRegularFilesAreReplaced) {
+    TempDir dir;
+    FirmwareImage img;
+    const std::string fifo = dir.File("pipe.bin");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink(fifo, dir.File("to-pipe.hex"));
+    EXPECT_EQ(SaveError([&] { img.SaveBin(fifo); }),
+              "Can't open file.\n" + fifo + ": not a regular file");
+    EXPECT_THROW(img.SaveHex(dir.File("to-pipe.hex")), std::runtime_error);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    std::vector<std::string> expected = {"pipe.bin", "to-pipe.hex"};
+    if (geteuid() == 0) {
+        const std::string device = dir.File("device.bin");
+        ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0600, makedev(1, 3)), 0);
+        EXPECT_THROW(img.SaveBin(device), std::runtime_error);
+        EXPECT_TRUE(std::filesystem::is_character_file(device));
+        expected.insert(expected.begin(), "device.bin");
+    }
+    EXPECT_EQ(FilesIn(dir.Path()), expected);
+}
+
+TEST(AtomicSave, ADanglingLinkGetsItsTargetCreated) {
+    TempDir dir;
+    FirmwareImage img;
+    FillPattern(img);
+    std::filesystem::create_directory(dir.File("real"));
+    std::filesystem::create_symlink("real/image.bin", dir.File("link.bin"));
+    img.SaveBin(dir.File("link.bin"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.bin")));
+    EXPECT_EQ(std::filesystem::file_size(dir.File("real/image.bin")), FirmwareImage::Size);
+    EXPECT_EQ(FilesIn(dir.File("real")), std::vector<std::string>{"image.bin"});
+}
+
+TEST(AtomicSave, TheLongestValidNameSaves) {
+    TempDir dir;
+    FirmwareImage img;
+    const std::string name = dir.File(std::string(246, 'n') + ".bin");
+    img.SaveBin(name);
+    EXPECT_EQ(std::filesystem::file_size(name), FirmwareImage::Size);
+    img.SaveBin(name); // and is replaced again
+    EXPECT_EQ(FilesIn(dir.Path()).size(), 1u);
+}
+
+TEST(AtomicSave, RootKeepsTheOwnerAndGroupOfTheReplacedFile) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root may give a file to someone else";
+    TempDir dir;
+    FirmwareImage img;
+    const std::string hex = dir.File("owned.hex");
+    WriteTextFile(hex, "old");
+    ASSERT_EQ(chown(hex.c_str(), 4321, 8765), 0);
+    ASSERT_EQ(chmod(hex.c_str(), 0604), 0);
+    img.SaveHex(hex);
+    struct stat st;
+    ASSERT_EQ(stat(hex.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 8765u);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+    EXPECT_EQ(ReadTextFile(hex), WriteHexText(img.Data.get()));
 }
 
 TEST(HexStream, ReadsFromMemory) {

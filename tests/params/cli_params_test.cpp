@@ -4,6 +4,8 @@
 #include "image/firmware_image.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -91,6 +95,36 @@ TEST_F(CliParams, BadArgumentsAndMissingFiles) {
                   .status,
               2);
     EXPECT_FALSE(QFile::exists(dir.filePath("out.sqlite")));
+}
+
+// The copy takes its target's place as a whole, through a temporary file of its own beside the
+// file a link leads to; what is not a regular file is refused.
+TEST_F(CliParams, DbConvertReplacesOnlyItsTargetAndFollowsLinks) {
+    const std::string demo = VELMARIS_SOURCE_DIR "/examples/database.mdb";
+    QFile mine(dir.filePath("copy.sqlite.part"));
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+    mine.write("the user's own");
+    mine.close();
+    ASSERT_TRUE(QDir(dir.path()).mkdir("real"));
+    ASSERT_TRUE(QFile::link("real/copy.sqlite", dir.filePath("copy.sqlite")));
+
+    const CliRun run = Cli({"db", "convert", demo, dir.filePath("copy.sqlite").toStdString()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(QFileInfo(dir.filePath("copy.sqlite")).isSymLink());
+    QFile copy(dir.filePath("real/copy.sqlite"));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(copy.read(16).startsWith("SQLite format 3"));
+    EXPECT_EQ(QDir(dir.filePath("real")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"copy.sqlite"});
+    ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+    EXPECT_EQ(mine.readAll(), "the user's own");
+
+    const std::string fifo = dir.filePath("pipe.sqlite").toStdString();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const CliRun refused = Cli({"db", "convert", demo, fifo});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find(fifo + ": not a regular file"), std::string::npos) << refused.err;
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 } // namespace

@@ -84,6 +84,11 @@ TEST_F(CliTest, RefusesBadInputAndKeepsNothingOfAFailedRead) {
 
     EXPECT_EQ(Cli("read --port " + Path("no-port") + " " + Path("x.bin")), 1);
     EXPECT_NE(err.find("Не удается найти указанный порт."), std::string::npos) << err;
+
+    // An output that cannot be written is refused before the port is even opened.
+    EXPECT_EQ(Cli("read --port " + Path("no-port") + " " + Path("none/x.bin")), 2);
+    EXPECT_EQ(err, "velmaris-cli read: Can't open file.\nvelmaris-cli read: " + Path("none/x.bin") +
+                       ": No such file or directory\n");
 }
 
 // A fault value that is not a number in range is a usage error of the simulator, not an abort.

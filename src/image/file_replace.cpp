@@ -1,0 +1,216 @@
+#include "image/file_replace.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <random>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string Reason(int error) {
+    return std::strerror(error);
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Follows a chain of symbolic links to the file a save must replace or create. The chain is
+// followed by hand, because the system's own resolution gives up on a dangling link, whose
+// target is exactly the file to create.
+std::string FollowLinks(const std::string& name) {
+    std::string path = name;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT)
+                return path;
+            throw FileWriteError(name, Reason(errno));
+        }
+        if (!S_ISLNK(st.st_mode))
+            return path;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = readlink(path.c_str(), link.data(), link.size());
+        if (n < 0)
+            throw FileWriteError(name, Reason(errno));
+        link.resize(static_cast<std::size_t>(n));
+        path = link.front() == '/' ? link : FolderOf(path) + "/" + link;
+    }
+    throw FileWriteError(name, Reason(ELOOP));
+}
+
+// A short name of its own, in the target's folder, created exclusively: it never is, and never
+// removes, a file of the user's. Created with the usual mode 0666, which the umask narrows.
+int CreateTempFile(const std::string& name, const std::string& target, std::string& temp) {
+    static const char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    std::uniform_int_distribution<int> pick(0, sizeof Letters - 2);
+    const std::string folder = FolderOf(target);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = folder + "/.velmaris-";
+        for (int i = 0; i < 8; ++i)
+            temp += Letters[pick(random)];
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return fd;
+        if (errno != EEXIST)
+            throw FileWriteError(name, Reason(errno));
+    }
+    throw FileWriteError(name, Reason(EEXIST));
+}
+
+// Makes renames in a folder durable; a failure here does not undo a save that happened.
+void SyncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+} // namespace
+
+FileWriteError::FileWriteError(const std::string& file, const std::string& reason)
+    : std::runtime_error(file + ": " + reason) {}
+
+FileReplacement::FileReplacement(const std::string& fileName) : name_(fileName) {
+    if (name_.empty())
+        throw FileWriteError(name_, Reason(ENOENT));
+    // What the name finally stands for, links followed by the system. This also sees through
+    // links that name no path, such as those of /proc/self/fd to a pipe or a terminal.
+    struct stat st;
+    const bool exists = stat(name_.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode))
+        throw FileWriteError(name_, Reason(EISDIR));
+    if (exists && !S_ISREG(st.st_mode))
+        throw FileWriteError(name_, "not a regular file");
+    target_ = FollowLinks(name_);
+    struct stat old;
+    const bool replacing = lstat(target_.c_str(), &old) == 0;
+    if (exists != replacing)
+        throw FileWriteError(name_, "the link cannot be followed to a file");
+    // A file the user may not write (for example one marked read-only to protect it) is not
+    // replaced behind their back, although the folder would allow the rename.
+    if (replacing && access(target_.c_str(), W_OK) != 0)
+        throw FileWriteError(name_, Reason(errno));
+    fd_ = CreateTempFile(name_, target_, temp_);
+}
+
+FileReplacement::~FileReplacement() {
+    if (fd_ >= 0)
+        close(fd_);
+    if (!committed_)
+        std::remove(temp_.c_str());
+}
+
+void FileReplacement::Write(const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(fd_, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw FileWriteError(name_, Reason(n < 0 ? errno : EIO));
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+}
+
+void FileReplacement::Finish() {
+    struct stat old;
+    if (lstat(target_.c_str(), &old) == 0) {
+        struct stat now;
+        if (fstat(fd_, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
+            // Root keeps owner and group; anyone else keeps at least a group they are in.
+            if (fchown(fd_, old.st_uid, old.st_gid) != 0 &&
+                fchown(fd_, static_cast<uid_t>(-1), old.st_gid) != 0) {
+                // Neither is allowed: the new file is the user's own, as any new file would be.
+            }
+        }
+        // After the change of owner, which may clear the set-id bits.
+        if (fchmod(fd_, old.st_mode & 07777) != 0)
+            throw FileWriteError(name_, Reason(errno));
+    }
+    if (fsync(fd_) != 0)
+        throw FileWriteError(name_, Reason(errno));
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0)
+        throw FileWriteError(name_, Reason(errno));
+}
+
+void CommitReplacements(const std::vector<FileReplacement*>& files) {
+    // Two names for one file (a link to the other, say) would swap each other's contents.
+    for (std::size_t i = 0; i < files.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j) {
+            struct stat a, b;
+            const bool same = files[i]->target_ == files[j]->target_ ||
+                              (lstat(files[i]->target_.c_str(), &a) == 0 &&
+                               lstat(files[j]->target_.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+                               a.st_ino == b.st_ino);
+            if (same)
+                throw FileWriteError(files[i]->name_, "the same file as " + files[j]->name_);
+        }
+    enum class Move { Swapped, Created, Replaced };
+    std::vector<Move> moves;
+    for (FileReplacement* f : files) {
+        struct stat st;
+        const bool replacing = lstat(f->target_.c_str(), &st) == 0;
+        // Swapping keeps the previous file under the temporary name until every file is in
+        // place, so a later failure can swap it back.
+        Move move = replacing ? Move::Swapped : Move::Created;
+        int rc = renameat2(AT_FDCWD, f->temp_.c_str(), AT_FDCWD, f->target_.c_str(),
+                           replacing ? RENAME_EXCHANGE : RENAME_NOREPLACE);
+        if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            // A file system that cannot swap: a plain rename, which cannot be taken back.
+            move = replacing ? Move::Replaced : Move::Created;
+            rc = std::rename(f->temp_.c_str(), f->target_.c_str());
+        }
+        if (rc != 0) {
+            const int error = errno;
+            for (std::size_t i = moves.size(); i-- > 0;) {
+                FileReplacement* done = files[i];
+                if (moves[i] == Move::Swapped)
+                    renameat2(AT_FDCWD, done->temp_.c_str(), AT_FDCWD, done->target_.c_str(),
+                              RENAME_EXCHANGE);
+                else if (moves[i] == Move::Created)
+                    std::rename(done->target_.c_str(), done->temp_.c_str());
+                else
+                    done->committed_ = true; // the temporary name is gone
+            }
+            throw FileWriteError(f->name_, Reason(error));
+        }
+        moves.push_back(move);
+    }
+    std::set<std::string> folders;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        files[i]->committed_ = true;
+        if (moves[i] == Move::Swapped)
+            std::remove(files[i]->temp_.c_str()); // the previous contents
+        folders.insert(FolderOf(files[i]->target_));
+    }
+    for (const std::string& folder : folders)
+        SyncFolder(folder);
+}
+
+void WriteFilesAtomically(const std::vector<FileContents>& files) {
+    std::vector<std::unique_ptr<FileReplacement>> replacements;
+    std::vector<FileReplacement*> order;
+    for (const FileContents& f : files) {
+        replacements.push_back(std::make_unique<FileReplacement>(f.name));
+        order.push_back(replacements.back().get());
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        replacements[i]->Write(files[i].data, files[i].size);
+        replacements[i]->Finish();
+    }
+    CommitReplacements(order);
+}
