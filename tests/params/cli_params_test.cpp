@@ -1,5 +1,6 @@
 // velmaris-cli db convert and velmaris-cli params as a user runs them.
 #include "cli_run.h"
+#include "comma_locale.h"
 #include "fixture_image.h"
 #include "image/firmware_image.h"
 
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,26 @@ TEST_F(CliParams, JsonListsEveryConstantAndPoint) {
     ASSERT_EQ(root["problems"].toArray().size(), 1);
     EXPECT_EQ(root["problems"].toArray()[0].toString().toStdString(),
               "RESERV: SyntaxError: No Expression");
+}
+
+// The program runs in the user's locale; a comma locale of the C library must not change a
+// printed number.
+TEST_F(CliParams, NumbersDoNotDependOnTheLocale) {
+    if (!CommaLocale().ok())
+        GTEST_SKIP() << CommaLocale::Missing;
+    const char* previous = std::getenv("LC_ALL");
+    const std::string saved = previous ? previous : "";
+    setenv("LC_ALL", "C", 1);
+    const CliRun plain = Cli({"params", imagePath, "--db", Fixture});
+    setenv("LC_ALL", CommaLocale::Name, 1);
+    const CliRun russian = Cli({"params", imagePath, "--db", Fixture});
+    if (previous)
+        setenv("LC_ALL", saved.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+    EXPECT_NE(plain.out.find("  1\t9.0\t1.600\n  2\t10.0\t1.480\n"), std::string::npos)
+        << plain.out;
+    EXPECT_EQ(russian.out, plain.out);
 }
 
 TEST_F(CliParams, BadArgumentsAndMissingFiles) {

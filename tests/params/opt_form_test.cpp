@@ -1,4 +1,5 @@
 #include "app/error_report.h"
+#include "comma_locale.h"
 #include "fixture_image.h"
 #include "params/my_sg.h"
 #include "params/opt_form.h"
@@ -251,6 +252,22 @@ TEST_F(OptFormTest, VectorTabShowsPointsAndCommitsEdits) {
     form.DBGrid2->setCurrentIndex(form.DBGrid2->model()->index(3, 0));
     EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("190"));
     EXPECT_EQ(form.SelectedPoint, 0);
+}
+
+// The toolkit puts the C library into the user's locale at start; with a comma there, the
+// numbers of the window keep their digits.
+TEST_F(OptFormTest, NumbersDoNotDependOnTheCLibraryLocale) {
+    const CommaLocale comma;
+    if (!comma.ok())
+        GTEST_SKIP() << CommaLocale::Missing;
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'")});
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    EXPECT_EQ(ResultText(form, 5), QStringLiteral("0,98"));
+    EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("1500"));           // XX_TWAT, no decimals
+    form.DBGrid2->setCurrentIndex(form.DBGrid2->model()->index(1, 0)); // TINJ_UB
+    EXPECT_EQ(form.SG1->Cell(1, 1), QStringLiteral("9,0"));
+    EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("1,600"));
+    EXPECT_EQ(form.SG1->Cell(2, 2), QStringLiteral("1,480"));
 }
 
 // The value axis of the chart prints its numbers like every other number of the window, with
