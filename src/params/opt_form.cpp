@@ -288,7 +288,8 @@ void TOptForm::FormCreate() {
         QStringList list;
         for (const std::string& s : walk.skipped)
             list << Q(s);
-        loadProblems_ << QStringLiteral("Константы вне образа не читаются и не записываются:\n") +
+        loadProblems_ << QStringLiteral("Константы с неверным описанием не читаются и не "
+                                        "записываются:\n") +
                              list.join(QLatin1Char('\n'));
     }
     if (!walk.error.empty())

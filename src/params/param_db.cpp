@@ -11,6 +11,7 @@
 #include <QSqlRecord>
 #include <QVariant>
 
+#include <cmath>
 #include <cstdio>
 #include <stdexcept>
 
@@ -47,22 +48,108 @@ std::string Text(const QSqlQuery& q, const char* field) {
     return q.value(QLatin1String(field)).toString().toStdString();
 }
 
-std::optional<double> OptDouble(const QSqlQuery& q, const char* field) {
-    const QVariant v = q.value(QLatin1String(field));
-    if (v.isNull())
-        return std::nullopt;
-    return v.toDouble();
-}
+// Reads the numeric fields of one row. A field that is null, text or (for a whole-number
+// field) a fraction is named in problems() and reads as 0 or nothing: the record must then be
+// skipped, since 0 would be an address in the code area or a type that means something.
+class NumberFields {
+public:
+    explicit NumberFields(const QSqlQuery& q) : q_(q) {}
 
-int Int(const QSqlQuery& q, const char* field) {
+    // A whole number. Values outside int are kept out of range so that range checks catch them.
+    int Whole(const char* field) {
+        const QVariant v = q_.value(QLatin1String(field));
+        if (v.isNull()) {
+            Bad(field, QStringLiteral("пусто (NULL)"));
+            return 0;
+        }
+        double d = 0;
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            return Clamp(static_cast<double>(v.toLongLong()));
+        case QMetaType::ULong:
+        case QMetaType::ULongLong:
+            return Clamp(static_cast<double>(v.toULongLong()));
+        case QMetaType::Double:
+        case QMetaType::Float:
+            d = v.toDouble();
+            if (std::isfinite(d) && std::floor(d) == d)
+                return Clamp(d);
+            Bad(field, QStringLiteral("не целое число (%1)").arg(QString::number(d, 'g', 15)));
+            return 0;
+        default:
+            Bad(field, QStringLiteral("не число (%1)").arg(Shown(v)));
+            return 0;
+        }
+    }
+
+    // A number that may be null (no value).
+    std::optional<double> Real(const char* field) {
+        const QVariant v = q_.value(QLatin1String(field));
+        if (v.isNull())
+            return std::nullopt;
+        bool ok = false;
+        const double d = v.toDouble(&ok);
+        if (!IsNumber(v) || !ok) {
+            Bad(field, QStringLiteral("не число (%1)").arg(Shown(v)));
+            return std::nullopt;
+        }
+        return d;
+    }
+
+    std::string problems() const { return problems_.join(QStringLiteral(", ")).toStdString(); }
+
+private:
+    static bool IsNumber(const QVariant& v) {
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return true;
+        default:
+            return false;
+        }
+    }
+    static int Clamp(double v) {
+        if (v > INT32_MAX)
+            return INT32_MAX;
+        if (v < INT32_MIN)
+            return INT32_MIN;
+        return static_cast<int>(v);
+    }
+    static QString Shown(const QVariant& v) {
+        const QString text = v.toString();
+        return QLatin1Char('\'') + (text.size() > 20 ? text.left(20) + QStringLiteral("…") : text) +
+               QLatin1Char('\'');
+    }
+    void Bad(const char* field, const QString& what) {
+        problems_ << QStringLiteral("поле %1 %2").arg(QLatin1String(field), what);
+    }
+
+    const QSqlQuery& q_;
+    QStringList problems_;
+};
+
+// Result is refreshed from the image on every opening: text there is no value, not a reason to
+// skip the record.
+std::optional<double> StoredResult(const QSqlQuery& q) {
+    const QVariant v = q.value(QStringLiteral("Result"));
     bool ok = false;
-    const qlonglong v = q.value(QLatin1String(field)).toLongLong(&ok);
-    // Values outside int are kept out of range so that range checks catch them.
-    if (v > INT32_MAX)
-        return INT32_MAX;
-    if (v < INT32_MIN)
-        return INT32_MIN;
-    return ok ? static_cast<int>(v) : 0;
+    const double d = v.toDouble(&ok);
+    if (v.isNull() || !ok)
+        return std::nullopt;
+    return d;
 }
 
 } // namespace
@@ -191,15 +278,17 @@ std::vector<ConstantRecord> ParamDatabase::constants() const {
         r.Id = q.value(QStringLiteral("Id")).toLongLong();
         r.Mark = Text(q, "Mark");
         r.Name = Text(q, "Name");
-        r.Result = OptDouble(q, "Result");
+        r.Result = StoredResult(q);
         r.Unit = Text(q, "Unit");
-        r.Min = OptDouble(q, "Min");
-        r.Max = OptDouble(q, "Max");
+        NumberFields numbers(q);
+        r.Min = numbers.Real("Min");
+        r.Max = numbers.Real("Max");
         r.InFormula = Text(q, "InFormula");
         r.OutFormula = Text(q, "OutFormula");
-        r.Address = Int(q, "Address");
-        r.Type = Int(q, "Type");
-        r.Decimal = Int(q, "Decimal");
+        r.Address = numbers.Whole("Address");
+        r.Type = numbers.Whole("Type");
+        r.Decimal = numbers.Whole("Decimal");
+        r.BadFields = numbers.problems();
         recs.push_back(std::move(r));
     }
     return recs;
@@ -219,20 +308,22 @@ std::vector<VectorRecord> ParamDatabase::vectors() const {
         r.Mark = Text(q, "Mark");
         r.Name = Text(q, "Name");
         r.Unit = Text(q, "Unit");
-        r.Min = OptDouble(q, "Min");
-        r.Max = OptDouble(q, "Max");
-        r.AddressPar = Int(q, "AddressPar");
-        r.TypePar = Int(q, "TypePar");
-        r.DecimalPar = Int(q, "DecimalPar");
+        NumberFields numbers(q);
+        r.Min = numbers.Real("Min");
+        r.Max = numbers.Real("Max");
+        r.AddressPar = numbers.Whole("AddressPar");
+        r.TypePar = numbers.Whole("TypePar");
+        r.DecimalPar = numbers.Whole("DecimalPar");
         r.InFormula = Text(q, "InFormula");
         r.OutFormula = Text(q, "OutFormula");
-        r.AddressArg = Int(q, "AddressArg");
-        r.TypeArg = Int(q, "TypeArg");
-        r.DecimalArg = Int(q, "DecimalArg");
+        r.AddressArg = numbers.Whole("AddressArg");
+        r.TypeArg = numbers.Whole("TypeArg");
+        r.DecimalArg = numbers.Whole("DecimalArg");
         r.FormulaArg = Text(q, "FormulaArg");
         r.MarkArg = Text(q, "MarkArg");
         r.UnitArg = Text(q, "UnitArg");
-        r.Count = Int(q, "Count");
+        r.Count = numbers.Whole("Count");
+        r.BadFields = numbers.problems();
         recs.push_back(std::move(r));
     }
     return recs;

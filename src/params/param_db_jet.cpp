@@ -193,12 +193,17 @@ bool InsertTable(int t, QDataStream& in, QSqlDatabase& db, QStringList& problems
             } else if (tag == TextTag) {
                 QString text;
                 in >> text;
+                // A number libmdb could not print as one stays text, so that reading the
+                // copy names the field instead of taking it for 0.
+                bool ok = false;
                 if (kind == ColumnKind::Text)
                     value = text;
                 else if (kind == ColumnKind::Double)
-                    value = text.toDouble();
+                    value = text.toDouble(&ok);
                 else
-                    value = text.toLongLong();
+                    value = text.toLongLong(&ok);
+                if (kind != ColumnKind::Text && !ok)
+                    value = text;
             } else {
                 value = kind == ColumnKind::Text ? QVariant(QMetaType::fromType<QString>())
                                                  : QVariant(QMetaType::fromType<double>());

@@ -179,12 +179,16 @@ void WriteVectorValueRaw(FirmwareImage& image, int32_t base, int typePar, int i,
 }
 
 std::optional<std::string> ConstantProblem(const ConstantRecord& rec) {
+    if (!rec.BadFields.empty())
+        return rec.BadFields;
     if (ConstantInRange(rec.Address, rec.Type))
         return std::nullopt;
     return "адрес " + Hex(rec.Address) + " вне образа 0x0000..0x7FFF";
 }
 
 std::optional<std::string> VectorProblem(const VectorRecord& rec) {
+    if (!rec.BadFields.empty())
+        return rec.BadFields;
     if (rec.Count < 1 || rec.Count > MaxVectorPoints)
         return "число точек " + std::to_string(rec.Count) + " вне диапазона 1..256";
     if (VectorValueTypeStores(rec.TypePar)) {

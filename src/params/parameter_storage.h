@@ -46,8 +46,9 @@ uint32_t ReadVectorArgRaw(const FirmwareImage& image, int32_t base, int typeArg,
 // Stores n for point i; nothing for another type or outside the image.
 void WriteVectorValueRaw(FirmwareImage& image, int32_t base, int typePar, int i, int64_t n);
 
-// Why a record cannot be used, or nothing when it can: its bytes reach outside the image, or
-// (vectors) its Count lies outside 1..256. The text is Russian, for the window's report.
+// Why a record cannot be used, or nothing when it can: a numeric field is not a number, its
+// bytes reach outside the image, or (vectors) its Count lies outside 1..256. The text is
+// Russian, for the window's report.
 std::optional<std::string> ConstantProblem(const ConstantRecord& rec);
 std::optional<std::string> VectorProblem(const VectorRecord& rec);
 

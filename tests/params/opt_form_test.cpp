@@ -318,6 +318,26 @@ TEST_F(OptFormTest, FarRecordsAreListedOnceAndNeverTouched) {
     EXPECT_EQ(Bytes(), before);
 }
 
+// A null or text address would read as 0 and send an entry into the code area.
+TEST_F(OptFormTest, RecordsWithFieldsThatAreNotNumbersAreNeverTouched) {
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'"),
+                QStringLiteral("UPDATE table1 SET Address = NULL WHERE Mark = 'UOZ_XX'"),
+                QStringLiteral("UPDATE table2 SET AddressPar = 'x' WHERE Mark = 'XX_TWAT'")});
+    image.WriteByte(0x0000, 0x5A);
+    const auto before = Bytes();
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    ASSERT_EQ(form.LoadProblems().size(), 2) << form.LoadProblems().join('\n').toStdString();
+    EXPECT_TRUE(form.LoadProblems()[0].contains(QStringLiteral("UOZ_XX: поле Address пусто")));
+    EXPECT_TRUE(form.LoadProblems()[1].contains(QStringLiteral("XX_TWAT: поле AddressPar")));
+    EXPECT_EQ(form.SG1->columnCount(), 1); // the first vector is not shown
+
+    QAbstractItemModel* model = form.DBGrid1->model();
+    messages.clear();
+    model->setData(model->index(6, ConstTableModel::ColResult), QStringLiteral("20"));
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(Bytes(), before);
+}
+
 // A formula error in the first vector is met twice while opening (showing it, then the walk
 // over all vectors); the user is told once.
 TEST_F(OptFormTest, FirstVectorFormulaErrorIsReportedOnce) {

@@ -1,7 +1,9 @@
+#include "damaged_jet.h"
 #include "image/firmware_image.h"
 #include "params/param_db.h"
 #include "params/parameter_decode.h"
 #include "params/parameter_formula.h"
+#include "params/parameter_storage.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -14,6 +16,7 @@
 
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -158,6 +161,43 @@ TEST(ParamDatabase, MissingFilesAndWrongSchemasAreReported) {
     EXPECT_TRUE(all.contains(QStringLiteral("нет таблицы table2"))) << all.toStdString();
     EXPECT_TRUE(all.contains(QStringLiteral("Val"))) << all.toStdString();
     EXPECT_TRUE(db.constants().empty());
+}
+
+// A numeric field that is null, text or a fraction must not be read as 0: the record would
+// then read and write image byte 0x0000, in the code area.
+TEST(ParamDatabase, NumericFieldsThatAreNotNumbersAreNamed) {
+    QTemporaryDir dir;
+    const QString sqlite = dir.filePath(QStringLiteral("database.mdb"));
+    { ParamDatabase(Fixture).saveAsSQLite(sqlite); }
+    MakeSQLite(sqlite, {QStringLiteral("UPDATE table1 SET Address = NULL WHERE Mark = 'XX_RPM'"),
+                        QStringLiteral("UPDATE table1 SET Type = 'два' WHERE Mark = 'N_LIM'"),
+                        QStringLiteral("UPDATE table1 SET Decimal = 1.5 WHERE Mark = 'T_COLD'"),
+                        QStringLiteral("UPDATE table1 SET Max = 'x', Type = 2.0 "
+                                       "WHERE Mark = 'U_MIN'"),
+                        QStringLiteral("UPDATE table2 SET AddressPar = NULL WHERE ID = 1"),
+                        QStringLiteral("UPDATE table2 SET TypeArg = 'b' WHERE ID = 2")});
+    ParamDatabase db(sqlite);
+    const auto c = db.constants();
+    ASSERT_EQ(c.size(), 13u);
+    EXPECT_EQ(ConstantProblem(c[0]), "поле Address пусто (NULL)");
+    EXPECT_EQ(ConstantProblem(c[1]), "поле Type не число ('два')");
+    EXPECT_EQ(ConstantProblem(c[4]), "поле Decimal не целое число (1.5)");
+    EXPECT_EQ(ConstantProblem(c[7]), "поле Max не число ('x')"); // 2.0 is a whole number
+    EXPECT_FALSE(ConstantProblem(c[6]).has_value());
+    const auto v = db.vectors();
+    EXPECT_EQ(VectorProblem(v[0]), "поле AddressPar пусто (NULL)");
+    EXPECT_EQ(VectorProblem(v[1]), "поле TypeArg не число ('b')");
+    EXPECT_FALSE(VectorProblem(v[2]).has_value());
+
+    // In a Jet file only null can stand there: the null mask of UOZ_XX's row, Address unset.
+    const QString jet = dir.filePath(QStringLiteral("null-address.mdb"));
+    MakeDamagedJetCopy(Fixture, jet, {{0x1bc0d, QByteArray("\x0d", 1)}});
+    ParamDatabase jetDb(jet);
+    EXPECT_TRUE(jetDb.problems().isEmpty()) << jetDb.problems().join('\n').toStdString();
+    const auto jc = jetDb.constants();
+    ASSERT_EQ(jc.size(), 13u);
+    EXPECT_EQ(ConstantProblem(jc[6]), "поле Address пусто (NULL)");
+    EXPECT_FALSE(ConstantProblem(jc[5]).has_value());
 }
 
 TEST(ParamDatabase, FailedConversionLeavesNoFile) {
