@@ -501,6 +501,7 @@ void TOptForm::DeleteCurrentRecord(int table) {
     const int row = grid->currentIndex().row();
     if (!db_ || row < 0)
         return;
+    db_->checkWritable(); // refused before the question, which would promise a deletion
     if (table == 0 && row < static_cast<int>(constants_.size())) {
         if (!ConfirmDelete(this))
             return;

@@ -342,7 +342,7 @@ std::vector<AddressRecord> ParamDatabase::addresses() const {
 }
 
 void ParamDatabase::storeResult(int64_t rowKey, std::optional<double> value) {
-    if (!writable_)
+    if (readOnly())
         return; // the window says that values are not stored
     QSqlQuery q(db());
     q.prepare(QStringLiteral("UPDATE \"table1\" SET \"Result\" = ? WHERE rowid = ?"));
@@ -352,10 +352,21 @@ void ParamDatabase::storeResult(int64_t rowKey, std::optional<double> value) {
         Fail(QStringLiteral("Значение не сохранено в базе данных"), q.lastError());
 }
 
-void ParamDatabase::deleteRecord(Table t, int64_t rowKey) {
+void ParamDatabase::checkWritable() const {
+    // A row removed from the copy of a Jet file would be back at the next opening.
+    if (format_ == Format::Jet)
+        throw std::runtime_error(
+            QStringLiteral("База данных %1 (формат Jet) открыта только для "
+                           "чтения: записи в ней не изменяются и не удаляются.")
+                .arg(path_)
+                .toStdString());
     if (!writable_)
         throw std::runtime_error(
             QStringLiteral("Файл базы данных %1 защищён от записи.").arg(path_).toStdString());
+}
+
+void ParamDatabase::deleteRecord(Table t, int64_t rowKey) {
+    checkWritable();
     QSqlQuery q(db());
     q.prepare(QStringLiteral("DELETE FROM \"%1\" WHERE rowid = ?")
                   .arg(QLatin1String(ParamTables[t].name)));

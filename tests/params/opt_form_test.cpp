@@ -191,6 +191,25 @@ TEST_F(OptFormTest, SQLiteStoresResultAndDeletesOnConfirmation) {
     EXPECT_EQ(c[11].Result, 77.0);
 }
 
+// A row removed from the copy of a Jet file would be back at the next opening.
+TEST_F(OptFormTest, JetRecordsAreNotDeleted) {
+    ASSERT_TRUE(QFile::copy(Fixture, dbPath));
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    int asked = 0;
+    TOptForm::ConfirmDelete = [&](QWidget*) { return ++asked > 0; };
+    QTest::qWait(1); // the deferred report of the RESERV formula
+    messages.clear();
+    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(3, 0));
+    QTest::keyClick(form.DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+    form.DBGrid2->setCurrentIndex(form.DBGrid2->model()->index(0, 0));
+    QTest::keyClick(form.DBGrid2, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(form.Constants().size(), 13u);
+    EXPECT_EQ(form.Vectors().size(), 5u);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("только для чтения")));
+}
+
 TEST_F(OptFormTest, WriteProtectedSQLiteFileIsSaidToBeReadOnly) {
     MakeSQLite({});
     ASSERT_TRUE(QFile::setPermissions(dbPath, QFile::ReadOwner | QFile::ReadGroup));

@@ -84,11 +84,11 @@ TEST(ParamDatabase, JetFixtureIsCopiedWithItsTextsAndNulls) {
         EXPECT_EQ(a[1].Val, "0112");
         EXPECT_EQ(a[4].Name, "Скорость обмена по K-линии, бод");
 
-        // Writes reach the in-memory copy only.
+        // Neither the file nor its copy changes: a deletion is refused.
         db.storeResult(c[0].RowKey, 900.0);
-        EXPECT_EQ(db.constants()[0].Result, 900.0);
-        db.deleteRecord(ParamDatabase::Vectors, v[0].RowKey);
-        EXPECT_EQ(db.vectors().size(), 4u);
+        EXPECT_EQ(db.constants()[0].Result, 850.0);
+        EXPECT_THROW(db.deleteRecord(ParamDatabase::Vectors, v[0].RowKey), std::runtime_error);
+        EXPECT_EQ(db.vectors().size(), 5u);
     }
     EXPECT_EQ(Hash(path), before);
     ParamDatabase again(path);
