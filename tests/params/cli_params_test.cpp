@@ -1,6 +1,7 @@
 // velmaris-cli db convert and velmaris-cli params as a user runs them.
 #include "cli_run.h"
 #include "comma_locale.h"
+#include "damaged_jet.h"
 #include "fixture_image.h"
 #include "image/firmware_image.h"
 
@@ -94,6 +95,21 @@ TEST_F(CliParams, NumbersDoNotDependOnTheLocale) {
     EXPECT_NE(plain.out.find("  1\t9.0\t1.600\n  2\t10.0\t1.480\n"), std::string::npos)
         << plain.out;
     EXPECT_EQ(russian.out, plain.out);
+}
+
+// The reader library prints a hex dump of this damaged page; none of it may reach the output,
+// which must stay JSON and report the damage.
+TEST_F(CliParams, DamagedJetFileKeepsTheOutputClean) {
+    const QString damaged = dir.filePath("damaged.mdb");
+    MakeDamagedJetCopy(QString::fromStdString(Fixture), damaged, {ZeroJetPage(23)});
+    const CliRun run = Cli({"params", imagePath, "--db", damaged.toStdString(), "--json"});
+    EXPECT_EQ(run.status, 1);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out.substr(0, 400);
+    EXPECT_TRUE(doc.object()["problems"].toArray().first().toString().contains(
+        QStringLiteral("повреждён")));
+    EXPECT_EQ(run.err, "");
 }
 
 TEST_F(CliParams, BadArgumentsAndMissingFiles) {

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -256,6 +257,45 @@ TEST(ParamDatabase, DamagedJetFileIsReported) {
     file.close();
     ParamDatabase db(path);
     EXPECT_FALSE(db.problems().isEmpty());
+}
+
+// A damaged page that the reader library skips in silence, or complains about, must not pass
+// for a table with fewer rows, or none: the file is reported as damaged.
+TEST(ParamDatabase, TablesReadFromDamagedPagesAreLeftOut) {
+    QTemporaryDir dir;
+    const auto open = [&](const QString& name, const JetChanges& changes) {
+        const QString path = dir.filePath(name);
+        MakeDamagedJetCopy(Fixture, path, changes);
+        return std::make_unique<ParamDatabase>(path);
+    };
+    const auto vectorRows = open(QStringLiteral("rows.mdb"), {ZeroJetPage(33)}); // usage map
+    EXPECT_EQ(vectorRows->problems().join('\n').toStdString(),
+              QStringLiteral("Файл базы данных %1 повреждён: в таблице table2 прочитано записей: "
+                             "0 из 5.")
+                  .arg(dir.filePath(QStringLiteral("rows.mdb")))
+                  .toStdString());
+    EXPECT_FALSE(vectorRows->tableOk(ParamDatabase::Vectors));
+    EXPECT_EQ(vectorRows->constants().size(), 13u); // the other tables are whole
+
+    // A data page the library notices as foreign.
+    const auto page = open(QStringLiteral("page.mdb"), {ZeroJetPage(27)});
+    EXPECT_TRUE(page->problems().join('\n').contains(QStringLiteral("таблица table1 читается")))
+        << page->problems().join('\n').toStdString();
+    EXPECT_FALSE(page->tableOk(ParamDatabase::Constants));
+
+    const auto definition = open(QStringLiteral("tdef.mdb"), {ZeroJetPage(24)});
+    EXPECT_TRUE(definition->problems().join('\n').contains(QStringLiteral("повреждён")))
+        << definition->problems().join('\n').toStdString();
+    EXPECT_FALSE(definition->tableOk(ParamDatabase::Constants));
+
+    const auto catalog = open(QStringLiteral("catalog.mdb"), {ZeroJetPage(6)});
+    EXPECT_TRUE(catalog->problems().join('\n').contains(QStringLiteral("каталог таблиц")))
+        << catalog->problems().join('\n').toStdString();
+
+    // A page the library dumps as hex while reading: what it prints marks the damage.
+    const auto dumped = open(QStringLiteral("dump.mdb"), {ZeroJetPage(23)});
+    EXPECT_TRUE(dumped->problems().join('\n').contains(QStringLiteral("читается с ошибками")))
+        << dumped->problems().join('\n').toStdString();
 }
 
 } // namespace
