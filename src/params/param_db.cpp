@@ -19,8 +19,24 @@ namespace {
 
 QAtomicInt connectionCounter;
 
+// How long a statement waits for another program's lock on an SQLite file before it gives up.
+// Opening runs one statement before the others, so a locked file costs about this much once
+// instead of a freeze for every table.
+constexpr int BusyTimeoutMs = 1000;
+
+// SQLITE_BUSY and SQLITE_LOCKED, also as the low byte of their extended codes.
+bool IsLocked(const QSqlError& error) {
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xFF;
+    return ok && (code == 5 || code == 6);
+}
+
+QString ErrorText(const QSqlError& error) {
+    return IsLocked(error) ? QStringLiteral("database is locked by another program") : error.text();
+}
+
 [[noreturn]] void Fail(const QString& what, const QSqlError& error) {
-    throw std::runtime_error((what + QStringLiteral(": ") + error.text()).toStdString());
+    throw std::runtime_error((what + QStringLiteral(": ") + ErrorText(error)).toStdString());
 }
 
 // SQLite keeps a declared type as text; its affinity decides what the column holds.
@@ -209,9 +225,18 @@ void ParamDatabase::openSQLite() {
     writable_ = QFileInfo(path_).isWritable();
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     database.setDatabaseName(path_);
+    database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
     if (!database.open()) {
         problems_ << QStringLiteral("Не удалось открыть базу данных %1: %2")
-                         .arg(path_, database.lastError().text());
+                         .arg(path_, ErrorText(database.lastError()));
+        return;
+    }
+    // SQLite reads the file only now. A file another program holds locked fails here, once,
+    // and no table is used.
+    QSqlQuery probe(database);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        problems_ << QStringLiteral("Не удалось открыть базу данных %1: %2")
+                         .arg(path_, ErrorText(probe.lastError()));
         return;
     }
     checkSQLiteSchema();
@@ -225,7 +250,7 @@ void ParamDatabase::checkSQLiteSchema() {
         QSqlQuery info(database);
         if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
             problems_ << QStringLiteral("Не удалось прочитать схему таблицы %1: %2")
-                             .arg(table, info.lastError().text());
+                             .arg(table, ErrorText(info.lastError()));
             continue;
         }
         QHash<QString, QString> declared;

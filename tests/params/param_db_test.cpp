@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -199,6 +200,50 @@ TEST(ParamDatabase, NumericFieldsThatAreNotNumbersAreNamed) {
     ASSERT_EQ(jc.size(), 13u);
     EXPECT_EQ(ConstantProblem(jc[6]), "поле Address пусто (NULL)");
     EXPECT_FALSE(ConstantProblem(jc[5]).has_value());
+}
+
+// Another program holding the file locked must not freeze the window: opening gives up within
+// 2 s, and so does a store while another program writes.
+TEST(ParamDatabase, LockedSQLiteFileGivesUpQuickly) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("database.mdb"));
+    { ParamDatabase(Fixture).saveAsSQLite(path); }
+    QSqlDatabase other =
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+    other.setDatabaseName(path);
+    ASSERT_TRUE(other.open());
+    QElapsedTimer timer;
+    {
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        timer.start();
+        ParamDatabase db(path);
+        EXPECT_LT(timer.elapsed(), 2000);
+        EXPECT_TRUE(db.problems().join(' ').contains(
+            QStringLiteral("database is locked by another program")))
+            << db.problems().join('\n').toStdString();
+        EXPECT_TRUE(db.constants().empty());
+        ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+
+        ParamDatabase writer(path); // opened before the other program starts writing
+        const auto c = writer.constants();
+        ASSERT_EQ(c.size(), 13u);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        timer.start();
+        try {
+            writer.storeResult(c[0].RowKey, 1.0);
+            ADD_FAILURE() << "a store into a locked file must fail";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("database is locked by another program"),
+                      std::string::npos)
+                << e.what();
+        }
+        EXPECT_LT(timer.elapsed(), 2000);
+        ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+    }
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
 }
 
 TEST(ParamDatabase, FailedConversionLeavesNoFile) {
