@@ -71,6 +71,21 @@ bool ConstantTypeStores(int type) {
     return type >= 0 && type <= 3;
 }
 
+int64_t ConstantRawMax(int type) {
+    switch (type) {
+    case 0:
+        return 15;
+    case 1:
+        return 7;
+    case 2:
+        return 255;
+    case 3:
+        return 65535;
+    default:
+        return -1;
+    }
+}
+
 bool ConstantInRange(int32_t address, int type) {
     if (!ConstantTypeStores(type))
         return true; // nothing is read or written
@@ -119,6 +134,12 @@ void WriteConstantRaw(FirmwareImage& image, int32_t address, int type, int64_t n
 
 bool VectorValueTypeStores(int typePar) {
     return typePar >= 0 && typePar <= 3;
+}
+
+int64_t VectorValueRawMax(int typePar) {
+    if (!VectorValueTypeStores(typePar))
+        return -1;
+    return typePar == 3 ? 65535 : 255;
 }
 
 bool VectorArgTypeStores(int typeArg) {

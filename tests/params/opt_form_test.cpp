@@ -49,6 +49,10 @@ protected:
         dbPath = dir.filePath(QStringLiteral("database.mdb"));
         FillFixtureImage(image);
         ShowErrorMessage = [this](QWidget*, const QString& text) { messages << text; };
+        TOptForm::ConfirmOutOfLimits = [this](QWidget*, const QString& question) {
+            questions << question;
+            return storeOutOfLimits;
+        };
     }
     void TearDown() override { QLocale::setDefault(QLocale::c()); }
 
@@ -84,6 +88,8 @@ protected:
     QString dbPath;
     FirmwareImage image;
     QStringList messages;
+    QStringList questions;         // asked before a value outside Min..Max is stored
+    bool storeOutOfLimits = false; // the answer
 };
 
 TEST_F(OptFormTest, JetDatabaseIsReadOnlyAndOpeningLeavesTheImageAlone) {
@@ -144,10 +150,64 @@ TEST_F(OptFormTest, ResultEntryUsesTheLocaleSeparatorAndWritesTheImage) {
     EXPECT_TRUE(model->setData(model->index(9, ConstTableModel::ColResult), QStringLiteral("12")));
     EXPECT_EQ(image.ReadByte(0x6215), 0xC3);
 
-    // An empty entry clears Result and encodes 0: X+40 gives 40.
+    // An empty entry encodes 0: X+40 gives 40, and the cell shows the 0 stored.
     EXPECT_TRUE(model->setData(model->index(2, ConstTableModel::ColResult), QString()));
     EXPECT_EQ(image.ReadByte(0x6108), 40);
-    EXPECT_FALSE(form.Constants()[2].Result.has_value());
+    EXPECT_EQ(form.Constants()[2].Result, 0.0);
+}
+
+// What the window shows is what the unit gets: an entry the storage cannot hold is refused, one
+// outside Min..Max is stored only when the user says so, and a stored value is shown as decoded
+// from its bytes.
+TEST_F(OptFormTest, EntriesAreCheckedAndShownAsStored) {
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'")});
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    QAbstractItemModel* model = form.DBGrid1->model();
+    const QModelIndex rpm = model->index(0, ConstTableModel::ColResult); // XX_RPM, a byte of tens
+    EXPECT_TRUE(model->setData(rpm, QStringLiteral("5000")));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Value out of range.")))
+        << messages[0].toStdString();
+    EXPECT_TRUE(questions.isEmpty());
+    EXPECT_EQ(image.ReadByte(0x6104), 85);
+    EXPECT_EQ(ResultText(form, 0), QStringLiteral("850"));
+
+    model->setData(rpm, QStringLiteral("2000,5"));
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_EQ(
+        questions[0],
+        QStringLiteral("XX_RPM: значение 2000,5 вне диапазона 600..1500 об/мин. Записать его?"));
+    EXPECT_EQ(image.ReadByte(0x6104), 85);
+    EXPECT_EQ(ResultText(form, 0), QStringLiteral("850"));
+    storeOutOfLimits = true;
+    model->setData(rpm, QStringLiteral("2000,5"));
+    EXPECT_EQ(image.ReadByte(0x6104), 200);
+    EXPECT_EQ(ResultText(form, 0), QStringLiteral("2000"));
+    model->setData(rpm, QStringLiteral("1234"));
+    EXPECT_EQ(image.ReadByte(0x6104), 123);
+    EXPECT_EQ(ResultText(form, 0), QStringLiteral("1230"));
+    EXPECT_EQ(ParamDatabase(dbPath).constants()[0].Result, 1230.0);
+
+    // XX_TWAT, the first vector: a byte of tens as well.
+    messages.clear();
+    form.SG1->item(2, 1)->setText(QStringLiteral("3000"));
+    form.SG1->EditorCommitted(1, 2, QStringLiteral("3000"));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Value out of range.")));
+    EXPECT_EQ(image.ReadByte(0x6660), 150);
+    EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("1500"));
+    EXPECT_EQ(form.ParValues[0], 1500.0);
+    form.SG1->item(2, 1)->setText(QStringLiteral("1234"));
+    form.SG1->EditorCommitted(1, 2, QStringLiteral("1234"));
+    EXPECT_EQ(image.ReadByte(0x6660), 123);
+    EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("1230"));
+    EXPECT_EQ(form.ParValues[0], 1230.0);
+    EXPECT_EQ(form.Series1->at(0).y(), 1230.0);
+    storeOutOfLimits = false;
+    form.SG1->EditorCommitted(1, 2, QStringLiteral("500"));
+    EXPECT_EQ(questions.size(), 3);
+    EXPECT_EQ(image.ReadByte(0x6660), 123);
+    EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("1230"));
 }
 
 TEST_F(OptFormTest, SQLiteStoresResultAndDeletesOnConfirmation) {
