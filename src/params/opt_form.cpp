@@ -49,19 +49,22 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// "XX_RPM: значение 5000 вне диапазона 600..1500 об/мин. Записать его?"; a missing bound is
-// left empty.
-QString OutOfLimitsQuestion(const std::string& mark, double value, std::optional<double> min,
-                            std::optional<double> max, const std::string& unit) {
+// True when value lies within the record's Min..Max, or when the user confirms storing it
+// anyway: "XX_RPM: значение 5000 вне диапазона 600..1500 об/мин. Записать его?" (a missing
+// bound is left empty).
+template <typename Record> bool LimitsAccepted(QWidget* parent, const Record& rec, double value) {
+    if (WithinLimits(value, rec.Min, rec.Max))
+        return true;
     const char sep = LocaleDecimalSeparator();
     const auto shown = [sep](std::optional<double> v) {
         return v ? Q(FormatGeneral(*v, sep)) : QString();
     };
-    QString range = shown(min) + QStringLiteral("..") + shown(max);
-    if (!unit.empty())
-        range += QLatin1Char(' ') + Q(unit);
-    return QStringLiteral("%1: значение %2 вне диапазона %3. Записать его?")
-        .arg(Q(mark), shown(value), range);
+    QString range = shown(rec.Min) + QStringLiteral("..") + shown(rec.Max);
+    if (!rec.Unit.empty())
+        range += QLatin1Char(' ') + Q(rec.Unit);
+    return TOptForm::ConfirmOutOfLimits(
+        parent, QStringLiteral("%1: значение %2 вне диапазона %3. Записать его?")
+                    .arg(Q(rec.Mark), shown(value), range));
 }
 
 QTableView* MakeGrid(QAbstractItemModel* model, const std::vector<int>& widths) {
@@ -393,9 +396,7 @@ void TOptForm::TableConstResultChange(int row, std::optional<double> value) {
     // nothing: the cell goes on showing the stored value.
     const double entered = value.value_or(0.0);
     const int64_t raw = EncodeConstantRaw(rec, entered, eval_);
-    if (!WithinLimits(entered, rec.Min, rec.Max) &&
-        !ConfirmOutOfLimits(this,
-                            OutOfLimitsQuestion(rec.Mark, entered, rec.Min, rec.Max, rec.Unit)))
+    if (!LimitsAccepted(this, rec, entered))
         return;
     WriteConstantRaw(image_, rec.Address, rec.Type, raw);
     // The cell shows what the unit gets: the value decoded from the bytes just written.
@@ -538,9 +539,7 @@ void TOptForm::CommitPointText(int col, const QString& text) {
         showPoint();
         throw;
     }
-    if (!WithinLimits(*value, rec.Min, rec.Max) &&
-        !ConfirmOutOfLimits(this,
-                            OutOfLimitsQuestion(rec.Mark, *value, rec.Min, rec.Max, rec.Unit))) {
+    if (!LimitsAccepted(this, rec, *value)) {
         showPoint();
         return;
     }

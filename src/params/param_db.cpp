@@ -78,29 +78,20 @@ public:
             Bad(field, QStringLiteral("пусто (NULL)"));
             return 0;
         }
-        double d = 0;
-        switch (v.typeId()) {
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::Long:
-        case QMetaType::LongLong:
-        case QMetaType::Short:
-        case QMetaType::UShort:
-            return Clamp(static_cast<double>(v.toLongLong()));
-        case QMetaType::ULong:
-        case QMetaType::ULongLong:
-            return Clamp(static_cast<double>(v.toULongLong()));
-        case QMetaType::Double:
-        case QMetaType::Float:
-            d = v.toDouble();
-            if (std::isfinite(d) && std::floor(d) == d)
-                return Clamp(d);
-            Bad(field, QStringLiteral("не целое число (%1)").arg(QString::number(d, 'g', 15)));
-            return 0;
-        default:
+        if (!IsNumber(v)) {
             Bad(field, QStringLiteral("не число (%1)").arg(Shown(v)));
             return 0;
         }
+        const double d = v.toDouble();
+        if (!std::isfinite(d) || std::floor(d) != d) {
+            Bad(field, QStringLiteral("не целое число (%1)").arg(QString::number(d, 'g', 15)));
+            return 0;
+        }
+        if (d > INT32_MAX)
+            return INT32_MAX;
+        if (d < INT32_MIN)
+            return INT32_MIN;
+        return static_cast<int>(d);
     }
 
     // A number that may be null (no value).
@@ -108,13 +99,11 @@ public:
         const QVariant v = q_.value(QLatin1String(field));
         if (v.isNull())
             return std::nullopt;
-        bool ok = false;
-        const double d = v.toDouble(&ok);
-        if (!IsNumber(v) || !ok) {
+        if (!IsNumber(v)) {
             Bad(field, QStringLiteral("не число (%1)").arg(Shown(v)));
             return std::nullopt;
         }
-        return d;
+        return v.toDouble();
     }
 
     std::string problems() const { return problems_.join(QStringLiteral(", ")).toStdString(); }
@@ -136,13 +125,6 @@ private:
         default:
             return false;
         }
-    }
-    static int Clamp(double v) {
-        if (v > INT32_MAX)
-            return INT32_MAX;
-        if (v < INT32_MIN)
-            return INT32_MIN;
-        return static_cast<int>(v);
     }
     static QString Shown(const QVariant& v) {
         const QString text = v.toString();
