@@ -26,7 +26,7 @@ function(velmaris_add_gtest name)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
     target_compile_definitions(${name} PRIVATE
         VELMARIS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-        VELMARIS_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/../shared/fixtures")
+        VELMARIS_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/data")
     if(ARG_GUI)
         # Qt and fontconfig keep caches alive until exit; their leaks are not ours. The
         # environment goes through `cmake -E env` because a discovered test's ENVIRONMENT

@@ -2,8 +2,9 @@
 
 #include "image/firmware_image.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <stdexcept>
 
 namespace {
@@ -102,7 +103,8 @@ std::string FormatMapNumber(double value, int decimals, const std::string& decim
         return "NAN";
     if (std::isinf(value))
         return value < 0 ? "-INF" : "INF";
-    const int places = decimals < 0 ? 0 : decimals;
+    // The catalogue's patterns have up to 3 decimals; 100 keeps any text inside the buffer.
+    const int places = decimals < 0 ? 0 : std::min(decimals, 100);
     // Round half away from zero at the shown number of places, as a fixed pattern does; the
     // tiny bias absorbs binary representation error (0.125 must show as 0.13 with "0.00").
     const double scale = std::pow(10.0, places);
@@ -110,9 +112,13 @@ std::string FormatMapNumber(double value, int decimals, const std::string& decim
     double rounded = std::isfinite(scaled) ? std::round(scaled) / scale : value;
     if (rounded == 0)
         rounded = 0; // drops the sign of -0
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*f", places, rounded);
-    std::string text(buffer);
+    // to_chars writes '.' whatever the C library's locale, so the separator given is the only
+    // one that shows. The buffer holds the 309 integer digits of the largest double and the
+    // decimals.
+    char buffer[512];
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed, places);
+    std::string text(buffer, written.ptr);
     const std::string::size_type dot = text.find('.');
     if (dot != std::string::npos)
         text.replace(dot, 1, decimalSeparator);

@@ -36,10 +36,35 @@ std::function<bool(QWidget*)> TOptForm::ConfirmDelete = [](QWidget* parent) {
                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 };
 
+std::function<bool(QWidget*, const QString&)> TOptForm::ConfirmOutOfLimits =
+    [](QWidget* parent, const QString& question) {
+        return QMessageBox::question(parent, QStringLiteral("Velmaris"), question,
+                                     QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
+
 namespace {
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// True when value lies within the record's Min..Max, or when the user confirms storing it
+// anyway: "XX_RPM: значение 5000 вне диапазона 600..1500 об/мин. Записать его?" (a missing
+// bound is left empty).
+template <typename Record> bool LimitsAccepted(QWidget* parent, const Record& rec, double value) {
+    if (WithinLimits(value, rec.Min, rec.Max))
+        return true;
+    const char sep = LocaleDecimalSeparator();
+    const auto shown = [sep](std::optional<double> v) {
+        return v ? Q(FormatGeneral(*v, sep)) : QString();
+    };
+    QString range = shown(rec.Min) + QStringLiteral("..") + shown(rec.Max);
+    if (!rec.Unit.empty())
+        range += QLatin1Char(' ') + Q(rec.Unit);
+    return TOptForm::ConfirmOutOfLimits(
+        parent, QStringLiteral("%1: значение %2 вне диапазона %3. Записать его?")
+                    .arg(Q(rec.Mark), shown(value), range));
 }
 
 QTableView* MakeGrid(QAbstractItemModel* model, const std::vector<int>& widths) {
@@ -288,7 +313,8 @@ void TOptForm::FormCreate() {
         QStringList list;
         for (const std::string& s : walk.skipped)
             list << Q(s);
-        loadProblems_ << QStringLiteral("Константы вне образа не читаются и не записываются:\n") +
+        loadProblems_ << QStringLiteral("Константы с неверным описанием не читаются и не "
+                                        "записываются:\n") +
                              list.join(QLatin1Char('\n'));
     }
     if (!walk.error.empty())
@@ -365,18 +391,31 @@ void TOptForm::TableConstResultChange(int row, std::optional<double> value) {
     if (row < 0 || row >= static_cast<int>(constants_.size()))
         return;
     ConstantRecord& rec = constants_[static_cast<std::size_t>(row)];
-    rec.Result = value;
-    constModel_->rowChanged(row);
-    std::string storeError;
+    // A cleared value is encoded as 0. The entry is used as typed, not rounded. An entry that
+    // cannot be encoded, or one outside Min..Max that the user does not confirm, changes
+    // nothing: the cell goes on showing the stored value.
+    const double entered = value.value_or(0.0);
+    const int64_t raw = EncodeConstantRaw(rec, entered, eval_);
+    if (!LimitsAccepted(this, rec, entered))
+        return;
+    WriteConstantRaw(image_, rec.Address, rec.Type, raw);
+    // The cell shows what the unit gets: the value decoded from the bytes just written.
+    std::string error;
     try {
-        db_->storeResult(rec.RowKey, value);
+        rec.Result = DecodeConstant(image_, rec, eval_);
     } catch (const std::exception& e) {
-        storeError = e.what();
+        rec.Result = value;
+        error = e.what();
     }
-    // A cleared value is encoded as 0. The entry is used as typed, not rounded.
-    EncodeConstant(image_, rec, value.value_or(0.0), eval_);
-    if (!storeError.empty())
-        throw std::runtime_error(storeError);
+    constModel_->rowChanged(row);
+    try {
+        db_->storeResult(rec.RowKey, rec.Result);
+    } catch (const std::exception& e) {
+        if (error.empty())
+            error = e.what();
+    }
+    if (!error.empty())
+        throw std::runtime_error(error);
 }
 
 void TOptForm::TableVectorAfterScroll(int row) {
@@ -482,16 +521,37 @@ void TOptForm::CommitPointText(int col, const QString& text) {
     if (point < 0 || point >= shownPoints_ || currentVector_ < 0)
         return;
     const VectorRecord& rec = vectors_[static_cast<std::size_t>(currentVector_)];
-    const auto value = ParseDecimal(text.toStdString(), LocaleDecimalSeparator());
-    if (!value) {
-        // The point keeps its value; the cell shows it again.
+    // An entry that is not used leaves the point its value, and the cell shows it again.
+    const auto showPoint = [&] {
         SG1->SetCell(col, 2,
                      Q(FormatFixed(ParValues[point], rec.DecimalPar, LocaleDecimalSeparator())));
+    };
+    const auto value = ParseDecimal(text.toStdString(), LocaleDecimalSeparator());
+    if (!value) {
+        showPoint();
         throw std::runtime_error(
             QStringLiteral("'%1' is not a valid floating point value").arg(text).toStdString());
     }
-    ParValues[point] = *value;
-    CommitVectorPoint(image_, rec, point, *value, eval_);
+    int64_t raw = 0;
+    try {
+        raw = EncodeVectorPointRaw(rec, point, *value, eval_);
+    } catch (const std::exception&) {
+        showPoint();
+        throw;
+    }
+    if (!LimitsAccepted(this, rec, *value)) {
+        showPoint();
+        return;
+    }
+    WriteVectorValueRaw(image_, rec.AddressPar, rec.TypePar, point, raw);
+    // The cell and the chart show what the unit gets: the value decoded from the stored bytes.
+    try {
+        ParValues[point] = DecodeVectorPoint(image_, rec, point, eval_);
+    } catch (const std::exception&) {
+        ParValues[point] = *value;
+        throw;
+    }
+    showPoint();
     DrawVectorChart();
 }
 
@@ -500,6 +560,7 @@ void TOptForm::DeleteCurrentRecord(int table) {
     const int row = grid->currentIndex().row();
     if (!db_ || row < 0)
         return;
+    db_->checkWritable(); // refused before the question, which would promise a deletion
     if (table == 0 && row < static_cast<int>(constants_.size())) {
         if (!ConfirmDelete(this))
             return;

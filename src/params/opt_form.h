@@ -38,6 +38,9 @@ public:
 
     // Confirmation of Ctrl+Delete; tests replace it.
     static std::function<bool(QWidget* parent)> ConfirmDelete;
+    // The question before a value outside the record's Min..Max is stored (default "Нет");
+    // tests replace it.
+    static std::function<bool(QWidget* parent, const QString& question)> ConfirmOutOfLimits;
 
     // Operations named after the events that run them.
     void TableConstResultChange(int row, std::optional<double> value);

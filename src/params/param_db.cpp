@@ -13,6 +13,7 @@
 #include <QSqlRecord>
 #include <QVariant>
 
+#include <cmath>
 #include <cstdio>
 #include <stdexcept>
 
@@ -20,8 +21,24 @@ namespace {
 
 QAtomicInt connectionCounter;
 
+// How long a statement waits for another program's lock on an SQLite file before it gives up.
+// Opening runs one statement before the others, so a locked file costs about this much once
+// instead of a freeze for every table.
+constexpr int BusyTimeoutMs = 1000;
+
+// SQLITE_BUSY and SQLITE_LOCKED, also as the low byte of their extended codes.
+bool IsLocked(const QSqlError& error) {
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xFF;
+    return ok && (code == 5 || code == 6);
+}
+
+QString ErrorText(const QSqlError& error) {
+    return IsLocked(error) ? QStringLiteral("database is locked by another program") : error.text();
+}
+
 [[noreturn]] void Fail(const QString& what, const QSqlError& error) {
-    throw std::runtime_error((what + QStringLiteral(": ") + error.text()).toStdString());
+    throw std::runtime_error((what + QStringLiteral(": ") + ErrorText(error)).toStdString());
 }
 
 // SQLite keeps a declared type as text; its affinity decides what the column holds.
@@ -49,22 +66,90 @@ std::string Text(const QSqlQuery& q, const char* field) {
     return q.value(QLatin1String(field)).toString().toStdString();
 }
 
-std::optional<double> OptDouble(const QSqlQuery& q, const char* field) {
-    const QVariant v = q.value(QLatin1String(field));
-    if (v.isNull())
-        return std::nullopt;
-    return v.toDouble();
-}
+// Reads the numeric fields of one row. A field that is null, text or (for a whole-number
+// field) a fraction is named in problems() and reads as 0 or nothing: the record must then be
+// skipped, since 0 would be an address in the code area or a type that means something.
+class NumberFields {
+public:
+    explicit NumberFields(const QSqlQuery& q) : q_(q) {}
 
-int Int(const QSqlQuery& q, const char* field) {
+    // A whole number. Values outside int are kept out of range so that range checks catch them.
+    int Whole(const char* field) {
+        const QVariant v = q_.value(QLatin1String(field));
+        if (v.isNull()) {
+            Bad(field, QStringLiteral("пусто (NULL)"));
+            return 0;
+        }
+        if (!IsNumber(v)) {
+            Bad(field, QStringLiteral("не число (%1)").arg(Shown(v)));
+            return 0;
+        }
+        const double d = v.toDouble();
+        if (!std::isfinite(d) || std::floor(d) != d) {
+            Bad(field, QStringLiteral("не целое число (%1)").arg(QString::number(d, 'g', 15)));
+            return 0;
+        }
+        if (d > INT32_MAX)
+            return INT32_MAX;
+        if (d < INT32_MIN)
+            return INT32_MIN;
+        return static_cast<int>(d);
+    }
+
+    // A number that may be null (no value).
+    std::optional<double> Real(const char* field) {
+        const QVariant v = q_.value(QLatin1String(field));
+        if (v.isNull())
+            return std::nullopt;
+        if (!IsNumber(v)) {
+            Bad(field, QStringLiteral("не число (%1)").arg(Shown(v)));
+            return std::nullopt;
+        }
+        return v.toDouble();
+    }
+
+    std::string problems() const { return problems_.join(QStringLiteral(", ")).toStdString(); }
+
+private:
+    static bool IsNumber(const QVariant& v) {
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::Double:
+        case QMetaType::Float:
+            return true;
+        default:
+            return false;
+        }
+    }
+    static QString Shown(const QVariant& v) {
+        const QString text = v.toString();
+        return QLatin1Char('\'') + (text.size() > 20 ? text.left(20) + QStringLiteral("…") : text) +
+               QLatin1Char('\'');
+    }
+    void Bad(const char* field, const QString& what) {
+        problems_ << QStringLiteral("поле %1 %2").arg(QLatin1String(field), what);
+    }
+
+    const QSqlQuery& q_;
+    QStringList problems_;
+};
+
+// Result is refreshed from the image on every opening: text there is no value, not a reason to
+// skip the record.
+std::optional<double> StoredResult(const QSqlQuery& q) {
+    const QVariant v = q.value(QStringLiteral("Result"));
     bool ok = false;
-    const qlonglong v = q.value(QLatin1String(field)).toLongLong(&ok);
-    // Values outside int are kept out of range so that range checks catch them.
-    if (v > INT32_MAX)
-        return INT32_MAX;
-    if (v < INT32_MIN)
-        return INT32_MIN;
-    return ok ? static_cast<int>(v) : 0;
+    const double d = v.toDouble(&ok);
+    if (v.isNull() || !ok)
+        return std::nullopt;
+    return d;
 }
 
 } // namespace
@@ -124,9 +209,18 @@ void ParamDatabase::openSQLite() {
     writable_ = QFileInfo(path_).isWritable();
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     database.setDatabaseName(path_);
+    database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
     if (!database.open()) {
         problems_ << QStringLiteral("Не удалось открыть базу данных %1: %2")
-                         .arg(path_, database.lastError().text());
+                         .arg(path_, ErrorText(database.lastError()));
+        return;
+    }
+    // SQLite reads the file only now. A file another program holds locked fails here, once,
+    // and no table is used.
+    QSqlQuery probe(database);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+        problems_ << QStringLiteral("Не удалось открыть базу данных %1: %2")
+                         .arg(path_, ErrorText(probe.lastError()));
         return;
     }
     checkSQLiteSchema();
@@ -140,7 +234,7 @@ void ParamDatabase::checkSQLiteSchema() {
         QSqlQuery info(database);
         if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
             problems_ << QStringLiteral("Не удалось прочитать схему таблицы %1: %2")
-                             .arg(table, info.lastError().text());
+                             .arg(table, ErrorText(info.lastError()));
             continue;
         }
         QHash<QString, QString> declared;
@@ -193,15 +287,17 @@ std::vector<ConstantRecord> ParamDatabase::constants() const {
         r.Id = q.value(QStringLiteral("Id")).toLongLong();
         r.Mark = Text(q, "Mark");
         r.Name = Text(q, "Name");
-        r.Result = OptDouble(q, "Result");
+        r.Result = StoredResult(q);
         r.Unit = Text(q, "Unit");
-        r.Min = OptDouble(q, "Min");
-        r.Max = OptDouble(q, "Max");
+        NumberFields numbers(q);
+        r.Min = numbers.Real("Min");
+        r.Max = numbers.Real("Max");
         r.InFormula = Text(q, "InFormula");
         r.OutFormula = Text(q, "OutFormula");
-        r.Address = Int(q, "Address");
-        r.Type = Int(q, "Type");
-        r.Decimal = Int(q, "Decimal");
+        r.Address = numbers.Whole("Address");
+        r.Type = numbers.Whole("Type");
+        r.Decimal = numbers.Whole("Decimal");
+        r.BadFields = numbers.problems();
         recs.push_back(std::move(r));
     }
     return recs;
@@ -221,20 +317,22 @@ std::vector<VectorRecord> ParamDatabase::vectors() const {
         r.Mark = Text(q, "Mark");
         r.Name = Text(q, "Name");
         r.Unit = Text(q, "Unit");
-        r.Min = OptDouble(q, "Min");
-        r.Max = OptDouble(q, "Max");
-        r.AddressPar = Int(q, "AddressPar");
-        r.TypePar = Int(q, "TypePar");
-        r.DecimalPar = Int(q, "DecimalPar");
+        NumberFields numbers(q);
+        r.Min = numbers.Real("Min");
+        r.Max = numbers.Real("Max");
+        r.AddressPar = numbers.Whole("AddressPar");
+        r.TypePar = numbers.Whole("TypePar");
+        r.DecimalPar = numbers.Whole("DecimalPar");
         r.InFormula = Text(q, "InFormula");
         r.OutFormula = Text(q, "OutFormula");
-        r.AddressArg = Int(q, "AddressArg");
-        r.TypeArg = Int(q, "TypeArg");
-        r.DecimalArg = Int(q, "DecimalArg");
+        r.AddressArg = numbers.Whole("AddressArg");
+        r.TypeArg = numbers.Whole("TypeArg");
+        r.DecimalArg = numbers.Whole("DecimalArg");
         r.FormulaArg = Text(q, "FormulaArg");
         r.MarkArg = Text(q, "MarkArg");
         r.UnitArg = Text(q, "UnitArg");
-        r.Count = Int(q, "Count");
+        r.Count = numbers.Whole("Count");
+        r.BadFields = numbers.problems();
         recs.push_back(std::move(r));
     }
     return recs;
@@ -253,7 +351,7 @@ std::vector<AddressRecord> ParamDatabase::addresses() const {
 }
 
 void ParamDatabase::storeResult(int64_t rowKey, std::optional<double> value) {
-    if (!writable_)
+    if (readOnly())
         return; // the window says that values are not stored
     QSqlQuery q(db());
     q.prepare(QStringLiteral("UPDATE \"table1\" SET \"Result\" = ? WHERE rowid = ?"));
@@ -263,10 +361,21 @@ void ParamDatabase::storeResult(int64_t rowKey, std::optional<double> value) {
         Fail(QStringLiteral("Значение не сохранено в базе данных"), q.lastError());
 }
 
-void ParamDatabase::deleteRecord(Table t, int64_t rowKey) {
+void ParamDatabase::checkWritable() const {
+    // A row removed from the copy of a Jet file would be back at the next opening.
+    if (format_ == Format::Jet)
+        throw std::runtime_error(
+            QStringLiteral("База данных %1 (формат Jet) открыта только для "
+                           "чтения: записи в ней не изменяются и не удаляются.")
+                .arg(path_)
+                .toStdString());
     if (!writable_)
         throw std::runtime_error(
             QStringLiteral("Файл базы данных %1 защищён от записи.").arg(path_).toStdString());
+}
+
+void ParamDatabase::deleteRecord(Table t, int64_t rowKey) {
+    checkWritable();
     QSqlQuery q(db());
     q.prepare(QStringLiteral("DELETE FROM \"%1\" WHERE rowid = ?")
                   .arg(QLatin1String(ParamTables[t].name)));

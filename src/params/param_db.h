@@ -12,7 +12,8 @@
 // The parameter database "database.mdb": three tables (table1 constants, table2 vectors,
 // table3 addresses) with a fixed schema. An SQLite file is opened read-write. A Jet (Access)
 // file is read through libmdb into an in-memory SQLite copy with the same tables; the Jet file
-// itself is never written, so Result values set on the copy are not stored.
+// is never written, and the copy is not changed either, so that it never shows what the file
+// does not hold.
 //
 // Opening never throws: a missing file, an unknown format, a missing table or a wrong schema is
 // listed in problems(), and the tables that could be read stay usable.
@@ -27,9 +28,10 @@ public:
     ParamDatabase& operator=(const ParamDatabase&) = delete;
 
     Format format() const { return format_; }
-    // True for the in-memory copy of a Jet file (writes reach the copy only) and for an SQLite
-    // file the user may not write.
+    // True for a Jet file and for an SQLite file the user may not write.
     bool readOnly() const { return format_ == Format::Jet || !writable_; }
+    // Throws std::runtime_error saying why records cannot be changed, when they cannot.
+    void checkWritable() const;
     bool tableOk(Table t) const { return tableOk_[t]; }
     const QStringList& problems() const { return problems_; }
 
@@ -39,10 +41,10 @@ public:
     std::vector<VectorRecord> vectors() const;
     std::vector<AddressRecord> addresses() const;
 
-    // Stores Result of the constant with the given row key (nothing = null). Does nothing for
-    // an SQLite file the user may not write.
+    // Stores Result of the constant with the given row key (nothing = null). Does nothing when
+    // the database is read-only.
     void storeResult(int64_t rowKey, std::optional<double> value);
-    // Removes one record of table1 or table2.
+    // Removes one record of table1 or table2. Throws when the database is read-only.
     void deleteRecord(Table t, int64_t rowKey);
     // Runs several stores as one transaction (faster, and all-or-nothing on a file).
     void begin();

@@ -11,11 +11,16 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <mdbtools.h>
 #include <memory>
 #include <poll.h>
+#include <stdio_ext.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -35,6 +40,73 @@ struct MdbCloser {
 struct TableCloser {
     void operator()(MdbTableDef* t) const { mdb_free_tabledef(t); }
 };
+
+// In the reading child: the standard output and error go into a file in memory, so nothing
+// libmdb prints (warnings, hex dumps of pages it cannot make sense of) reaches the program's
+// output or the window. libmdb prints only when the file is not what it expects, so anything
+// printed marks the step that printed it as reading a damaged file.
+class LibraryOutput {
+public:
+    LibraryOutput() {
+        // Inherited buffers hold the parent's output, not the library's.
+        __fpurge(stdout);
+        __fpurge(stderr);
+        fd_ = memfd_create("velmaris-jet-messages", MFD_CLOEXEC);
+        if (fd_ < 0)
+            fd_ = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (fd_ >= 0) {
+            dup2(fd_, STDOUT_FILENO);
+            dup2(fd_, STDERR_FILENO);
+        }
+        // A library that prints without end must not fill the memory: past the limit writes
+        // fail instead of growing the file.
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1 << 20, 1 << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+
+    // True when the library printed anything since the last call.
+    bool complained() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        struct stat st {};
+        if (fd_ < 0 || fstat(fd_, &st) != 0)
+            return false;
+        const bool grew = st.st_size > seen_;
+        seen_ = st.st_size;
+        return grew;
+    }
+
+private:
+    int fd_ = -1;
+    off_t seen_ = 0;
+};
+
+QString Damaged(const QString& path) {
+    return QStringLiteral("Файл базы данных %1 повреждён: ").arg(path);
+}
+
+// The table of the catalog with this name (as libmdb matches it), or nothing.
+MdbCatalogEntry* FindTable(MdbHandle* mdb, const char* name) {
+    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+        if (entry->object_type == MDB_TABLE && g_ascii_strcasecmp(entry->object_name, name) == 0)
+            return entry;
+    }
+    return nullptr;
+}
+
+// Rows the definition of the catalog table (MSysObjects, always on page 2) counts, or 0 when
+// the definition cannot be read.
+unsigned CatalogRowsPromised(MdbHandle* mdb) {
+    MdbCatalogEntry entry{};
+    entry.mdb = mdb;
+    std::snprintf(entry.object_name, sizeof entry.object_name, "MSysObjects");
+    entry.object_type = MDB_TABLE;
+    entry.table_pg = 2;
+    std::unique_ptr<MdbTableDef, TableCloser> def(mdb_read_table(&entry));
+    return def ? def->num_rows : 0;
+}
 
 bool KindMatches(ColumnKind kind, int colType) {
     switch (kind) {
@@ -86,13 +158,19 @@ void UseCodePage1251(MdbHandle* mdb) {
 
 // Writes the rows of one table to out, each a RowTag and one tagged value per schema column,
 // closed by EndTag. Returns false (with a problem) when the table cannot be used.
-bool ReadTable(MdbHandle* mdb, int t, QDataStream& out, QStringList& problems) {
+bool ReadTable(MdbHandle* mdb, const QString& path, int t, QDataStream& out,
+               QStringList& problems) {
     const TableSchema& schema = ParamTables[t];
     const QString table = QString::fromLatin1(schema.name);
-    std::unique_ptr<MdbTableDef, TableCloser> def(
-        mdb_read_table_by_name(mdb, const_cast<gchar*>(schema.name), MDB_TABLE));
-    if (!def) {
+    MdbCatalogEntry* entry = FindTable(mdb, schema.name);
+    if (!entry) {
         problems << QStringLiteral("В базе данных нет таблицы %1.").arg(table);
+        return false;
+    }
+    std::unique_ptr<MdbTableDef, TableCloser> def(mdb_read_table(entry));
+    if (!def) {
+        problems << Damaged(path) +
+                        QStringLiteral("не читается определение таблицы %1.").arg(table);
         return false;
     }
     if (!mdb_read_columns(def.get())) {
@@ -138,7 +216,9 @@ bool ReadTable(MdbHandle* mdb, int t, QDataStream& out, QStringList& problems) {
         }
     }
     mdb_rewind_table(def.get());
+    unsigned rows = 0;
     while (mdb_fetch_row(def.get())) {
+        ++rows;
         out << RowTag;
         for (int c = 0; c < schema.count; ++c) {
             const auto index = static_cast<std::size_t>(c);
@@ -157,6 +237,15 @@ bool ReadTable(MdbHandle* mdb, int t, QDataStream& out, QStringList& problems) {
         }
     }
     out << EndTag;
+    // libmdb skips a data page it cannot read without a word; the definition knows how many
+    // rows the table holds.
+    if (rows < def->num_rows) {
+        problems << Damaged(path) + QStringLiteral("в таблице %1 прочитано записей: %2 из %3.")
+                                        .arg(table)
+                                        .arg(rows)
+                                        .arg(def->num_rows);
+        return false;
+    }
     return true;
 }
 
@@ -193,12 +282,17 @@ bool InsertTable(int t, QDataStream& in, QSqlDatabase& db, QStringList& problems
             } else if (tag == TextTag) {
                 QString text;
                 in >> text;
+                // A number libmdb could not print as one stays text, so that reading the
+                // copy names the field instead of taking it for 0.
+                bool ok = false;
                 if (kind == ColumnKind::Text)
                     value = text;
                 else if (kind == ColumnKind::Double)
-                    value = text.toDouble();
+                    value = text.toDouble(&ok);
                 else
-                    value = text.toLongLong();
+                    value = text.toLongLong(&ok);
+                if (kind != ColumnKind::Text && !ok)
+                    value = text;
             } else {
                 value = kind == ColumnKind::Text ? QVariant(QMetaType::fromType<QString>())
                                                  : QVariant(QMetaType::fromType<double>());
@@ -220,8 +314,8 @@ bool InsertTable(int t, QDataStream& in, QSqlDatabase& db, QStringList& problems
 }
 
 // Reads the three tables of the Jet file and writes, for each, whether it is usable, its
-// problems and its rows to out.
-void ReadJet(const QString& path, QDataStream& out) {
+// problems and its rows to out. A step during which libmdb printed anything counts as damaged.
+void ReadJet(const QString& path, LibraryOutput& library, QDataStream& out) {
     const QByteArray name = path.toLocal8Bit();
     std::unique_ptr<MdbHandle, MdbCloser> mdb(mdb_open(name.constData(), MDB_NOFLAGS));
     if (!mdb) {
@@ -234,12 +328,24 @@ void ReadJet(const QString& path, QDataStream& out) {
             QStringLiteral("Не удалось прочитать каталог базы данных %1.").arg(path)};
         return;
     }
+    // A catalog page that cannot be read drops every table on it without a word.
+    const unsigned promised = CatalogRowsPromised(mdb.get());
+    if (library.complained() || mdb->num_catalog < promised) {
+        out << QStringList{Damaged(path) + QStringLiteral("каталог таблиц читается с ошибками.")};
+        return;
+    }
     out << QStringList();
     for (int t = 0; t < 3; ++t) {
         QByteArray rows;
         QDataStream rowStream(&rows, QIODevice::WriteOnly);
         QStringList tableProblems;
-        const bool ok = ReadTable(mdb.get(), t, rowStream, tableProblems);
+        bool ok = ReadTable(mdb.get(), path, t, rowStream, tableProblems);
+        if (library.complained()) {
+            ok = false;
+            tableProblems =
+                QStringList{Damaged(path) + QStringLiteral("таблица %1 читается с ошибками.")
+                                                .arg(QLatin1String(ParamTables[t].name))};
+        }
         out << ok << tableProblems;
         if (ok)
             out << rows; // a block of its own: a failed insert cannot desync the next table
@@ -250,10 +356,12 @@ void ReadJet(const QString& path, QDataStream& out) {
 // damaged page can make it crash or loop forever, and neither must take the program with
 // it. Returns false when the child died, ran past the time limit or wrote too much.
 bool ReadJetInChild(const QString& path, QByteArray& result) {
-    // Prepared before fork: the child only reads the file and writes the pipe.
+    // Prepared before fork: the child only reads the file and writes the pipe. Output still
+    // buffered here is written first, so the child cannot hold a copy of it.
     int fds[2];
     if (pipe(fds) != 0)
         return false;
+    std::fflush(nullptr);
     const pid_t child = fork();
     if (child < 0) {
         close(fds[0]);
@@ -262,14 +370,11 @@ bool ReadJetInChild(const QString& path, QByteArray& result) {
     }
     if (child == 0) {
         close(fds[0]);
-        // libmdb's own complaints about a damaged file mean nothing to the user.
-        const int devNull = open("/dev/null", O_WRONLY);
-        if (devNull >= 0)
-            dup2(devNull, STDERR_FILENO);
+        LibraryOutput library;
         QByteArray data;
         {
             QDataStream out(&data, QIODevice::WriteOnly);
-            ReadJet(path, out);
+            ReadJet(path, library, out);
         }
         const char* p = data.constData();
         qsizetype left = data.size();

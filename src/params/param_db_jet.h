@@ -9,6 +9,8 @@
 // The Jet file is opened read-only. A table that is missing or lacks a column, or holds one of
 // a wrong kind, is listed in problems and left out (tableOk false). The file is read in a
 // child process, so a damaged file that crashes or stalls the reader library only yields a
-// problem.
+// problem. A table is also left out as damaged when the library complains while reading it
+// (what it prints never reaches the program's output) or when it gives fewer rows than the
+// table's definition counts.
 void CopyJetIntoSQLite(const QString& path, QSqlDatabase& db, bool tableOk[3],
                        QStringList& problems);

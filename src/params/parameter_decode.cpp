@@ -20,13 +20,35 @@ double DecodeConstant(const FirmwareImage& image, const ConstantRecord& rec,
     return RoundToDecimals(v, rec.Decimal);
 }
 
-void EncodeConstant(FirmwareImage& image, const ConstantRecord& rec, double value,
-                    const FormulaEvaluator& eval) {
+namespace {
+
+// A raw number outside 0..max would be stored by its low bits only: 5000 rpm typed into a byte
+// that counts tens of rpm would become 500 mod 256 = 244, read back as 2440 rpm.
+void CheckRawFits(const std::string& what, int64_t n, int64_t max, int type) {
+    if (max >= 0 && (n < 0 || n > max))
+        throw std::range_error("Value out of range.\n" + what + ": код " + std::to_string(n) +
+                               " вне 0.." + std::to_string(max) + " для типа хранения " +
+                               std::to_string(type) + ".");
+}
+
+} // namespace
+
+int64_t EncodeConstantRaw(const ConstantRecord& rec, double value, const FormulaEvaluator& eval) {
     if (auto problem = ConstantProblem(rec))
         throw std::runtime_error(rec.Mark + ": " + *problem);
     const double y = EvaluateFor(eval, rec.Mark, rec.OutFormula, value);
     const int64_t n = EncodeRaw(y);
-    WriteConstantRaw(image, rec.Address, rec.Type, n);
+    CheckRawFits(rec.Mark, n, ConstantRawMax(rec.Type), rec.Type);
+    return n;
+}
+
+void EncodeConstant(FirmwareImage& image, const ConstantRecord& rec, double value,
+                    const FormulaEvaluator& eval) {
+    WriteConstantRaw(image, rec.Address, rec.Type, EncodeConstantRaw(rec, value, eval));
+}
+
+bool WithinLimits(double value, std::optional<double> min, std::optional<double> max) {
+    return !(min && value < *min) && !(max && value > *max);
 }
 
 ConstantsWalk DecodeConstants(const FirmwareImage& image, const std::vector<ConstantRecord>& recs,
@@ -69,8 +91,7 @@ void LoadVector(const FirmwareImage& image, const VectorRecord& rec, const Formu
             if (indexRule)
                 a = i * 5.0 / 64.0;
             out.ArgValues[i] = RoundToDecimals(a, rec.DecimalArg);
-            const uint32_t raw = ReadVectorValueRaw(image, rec.AddressPar, rec.TypePar, i);
-            out.ParValues[i] = EvaluateFor(eval, rec.Mark, rec.InFormula, raw);
+            out.ParValues[i] = DecodeVectorPoint(image, rec, i, eval);
             out.filled = i + 1;
         }
     } catch (const std::exception& e) {
@@ -78,12 +99,27 @@ void LoadVector(const FirmwareImage& image, const VectorRecord& rec, const Formu
     }
 }
 
-void CommitVectorPoint(FirmwareImage& image, const VectorRecord& rec, int point, double value,
-                       const FormulaEvaluator& eval) {
+double DecodeVectorPoint(const FirmwareImage& image, const VectorRecord& rec, int point,
+                         const FormulaEvaluator& eval) {
+    const uint32_t raw = ReadVectorValueRaw(image, rec.AddressPar, rec.TypePar, point);
+    return EvaluateFor(eval, rec.Mark, rec.InFormula, raw);
+}
+
+int64_t EncodeVectorPointRaw(const VectorRecord& rec, int point, double value,
+                             const FormulaEvaluator& eval) {
     if (auto problem = VectorProblem(rec))
         throw std::runtime_error(rec.Mark + ": " + *problem);
     if (point < 0 || point >= rec.Count)
         throw std::out_of_range(rec.Mark + ": no such point.");
     const double y = EvaluateFor(eval, rec.Mark, rec.OutFormula, value);
-    WriteVectorValueRaw(image, rec.AddressPar, rec.TypePar, point, EncodeRaw(y));
+    const int64_t n = EncodeRaw(y);
+    CheckRawFits(rec.Mark + ", точка " + std::to_string(point + 1), n,
+                 VectorValueRawMax(rec.TypePar), rec.TypePar);
+    return n;
+}
+
+void CommitVectorPoint(FirmwareImage& image, const VectorRecord& rec, int point, double value,
+                       const FormulaEvaluator& eval) {
+    WriteVectorValueRaw(image, rec.AddressPar, rec.TypePar, point,
+                        EncodeVectorPointRaw(rec, point, value, eval));
 }

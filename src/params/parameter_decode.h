@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,18 @@ using FormulaEvaluator = std::function<double(const std::string& formula, double
 double DecodeConstant(const FirmwareImage& image, const ConstantRecord& rec,
                       const FormulaEvaluator& eval);
 
+// The raw number OutFormula makes of a physical value. Throws std::range_error ("Value out of
+// range." and the detail) when the number does not fit the record's storage type, which would
+// otherwise keep only its low bits; the evaluator's errors and a record problem are thrown too.
+int64_t EncodeConstantRaw(const ConstantRecord& rec, double value, const FormulaEvaluator& eval);
+
 // Encodes a physical value by OutFormula and stores it by the record's type. The image is
 // written only when the whole conversion succeeded; errors are thrown and leave it unchanged.
 void EncodeConstant(FirmwareImage& image, const ConstantRecord& rec, double value,
                     const FormulaEvaluator& eval);
+
+// True when value lies within Min..Max; a missing bound does not limit.
+bool WithinLimits(double value, std::optional<double> min, std::optional<double> max);
 
 // The walk over all constants while the window opens. Records outside the image are skipped
 // and listed; an evaluator error stops the walk at its record (later records keep the Result
@@ -51,8 +60,18 @@ struct VectorPoints {
 void LoadVector(const FirmwareImage& image, const VectorRecord& rec, const FormulaEvaluator& eval,
                 VectorPoints& out);
 
+// Physical value of one point: InFormula at the raw value the image holds, not rounded.
+double DecodeVectorPoint(const FirmwareImage& image, const VectorRecord& rec, int point,
+                         const FormulaEvaluator& eval);
+
+// The raw value OutFormula makes of a point's new value; throws as EncodeConstantRaw does, and
+// for a point outside the record.
+int64_t EncodeVectorPointRaw(const VectorRecord& rec, int point, double value,
+                             const FormulaEvaluator& eval);
+
 // Encodes a new value of one point by OutFormula and writes it by TypePar. Throws on evaluator
-// errors and for a point outside the record; the image is then unchanged.
+// errors, for a raw value the type cannot hold and for a point outside the record; the image is
+// then unchanged.
 void CommitVectorPoint(FirmwareImage& image, const VectorRecord& rec, int point, double value,
                        const FormulaEvaluator& eval);
 

@@ -2,9 +2,7 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -43,14 +41,17 @@ std::string FormatFixed(double value, int decimals, char separator) {
         decimals = 15;
     // The value is first taken to 15 significant digits and then rounded half away from zero
     // on those decimal digits, so 12.25 shows as 12.3 with one decimal (binary rounding of
-    // printf would give 12.2).
+    // printf would give 12.2). to_chars writes '.' whatever the C library's locale says.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.14e", std::fabs(value));
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                       std::chars_format::scientific, 14);
+    const std::string scientific(buffer, written.ptr);
+    const std::size_t exponent = scientific.find('e');
     std::string digits;
-    for (const char* p = buffer; *p != 'e'; ++p)
-        if (*p != '.')
-            digits += *p;
-    int intDigits = std::atoi(std::strchr(buffer, 'e') + 1) + 1; // digits before the point
+    for (std::size_t i = 0; i < exponent; ++i)
+        if (scientific[i] != '.')
+            digits += scientific[i];
+    int intDigits = std::atoi(scientific.c_str() + exponent + 1) + 1; // digits before the point
     const int keep = intDigits + decimals;
     if (keep < 0) {
         digits = "0";
@@ -92,9 +93,11 @@ std::string FormatFixed(double value, int decimals, char separator) {
 std::string FormatGeneral(double value, char separator) {
     if (auto special = NonFinite(value))
         return *special;
+    // As printf's %.15g in the "C" locale, whatever locale the program runs in.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    return Finish(buffer, separator);
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    return Finish(std::string(buffer, written.ptr), separator);
 }
 
 std::optional<double> ParseDecimal(const std::string& text, char separator) {

@@ -5,7 +5,8 @@
 
 // Number texts of the parameter window, with the user's decimal separator. Zero never shows a
 // sign: a value that is zero, or that rounds to zero in the pattern, is shown without '-'.
-// Infinities and NaN show as INF, -INF and NAN.
+// Infinities and NaN show as INF, -INF and NAN. The texts never depend on the C library's
+// locale: the separator given is the only one used.
 
 // Fixed notation with exactly `decimals` decimals (clamped to 0..15).
 std::string FormatFixed(double value, int decimals, char separator);

@@ -6,6 +6,9 @@
 
 // One record of each table of the parameter database, as the core works on it. Texts are
 // UTF-8; a null text field is an empty string (a null formula is evaluated as empty text).
+// A numeric field that the store could not read as a number (null, text, or a fraction where a
+// whole number belongs) is named in BadFields, and its member keeps 0; such a record is never
+// read from or written into the image.
 
 // table1: a scalar constant.
 struct ConstantRecord {
@@ -22,6 +25,7 @@ struct ConstantRecord {
     int32_t Address = 0;
     int Type = 0;
     int Decimal = 0;
+    std::string BadFields; // e.g. "поле Address пусто (NULL)"; empty when all are numbers
 };
 
 // table2: a vector of Count points, value array at AddressPar, argument array at AddressArg.
@@ -45,6 +49,7 @@ struct VectorRecord {
     std::string MarkArg;
     std::string UnitArg;
     int Count = 0;
+    std::string BadFields; // as for constants
 };
 
 // table3: one line of the address reference list, shown as stored.

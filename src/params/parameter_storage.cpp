@@ -71,6 +71,21 @@ bool ConstantTypeStores(int type) {
     return type >= 0 && type <= 3;
 }
 
+int64_t ConstantRawMax(int type) {
+    switch (type) {
+    case 0:
+        return 15;
+    case 1:
+        return 7;
+    case 2:
+        return 255;
+    case 3:
+        return 65535;
+    default:
+        return -1;
+    }
+}
+
 bool ConstantInRange(int32_t address, int type) {
     if (!ConstantTypeStores(type))
         return true; // nothing is read or written
@@ -119,6 +134,12 @@ void WriteConstantRaw(FirmwareImage& image, int32_t address, int type, int64_t n
 
 bool VectorValueTypeStores(int typePar) {
     return typePar >= 0 && typePar <= 3;
+}
+
+int64_t VectorValueRawMax(int typePar) {
+    if (!VectorValueTypeStores(typePar))
+        return -1;
+    return typePar == 3 ? 65535 : 255;
 }
 
 bool VectorArgTypeStores(int typeArg) {
@@ -179,12 +200,16 @@ void WriteVectorValueRaw(FirmwareImage& image, int32_t base, int typePar, int i,
 }
 
 std::optional<std::string> ConstantProblem(const ConstantRecord& rec) {
+    if (!rec.BadFields.empty())
+        return rec.BadFields;
     if (ConstantInRange(rec.Address, rec.Type))
         return std::nullopt;
     return "адрес " + Hex(rec.Address) + " вне образа 0x0000..0x7FFF";
 }
 
 std::optional<std::string> VectorProblem(const VectorRecord& rec) {
+    if (!rec.BadFields.empty())
+        return rec.BadFields;
     if (rec.Count < 1 || rec.Count > MaxVectorPoints)
         return "число точек " + std::to_string(rec.Count) + " вне диапазона 1..256";
     if (VectorValueTypeStores(rec.TypePar)) {

@@ -23,6 +23,9 @@ int64_t EncodeRaw(double y);
 // Constants: Type 0 = bits 7-4 of the byte, 1 = bits 2-0, 2 = the byte, 3 = little-endian
 // word; any other type reads 0 and writes nothing.
 bool ConstantTypeStores(int type);
+// The largest raw number the type holds (15, 7, 255, 65535; the smallest is 0), -1 for a type
+// that stores nothing.
+int64_t ConstantRawMax(int type);
 // True when every byte the type touches at address lies inside the image.
 bool ConstantInRange(int32_t address, int type);
 // Raw value; 0 for another type or an address outside the image.
@@ -36,6 +39,9 @@ void WriteConstantRaw(FirmwareImage& image, int32_t address, int type, int64_t n
 constexpr int MaxVectorPoints = 256;
 
 bool VectorValueTypeStores(int typePar);
+// The largest raw value the type holds (255, or 65535 for words), -1 for a type that stores
+// nothing.
+int64_t VectorValueRawMax(int typePar);
 bool VectorArgTypeStores(int typeArg);
 // Address of point i's value (first byte for a word) or of its argument.
 int64_t VectorValueAddress(int32_t base, int typePar, int i);
@@ -46,8 +52,9 @@ uint32_t ReadVectorArgRaw(const FirmwareImage& image, int32_t base, int typeArg,
 // Stores n for point i; nothing for another type or outside the image.
 void WriteVectorValueRaw(FirmwareImage& image, int32_t base, int typePar, int i, int64_t n);
 
-// Why a record cannot be used, or nothing when it can: its bytes reach outside the image, or
-// (vectors) its Count lies outside 1..256. The text is Russian, for the window's report.
+// Why a record cannot be used, or nothing when it can: a numeric field is not a number, its
+// bytes reach outside the image, or (vectors) its Count lies outside 1..256. The text is
+// Russian, for the window's report.
 std::optional<std::string> ConstantProblem(const ConstantRecord& rec);
 std::optional<std::string> VectorProblem(const VectorRecord& rec);
 

@@ -94,21 +94,21 @@ TEST(FlashForm, FieldsSitInTheirGroupsWithTheirLabelsAndLengths) {
 
 TEST(FlashForm, CloseBoxWritesNormalisedAndClearedFields) {
     FirmwareImage image;
-    PutRaw(image, 0x6030, "  M7.9.7  ");
-    PutRaw(image, 0x6090, Cp1251ToCp866(Utf8ToCp1251(" ВАЗ-21124")));
-    PutRaw(image, 0x61E5, "I386EX1"); // ProgController, 7 bytes, full
+    PutRaw(image, 0x6030, "  VX4.2.0  ");
+    PutRaw(image, 0x6090, Cp1251ToCp866(Utf8ToCp1251(" КМР-4017")));
+    PutRaw(image, 0x61E5, "CPU77A1"); // ProgController, 7 bytes, full
     MarkLoaded(image);
 
     TFlashForm form(image);
-    EXPECT_EQ(Edit(form, 1)->text(), "M7.9.7");
-    EXPECT_EQ(Edit(form, 12)->text(), "ВАЗ-21124");
+    EXPECT_EQ(Edit(form, 1)->text(), "VX4.2.0");
+    EXPECT_EQ(Edit(form, 12)->text(), "КМР-4017");
     EXPECT_EQ(Edit(form, 2)->text(), "");
-    EXPECT_EQ(Edit(form, 4)->text(), "I386EX1");
+    EXPECT_EQ(Edit(form, 4)->text(), "CPU77A1");
     Edit(form, 4)->clear();
     CloseByCloseBox(form);
 
-    EXPECT_EQ(Raw(image, 0x6030, 16), Padded("M7.9.7", 16));
-    EXPECT_EQ(Raw(image, 0x6090, 16), Padded(Cp1251ToCp866(Utf8ToCp1251("ВАЗ-21124")), 16));
+    EXPECT_EQ(Raw(image, 0x6030, 16), Padded("VX4.2.0", 16));
+    EXPECT_EQ(Raw(image, 0x6090, 16), Padded(Cp1251ToCp866(Utf8ToCp1251("КМР-4017")), 16));
     EXPECT_EQ(Raw(image, 0x61E5, 7), std::string(7, '\0'));
     // The close question of the main window depends on this.
     EXPECT_TRUE(image.IsModified());

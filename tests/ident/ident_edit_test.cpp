@@ -39,16 +39,16 @@ struct Loaded {
 
 TEST(IdentEdit, StoringUnchangedTextsNormalisesPaddedFields) {
     Loaded l;
-    PutRaw(l.image, 0x6030, "  EDC16 ");
+    PutRaw(l.image, 0x6030, "  VLM16 ");
     PutRaw(l.image, 0x6040, "file.bin\0junk"s);
     PutRaw(l.image, 0x6050, std::string(16, ' '));
     l.Load();
 
     IdentEdit edit(l.image);
-    EXPECT_EQ(edit.Shown()[EcuType], "EDC16");
+    EXPECT_EQ(edit.Shown()[EcuType], "VLM16");
     edit.Store(l.image, edit.Shown());
 
-    EXPECT_EQ(Raw(l.image, 0x6030, 16), Padded("EDC16", 16));
+    EXPECT_EQ(Raw(l.image, 0x6030, 16), Padded("VLM16", 16));
     EXPECT_EQ(Raw(l.image, 0x6040, 16), Padded("file.bin", 16));
     EXPECT_EQ(Raw(l.image, 0x6050, 16), std::string(16, '\0'));
     EXPECT_TRUE(l.image.IsModified());
@@ -103,11 +103,11 @@ TEST(IdentEdit, UntouchedFieldKeepsCharactersCodePage1251Lacks) {
 
     IdentEdit edit(l.image);
     IdentEdit::Texts texts = edit.Shown();
-    texts[10] = "K7M"; // DataEngine is retyped, so its lost characters go
+    texts[10] = "ZQ9"; // DataEngine is retyped, so its lost characters go
     edit.Store(l.image, texts);
 
     EXPECT_EQ(Raw(l.image, 0x6070, 16), Padded(boxes, 16));
-    EXPECT_EQ(Raw(l.image, 0x6080, 16), Padded("K7M", 16));
+    EXPECT_EQ(Raw(l.image, 0x6080, 16), Padded("ZQ9", 16));
 }
 
 } // namespace

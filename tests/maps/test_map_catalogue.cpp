@@ -1,3 +1,4 @@
+#include "comma_locale.h"
 #include "image/firmware_image.h"
 #include "maps/map_catalogue.h"
 
@@ -19,6 +20,16 @@ TEST(FormatMapNumber, FixedPatternsRoundHalfAwayFromZeroWithTheGivenSeparator) {
     EXPECT_EQ(FormatMapNumber(2.5, 0, ","), "3");
     EXPECT_EQ(FormatMapNumber(-33.8, 0, ","), "-34");
     EXPECT_EQ(FormatMapNumber(58253, -1, ","), "58253");
+}
+
+// A Russian desktop puts the C library into a comma locale; the texts must not change.
+TEST(FormatMapNumber, TextsDoNotDependOnTheCLibraryLocale) {
+    const CommaLocale comma;
+    if (!comma.ok())
+        GTEST_SKIP() << CommaLocale::Missing;
+    EXPECT_EQ(FormatMapNumber(10.0, 1, "."), "10.0");
+    EXPECT_EQ(FormatMapNumber(-0.125, 2, ","), "-0,13");
+    EXPECT_EQ(FormatMapNumber(255.0 / 256, 3, "."), "0.996");
 }
 
 TEST(FormatMapNumber, NonFiniteAndNegativeZero) {

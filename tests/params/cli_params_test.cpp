@@ -1,5 +1,7 @@
 // velmaris-cli db convert and velmaris-cli params as a user runs them.
 #include "cli_run.h"
+#include "comma_locale.h"
+#include "damaged_jet.h"
 #include "fixture_image.h"
 #include "image/firmware_image.h"
 
@@ -13,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -76,6 +79,41 @@ TEST_F(CliParams, JsonListsEveryConstantAndPoint) {
     ASSERT_EQ(root["problems"].toArray().size(), 1);
     EXPECT_EQ(root["problems"].toArray()[0].toString().toStdString(),
               "RESERV: SyntaxError: No Expression");
+}
+
+// The program runs in the user's locale; a comma locale of the C library must not change a
+// printed number.
+TEST_F(CliParams, NumbersDoNotDependOnTheLocale) {
+    if (!CommaLocale().ok())
+        GTEST_SKIP() << CommaLocale::Missing;
+    const char* previous = std::getenv("LC_ALL");
+    const std::string saved = previous ? previous : "";
+    setenv("LC_ALL", "C", 1);
+    const CliRun plain = Cli({"params", imagePath, "--db", Fixture});
+    setenv("LC_ALL", CommaLocale::Name, 1);
+    const CliRun russian = Cli({"params", imagePath, "--db", Fixture});
+    if (previous)
+        setenv("LC_ALL", saved.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
+    EXPECT_NE(plain.out.find("  1\t9.0\t1.600\n  2\t10.0\t1.480\n"), std::string::npos)
+        << plain.out;
+    EXPECT_EQ(russian.out, plain.out);
+}
+
+// The reader library prints a hex dump of this damaged page; none of it may reach the output,
+// which must stay JSON and report the damage.
+TEST_F(CliParams, DamagedJetFileKeepsTheOutputClean) {
+    const QString damaged = dir.filePath("damaged.mdb");
+    MakeDamagedJetCopy(QString::fromStdString(Fixture), damaged, {ZeroJetPage(23)});
+    const CliRun run = Cli({"params", imagePath, "--db", damaged.toStdString(), "--json"});
+    EXPECT_EQ(run.status, 1);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out.substr(0, 400);
+    EXPECT_TRUE(doc.object()["problems"].toArray().first().toString().contains(
+        QStringLiteral("повреждён")));
+    EXPECT_EQ(run.err, "");
 }
 
 TEST_F(CliParams, BadArgumentsAndMissingFiles) {

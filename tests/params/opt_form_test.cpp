@@ -1,4 +1,5 @@
 #include "app/error_report.h"
+#include "comma_locale.h"
 #include "fixture_image.h"
 #include "params/my_sg.h"
 #include "params/opt_form.h"
@@ -48,6 +49,10 @@ protected:
         dbPath = dir.filePath(QStringLiteral("database.mdb"));
         FillFixtureImage(image);
         ShowErrorMessage = [this](QWidget*, const QString& text) { messages << text; };
+        TOptForm::ConfirmOutOfLimits = [this](QWidget*, const QString& question) {
+            questions << question;
+            return storeOutOfLimits;
+        };
     }
     void TearDown() override { QLocale::setDefault(QLocale::c()); }
 
@@ -83,6 +88,8 @@ protected:
     QString dbPath;
     FirmwareImage image;
     QStringList messages;
+    QStringList questions;         // asked before a value outside Min..Max is stored
+    bool storeOutOfLimits = false; // the answer
 };
 
 TEST_F(OptFormTest, JetDatabaseIsReadOnlyAndOpeningLeavesTheImageAlone) {
@@ -143,10 +150,64 @@ TEST_F(OptFormTest, ResultEntryUsesTheLocaleSeparatorAndWritesTheImage) {
     EXPECT_TRUE(model->setData(model->index(9, ConstTableModel::ColResult), QStringLiteral("12")));
     EXPECT_EQ(image.ReadByte(0x6215), 0xC3);
 
-    // An empty entry clears Result and encodes 0: X+40 gives 40.
+    // An empty entry encodes 0: X+40 gives 40, and the cell shows the 0 stored.
     EXPECT_TRUE(model->setData(model->index(2, ConstTableModel::ColResult), QString()));
     EXPECT_EQ(image.ReadByte(0x6108), 40);
-    EXPECT_FALSE(form.Constants()[2].Result.has_value());
+    EXPECT_EQ(form.Constants()[2].Result, 0.0);
+}
+
+// What the window shows is what the unit gets: an entry the storage cannot hold is refused, one
+// outside Min..Max is stored only when the user says so, and a stored value is shown as decoded
+// from its bytes.
+TEST_F(OptFormTest, EntriesAreCheckedAndShownAsStored) {
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'")});
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    QAbstractItemModel* model = form.DBGrid1->model();
+    const QModelIndex rpm = model->index(0, ConstTableModel::ColResult); // XX_RPM, a byte of tens
+    EXPECT_TRUE(model->setData(rpm, QStringLiteral("5000")));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Value out of range.")))
+        << messages[0].toStdString();
+    EXPECT_TRUE(questions.isEmpty());
+    EXPECT_EQ(image.ReadByte(0x6104), 85);
+    EXPECT_EQ(ResultText(form, 0), QStringLiteral("850"));
+
+    model->setData(rpm, QStringLiteral("2000,5"));
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_EQ(
+        questions[0],
+        QStringLiteral("XX_RPM: значение 2000,5 вне диапазона 600..1500 об/мин. Записать его?"));
+    EXPECT_EQ(image.ReadByte(0x6104), 85);
+    EXPECT_EQ(ResultText(form, 0), QStringLiteral("850"));
+    storeOutOfLimits = true;
+    model->setData(rpm, QStringLiteral("2000,5"));
+    EXPECT_EQ(image.ReadByte(0x6104), 200);
+    EXPECT_EQ(ResultText(form, 0), QStringLiteral("2000"));
+    model->setData(rpm, QStringLiteral("1234"));
+    EXPECT_EQ(image.ReadByte(0x6104), 123);
+    EXPECT_EQ(ResultText(form, 0), QStringLiteral("1230"));
+    EXPECT_EQ(ParamDatabase(dbPath).constants()[0].Result, 1230.0);
+
+    // XX_TWAT, the first vector: a byte of tens as well.
+    messages.clear();
+    form.SG1->item(2, 1)->setText(QStringLiteral("3000"));
+    form.SG1->EditorCommitted(1, 2, QStringLiteral("3000"));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QStringLiteral("Value out of range.")));
+    EXPECT_EQ(image.ReadByte(0x6660), 150);
+    EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("1500"));
+    EXPECT_EQ(form.ParValues[0], 1500.0);
+    form.SG1->item(2, 1)->setText(QStringLiteral("1234"));
+    form.SG1->EditorCommitted(1, 2, QStringLiteral("1234"));
+    EXPECT_EQ(image.ReadByte(0x6660), 123);
+    EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("1230"));
+    EXPECT_EQ(form.ParValues[0], 1230.0);
+    EXPECT_EQ(form.Series1->at(0).y(), 1230.0);
+    storeOutOfLimits = false;
+    form.SG1->EditorCommitted(1, 2, QStringLiteral("500"));
+    EXPECT_EQ(questions.size(), 3);
+    EXPECT_EQ(image.ReadByte(0x6660), 123);
+    EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("1230"));
 }
 
 TEST_F(OptFormTest, SQLiteStoresResultAndDeletesOnConfirmation) {
@@ -188,6 +249,25 @@ TEST_F(OptFormTest, SQLiteStoresResultAndDeletesOnConfirmation) {
     EXPECT_EQ(c[5].Mark, "UOZ_XX");
     EXPECT_EQ(c[5].Result, 7.0);
     EXPECT_EQ(c[11].Result, 77.0);
+}
+
+// A row removed from the copy of a Jet file would be back at the next opening.
+TEST_F(OptFormTest, JetRecordsAreNotDeleted) {
+    ASSERT_TRUE(QFile::copy(Fixture, dbPath));
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    int asked = 0;
+    TOptForm::ConfirmDelete = [&](QWidget*) { return ++asked > 0; };
+    QTest::qWait(1); // the deferred report of the RESERV formula
+    messages.clear();
+    form.DBGrid1->setCurrentIndex(form.DBGrid1->model()->index(3, 0));
+    QTest::keyClick(form.DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
+    form.DBGrid2->setCurrentIndex(form.DBGrid2->model()->index(0, 0));
+    QTest::keyClick(form.DBGrid2, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(form.Constants().size(), 13u);
+    EXPECT_EQ(form.Vectors().size(), 5u);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("только для чтения")));
 }
 
 TEST_F(OptFormTest, WriteProtectedSQLiteFileIsSaidToBeReadOnly) {
@@ -253,6 +333,22 @@ TEST_F(OptFormTest, VectorTabShowsPointsAndCommitsEdits) {
     EXPECT_EQ(form.SelectedPoint, 0);
 }
 
+// The toolkit puts the C library into the user's locale at start; with a comma there, the
+// numbers of the window keep their digits.
+TEST_F(OptFormTest, NumbersDoNotDependOnTheCLibraryLocale) {
+    const CommaLocale comma;
+    if (!comma.ok())
+        GTEST_SKIP() << CommaLocale::Missing;
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'")});
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    EXPECT_EQ(ResultText(form, 5), QStringLiteral("0,98"));
+    EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("1500"));           // XX_TWAT, no decimals
+    form.DBGrid2->setCurrentIndex(form.DBGrid2->model()->index(1, 0)); // TINJ_UB
+    EXPECT_EQ(form.SG1->Cell(1, 1), QStringLiteral("9,0"));
+    EXPECT_EQ(form.SG1->Cell(1, 2), QStringLiteral("1,600"));
+    EXPECT_EQ(form.SG1->Cell(2, 2), QStringLiteral("1,480"));
+}
+
 // The value axis of the chart prints its numbers like every other number of the window, with
 // the locale's decimal separator and without digit grouping.
 TEST_F(OptFormTest, ChartAxisNumbersUseTheLocaleSeparator) {
@@ -297,6 +393,26 @@ TEST_F(OptFormTest, FarRecordsAreListedOnceAndNeverTouched) {
     QAbstractItemModel* model = form.DBGrid1->model();
     messages.clear();
     model->setData(model->index(1, ConstTableModel::ColResult), QStringLiteral("1000"));
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(Bytes(), before);
+}
+
+// A null or text address would read as 0 and send an entry into the code area.
+TEST_F(OptFormTest, RecordsWithFieldsThatAreNotNumbersAreNeverTouched) {
+    MakeSQLite({QStringLiteral("UPDATE table1 SET InFormula = 'X' WHERE Mark = 'RESERV'"),
+                QStringLiteral("UPDATE table1 SET Address = NULL WHERE Mark = 'UOZ_XX'"),
+                QStringLiteral("UPDATE table2 SET AddressPar = 'x' WHERE Mark = 'XX_TWAT'")});
+    image.WriteByte(0x0000, 0x5A);
+    const auto before = Bytes();
+    TOptForm form(image, EvaluateParameterFormula, dbPath);
+    ASSERT_EQ(form.LoadProblems().size(), 2) << form.LoadProblems().join('\n').toStdString();
+    EXPECT_TRUE(form.LoadProblems()[0].contains(QStringLiteral("UOZ_XX: поле Address пусто")));
+    EXPECT_TRUE(form.LoadProblems()[1].contains(QStringLiteral("XX_TWAT: поле AddressPar")));
+    EXPECT_EQ(form.SG1->columnCount(), 1); // the first vector is not shown
+
+    QAbstractItemModel* model = form.DBGrid1->model();
+    messages.clear();
+    model->setData(model->index(6, ConstTableModel::ColResult), QStringLiteral("20"));
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(Bytes(), before);
 }

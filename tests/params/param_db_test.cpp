@@ -1,10 +1,13 @@
+#include "damaged_jet.h"
 #include "image/firmware_image.h"
 #include "params/param_db.h"
 #include "params/parameter_decode.h"
 #include "params/parameter_formula.h"
+#include "params/parameter_storage.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -12,8 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -81,11 +86,11 @@ TEST(ParamDatabase, JetFixtureIsCopiedWithItsTextsAndNulls) {
         EXPECT_EQ(a[1].Val, "0112");
         EXPECT_EQ(a[4].Name, "Скорость обмена по K-линии, бод");
 
-        // Writes reach the in-memory copy only.
+        // Neither the file nor its copy changes: a deletion is refused.
         db.storeResult(c[0].RowKey, 900.0);
-        EXPECT_EQ(db.constants()[0].Result, 900.0);
-        db.deleteRecord(ParamDatabase::Vectors, v[0].RowKey);
-        EXPECT_EQ(db.vectors().size(), 4u);
+        EXPECT_EQ(db.constants()[0].Result, 850.0);
+        EXPECT_THROW(db.deleteRecord(ParamDatabase::Vectors, v[0].RowKey), std::runtime_error);
+        EXPECT_EQ(db.vectors().size(), 5u);
     }
     EXPECT_EQ(Hash(path), before);
     ParamDatabase again(path);
@@ -160,6 +165,87 @@ TEST(ParamDatabase, MissingFilesAndWrongSchemasAreReported) {
     EXPECT_TRUE(db.constants().empty());
 }
 
+// A numeric field that is null, text or a fraction must not be read as 0: the record would
+// then read and write image byte 0x0000, in the code area.
+TEST(ParamDatabase, NumericFieldsThatAreNotNumbersAreNamed) {
+    QTemporaryDir dir;
+    const QString sqlite = dir.filePath(QStringLiteral("database.mdb"));
+    { ParamDatabase(Fixture).saveAsSQLite(sqlite); }
+    MakeSQLite(sqlite, {QStringLiteral("UPDATE table1 SET Address = NULL WHERE Mark = 'XX_RPM'"),
+                        QStringLiteral("UPDATE table1 SET Type = 'два' WHERE Mark = 'N_LIM'"),
+                        QStringLiteral("UPDATE table1 SET Decimal = 1.5 WHERE Mark = 'T_COLD'"),
+                        QStringLiteral("UPDATE table1 SET Max = 'x', Type = 2.0 "
+                                       "WHERE Mark = 'U_MIN'"),
+                        QStringLiteral("UPDATE table2 SET AddressPar = NULL WHERE ID = 1"),
+                        QStringLiteral("UPDATE table2 SET TypeArg = 'b' WHERE ID = 2")});
+    ParamDatabase db(sqlite);
+    const auto c = db.constants();
+    ASSERT_EQ(c.size(), 13u);
+    EXPECT_EQ(ConstantProblem(c[0]), "поле Address пусто (NULL)");
+    EXPECT_EQ(ConstantProblem(c[1]), "поле Type не число ('два')");
+    EXPECT_EQ(ConstantProblem(c[4]), "поле Decimal не целое число (1.5)");
+    EXPECT_EQ(ConstantProblem(c[7]), "поле Max не число ('x')"); // 2.0 is a whole number
+    EXPECT_FALSE(ConstantProblem(c[6]).has_value());
+    const auto v = db.vectors();
+    EXPECT_EQ(VectorProblem(v[0]), "поле AddressPar пусто (NULL)");
+    EXPECT_EQ(VectorProblem(v[1]), "поле TypeArg не число ('b')");
+    EXPECT_FALSE(VectorProblem(v[2]).has_value());
+
+    // In a Jet file only null can stand there: the null mask of UOZ_XX's row, Address unset.
+    const QString jet = dir.filePath(QStringLiteral("null-address.mdb"));
+    MakeDamagedJetCopy(Fixture, jet, {{0x1bc0d, QByteArray("\x0d", 1)}});
+    ParamDatabase jetDb(jet);
+    EXPECT_TRUE(jetDb.problems().isEmpty()) << jetDb.problems().join('\n').toStdString();
+    const auto jc = jetDb.constants();
+    ASSERT_EQ(jc.size(), 13u);
+    EXPECT_EQ(ConstantProblem(jc[6]), "поле Address пусто (NULL)");
+    EXPECT_FALSE(ConstantProblem(jc[5]).has_value());
+}
+
+// Another program holding the file locked must not freeze the window: opening gives up within
+// 2 s, and so does a store while another program writes.
+TEST(ParamDatabase, LockedSQLiteFileGivesUpQuickly) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("database.mdb"));
+    { ParamDatabase(Fixture).saveAsSQLite(path); }
+    QSqlDatabase other =
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+    other.setDatabaseName(path);
+    ASSERT_TRUE(other.open());
+    QElapsedTimer timer;
+    {
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        timer.start();
+        ParamDatabase db(path);
+        EXPECT_LT(timer.elapsed(), 2000);
+        EXPECT_TRUE(db.problems().join(' ').contains(
+            QStringLiteral("database is locked by another program")))
+            << db.problems().join('\n').toStdString();
+        EXPECT_TRUE(db.constants().empty());
+        ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+
+        ParamDatabase writer(path); // opened before the other program starts writing
+        const auto c = writer.constants();
+        ASSERT_EQ(c.size(), 13u);
+        ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        timer.start();
+        try {
+            writer.storeResult(c[0].RowKey, 1.0);
+            ADD_FAILURE() << "a store into a locked file must fail";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("database is locked by another program"),
+                      std::string::npos)
+                << e.what();
+        }
+        EXPECT_LT(timer.elapsed(), 2000);
+        ASSERT_TRUE(lock.exec(QStringLiteral("ROLLBACK")));
+    }
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("other"));
+}
+
 TEST(ParamDatabase, FailedConversionLeavesNoFile) {
     QTemporaryDir dir;
     ParamDatabase db(Fixture); // read only, never written
@@ -216,6 +302,45 @@ TEST(ParamDatabase, DamagedJetFileIsReported) {
     file.close();
     ParamDatabase db(path);
     EXPECT_FALSE(db.problems().isEmpty());
+}
+
+// A damaged page that the reader library skips in silence, or complains about, must not pass
+// for a table with fewer rows, or none: the file is reported as damaged.
+TEST(ParamDatabase, TablesReadFromDamagedPagesAreLeftOut) {
+    QTemporaryDir dir;
+    const auto open = [&](const QString& name, const JetChanges& changes) {
+        const QString path = dir.filePath(name);
+        MakeDamagedJetCopy(Fixture, path, changes);
+        return std::make_unique<ParamDatabase>(path);
+    };
+    const auto vectorRows = open(QStringLiteral("rows.mdb"), {ZeroJetPage(33)}); // usage map
+    EXPECT_EQ(vectorRows->problems().join('\n').toStdString(),
+              QStringLiteral("Файл базы данных %1 повреждён: в таблице table2 прочитано записей: "
+                             "0 из 5.")
+                  .arg(dir.filePath(QStringLiteral("rows.mdb")))
+                  .toStdString());
+    EXPECT_FALSE(vectorRows->tableOk(ParamDatabase::Vectors));
+    EXPECT_EQ(vectorRows->constants().size(), 13u); // the other tables are whole
+
+    // A data page the library notices as foreign.
+    const auto page = open(QStringLiteral("page.mdb"), {ZeroJetPage(27)});
+    EXPECT_TRUE(page->problems().join('\n').contains(QStringLiteral("таблица table1 читается")))
+        << page->problems().join('\n').toStdString();
+    EXPECT_FALSE(page->tableOk(ParamDatabase::Constants));
+
+    const auto definition = open(QStringLiteral("tdef.mdb"), {ZeroJetPage(24)});
+    EXPECT_TRUE(definition->problems().join('\n').contains(QStringLiteral("повреждён")))
+        << definition->problems().join('\n').toStdString();
+    EXPECT_FALSE(definition->tableOk(ParamDatabase::Constants));
+
+    const auto catalog = open(QStringLiteral("catalog.mdb"), {ZeroJetPage(6)});
+    EXPECT_TRUE(catalog->problems().join('\n').contains(QStringLiteral("каталог таблиц")))
+        << catalog->problems().join('\n').toStdString();
+
+    // A page the library dumps as hex while reading: what it prints marks the damage.
+    const auto dumped = open(QStringLiteral("dump.mdb"), {ZeroJetPage(23)});
+    EXPECT_TRUE(dumped->problems().join('\n').contains(QStringLiteral("читается с ошибками")))
+        << dumped->problems().join('\n').toStdString();
 }
 
 } // namespace

@@ -39,9 +39,7 @@ TEST(ParameterDecode, ConstantsDecodeAndRound) {
 TEST(ParameterDecode, EncodingWritesOnlyAfterASuccessfulConversion) {
     FirmwareImage image;
     const ConstantRecord byte = Constant("B", 0x6108, 2, "X", "X", 0);
-    EncodeConstant(image, byte, 255.5, Eval());
-    EXPECT_EQ(image.ReadByte(0x6108), 0x00);
-    EncodeConstant(image, byte, -1.5, Eval());
+    EncodeConstant(image, byte, 255.4, Eval());
     EXPECT_EQ(image.ReadByte(0x6108), 0xFF);
     EncodeConstant(image, byte, -0.4, Eval());
     EXPECT_EQ(image.ReadByte(0x6108), 0x00);
@@ -190,6 +188,49 @@ TEST(ParameterDecode, FullLengthVectorAndCommits) {
     v.OutFormula = "";
     EXPECT_THROW(CommitVectorPoint(image, v, 0, 1, Eval()), std::runtime_error);
     EXPECT_EQ(image.ReadWord(0x7000), 0);
+}
+
+// A raw number the storage type cannot hold would keep only its low bits: 5000 rpm in a byte
+// of tens would come back as 2440. Such a value is refused and nothing is written.
+TEST(ParameterDecode, RawNumbersTheTypeCannotHoldAreRefused) {
+    FirmwareImage image;
+    image.WriteByte(0x6215, 0x95);
+    image.WriteWord(0x6106, 3100);
+    const struct {
+        int type;
+        int32_t address;
+        double largest;
+    } types[] = {{0, 0x6215, 15}, {1, 0x6215, 7}, {2, 0x6108, 255}, {3, 0x6106, 65535}};
+    for (const auto& t : types) {
+        const ConstantRecord c = Constant("C", t.address, t.type, "X", "X", 0);
+        for (double refused : {t.largest + 1, -1.5}) { // -1.5 + 0.5 gives -1
+            const uint16_t before = image.ReadWord(static_cast<uint16_t>(t.address));
+            try {
+                EncodeConstant(image, c, refused, Eval());
+                ADD_FAILURE() << "type " << t.type << " took " << refused;
+            } catch (const std::range_error& e) {
+                EXPECT_EQ(std::string(e.what()).rfind("Value out of range.", 0), 0u) << e.what();
+            }
+            EXPECT_EQ(image.ReadWord(static_cast<uint16_t>(t.address)), before) << t.type;
+        }
+        EncodeConstant(image, c, t.largest, Eval());
+        EXPECT_EQ(ReadConstantRaw(image, t.address, t.type), t.largest) << t.type;
+    }
+    const ConstantRecord rpm = Constant("XX_RPM", 0x6104, 2, "X*10", "X/10", 0);
+    EXPECT_THROW(EncodeConstant(image, rpm, 5000, Eval()), std::range_error);
+    EXPECT_EQ(image.ReadByte(0x6104), 0);
+
+    // Vector points: bytes hold 0..255, words 0..65535.
+    for (int typePar : {0, 1, 2, 3}) {
+        const VectorRecord v = Vector(0x6A00, typePar, 0x6A20, 0, 4);
+        const double largest = typePar == 3 ? 65535 : 255;
+        EXPECT_THROW(CommitVectorPoint(image, v, 1, largest + 1, Eval()), std::range_error);
+        EXPECT_EQ(ReadVectorValueRaw(image, 0x6A00, typePar, 1), 0u) << typePar;
+        CommitVectorPoint(image, v, 1, largest, Eval());
+        EXPECT_EQ(ReadVectorValueRaw(image, 0x6A00, typePar, 1), largest) << typePar;
+        image.WriteWord(0x6A02, 0);
+        image.WriteByte(0x6A01, 0);
+    }
 }
 
 } // namespace

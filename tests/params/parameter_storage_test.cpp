@@ -1,3 +1,4 @@
+#include "comma_locale.h"
 #include "image/firmware_image.h"
 #include "params/parameter_format.h"
 #include "params/parameter_records.h"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -171,7 +173,27 @@ TEST(ParameterStorage, VectorRangesAndCounts) {
     EXPECT_FALSE(VectorProblem(v).has_value());
 }
 
-TEST(ParameterFormat, FixedAndGeneralTexts) {
+// Number texts and parsing, run in the "C" locale and again with the C library in a locale
+// whose decimal separator is a comma: only the separator given may show.
+class ParameterFormat : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        if (!GetParam())
+            return;
+        comma_ = std::make_unique<CommaLocale>();
+        if (!comma_->ok())
+            GTEST_SKIP() << CommaLocale::Missing;
+    }
+    std::unique_ptr<CommaLocale> comma_;
+};
+
+TEST_P(ParameterFormat, FixedAndGeneralTexts) {
+    EXPECT_EQ(FormatFixed(400, 0, ','), "400");
+    EXPECT_EQ(FormatFixed(20.0, 1, ','), "20,0");
+    EXPECT_EQ(FormatFixed(0.968, 3, ','), "0,968");
+    EXPECT_EQ(FormatFixed(1.6, 3, '.'), "1.600");
+    EXPECT_EQ(FormatGeneral(0.968, '.'), "0.968");
+    EXPECT_EQ(FormatGeneral(1e-20, ','), "1e-20");
     EXPECT_EQ(FormatFixed(12.25, 1, ','), "12,3");
     EXPECT_EQ(FormatFixed(0.078125, 2, ','), "0,08");
     EXPECT_EQ(FormatFixed(-0.0, 2, ','), "0,00");
@@ -192,7 +214,7 @@ TEST(ParameterFormat, FixedAndGeneralTexts) {
     EXPECT_EQ(FormatGeneral(INFINITY, ','), "INF");
 }
 
-TEST(ParameterFormat, ParsingUsesOnlyTheGivenSeparator) {
+TEST_P(ParameterFormat, ParsingUsesOnlyTheGivenSeparator) {
     EXPECT_EQ(ParseDecimal("12,5", ','), 12.5);
     EXPECT_FALSE(ParseDecimal("12.5", ',').has_value());
     EXPECT_EQ(ParseDecimal(" -3 ", ','), -3.0);
@@ -205,5 +227,10 @@ TEST(ParameterFormat, ParsingUsesOnlyTheGivenSeparator) {
     EXPECT_FALSE(ParseDecimal("inf", ',').has_value());
     EXPECT_FALSE(ParseDecimal("1,2,3", ',').has_value());
 }
+
+INSTANTIATE_TEST_SUITE_P(Locales, ParameterFormat, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "CommaLocale" : "CLocale";
+                         });
 
 } // namespace
