@@ -1,9 +1,13 @@
 #include "programmer/protocol.h"
 
+#include "programmer/timer.h"
+
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace prog {
@@ -226,6 +230,30 @@ void synchronise(SerialLink& link) {
         frame[2 + i] = code[i];
     link.write_block(frame, sizeof frame);
     link.read_block(buffer, SyncAnswerLength); // the answer is not interpreted
+}
+
+bool line_busy(SerialLink& link) {
+    // The block read waits 20 ms per expected byte; a stream at 9600 bit/s or faster brings
+    // the probe's bytes in well under that. When nothing came at all the read waits a further
+    // 500 ms, and a burst of a running unit arriving then finds the budget spent.
+    constexpr int64_t ProbeBudgetMs = static_cast<int64_t>(BusyProbeLength) * 20;
+    uint8_t probe[BusyProbeLength];
+    link.purge();
+    timer clock;
+    clock.start();
+    return link.read_block(probe, sizeof probe) && clock.elapsed_ms() < ProbeBudgetMs;
+}
+
+bool wait_for_quiet(SerialLink& link, int maxMs) {
+    timer clock;
+    clock.start();
+    while (line_busy(link)) {
+        if (clock.elapsed_ms() >= maxMs)
+            return false;
+        // Each probe purges what came meanwhile; the pause keeps the probes from spinning.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
 }
 
 RunResult program_region(SerialLink& link, const uint8_t* data, int region,

@@ -85,6 +85,19 @@ bool listen(SerialLink& link);
 bool wake_up(SerialLink& link);
 void synchronise(SerialLink& link);
 
+// The longest a unit goes on sending unasked: the rest of a memory read that the host stopped
+// (its port closed half-way) runs to its end, at most the whole 32 KB at 9600 bit/s (34 s).
+constexpr int MaxStreamMs = 40000;
+
+// Whether the line still carries such a stream: purges, then true when BusyProbeLength bytes
+// arrive within the time a block read allows them. Stale bytes of a stream would pass for the
+// answers to listen, wake-up and synchronisation (only their counts are checked) and keep the
+// link from coming up; a running unit's short bursts between pauses do not count as busy.
+constexpr std::size_t BusyProbeLength = 4;
+bool line_busy(SerialLink& link);
+// Waits until the line is no longer busy, at most maxMs; true when it fell quiet.
+bool wait_for_quiet(SerialLink& link, int maxMs);
+
 // One progress step of a 32 KB run: the caller advances its progress display and handles
 // pending events. Returning false asks the run to stop at this block boundary.
 using ProgressStep = std::function<bool()>;
