@@ -233,15 +233,13 @@ void synchronise(SerialLink& link) {
 }
 
 bool line_busy(SerialLink& link) {
-    // The block read waits 20 ms per expected byte; a stream at 9600 bit/s or faster brings
-    // the probe's bytes in well under that. When nothing came at all the read waits a further
-    // 500 ms, and a burst of a running unit arriving then finds the budget spent.
-    constexpr int64_t ProbeBudgetMs = static_cast<int64_t>(BusyProbeLength) * 20;
+    // The read returns as soon as the bytes are there; on a quiet line it gives up after its
+    // own wait (about 0.9 s), and bytes that trickle in late do not count.
     uint8_t probe[BusyProbeLength];
     link.purge();
     timer clock;
     clock.start();
-    return link.read_block(probe, sizeof probe) && clock.elapsed_ms() < ProbeBudgetMs;
+    return link.read_block(probe, sizeof probe) && clock.elapsed_ms() < BusyProbeMs;
 }
 
 bool wait_for_quiet(SerialLink& link, int maxMs) {

@@ -90,10 +90,12 @@ void synchronise(SerialLink& link);
 constexpr int MaxStreamMs = 40000;
 
 // Whether the line still carries such a stream: purges, then true when BusyProbeLength bytes
-// arrive within the time a block read allows them. Stale bytes of a stream would pass for the
-// answers to listen, wake-up and synchronisation (only their counts are checked) and keep the
-// link from coming up; a running unit's short bursts between pauses do not count as busy.
-constexpr std::size_t BusyProbeLength = 4;
+// arrive within BusyProbeMs. Stale bytes of a stream would pass for the answers to listen,
+// wake-up and synchronisation (only their counts are checked) and keep the link from coming
+// up. A running unit's bursts (as long as what listen reads, with pauses between them) never
+// bring that many bytes so fast.
+constexpr std::size_t BusyProbeLength = ListenLength + 1;
+constexpr int64_t BusyProbeMs = 100; // 21 bytes take 11 ms at 19200 bit/s, 22 ms at 9600
 bool line_busy(SerialLink& link);
 // Waits until the line is no longer busy, at most maxMs; true when it fell quiet.
 bool wait_for_quiet(SerialLink& link, int maxMs);
