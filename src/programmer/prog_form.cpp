@@ -36,7 +36,7 @@ const QString NoLink = QStringLiteral(" Нет связи");
 const QString Linked = QStringLiteral(" Связь с ЭБУ");
 const QString ReadError = QStringLiteral("Ошибка чтения.");
 const QString Reading = QStringLiteral(" Чтение ЭБУ");
-const QString WaitingForQuiet = QStringLiteral(" ЭБУ ещё передаёт данные, ожидание");
+const QString WaitingForQuiet = QStringLiteral(" Ожидание: ЭБУ ещё передаёт данные");
 const QString MustFinish = QStringLiteral(" Дождитесь окончания программирования");
 
 // Lines of the log the window shows without scrolling.
@@ -140,11 +140,10 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
         button->setAutoDefault(false);
         button->setDefault(false);
     }
-    Backup = new QCheckBox(QStringLiteral("Перед программированием прочитать ЭБУ и сохранить "
-                                          "его содержимое"),
-                           this);
+    Backup = new QCheckBox(QStringLiteral("Сохранить копию ЭБУ перед программированием"), this);
     Backup->setChecked(true);
-    Backup->setToolTip(QStringLiteral("Копия сохраняется в папке backups рядом с файлом"));
+    Backup->setToolTip(QStringLiteral("Перед стиранием ЭБУ читается, его содержимое "
+                                      "сохраняется (.bin и .hex) в папке backups рядом с файлом"));
     LogList = new QListWidget(this);
     LogList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LogList->setSelectionMode(QAbstractItemView::NoSelection);
@@ -304,8 +303,10 @@ void TProgForm::Message(const QString& text) {
 }
 
 void TProgForm::Log(const QString& text) {
-    LogList->addItem(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss  ")) +
-                     text.trimmed());
+    const QString line =
+        QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss  ")) + text.simplified();
+    LogList->addItem(line);
+    LogList->item(LogList->count() - 1)->setToolTip(line); // a long path is read in full there
     LogList->scrollToBottom();
 }
 
