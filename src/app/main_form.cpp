@@ -236,7 +236,7 @@ void TMainForm::MCompClick() {
 
 void TMainForm::MFlasherClick() {
     {
-        TProgForm form(*Image, this);
+        TProgForm form(*Image, this, QStringLiteral("COM1"), CurrentFile);
         form.exec();
     } // the window and its port are gone before the image is shown again
     RefreshAfterProgrammer();

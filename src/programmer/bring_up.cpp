@@ -35,6 +35,14 @@ bool bring_up(SerialLink& link, int bitsPerSecond, int timeoutMs,
     timer clock;
     clock.start();
     SleepUntil(clock, FirstListenMs);
+    // A unit still sending the rest of a stopped read would answer every bring-up step with
+    // stale bytes; sending meanwhile would only confuse it. Let it finish first, and count the
+    // time-out from the quiet line.
+    if (line_busy(link)) {
+        tell("waiting for the unit to finish sending");
+        wait_for_quiet(link, MaxStreamMs);
+        clock.start();
+    }
     tell("listening");
     bool awake = listen(link);
     int64_t nextWake = clock.elapsed_ms() + WakeIntervalMs;

@@ -49,7 +49,12 @@ std::unique_ptr<COMPort> Connect(const Args& args) {
     if (!port->open())
         return nullptr;
     std::cerr << "connecting to the control unit on " << args.port << "...\n";
-    if (!prog::bring_up(*port, args.speed, 15000)) {
+    // Only a wait worth explaining is shown: the other stages pass within seconds.
+    const auto say = [](const std::string& stage) {
+        if (stage.rfind("waiting", 0) == 0)
+            std::cerr << stage << "...\n";
+    };
+    if (!prog::bring_up(*port, args.speed, 15000, say)) {
         std::cerr << "no link with the control unit on " << args.port << "\n";
         return nullptr;
     }

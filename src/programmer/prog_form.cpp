@@ -1,24 +1,33 @@
 #include "programmer/prog_form.h"
 
 #include "app/error_report.h"
+#include "image/codepage.h"
 #include "image/firmware_image.h"
 #include "programmer/com_port.h"
 #include "programmer/port_names.h"
+#include "programmer/preflight.h"
 #include "programmer/protocol.h"
-#include "programmer/runs.h"
+#include "programmer/unit_backup.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <new>
 
 namespace {
@@ -26,6 +35,32 @@ namespace {
 const QString NoLink = QStringLiteral(" Нет связи");
 const QString Linked = QStringLiteral(" Связь с ЭБУ");
 const QString ReadError = QStringLiteral("Ошибка чтения.");
+const QString Reading = QStringLiteral(" Чтение ЭБУ");
+const QString WaitingForQuiet = QStringLiteral(" Ожидание: ЭБУ ещё передаёт данные");
+const QString MustFinish = QStringLiteral(" Дождитесь окончания программирования");
+
+// Lines of the log the window shows without scrolling.
+constexpr int LogLines = 8;
+
+QString RefusalText(prog::PreflightRefusal refusal) {
+    switch (refusal) {
+    case prog::PreflightRefusal::NotLoaded:
+        return QStringLiteral("файл не открыт и ЭБУ не прочитан: в образе нет данных");
+    case prog::PreflightRefusal::Incomplete:
+        return QStringLiteral("образ загружен не полностью: недостающие байты были бы "
+                              "записаны нулями");
+    case prog::PreflightRefusal::Blank:
+        return QStringLiteral("образ пуст: область программы 0x0000..0x5FEF заполнена только "
+                              "0x00 или только 0xFF");
+    case prog::PreflightRefusal::ChecksumMismatch:
+        return QStringLiteral("контрольная сумма калибровок не совпадает с данными");
+    }
+    return QString();
+}
+
+QString Hex4(uint16_t value) {
+    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(4, '0');
+}
 
 QFrame* LoweredPanel(QWidget* parent, const QRect& geometry) {
     auto* panel = new QFrame(parent);
@@ -48,8 +83,20 @@ std::function<void(QWidget*, const QString&, const QString&)> TProgForm::ShowMes
         box.exec();
     };
 
-TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portName)
-    : QDialog(parent), image_(image) {
+std::function<bool(QWidget*, const QString&, const QString&)> TProgForm::AskConfirm =
+    [](QWidget* parent, const QString& caption, const QString& text) {
+        QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, parent);
+        QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+        box.setDefaultButton(no); // Enter alone never erases a unit
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes;
+    };
+
+TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portName,
+                     const QString& currentFile)
+    : QDialog(parent), image_(image), currentFile_(currentFile) {
     buffer_.reset(new (std::nothrow) uint8_t[prog::MemorySize]);
     if (!buffer_)
         throw std::runtime_error("Could not allocate.");
@@ -87,6 +134,20 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     Write->setGeometry(136, 80, 121, 25);
     Read->setEnabled(false);
     Write->setEnabled(false);
+    // No default button: Enter in the port or speed box must never start a read (which
+    // replaces the image) or a programming run. Enter there only confirms a typed port.
+    for (QPushButton* button : {Read, Write}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    Backup = new QCheckBox(QStringLiteral("Сохранить копию ЭБУ перед программированием"), this);
+    Backup->setChecked(true);
+    Backup->setToolTip(QStringLiteral("Перед стиранием ЭБУ читается, его содержимое "
+                                      "сохраняется (.bin и .hex) в папке backups рядом с файлом"));
+    LogList = new QListWidget(this);
+    LogList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LogList->setSelectionMode(QAbstractItemView::NoSelection);
+    LogList->setFocusPolicy(Qt::NoFocus);
 
     PanelProgress = LoweredPanel(this, QRect(0, 112, 265, 17));
     ProgressBar = new QProgressBar(PanelProgress);
@@ -116,15 +177,28 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     connect(Timer2, &QTimer::timeout, this, &TProgForm::Timer2Timer);
     connect(Timer3, &QTimer::timeout, this, &TProgForm::Timer3Timer);
     connect(Timer4, &QTimer::timeout, this, &TProgForm::Timer4Timer);
-    connect(ComNumber, qOverload<int>(&QComboBox::activated), this, &TProgForm::ComNumberChange);
+    // The box reports Enter on a typed path twice (return pressed, then editing finished):
+    // the port changes once, after both.
+    connect(ComNumber, qOverload<int>(&QComboBox::activated), this, [this] {
+        if (portChangePending_)
+            return;
+        portChangePending_ = true;
+        QTimer::singleShot(0, this, [this] {
+            portChangePending_ = false;
+            ComNumberChange();
+        });
+    });
     connect(Read, &QPushButton::clicked, this, &TProgForm::ReadClick);
     connect(Write, &QPushButton::clicked, this, &TProgForm::WriteClick);
 
-    port_ = std::make_unique<COMPort>(
-        [this](const QString& caption, const QString& text) { ShowMessage(this, caption, text); });
+    port_ = std::make_unique<COMPort>([this](const QString& caption, const QString& text) {
+        Log(caption + QStringLiteral(": ") + text);
+        ShowMessage(this, caption, text);
+    });
     port_->set_port_name(ComNumber->currentText());
-    port_->open(); // on failure the port has said so; the window opens all the same
-    Timer4->start();
+    if (port_->open()) // on failure the port has said so; the window opens all the same
+        Log(QStringLiteral("Порт %1 открыт").arg(ComNumber->currentText()));
+    StartBringUp();
 }
 
 // The layout above is drawn for a narrow 8-point font. Where the system font is wider, the
@@ -139,23 +213,33 @@ void TProgForm::FitToFont() {
     int messageWidth = 0;
     for (const QString& text :
          {QStringLiteral(" Программирование успешно завершено"),
-          QStringLiteral(" Ошибка программирования"), QStringLiteral(" Найдено различий: 32768")})
+          QStringLiteral(" Ошибка программирования"), QStringLiteral(" Найдено различий: 32768"),
+          WaitingForQuiet, MustFinish})
         messageWidth = std::max(messageWidth, fm.horizontalAdvance(text));
     messageWidth += 2 * PanelMess->frameWidth() + 4;
     // The port list also shows device paths such as /dev/ttyUSB0.
     const int comboWidth = std::max(89, fm.horizontalAdvance(QStringLiteral("/dev/ttyUSB0")) + 32);
-    const int width =
-        std::max({265, comboX + comboWidth + 8, 8 + 2 * buttonWidth + 7 + 8, 20 + messageWidth});
+    const int width = std::max({265, comboX + comboWidth + 8, 8 + 2 * buttonWidth + 7 + 8,
+                                20 + messageWidth, 8 + Backup->sizeHint().width() + 8});
 
     GroupBox1->setGeometry(0, 0, width, 73);
     for (QComboBox* combo : {ComNumber, Speed})
         combo->setGeometry(comboX, combo->y(), width - comboX - 8, combo->height());
     Read->setGeometry(8, 80, buttonWidth, 25);
     Write->setGeometry(8 + buttonWidth + 7, 80, buttonWidth, 25);
-    PanelProgress->setGeometry(0, 112, width, 17);
+    // Under the buttons the backup choice and the log; the progress bar, the lamp and the
+    // status line stay at the bottom, as designed.
+    const int checkHeight = std::max(17, Backup->sizeHint().height());
+    Backup->setGeometry(8, 112, width - 16, checkHeight);
+    const int logTop = 112 + checkHeight + 4;
+    const int logHeight = LogLines * fm.lineSpacing() + 2 * LogList->frameWidth() + 4;
+    LogList->setGeometry(0, logTop, width, logHeight);
+    const int progressTop = logTop + logHeight + 3;
+    PanelProgress->setGeometry(0, progressTop, width, 17);
     ProgressBar->setGeometry(PanelProgress->contentsRect());
-    PanelMess->setGeometry(20, 132, width - 20, 17);
-    setFixedSize(width, 150);
+    PanelLink->move(0, progressTop + 20);
+    PanelMess->setGeometry(20, progressTop + 20, width - 20, 17);
+    setFixedSize(width, progressTop + 38);
 }
 
 TProgForm::~TProgForm() {
@@ -163,8 +247,17 @@ TProgForm::~TProgForm() {
 }
 
 void TProgForm::done(int result) {
+    if (busy_ && committed_) {
+        // Erasing has begun: stopping now would leave a unit that cannot run. The run goes on
+        // to its end (programming and verify), and the window stays open to show the result.
+        PanelMess->setText(MustFinish);
+        if (!mustFinishSaid_)
+            Log(QStringLiteral("Закрыть окно нельзя: программирование должно завершиться"));
+        mustFinishSaid_ = true;
+        return;
+    }
     if (busy_) {
-        // A run is letting events through: stop it at the next block boundary and close
+        // A read is letting events through: stop it at the next block boundary and close
         // when it has ended, so the port and the buffer stay valid until then.
         closeRequested_ = true;
         return;
@@ -183,8 +276,16 @@ void TProgForm::Exchange(const std::function<void()>& body) {
     if (busy_ || !port_)
         return;
     busy_ = true;
-    RunGuarded(this, body);
+    RunGuarded(this, [&] {
+        try {
+            body();
+        } catch (const std::exception& e) {
+            Log(QString::fromUtf8(e.what())); // and shown by the error report
+            throw;
+        }
+    });
     busy_ = false;
+    committed_ = false;
     if (closeRequested_)
         QTimer::singleShot(0, this, [this] { done(QDialog::Rejected); });
 }
@@ -197,7 +298,16 @@ void TProgForm::SetLamp(bool green) {
 }
 
 void TProgForm::Message(const QString& text) {
+    Log(text);
     ShowMessage(this, windowTitle(), text);
+}
+
+void TProgForm::Log(const QString& text) {
+    const QString line =
+        QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss  ")) + text.simplified();
+    LogList->addItem(line);
+    LogList->item(LogList->count() - 1)->setToolTip(line); // a long path is read in full there
+    LogList->scrollToBottom();
 }
 
 void TProgForm::enable_controls() {
@@ -212,17 +322,55 @@ void TProgForm::disable_controls() {
         w->setEnabled(false);
 }
 
+void TProgForm::EnableAfterFailure() {
+    Read->setEnabled(false);
+    Write->setEnabled(false);
+    ComNumber->setEnabled(true);
+    Speed->setEnabled(true);
+    Timer2->start();
+}
+
+void TProgForm::StartBringUp() {
+    for (QTimer* t : {Timer1, Timer2, Timer3})
+        t->stop();
+    Read->setEnabled(false);
+    Write->setEnabled(false);
+    SetLamp(false);
+    PanelMess->setText(NoLink);
+    waitingForQuiet_ = false;
+    quietWait_.start();
+    Timer4->start();
+}
+
+// Another port, or the same one again after it was lost: it is reopened and the link is
+// brought up from the beginning, as the unit on it may be in any state.
 void TProgForm::ComNumberChange() {
     if (busy_ || !port_)
         return;
     port_->close();
     port_->set_port_name(ComNumber->currentText());
-    port_->open();
+    if (port_->open())
+        Log(QStringLiteral("Порт %1 открыт").arg(ComNumber->currentText()));
+    unitRead_ = false;
+    StartBringUp();
 }
 
 void TProgForm::Timer4Timer() {
     Exchange([this] {
         Timer1->stop();
+        // A unit still sending the rest of a read that was stopped (its window closed
+        // half-way) would answer the bring-up with stale bytes and lose its way in the
+        // wake-up. Wait, probing once a second, until it has finished.
+        if (prog::line_busy(*port_) && quietWait_.elapsed_ms() < prog::MaxStreamMs) {
+            if (!waitingForQuiet_)
+                Log(WaitingForQuiet);
+            waitingForQuiet_ = true;
+            PanelMess->setText(WaitingForQuiet);
+            return;
+        }
+        if (waitingForQuiet_)
+            PanelMess->setText(NoLink);
+        waitingForQuiet_ = false;
         if (prog::listen(*port_))
             Timer3->start();
         else
@@ -251,11 +399,15 @@ void TProgForm::Timer3Timer() {
 void TProgForm::Timer2Timer() {
     Exchange([this] {
         if (prog::check_link(*port_, Speed->currentText().toInt())) {
+            if (!lampGreen_)
+                Log(QStringLiteral("Связь с ЭБУ установлена (%1 бит/с)").arg(Speed->currentText()));
             Read->setEnabled(true);
             Write->setEnabled(true);
             SetLamp(true);
             PanelMess->setText(Linked);
         } else {
+            if (lampGreen_)
+                Log(QStringLiteral("Связь с ЭБУ потеряна"));
             Read->setEnabled(false);
             Write->setEnabled(false);
             Timer1->start();
@@ -269,94 +421,225 @@ void TProgForm::Timer2Timer() {
 bool TProgForm::ProgressStep() {
     ProgressBar->setValue(ProgressBar->value() + 1);
     QCoreApplication::processEvents();
-    return !closeRequested_;
+    return committed_ || !closeRequested_;
 }
 
 void TProgForm::compare_with_image() {
     const std::size_t count = prog::count_differences(image_.Data.get(), buffer_.get());
     match_ = count == 0;
     PanelMess->setText(QStringLiteral(" Найдено различий: ") + QString::number(count));
+    Log(PanelMess->text());
 }
 
-TProgForm::ReadOutcome TProgForm::DoRead(bool verify) {
-    disable_controls();
-    Timer2->stop();
-    match_ = false;
+TProgForm::ReadOutcome TProgForm::ReadUnit() {
+    unitRead_ = false;
     const QString before = PanelMess->text();
     const prog::RunResult r = prog::read_memory(
         *port_, buffer_.get(), [this] { return ProgressStep(); },
-        [this] { PanelMess->setText(QStringLiteral(" Чтение ЭБУ")); });
+        [this] { PanelMess->setText(Reading); });
     ProgressBar->setValue(0);
-    if (r == prog::RunResult::Stopped)
+    if (r == prog::RunResult::Stopped) {
+        Log(QStringLiteral("Чтение прервано: окно закрывается"));
         return ReadOutcome::Stopped;
+    }
     if (r != prog::RunResult::Ok) {
-        // No answer, or a block that did not arrive whole: the image stays as it was, and
-        // the line no longer says that a read is going on.
+        // No answer, or a block that did not arrive whole: the line no longer says that a
+        // read is going on.
         PanelMess->setText(before);
         Message(ReadError);
-        enable_controls();
         return ReadOutcome::Failed;
     }
-    compare_with_image();
-    enable_controls();
-    if (!verify) {
-        std::memcpy(image_.Data.get(), buffer_.get(), prog::MemorySize);
-        image_.Loaded = true; // every block of the read arrived whole
-        image_.Complete = true;
-        image_.DecodeIdent();
-    }
-    Timer2->start();
+    unitRead_ = true;
     return ReadOutcome::Ok;
 }
 
 void TProgForm::ReadClick() {
-    Exchange([this] { DoRead(false); });
+    Exchange([this] { DoRead(); });
 }
 
 void TProgForm::WriteClick() {
     Exchange([this] { DoWrite(); });
 }
 
-void TProgForm::DoWrite() {
+void TProgForm::DoRead() {
     disable_controls();
     Timer2->stop();
-    // After a failed protection or erase step polling restarts, as after a failed block, so
-    // the user can try again once the link is checked.
-    if (!prog::protection_step(*port_)) {
+    match_ = false;
+    Log(QStringLiteral("Чтение ЭБУ"));
+    const ReadOutcome outcome = ReadUnit();
+    if (outcome == ReadOutcome::Stopped)
+        return;
+    enable_controls();
+    if (outcome == ReadOutcome::Failed)
+        return; // the image stays as it was; polling waits for a read that succeeds
+    compare_with_image();
+    std::memcpy(image_.Data.get(), buffer_.get(), prog::MemorySize);
+    image_.Loaded = true; // every block of the read arrived whole
+    image_.Complete = true;
+    image_.DecodeIdent();
+    imageFromUnit_ = true;
+    Timer2->start();
+}
+
+bool TProgForm::PreflightPasses() {
+    std::vector<prog::PreflightRefusal> reasons = prog::preflight_check(image_);
+    // The checksum is refreshed below, as saving does; the other reasons refuse.
+    reasons.erase(
+        std::remove(reasons.begin(), reasons.end(), prog::PreflightRefusal::ChecksumMismatch),
+        reasons.end());
+    if (reasons.empty()) {
+        const uint16_t stored = image_.StoredChecksum();
+        image_.UpdateChecksum();
+        if (image_.StoredChecksum() != stored)
+            Log(QStringLiteral("Контрольная сумма обновлена: %1 -> %2")
+                    .arg(Hex4(stored), Hex4(image_.StoredChecksum())));
+        reasons = prog::preflight_check(image_);
+    }
+    if (reasons.empty())
+        return true;
+    QString text = QStringLiteral("Программирование невозможно, ЭБУ не изменён:");
+    for (prog::PreflightRefusal reason : reasons)
+        text += QStringLiteral("\n- ") + RefusalText(reason) + QLatin1Char('.');
+    Message(text);
+    return false;
+}
+
+bool TProgForm::ConfirmProgramming() {
+    image_.DecodeIdent();
+    auto ident = [](const char* text) { return QString::fromStdString(Cp1251ToUtf8(text)); };
+    QString file = currentFile_.isEmpty()
+                       ? QStringLiteral("не открыт")
+                       : QDir::toNativeSeparators(QFileInfo(currentFile_).absoluteFilePath());
+    if (imageFromUnit_)
+        file += QStringLiteral(" (в образ прочитано содержимое ЭБУ)");
+    QString text =
+        QStringLiteral("Стереть ЭБУ и записать в него образ?\n\n"
+                       "Файл: %1\nТип блока управления: %2\nИдентификатор программы: %3\n"
+                       "Контрольная сумма: %4\n")
+            .arg(file, ident(image_.EcuType), ident(image_.ProgIdent),
+                 Hex4(image_.StoredChecksum()));
+    if (unitRead_)
+        text += QStringLiteral("Изменится байт: %1 (по сравнению с последним чтением ЭБУ)")
+                    .arg(prog::count_differences(image_.Data.get(), buffer_.get()));
+    else
+        text += QStringLiteral("ЭБУ в этом окне не читался: число изменяемых байт неизвестно.");
+    return AskConfirm(this, windowTitle(), text);
+}
+
+QString TProgForm::BackupFolder() const {
+    const QString beside = currentFile_.isEmpty()
+                               ? QDir::currentPath()
+                               : QFileInfo(currentFile_).absoluteDir().absolutePath();
+    return QDir(beside).filePath(QStringLiteral("backups"));
+}
+
+bool TProgForm::SaveBackup() {
+    const QString folder = BackupFolder();
+    try {
+        const std::string base = prog::save_unit_backup(
+            buffer_.get(), QFile::encodeName(folder).toStdString(), std::time(nullptr));
+        const QString path = QDir::toNativeSeparators(QFile::decodeName(base.c_str()));
+        Log(QStringLiteral("Резервная копия ЭБУ сохранена: %1.bin, %1.hex").arg(path));
+        return true;
+    } catch (const std::exception& e) {
+        Message(QStringLiteral("Не удалось сохранить резервную копию ЭБУ в папке %1: %2\n"
+                               "Программирование не начато, ЭБУ не изменён.")
+                    .arg(QDir::toNativeSeparators(folder), QString::fromUtf8(e.what())));
+        return false;
+    }
+}
+
+void TProgForm::DoWrite() {
+    if (!PreflightPasses())
+        return;
+    if (!ConfirmProgramming()) {
+        Log(QStringLiteral("Программирование отменено"));
+        return;
+    }
+    disable_controls();
+    Timer2->stop();
+    match_ = false;
+    mustFinishSaid_ = false;
+    if (Backup->isChecked()) {
+        Log(QStringLiteral("Резервная копия: чтение ЭБУ"));
+        const ReadOutcome outcome = ReadUnit();
+        if (outcome == ReadOutcome::Stopped)
+            return;
+        if (outcome == ReadOutcome::Failed || !SaveBackup()) {
+            Log(QStringLiteral("Программирование не начато: без резервной копии ЭБУ не "
+                               "стирается"));
+            EnableAfterFailure();
+            return;
+        }
+    }
+    const prog::ProgramReport report = prog::program_image(
+        *port_, image_.Data.get(), buffer_.get(), [this] { return ProgressStep(); },
+        [this](prog::ProgramPhase phase) { ShowPhase(phase); });
+    committed_ = false;
+    ShowProgramReport(report);
+}
+
+void TProgForm::ShowPhase(prog::ProgramPhase phase) {
+    switch (phase) {
+    case prog::ProgramPhase::Protection:
+        Log(QStringLiteral("Снятие защиты"));
+        break;
+    case prog::ProgramPhase::Erasing:
+        committed_ = true; // from here on the run goes on to its end
+        PanelMess->setText(QStringLiteral(" Стирание ЭБУ"));
+        Log(PanelMess->text());
+        break;
+    case prog::ProgramPhase::Programming:
+        PanelMess->setText(QStringLiteral(" Программирование ЭБУ"));
+        Log(PanelMess->text());
+        break;
+    case prog::ProgramPhase::Verifying:
+        ProgressBar->setValue(0);
+        PanelMess->setText(Reading);
+        Log(QStringLiteral("Проверка: чтение ЭБУ"));
+        break;
+    }
+}
+
+void TProgForm::ShowProgramReport(const prog::ProgramReport& report) {
+    using prog::ProgramOutcome;
+    switch (report.outcome) {
+    case ProgramOutcome::ProtectionFailed:
         Message(QStringLiteral("Ошибка защиты."));
-        Timer2->start();
+        Log(QStringLiteral("ЭБУ не изменён"));
+        EnableAfterFailure();
         return;
-    }
-    if (!prog::erase_all(*port_)) {
+    case ProgramOutcome::EraseFailed:
         Message(QStringLiteral("Error while erasing."));
-        Timer2->start();
+        Log(QStringLiteral("ЭБУ мог быть частично стёрт"));
+        EnableAfterFailure();
         return;
-    }
-    PanelMess->setText(QStringLiteral(" Программирование ЭБУ"));
-    for (int region = 0; region < prog::RegionCount; ++region) {
-        const prog::RunResult r = prog::program_region(*port_, image_.Data.get(), region,
-                                                       [this] { return ProgressStep(); });
-        if (r == prog::RunResult::Stopped) {
-            Message(QStringLiteral("Программирование прервано: в ЭБУ записана только часть "
-                                   "программы."));
-            return;
-        }
-        if (r != prog::RunResult::Ok) {
-            PanelMess->setText(QStringLiteral(" Ошибка программирования"));
-            Timer2->start();
-            return;
-        }
+    case ProgramOutcome::BlockFailed:
+    case ProgramOutcome::Stopped:
+        // The progress bar stays where the run stopped.
+        PanelMess->setText(QStringLiteral(" Ошибка программирования"));
+        Log(QStringLiteral("Ошибка программирования: в ЭБУ записана только часть образа"));
+        EnableAfterFailure();
+        return;
+    case ProgramOutcome::VerifyNoAnswer:
+    case ProgramOutcome::VerifyShortBlock:
+        Message(ReadError);
+        break;
+    case ProgramOutcome::VerifyMismatch:
+        Log(QStringLiteral("Найдено различий: %1").arg(report.differences));
+        break;
+    case ProgramOutcome::Ok:
+        match_ = true;
+        break;
     }
     ProgressBar->setValue(0);
-    // The verifying read compares the unit with the image but leaves the image alone: when
-    // they differ, the image is what the user still wants in the unit.
-    if (DoRead(true) == ReadOutcome::Stopped) {
-        // Every block went out, but nobody knows what the unit holds: say so.
-        Message(QStringLiteral("Проверка прервана: записанная в ЭБУ программа не проверена."));
-        return;
-    }
+    // The verifying read leaves the image alone: when they differ, the image is what the
+    // user still wants in the unit.
+    unitRead_ =
+        report.outcome == ProgramOutcome::Ok || report.outcome == ProgramOutcome::VerifyMismatch;
     enable_controls();
     PanelMess->setText(match_ ? QStringLiteral(" Программирование успешно завершено")
                               : QStringLiteral(" Ошибка сравнения"));
+    Log(PanelMess->text());
     Timer2->start();
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "programmer/runs.h"
+#include "programmer/timer.h"
+
 #include <QDialog>
 #include <QString>
 #include <cstdint>
@@ -8,10 +11,12 @@
 
 class COMPort;
 class FirmwareImage;
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -20,9 +25,14 @@ class QTimer;
 // with a chain of four timers and then checks it every second, reads the unit's memory into
 // the image and programs the image into the unit with a verifying read.
 //
+// Programming never starts on an image that must not reach a unit (nothing opened, an
+// incomplete or blank image); it refreshes the checksum as saving does, asks once before
+// erasing and, unless told otherwise, first reads the unit and saves what it holds.
+//
 // Everything runs on the window's thread. During a read or programming run the window handles
 // pending events once per 128-byte block; a busy guard keeps any second exchange from starting
-// meanwhile, and a close request then only stops the run at the next block boundary.
+// meanwhile. A close request stops a read at the next block boundary; once erasing has begun
+// it is refused, as a unit left erased or part-written cannot run.
 class TProgForm : public QDialog {
     Q_OBJECT
 public:
@@ -30,10 +40,16 @@ public:
     // texts instead of a modal dialog.
     static std::function<void(QWidget* parent, const QString& caption, const QString& text)>
         ShowMessage;
+    // The question before erasing the unit; true for "Да". Tests replace it to answer.
+    static std::function<bool(QWidget* parent, const QString& caption, const QString& text)>
+        AskConfirm;
 
-    // portName: the port selected at start ("COM1" unless given).
+    // portName: the port selected at start ("COM1" unless given). currentFile: the main
+    // window's file, named in the question before programming; backups are saved in a
+    // "backups" folder beside it (beside the working folder when there is none).
     explicit TProgForm(FirmwareImage& image, QWidget* parent = nullptr,
-                       const QString& portName = QStringLiteral("COM1"));
+                       const QString& portName = QStringLiteral("COM1"),
+                       const QString& currentFile = QString());
     ~TProgForm() override;
 
     // Controls, named as in the window's layout.
@@ -44,6 +60,8 @@ public:
     QComboBox* Speed;
     QPushButton* Read;
     QPushButton* Write;
+    QCheckBox* Backup;    // read the unit and save what it holds before programming
+    QListWidget* LogList; // one time-stamped line per operation and result
     QFrame* PanelProgress;
     QProgressBar* ProgressBar;
     QFrame* PanelLink;
@@ -77,21 +95,48 @@ private:
     void FitToFont();
     void enable_controls();
     void disable_controls();
+    // After a run that failed: the port and speed boxes work again, polling restarts and the
+    // run buttons come back with the next good link check.
+    void EnableAfterFailure();
+    // Starts bringing the link up from the beginning, as on opening the window.
+    void StartBringUp();
     void compare_with_image();
-    // The read of ReadClick. A verifying read leaves the image as it is.
-    ReadOutcome DoRead(bool verify);
+    // Reads the unit's memory into the buffer with the progress bar; says so on a failure.
+    ReadOutcome ReadUnit();
+    void DoRead();
     void DoWrite();
+    // The checks before programming, the checksum refreshed on the way; false after showing
+    // why the image must not be programmed.
+    bool PreflightPasses();
+    bool ConfirmProgramming();
+    bool SaveBackup();
+    void ShowPhase(prog::ProgramPhase phase);
+    void ShowProgramReport(const prog::ProgramReport& report);
+    QString BackupFolder() const;
     bool ProgressStep();
     void SetLamp(bool green);
     void Message(const QString& text);
+    void Log(const QString& text);
     // Runs one exchange under the busy guard, with errors shown and never thrown on.
     void Exchange(const std::function<void()>& body);
 
     FirmwareImage& image_;
+    QString currentFile_;
     std::unique_ptr<COMPort> port_;
     std::unique_ptr<uint8_t[]> buffer_;
     bool match_ = false;
     bool busy_ = false;
     bool closeRequested_ = false;
     bool lampGreen_ = false;
+    // Erasing has begun: the run must go on to its end.
+    bool committed_ = false;
+    bool mustFinishSaid_ = false;
+    // The buffer holds the unit's whole memory as last read in this window.
+    bool unitRead_ = false;
+    // The image was replaced by a read of the unit in this window.
+    bool imageFromUnit_ = false;
+    // Bring-up waits for a stream of a stopped read to end, from this moment on.
+    timer quietWait_;
+    bool waitingForQuiet_ = false;
+    bool portChangePending_ = false;
 };

@@ -1,9 +1,13 @@
 #include "programmer/protocol.h"
 
+#include "programmer/timer.h"
+
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace prog {
@@ -226,6 +230,28 @@ void synchronise(SerialLink& link) {
         frame[2 + i] = code[i];
     link.write_block(frame, sizeof frame);
     link.read_block(buffer, SyncAnswerLength); // the answer is not interpreted
+}
+
+bool line_busy(SerialLink& link) {
+    // The read returns as soon as the bytes are there; on a quiet line it gives up after its
+    // own wait (about 0.9 s), and bytes that trickle in late do not count.
+    uint8_t probe[BusyProbeLength];
+    link.purge();
+    timer clock;
+    clock.start();
+    return link.read_block(probe, sizeof probe) && clock.elapsed_ms() < BusyProbeMs;
+}
+
+bool wait_for_quiet(SerialLink& link, int maxMs) {
+    timer clock;
+    clock.start();
+    while (line_busy(link)) {
+        if (clock.elapsed_ms() >= maxMs)
+            return false;
+        // Each probe purges what came meanwhile; the pause keeps the probes from spinning.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
 }
 
 RunResult program_region(SerialLink& link, const uint8_t* data, int region,

@@ -85,6 +85,21 @@ bool listen(SerialLink& link);
 bool wake_up(SerialLink& link);
 void synchronise(SerialLink& link);
 
+// The longest a unit goes on sending unasked: the rest of a memory read that the host stopped
+// (its port closed half-way) runs to its end, at most the whole 32 KB at 9600 bit/s (34 s).
+constexpr int MaxStreamMs = 40000;
+
+// Whether the line still carries such a stream: purges, then true when BusyProbeLength bytes
+// arrive within BusyProbeMs. Stale bytes of a stream would pass for the answers to listen,
+// wake-up and synchronisation (only their counts are checked) and keep the link from coming
+// up. A running unit's bursts (as long as what listen reads, with pauses between them) never
+// bring that many bytes so fast.
+constexpr std::size_t BusyProbeLength = ListenLength + 1;
+constexpr int64_t BusyProbeMs = 100; // 21 bytes take 11 ms at 19200 bit/s, 22 ms at 9600
+bool line_busy(SerialLink& link);
+// Waits until the line is no longer busy, at most maxMs; true when it fell quiet.
+bool wait_for_quiet(SerialLink& link, int maxMs);
+
 // One progress step of a 32 KB run: the caller advances its progress display and handles
 // pending events. Returning false asks the run to stop at this block boundary.
 using ProgressStep = std::function<bool()>;

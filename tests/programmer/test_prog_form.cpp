@@ -6,15 +6,21 @@
 #include "sim_process.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -26,12 +32,27 @@ std::vector<uint8_t> ImageBytes(const FirmwareImage& image) {
     return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
 }
 
-// A test image: patterned blocks with every fourth block left zero.
+// A test image as a whole file gives it: patterned blocks with every fourth block left zero,
+// and a stored checksum that agrees with the bytes.
 std::vector<uint8_t> SparseImage(unsigned seed) {
     std::vector<uint8_t> bytes = PatternMemory(seed);
     for (std::size_t a = 0; a < bytes.size(); a += 512)
         std::fill_n(bytes.begin() + a, 128, 0);
-    return bytes;
+    FirmwareImage scratch;
+    std::memcpy(scratch.Data.get(), bytes.data(), bytes.size());
+    scratch.UpdateChecksum();
+    return ImageBytes(scratch);
+}
+
+QStringList LogLines(const QListWidget* log) {
+    QStringList lines;
+    for (int i = 0; i < log->count(); ++i)
+        lines << log->item(i)->text();
+    return lines;
+}
+
+bool Logged(const QListWidget* log, const QString& part) {
+    return LogLines(log).join('\n').contains(part);
 }
 
 class ProgFormTest : public ::testing::Test {
@@ -45,14 +66,20 @@ protected:
     }
     void SetUp() override {
         saved = TProgForm::ShowMessage;
+        savedAsk = TProgForm::AskConfirm;
         TProgForm::ShowMessage = [this](QWidget*, const QString& caption, const QString& text) {
             messages << caption + "|" + text;
+        };
+        TProgForm::AskConfirm = [this](QWidget*, const QString&, const QString& text) {
+            questions << text;
+            return answer;
         };
     }
     void TearDown() override {
         form.reset();
         sim.reset();
         TProgForm::ShowMessage = saved;
+        TProgForm::AskConfirm = savedAsk;
     }
 
     void Open(const std::vector<uint8_t>& memory, std::vector<std::string> options = {}) {
@@ -60,7 +87,12 @@ protected:
                        {"--memory", WriteFile(files.filePath("m.bin").toStdString(), memory),
                         "--dump", files.filePath("dump.bin").toStdString()});
         sim = std::make_unique<SimProcess>(options);
-        form = std::make_unique<TProgForm>(image, nullptr, QString::fromStdString(sim->link));
+        OpenForm();
+    }
+    // The window on the simulator's line, for the file unit.hex in the test's folder.
+    void OpenForm() {
+        form = std::make_unique<TProgForm>(image, nullptr, QString::fromStdString(sim->link),
+                                           files.filePath("unit.hex"));
         form->show();
     }
     bool WaitLinked(int ms = 20000) {
@@ -72,12 +104,22 @@ protected:
         sim->Stop();
         return ReadFile(files.filePath("dump.bin").toStdString());
     }
+    // The image as a load of a whole file leaves it.
     void SetImage(const std::vector<uint8_t>& bytes) {
         std::memcpy(image.Data.get(), bytes.data(), bytes.size());
+        std::memcpy(image.LoadedCopy.get(), bytes.data(), bytes.size());
+        image.Loaded = true;
+        image.Complete = true;
+    }
+    QStringList Backups() const {
+        return QDir(files.filePath("backups")).entryList(QDir::Files, QDir::Name);
     }
 
     std::function<void(QWidget*, const QString&, const QString&)> saved;
+    std::function<bool(QWidget*, const QString&, const QString&)> savedAsk;
     QStringList messages;
+    QStringList questions;
+    bool answer = true;
     QTemporaryDir files;
     FirmwareImage image;
     std::unique_ptr<SimProcess> sim;
@@ -89,7 +131,8 @@ TEST_F(ProgFormTest, InitialStateWithAnUnopenablePort) {
     EXPECT_EQ(messages, QStringList{"Ошибка|Не удается найти указанный порт."});
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Программатор"));
     EXPECT_GE(form->width(), 265);
-    EXPECT_EQ(form->height(), 150);
+    EXPECT_GT(form->height(), 150); // grown to hold the log
+    EXPECT_TRUE(form->Backup->isChecked());
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(form->ComNumber->itemText(i), QStringLiteral("COM%1").arg(i + 1));
     EXPECT_EQ(form->ComNumber->currentText(), files.filePath("no-port"));
@@ -127,10 +170,18 @@ TEST_F(ProgFormTest, EveryCaptionAndMessageFitsItsControl) {
                   form->PanelMess->contentsRect().width())
             << text;
     }
-    for (QWidget* w :
-         {static_cast<QWidget*>(form->GroupBox1), static_cast<QWidget*>(form->Write),
-          static_cast<QWidget*>(form->PanelMess), static_cast<QWidget*>(form->PanelProgress)})
+    EXPECT_GE(form->Backup->width(), form->Backup->sizeHint().width());
+    // Top to bottom: buttons, backup choice, log, progress bar, status line; none overlaps.
+    const QWidget* column[] = {form->Write, form->Backup, form->LogList, form->PanelProgress,
+                               form->PanelMess};
+    for (std::size_t i = 1; i < std::size(column); ++i)
+        EXPECT_LT(column[i - 1]->geometry().bottom(), column[i]->y()) << i;
+    EXPECT_GE(form->LogList->height(), 4 * fm.lineSpacing());
+    for (const QWidget* w : {static_cast<const QWidget*>(form->GroupBox1), column[0], column[1],
+                             column[2], column[3], column[4]}) {
         EXPECT_LE(w->geometry().right(), form->width() - 1);
+        EXPECT_LE(w->geometry().bottom(), form->height() - 1);
+    }
 }
 
 TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
@@ -203,16 +254,19 @@ TEST_F(ProgFormTest, FailuresAndWhatFollows) {
         const char* message; // expected message dialog, or nullptr
         const char* line;    // expected PanelMess text, or nullptr
         bool polling;        // link polling restarted
+        bool untouched;      // the unit still holds what it held
     } cases[] = {
-        {"fail-protection", true, "Программатор|Ошибка защиты.", nullptr, true},
-        {"fail-erase=1", true, "Программатор|Error while erasing.", nullptr, true},
-        {"fail-block=2080", true, nullptr, " Ошибка программирования", true},
-        {"bad-flash=100", true, nullptr, " Ошибка сравнения", true},
+        {"fail-protection", true, "Программатор|Ошибка защиты.", nullptr, true, true},
+        {"fail-erase=1", true, "Программатор|Error while erasing.", nullptr, true, false},
+        {"fail-block=2080", true, nullptr, " Ошибка программирования", true, false},
+        {"bad-flash=100", true, nullptr, " Ошибка сравнения", true, false},
         // A lost block: the status line does not go on claiming a read.
-        {"short-read=3", false, "Программатор|Ошибка чтения.", " Связь с ЭБУ", false},
+        {"short-read=3", false, "Программатор|Ошибка чтения.", " Связь с ЭБУ", false, true},
+        // The backup read lost a block: nothing is erased without a backup.
+        {"short-read=3", true, "Программатор|Ошибка чтения.", nullptr, true, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.fault);
+        SCOPED_TRACE(std::string(c.fault) + (c.write ? " write" : " read"));
         messages.clear();
         SetImage(wanted);
         Open(unit, {"--awake", "--fault", c.fault});
@@ -230,16 +284,23 @@ TEST_F(ProgFormTest, FailuresAndWhatFollows) {
         EXPECT_FALSE(form->match());
         EXPECT_EQ(form->Timer2->isActive(), c.polling);
         EXPECT_EQ(ImageBytes(image), wanted); // the image is never replaced by a failed run
-        if (c.polling)                        // the next good check brings the buttons back
+        // The port and the speed can be changed again at once, whatever failed.
+        EXPECT_TRUE(form->ComNumber->isEnabled() && form->Speed->isEnabled());
+        if (c.polling) // the next good check brings the buttons back
             EXPECT_TRUE(WaitLinked(5000));
         else
             EXPECT_TRUE(form->Read->isEnabled());
+        if (c.untouched) {
+            EXPECT_EQ(Dump(), unit);
+        }
         form.reset();
         sim.reset();
     }
 }
 
-TEST_F(ProgFormTest, ClosingDuringARunStopsItSafely) {
+// A read may be stopped by closing the window; the unit goes on sending the rest of its
+// memory, and the next window links as soon as it has finished.
+TEST_F(ProgFormTest, ClosingDuringAReadStopsItAndTheNextWindowLinks) {
     const std::vector<uint8_t> wanted = SparseImage(16);
     SetImage(wanted);
     Open(PatternMemory(17), {"--awake", "--pace"});
@@ -250,31 +311,216 @@ TEST_F(ProgFormTest, ClosingDuringARunStopsItSafely) {
     EXPECT_GT(form->ProgressBar->maximum(), 0);
     EXPECT_EQ(ImageBytes(image), wanted);
     form.reset();
+    const auto closed = std::chrono::steady_clock::now();
+    OpenForm();
+    EXPECT_TRUE(WaitLinked(30000));
+    // The rest of the read takes about 16 s at 19200 bit/s; the link follows within seconds.
+    EXPECT_LT(
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - closed)
+            .count(),
+        25);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    form.reset();
     sim.reset();
 
-    Open(PatternMemory(18), {"--awake", "--pace"});
+    // Closed during the backup read before programming: the run ends before anything is
+    // erased, and the unit keeps what it held.
+    const std::vector<uint8_t> unit = PatternMemory(18);
+    Open(unit, {"--awake", "--pace"});
     ASSERT_TRUE(WaitLinked());
     QTimer::singleShot(500, form.get(), [&] { form->close(); });
     form->WriteClick();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 5000));
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(QStringLiteral("Программирование прервано")));
     EXPECT_EQ(ImageBytes(image), wanted);
-    form.reset();
-    sim.reset();
+    EXPECT_TRUE(Backups().isEmpty());
+    EXPECT_EQ(Dump(), unit);
+}
 
-    // Cut short in the verifying read (an all-zero image programs at once, the read takes
-    // about 17 s): the run must not end silently, as the unit's contents are unchecked.
-    messages.clear();
-    SetImage(std::vector<uint8_t>(FirmwareImage::Size, 0));
-    Open(PatternMemory(19), {"--awake", "--pace"});
+// Once erasing has begun, Escape and the close box are refused: the run goes on to a fully
+// programmed, verified unit and the window stays open to show it.
+TEST_F(ProgFormTest, EscapeDuringProgrammingLeavesAProgrammedVerifiedUnit) {
+    const std::vector<uint8_t> wanted = SparseImage(20);
+    SetImage(wanted);
+    Open(PatternMemory(21), {"--awake"});
     ASSERT_TRUE(WaitLinked());
-    QTimer::singleShot(3000, form.get(), [&] { form->close(); });
+    int attempts = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, form.get(), [&] {
+        if (attempts == 0 && form->PanelMess->text() == QStringLiteral(" Программирование ЭБУ")) {
+            ++attempts;
+            QTest::keyClick(form.get(), Qt::Key_Escape);
+            form->close();
+        }
+    });
+    poll.start(0);
     form->WriteClick();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form->isVisible(); }, 5000));
+    poll.stop();
+    EXPECT_EQ(attempts, 1);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
+    EXPECT_TRUE(form->match());
+    EXPECT_TRUE(Logged(form->LogList, QStringLiteral("программирование должно завершиться")));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    EXPECT_EQ(Dump(), wanted);
+}
+
+// Nothing is erased for an image that must not reach a unit, nor without a saved backup: one
+// message says why, and the unit keeps every byte it held.
+TEST_F(ProgFormTest, ProgrammingRefusedLeavesTheUnitUntouched) {
+    const std::vector<uint8_t> unit = PatternMemory(24);
+    Open(unit, {"--awake"});
+    ASSERT_TRUE(WaitLinked());
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        std::vector<const char*> reasons;
+    } cases[] = {
+        {"no file opened", [] {}, {"файл не открыт", "образ пуст"}},
+        {"partial load",
+         [&] {
+             SetImage(SparseImage(25));
+             image.Complete = false;
+         },
+         {"загружен не полностью"}},
+        {"blank image",
+         [&] {
+             SetImage(std::vector<uint8_t>(FirmwareImage::Size, 0xFF));
+             image.UpdateChecksum();
+         },
+         {"образ пуст"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages.clear();
+        c.prepare();
+        const std::vector<uint8_t> before = ImageBytes(image);
+        form->WriteClick();
+        ASSERT_EQ(messages.size(), 1);
+        for (const char* reason : c.reasons)
+            EXPECT_TRUE(messages[0].contains(QString::fromUtf8(reason)))
+                << messages[0].toStdString();
+        EXPECT_TRUE(questions.isEmpty());
+        EXPECT_EQ(ImageBytes(image), before);
+        EXPECT_TRUE(form->Read->isEnabled() && form->Timer2->isActive());
+    }
+
+    // A good image, but the backup cannot be saved ("backups" is taken by a file).
+    messages.clear();
+    SetImage(SparseImage(26));
+    WriteFile(files.filePath("backups").toStdString(), {1, 2, 3});
+    form->WriteClick();
     ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].contains(QStringLiteral("не проверен"))) << messages[0].toStdString();
-    EXPECT_FALSE(form->match());
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("Не удалось сохранить резервную копию")))
+        << messages[0].toStdString();
+    EXPECT_TRUE(form->ComNumber->isEnabled());
+    EXPECT_EQ(Dump(), unit);
+}
+
+TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming) {
+    const std::vector<uint8_t> unit = PatternMemory(22);
+    Open(unit, {"--awake"});
+    ASSERT_TRUE(WaitLinked());
+    form->ReadClick(); // the unit read in this window: the question can say what changes
+    ASSERT_EQ(ImageBytes(image), unit);
+
+    // A loaded file edited since: new identification texts and a calibration byte, the
+    // stored checksum left as it was.
+    SetImage(SparseImage(23));
+    std::strcpy(image.EcuType, "TESTBLOCK-7");
+    std::strcpy(image.ProgIdent, "PRG-0042");
+    image.EncodeIdent();
+    image.WriteByte(0x6100, static_cast<uint8_t>(image.ReadByte(0x6100) ^ 0x5A));
+    ASSERT_NE(image.StoredChecksum(), image.ComputeChecksum());
+    FirmwareImage refreshed;
+    std::memcpy(refreshed.Data.get(), image.Data.get(), FirmwareImage::Size);
+    refreshed.UpdateChecksum();
+    const std::vector<uint8_t> wanted = ImageBytes(refreshed);
+
+    answer = false;
+    form->WriteClick();
+    ASSERT_EQ(questions.size(), 1);
+    for (const QString& part :
+         {QDir::toNativeSeparators(files.filePath("unit.hex")), QStringLiteral("TESTBLOCK-7"),
+          QStringLiteral("PRG-0042"), QString::asprintf("0x%04X", refreshed.StoredChecksum()),
+          QStringLiteral("Изменится байт: %1")
+              .arg(prog::count_differences(wanted.data(), unit.data()))})
+        EXPECT_TRUE(questions[0].contains(part)) << part.toStdString();
+    EXPECT_EQ(ImageBytes(image), wanted); // refreshed as a save would, so the image is modified
+    EXPECT_TRUE(image.IsModified());
+    EXPECT_TRUE(Backups().isEmpty()); // "Нет": nothing was read, saved or erased
+    EXPECT_TRUE(form->Read->isEnabled() && form->Timer2->isActive());
+
+    answer = true;
+    form->WriteClick();
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
+    const QStringList backups = Backups();
+    ASSERT_EQ(backups.size(), 2);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^backup-\\d{8}-\\d{6}\\.bin$"))
+                    .match(backups[0])
+                    .hasMatch())
+        << backups[0].toStdString();
+    const QString bin = files.filePath("backups/" + backups[0]);
+    EXPECT_EQ(ReadFile(bin.toStdString()), unit);
+    FirmwareImage fromHex;
+    EXPECT_TRUE(fromHex.LoadHex(files.filePath("backups/" + backups[1]).toStdString()).complete);
+    EXPECT_EQ(ImageBytes(fromHex), unit);
+    EXPECT_TRUE(Logged(form->LogList, QDir::toNativeSeparators(bin.chopped(4))));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    EXPECT_EQ(Dump(), wanted);
+}
+
+// Enter never starts a read (which replaces the image) or a programming run; a typed port path
+// confirmed with Enter only switches the port.
+TEST_F(ProgFormTest, EnterInThePortAndSpeedBoxesStartsNothing) {
+    const std::vector<uint8_t> wanted = SparseImage(27);
+    SetImage(wanted);
+    Open(PatternMemory(28), {"--awake"});
+    ASSERT_TRUE(WaitLinked());
+    const int logged = form->LogList->count();
+    QTest::keyClick(form->Speed, Qt::Key_Return);
+    QTest::keyClick(form->Speed, Qt::Key_Enter);
+    EXPECT_EQ(form->LogList->count(), logged);
+
+    const QString gone = files.filePath("gone");
+    form->ComNumber->lineEdit()->setText(gone);
+    QTest::keyClick(form->ComNumber->lineEdit(), Qt::Key_Return);
+    QTest::qWait(100);
+    EXPECT_EQ(form->ComNumber->currentText(), gone);
+    EXPECT_EQ(messages, QStringList{"Ошибка|Не удается найти указанный порт."});
+    form->ComNumber->lineEdit()->setText(QString::fromStdString(sim->link));
+    QTest::keyClick(form->ComNumber->lineEdit(), Qt::Key_Return);
+    EXPECT_TRUE(WaitLinked());
+
+    EXPECT_EQ(ImageBytes(image), wanted);
+    EXPECT_TRUE(questions.isEmpty());
+    EXPECT_FALSE(Logged(form->LogList, QStringLiteral("Чтение ЭБУ")));
+}
+
+TEST_F(ProgFormTest, AfterTheUnitWasLostTheWindowLinksAgainWithoutClosing) {
+    const std::vector<uint8_t> wanted = SparseImage(29);
+    SetImage(wanted);
+    // The line drops a few blocks into programming.
+    Open(PatternMemory(30), {"--awake", "--fault", "disconnect-after=1000"});
+    ASSERT_TRUE(WaitLinked());
+    form->WriteClick();
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Ошибка программирования"));
+    EXPECT_TRUE(form->ComNumber->isEnabled() && form->Speed->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timer1->isActive(); }, 5000));
+    EXPECT_FALSE(form->link_lamp_green());
+
+    // The unit on a line again, whose path the user types in: the window links and programs.
+    const std::string memory = WriteFile(files.filePath("m2.bin").toStdString(), PatternMemory(31));
+    const std::string dump = files.filePath("dump2.bin").toStdString();
+    SimProcess second({"--awake", "--memory", memory, "--dump", dump});
+    form->ComNumber->lineEdit()->setText(QString::fromStdString(second.link));
+    QTest::keyClick(form->ComNumber->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(WaitLinked());
+    form->WriteClick();
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
+    form.reset();
+    second.Stop();
+    EXPECT_EQ(ReadFile(dump), wanted);
 }
 
 } // namespace

@@ -2,8 +2,13 @@
 #include "ecu_model.h"
 #include "model_link.h"
 #include "programmer/runs.h"
+#include "programmer/unit_backup.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 
 using namespace prog;
 
@@ -124,4 +129,24 @@ TEST(SimulatedUnit, RefusesWhatTheRealUnitWouldNotTake) {
     ASSERT_TRUE(write_block(link, 0x01FC80, block.data(), BlockSize));
     EXPECT_TRUE(call_routine(link, program_params(0)));
     EXPECT_EQ(unit.memory()[0], 0);
+}
+
+TEST(UnitBackup, NoBackupReplacesAnEarlierOne) {
+    char dir[] = "/tmp/velmaris-backup-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string folder = std::string(dir) + "/backups"; // made on the way
+    const std::vector<uint8_t> before(MemorySize, 0x11), after(MemorySize, 0x22);
+    const std::time_t when = 1700000000; // both in the same second
+    const std::string first = save_unit_backup(before.data(), folder, when);
+    const std::string second = save_unit_backup(after.data(), folder, when);
+    EXPECT_EQ(second, first + "-2");
+    auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(bytes(first + ".bin"), before);
+    EXPECT_EQ(bytes(second + ".bin"), after);
+    EXPECT_TRUE(std::filesystem::exists(first + ".hex") &&
+                std::filesystem::exists(second + ".hex"));
+    std::filesystem::remove_all(dir);
 }

@@ -128,6 +128,26 @@ TEST_F(SimProtocolTest, SilentUnitFailsTheLinkTestInAboutHalfASecond) {
     EXPECT_LE(ms, 1500);
 }
 
+// A read stopped half-way (its program ended, its port closed) leaves the unit sending the rest
+// of the 32 KB. The next bring-up lets it finish instead of taking stale bytes for answers.
+TEST_F(SimProtocolTest, ReadStoppedHalfWayLeavesALinkThatComesUpOnceTheUnitHasFinished) {
+    Start(PatternMemory(9), {"--awake", "--pace"});
+    BringUp();
+    std::vector<uint8_t> buffer(prog::MemorySize);
+    int blocks = 0;
+    ASSERT_EQ(prog::read_memory(*port, buffer.data(), [&] { return ++blocks < 128; }),
+              prog::RunResult::Stopped);
+    const auto stopped = Clock::now();
+    port = std::make_unique<COMPort>(std::ref(messages));
+    port->set_port_name(QString::fromStdString(sim->link));
+    ASSERT_TRUE(port->open());
+    BringUp();
+    // The rest of the read takes about 8.5 s at 19200 bit/s; the link follows within seconds.
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - stopped).count(), 25);
+    EXPECT_TRUE(prog::check_link(*port, 19200));
+    EXPECT_TRUE(messages.seen.isEmpty()) << messages.seen.join("\n").toStdString();
+}
+
 TEST_F(SimProtocolTest, DisconnectEndsTheExchangeWithoutHanging) {
     Start(PatternMemory(8), {"--fault", "disconnect-after=5"});
     ASSERT_TRUE(prog::wake_up(*port)); // 3 bytes; the line drops in the read request

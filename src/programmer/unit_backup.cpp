@@ -1,0 +1,44 @@
+#include "programmer/unit_backup.h"
+
+#include "image/firmware_image.h"
+
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+namespace prog {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Taken(const std::string& base) {
+    std::error_code ec;
+    return fs::exists(base + ".bin", ec) || fs::exists(base + ".hex", ec);
+}
+
+} // namespace
+
+std::string save_unit_backup(const uint8_t* memory, const std::string& folder, std::time_t when) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec)
+        throw std::runtime_error("Can't create folder " + folder + ": " + ec.message());
+
+    std::tm local{};
+    localtime_r(&when, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "backup-%Y%m%d-%H%M%S", &local);
+    const std::string first = (fs::path(folder) / stamp).string();
+    std::string base = first;
+    for (int n = 2; Taken(base); ++n)
+        base = first + "-" + std::to_string(n);
+
+    FirmwareImage image;
+    std::memcpy(image.Data.get(), memory, FirmwareImage::Size);
+    image.SaveBin(base + ".bin");
+    image.SaveHex(base + ".hex");
+    return base;
+}
+
+} // namespace prog
