@@ -36,8 +36,7 @@ std::string save_unit_backup(const uint8_t* memory, const std::string& folder, s
 
     FirmwareImage image;
     std::memcpy(image.Data.get(), memory, FirmwareImage::Size);
-    image.SaveBin(base + ".bin");
-    image.SaveHex(base + ".hex");
+    image.SaveBinAndHex(base + ".bin", base + ".hex");
     return base;
 }
 
