@@ -2,9 +2,12 @@
 #include "image/hex_format.h"
 #include "temp_dir.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/resource.h>
@@ -304,6 +307,47 @@ TEST_F(HexFileTest, FileThatCannotBeOpenedLeavesTheImageAlone) {
     EXPECT_THROW(img.LoadBin(dir.File("missing.bin")), std::runtime_error);
     EXPECT_THROW(img.LoadBin(dir.Path()), std::runtime_error);
     EXPECT_EQ(img.ReadByte(0x6000), 0xAB);
+}
+
+// A pipe, FIFO, device or folder is refused before it is opened: opening a FIFO without a
+// writer would block for ever, and a pipe's bytes are no fixed image. The image stays.
+TEST_F(HexFileTest, OnlyRegularFilesAreLoaded) {
+    img.WriteByte(0x6000, 0xAB);
+    auto refusal = [&](const std::string& path, bool hex) {
+        try {
+            if (hex)
+                img.LoadHex(path);
+            else
+                img.LoadBin(path);
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what());
+        }
+        return std::string("loaded");
+    };
+    const std::string notRegular = ": not a regular file";
+
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(write(ends[1], std::string(100, 'x').data(), 100), 100);
+    close(ends[1]);
+    const std::string pipePath = "/proc/self/fd/" + std::to_string(ends[0]);
+    EXPECT_EQ(refusal(pipePath, false), "Can't open file.\n" + pipePath + notRegular);
+    close(ends[0]);
+    EXPECT_EQ(refusal("/dev/null", true), "Can't open file.\n/dev/null" + notRegular);
+    EXPECT_EQ(refusal(dir.Path(), false), "Can't open file.\n" + dir.Path() + notRegular);
+
+    const std::string fifo = dir.File("fifo.bin");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const bool hex : {false, true}) {
+        auto loading = std::async(std::launch::async, refusal, fifo, hex);
+        if (loading.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+            close(open(fifo.c_str(), O_WRONLY)); // lets the blocked open go on
+            FAIL() << "opening a FIFO blocked";
+        }
+        EXPECT_EQ(loading.get(), "Can't open file.\n" + fifo + notRegular);
+    }
+    EXPECT_EQ(img.ReadByte(0x6000), 0xAB);
+    EXPECT_FALSE(img.Loaded);
 }
 
 TEST_F(HexFileTest, LoadsStartFromAClearedImage) {
