@@ -1,7 +1,6 @@
 #include "image/hex_format.h"
 
 #include <algorithm>
-#include <bitset>
 #include <cstdio>
 #include <istream>
 #include <streambuf>
@@ -118,8 +117,30 @@ const char* HexStopText(HexStop stop) {
     return "";
 }
 
-// Where the data bytes of a HEX file land: in the image, with every image address that got a
-// byte marked, or in the list of addresses outside it.
+// Adds one address to a list of ranges; consecutive addresses join the range before them.
+void AddAddress(std::vector<AddressRange>& ranges, uint32_t address) {
+    if (!ranges.empty() && ranges.back().last + 1 == address)
+        ranges.back().last = address;
+    else
+        ranges.push_back({address, address});
+}
+
+// Sorted, with overlapping and touching ranges joined.
+std::vector<AddressRange> Merged(std::vector<AddressRange> ranges) {
+    std::sort(ranges.begin(), ranges.end(),
+              [](const AddressRange& a, const AddressRange& b) { return a.first < b.first; });
+    std::vector<AddressRange> merged;
+    for (const AddressRange& r : ranges) {
+        if (!merged.empty() && r.first <= merged.back().last + 1)
+            merged.back().last = std::max(merged.back().last, r.last);
+        else
+            merged.push_back(r);
+    }
+    return merged;
+}
+
+// Where the data bytes of a HEX file land: in the image, with the image addresses that got a
+// byte remembered, or in the list of addresses outside it.
 class RecordSink {
 public:
     explicit RecordSink(uint8_t* data) : data_(data) {}
@@ -129,54 +150,35 @@ public:
         if (address >= UnitBase && address - UnitBase < FirmwareImage::Size)
             address -= UnitBase;
         if (address >= FirmwareImage::Size) {
-            AddOutside(fullAddress);
+            AddAddress(outside_, fullAddress);
             return;
         }
         data_[address] = value;
-        covered_[address] = true;
+        AddAddress(covered_, address);
     }
 
+    // The image addresses between the covered ranges.
     std::vector<AddressRange> Missing() const {
         std::vector<AddressRange> missing;
-        for (uint32_t a = 0; a < FirmwareImage::Size; ++a) {
-            if (covered_[a])
-                continue;
-            if (!missing.empty() && missing.back().last + 1 == a)
-                missing.back().last = a;
-            else
-                missing.push_back({a, a});
+        uint32_t next = 0; // first address not known to be covered
+        for (const AddressRange& r : Merged(covered_)) {
+            if (r.first > next)
+                missing.push_back({next, r.first - 1});
+            next = r.last + 1;
         }
+        if (next < FirmwareImage::Size)
+            missing.push_back({next, FirmwareImage::Size - 1});
         return missing;
     }
 
-    // Sorted, with overlapping and touching ranges joined.
-    std::vector<AddressRange> Outside() {
-        std::sort(outside_.begin(), outside_.end(),
-                  [](const AddressRange& a, const AddressRange& b) { return a.first < b.first; });
-        std::vector<AddressRange> merged;
-        for (const AddressRange& r : outside_) {
-            if (!merged.empty() && r.first <= merged.back().last + 1)
-                merged.back().last = std::max(merged.back().last, r.last);
-            else
-                merged.push_back(r);
-        }
-        return merged;
-    }
+    std::vector<AddressRange> Outside() const { return Merged(outside_); }
 
 private:
     // The unit holds its 32 KB memory at this address; files written for it use it too.
     static constexpr uint32_t UnitBase = 0xC00000;
 
-    // Bytes of one record come in rising order, so most join the range before them.
-    void AddOutside(uint32_t address) {
-        if (!outside_.empty() && outside_.back().last + 1 == address)
-            outside_.back().last = address;
-        else
-            outside_.push_back({address, address});
-    }
-
     uint8_t* data_;
-    std::bitset<FirmwareImage::Size> covered_;
+    std::vector<AddressRange> covered_;
     std::vector<AddressRange> outside_;
 };
 
