@@ -2,10 +2,12 @@
 #include "app/main_form.h"
 
 #include "app/save_names.h"
+#include "image/hex_format.h"
 #include "maps/map_grid.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -37,6 +39,71 @@ bool SameFile(const QString& a, const QString& b) {
     std::error_code ec;
     return !a.isEmpty() && !b.isEmpty() &&
            std::filesystem::equivalent(LocalPath(a), LocalPath(b), ec) && !ec;
+}
+
+QString StopText(HexStop stop) {
+    switch (stop) {
+    case HexStop::None:
+        break;
+    case HexStop::BlankLine:
+        return QStringLiteral("пустая строка");
+    case HexStop::NoRecordMark:
+        return QStringLiteral("нет знака начала записи «:»");
+    case HexStop::BadDigit:
+        return QStringLiteral("символ, не являющийся шестнадцатеричной цифрой");
+    case HexStop::LineTooLong:
+        return QStringLiteral("строка длиннее 254 символов");
+    case HexStop::AddressAbove8000:
+        return QStringLiteral("адрес записи больше 0x8000");
+    case HexStop::LengthMismatch:
+        return QStringLiteral("длина записи не совпадает с числом её байтов");
+    case HexStop::BadChecksum:
+        return QStringLiteral("неверная контрольная сумма записи");
+    case HexStop::BadExtendedAddress:
+        return QStringLiteral("запись старшего адреса без двухбайтового значения");
+    }
+    return QString();
+}
+
+// A few ranges are enough to see what is wrong; the rest are only counted.
+QString RangesText(const std::vector<AddressRange>& ranges) {
+    constexpr std::size_t Shown = 4;
+    QString text = QString::fromStdString(FormatAddressRanges(ranges, Shown));
+    if (ranges.size() > Shown)
+        text += QStringLiteral(" и ещё %1").arg(ranges.size() - Shown);
+    return text;
+}
+
+// The warning about a HEX file that did not give a whole image, naming everything the load
+// found wrong.
+QString IncompleteHexWarning(const QString& fileName, const HexLoadResult& result) {
+    const QString name = QFileInfo(fileName).fileName();
+    const bool noData = GaveNoImageData(result);
+    if (noData && result.stop == HexStop::None && result.outside.empty())
+        return QStringLiteral("Файл %1 не содержит данных образа памяти: все байты образа "
+                              "заполнены нулями.")
+            .arg(name);
+    QStringList lines;
+    if (result.stop != HexStop::None)
+        lines << QStringLiteral("Файл %1 прочитан не полностью: чтение остановлено в строке %2 "
+                                "(%3). Данные после этой строки не загружены.")
+                     .arg(name)
+                     .arg(result.line)
+                     .arg(StopText(result.stop));
+    else
+        lines << QStringLiteral("Файл %1 прочитан не полностью.").arg(name);
+    if (noData)
+        lines << QStringLiteral("Из файла не получено ни одного байта образа памяти.");
+    else if (!result.missing.empty())
+        lines << QStringLiteral("Нет данных по адресам: %1.").arg(RangesText(result.missing));
+    if (!result.outside.empty())
+        lines << QStringLiteral("Данные вне образа памяти не загружены: %1.")
+                     .arg(RangesText(result.outside));
+    if (!result.endRecord)
+        lines << QStringLiteral("В файле нет записи конца файла.");
+    if (!result.missing.empty())
+        lines << QStringLiteral("Недостающие байты заполнены нулями.");
+    return lines.join('\n');
 }
 
 } // namespace
@@ -96,17 +163,12 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     Repaint3D();
     SG->setFocus(); // the keypad edits the grid straight away
     LoadWarning.clear();
-    if (!result.complete)
-        LoadWarning = QStringLiteral("Файл %1 прочитан не полностью: чтение остановлено в "
-                                     "строке %2 (%3). Данные после этой строки не "
-                                     "загружены.")
-                          .arg(QFileInfo(fileName).fileName())
-                          .arg(result.line)
-                          .arg(QString::fromStdString(result.reason));
+    if (loader == Loader::Hex && !result.complete)
+        LoadWarning = IncompleteHexWarning(fileName, result);
     // A binary file of another size is loaded all the same, but a cut file must never pass
     // for a whole image: it could be programmed into a unit.
     const qint64 size = QFileInfo(fileName).size();
-    if (loader == Loader::Bin && size != qint64(FirmwareImage::Size))
+    if (loader == Loader::Bin && !Image->Complete)
         LoadWarning = QStringLiteral("Размер файла %1 — %2 байт, а образ памяти занимает "
                                      "%3 байт. %4")
                           .arg(QFileInfo(fileName).fileName())

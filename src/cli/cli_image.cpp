@@ -1,6 +1,7 @@
 #include "cli/cli_image.h"
 
 #include "image/firmware_image.h"
+#include "image/hex_format.h"
 
 #include <algorithm>
 #include <cctype>
@@ -74,37 +75,48 @@ void ReportCliError(const char* command, const std::string& message) {
     } while (start != std::string::npos);
 }
 
+void ReportIncompleteImage(const char* command, const std::string& fileName,
+                           const std::vector<std::string>& problems, bool goingOn) {
+    std::cerr << "velmaris-cli " << command << ": " << fileName
+              << ": the file does not give a whole image"
+              << (goingOn ? " (going on with what was loaded, missing bytes are zeros):\n"
+                          : " (use --allow-partial to go on with what was loaded):\n");
+    for (const std::string& p : problems)
+        std::cerr << "  " << p << "\n";
+}
+
+std::vector<std::string> IncompleteImageProblems(const FirmwareImage& image,
+                                                 const std::string& fileName, bool hex,
+                                                 const HexLoadResult& result) {
+    if (hex)
+        return HexLoadProblems(result, ShownRanges);
+    if (image.Complete)
+        return {};
+    // The loader pads a short file with zeros and drops the tail of a long one; either way
+    // the image is not the file.
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(fileName, ec);
+    return {(ec ? std::string("the file") : std::to_string(size) + " bytes") +
+            ", a binary image has exactly " + std::to_string(FirmwareImage::Size) + " bytes"};
+}
+
 int LoadImageForCli(const char* command, FirmwareImage& image, const std::string& fileName,
                     const CliArgs& args) {
     const bool hex = args.format.empty() ? IsHexFileName(fileName) : args.format == "hex";
     try {
-        if (!hex) {
+        HexLoadResult result;
+        if (hex)
+            result = image.LoadHex(fileName);
+        else
             image.LoadBin(fileName);
-            // The loader pads a short file with zeros and drops the tail of a long one; either
-            // way the image is not the file, just as a HEX file that ends early is not.
-            std::error_code ec;
-            const auto size = std::filesystem::is_regular_file(fileName, ec)
-                                  ? std::filesystem::file_size(fileName, ec)
-                                  : FirmwareImage::Size;
-            if (ec || size == FirmwareImage::Size)
-                return 0;
-            std::cerr << "velmaris-cli " << command << ": " << fileName << ": " << size
-                      << " bytes, a binary image has exactly " << FirmwareImage::Size
-                      << (args.allowPartial ? " (missing bytes are zeros)\n"
-                                            : " (use --allow-partial to go on with it)\n");
-            return args.allowPartial ? 0 : ExitPartial;
-        }
-        const HexLoadResult result = image.LoadHex(fileName);
-        if (result.complete)
+        const std::vector<std::string> problems =
+            IncompleteImageProblems(image, fileName, hex, result);
+        if (problems.empty())
             return 0;
-        std::cerr << "velmaris-cli " << command << ": " << fileName
-                  << ": HEX load ended early at line " << result.line << ": " << result.reason
-                  << (args.allowPartial ? " (only the records before it were loaded)\n"
-                                        : " (use --allow-partial to go on with the records "
-                                          "before it)\n");
+        ReportIncompleteImage(command, fileName, problems, args.allowPartial);
         return args.allowPartial ? 0 : ExitPartial;
     } catch (const std::exception& e) {
-        std::cerr << "velmaris-cli " << command << ": " << fileName << ": " << e.what() << "\n";
+        ReportCliError(command, fileName + ": " + e.what());
         return ExitBadInput;
     }
 }

@@ -1,14 +1,18 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 class FirmwareImage;
+struct HexLoadResult;
 
 // Exit statuses shared by the image commands.
 constexpr int ExitBadInput = 2; // bad arguments or a file that cannot be read or written
-constexpr int ExitPartial = 3;  // a HEX load ended early, or a binary file is not 32 KB,
-                                // and --allow-partial was not given
+constexpr int ExitPartial = 3;  // the file does not give a whole image (a HEX file that ended
+                                // early, left addresses out or held data outside the image, or
+                                // a binary file that is not 32 KB) and --allow-partial was not
+                                // given
 
 // The arguments of an image command: positional arguments and the options every command
 // that loads an image understands (--format hex|bin, --allow-partial), plus flags of its own.
@@ -33,8 +37,21 @@ bool IsHexFileName(const std::string& fileName);
 // save's message shows its short text, then the file and the reason, as the window does.
 void ReportCliError(const char* command, const std::string& message);
 
-// Loads an image by --format or, without it, by the file's extension. Errors and a HEX load
-// that ended early (with its line and reason) are reported on stderr. Returns 0 when the image
-// may be used, otherwise the exit status for the command.
+// How many address ranges a report lists before it only counts the rest.
+constexpr std::size_t ShownRanges = 8;
+
+// Loads an image by --format or, without it, by the file's extension. Errors and an image
+// that the file does not give whole (with every reason the loader found) are reported on
+// stderr. Returns 0 when the image may be used, otherwise the exit status for the command.
 int LoadImageForCli(const char* command, FirmwareImage& image, const std::string& fileName,
                     const CliArgs& args);
+
+// Why the image just loaded from fileName is not whole, one short line per fault; empty when
+// it is. result is the HEX load's result (ignored for a binary file).
+std::vector<std::string> IncompleteImageProblems(const FirmwareImage& image,
+                                                 const std::string& fileName, bool hex,
+                                                 const HexLoadResult& result);
+
+// Prints the problems under one line that names the command and the file.
+void ReportIncompleteImage(const char* command, const std::string& fileName,
+                           const std::vector<std::string>& problems, bool goingOn);

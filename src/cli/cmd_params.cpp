@@ -3,6 +3,7 @@
 // written, neither the image nor the database.
 
 #include "cli/cli_app.h"
+#include "cli/cli_image.h"
 #include "cli/command.h"
 #include "image/firmware_image.h"
 #include "params/param_db.h"
@@ -15,7 +16,6 @@
 #include <QJsonObject>
 
 #include <cmath>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -30,53 +30,35 @@ QJsonValue Number(double v) {
     return std::isfinite(v) ? QJsonValue(v) : QJsonValue();
 }
 
-bool EndsWith(const std::string& s, const std::string& tail) {
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-void LoadImage(FirmwareImage& image, const std::string& path) {
-    std::string lower = path;
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (EndsWith(lower, ".hex")) {
-        const HexLoadResult r = image.LoadHex(path);
-        if (!r.complete)
-            throw std::runtime_error("HEX file incomplete at line " + std::to_string(r.line) +
-                                     ": " + r.reason);
-    } else {
-        // The loader pads a short file with zeros; decoded, they would pass for real values.
-        std::error_code ec;
-        if (std::filesystem::is_regular_file(path, ec) &&
-            std::filesystem::file_size(path, ec) != FirmwareImage::Size && !ec)
-            throw std::runtime_error(path + ": a binary image must be exactly 32768 bytes");
-        image.LoadBin(path);
-    }
-}
-
 int RunParams(const std::vector<std::string>& args) {
     std::string imagePath;
     std::string dbPath = "database.mdb";
     bool json = false;
+    CliArgs loadArgs;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--json")
             json = true;
+        else if (args[i] == "--allow-partial")
+            loadArgs.allowPartial = true;
         else if (args[i] == "--db" && i + 1 < args.size())
             dbPath = args[++i];
         else if (imagePath.empty() && args[i].rfind("--", 0) != 0)
             imagePath = args[i];
         else {
-            std::cerr << "usage: velmaris-cli params IMAGE [--db PATH] [--json]\n";
+            std::cerr
+                << "usage: velmaris-cli params IMAGE [--db PATH] [--json] [--allow-partial]\n";
             return 2;
         }
     }
     if (imagePath.empty()) {
-        std::cerr << "usage: velmaris-cli params IMAGE [--db PATH] [--json]\n";
+        std::cerr << "usage: velmaris-cli params IMAGE [--db PATH] [--json] [--allow-partial]\n";
         return 2;
     }
     const auto app = EnsureCoreApplication();
 
     FirmwareImage image;
-    LoadImage(image, imagePath);
+    if (const int status = LoadImageForCli("params", image, imagePath, loadArgs))
+        return status;
     ParamDatabase db(QString::fromStdString(dbPath));
     if (db.format() == ParamDatabase::Format::Missing ||
         db.format() == ParamDatabase::Format::Unknown) {
@@ -147,10 +129,10 @@ int RunParams(const std::vector<std::string>& args) {
     return problems.isEmpty() ? 0 : 1;
 }
 
-const CliCommandRegistration registration(
-    {"params",
-     "params IMAGE [--db PATH] [--json]   constants and vectors of the parameter database, "
-     "decoded from IMAGE",
-     RunParams});
+const CliCommandRegistration registration({"params",
+                                           "params IMAGE [--db PATH] [--json] [--allow-partial]   "
+                                           "constants and vectors of the parameter database, "
+                                           "decoded from IMAGE",
+                                           RunParams});
 
 } // namespace

@@ -3,32 +3,111 @@
 #include "cli/command.h"
 #include "image/firmware_image.h"
 #include "programmer/cli_link.h"
+#include "programmer/preflight.h"
 #include "programmer/runs.h"
 
 #include <chrono>
+#include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <iostream>
 #include <vector>
 
 namespace {
 
-// Loads the image to program. Anything less than a complete image is refused: what is
-// missing would be programmed as zeros.
-std::string Load(const std::string& file, FirmwareImage& image) {
-    if (IsHexFileName(file)) {
-        const HexLoadResult r = image.LoadHex(file);
-        if (!r.complete)
-            return file + ": line " + std::to_string(r.line) + ": " + r.reason;
-        return {};
+// The options only this command has; what is left goes to the link's own parser.
+struct ProgramOptions {
+    bool fixChecksum = false;
+    std::string backup; // where the unit's memory is saved before anything is erased
+};
+
+std::string TakeProgramOptions(std::vector<std::string>& args, ProgramOptions& out) {
+    std::vector<std::string> rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--fix-checksum") {
+            out.fixChecksum = true;
+        } else if (args[i] == "--backup") {
+            if (i + 1 >= args.size())
+                return "--backup needs a file name";
+            out.backup = args[++i];
+        } else {
+            rest.push_back(args[i]);
+        }
     }
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(file, ec);
-    if (ec)
-        return file + ": " + ec.message();
-    if (size != FirmwareImage::Size)
-        return file + ": a binary image must be exactly 32768 bytes";
-    image.LoadBin(file);
+    args = rest;
     return {};
+}
+
+// Loads the image to program and asks the pre-flight check whether it may be programmed.
+// Every reason it gives is printed, and the details of an incomplete file with it.
+bool LoadAndCheck(const std::string& file, const ProgramOptions& options, FirmwareImage& image) {
+    const bool hex = IsHexFileName(file);
+    HexLoadResult result;
+    try {
+        if (hex)
+            result = image.LoadHex(file);
+        else
+            image.LoadBin(file);
+    } catch (const std::exception& e) {
+        std::cerr << "velmaris-cli program: " << file << ": " << e.what() << "\n";
+        return false;
+    }
+    if (options.fixChecksum)
+        image.UpdateChecksum();
+    const std::vector<prog::PreflightRefusal> refusals = prog::preflight_check(image);
+    if (refusals.empty())
+        return true;
+    std::cerr << "velmaris-cli program: " << file << ": not programmed, the unit is untouched:\n";
+    for (const prog::PreflightRefusal refusal : refusals) {
+        std::cerr << "  " << prog::preflight_text(refusal);
+        if (refusal == prog::PreflightRefusal::ChecksumMismatch) {
+            char values[64];
+            std::snprintf(values, sizeof values, " (stored 0x%04X, computed 0x%04X)",
+                          static_cast<unsigned>(image.StoredChecksum()),
+                          static_cast<unsigned>(image.ComputeChecksum()));
+            std::cerr << values << "; --fix-checksum stores the computed one";
+        }
+        std::cerr << "\n";
+        if (refusal == prog::PreflightRefusal::Incomplete)
+            for (const std::string& p : IncompleteImageProblems(image, file, hex, result))
+                std::cerr << "    " << p << "\n";
+    }
+    return false;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+// Reads the unit's memory and saves it, before anything is erased. False (after saying why)
+// when either failed: the run must then stop with the unit untouched.
+bool SaveBackup(COMPort& port, const std::string& backup) {
+    FirmwareImage unit;
+    prog::RunResult read;
+    {
+        cli_link::ProgressLine progress("backup read", static_cast<int>(prog::BlockCount));
+        read = prog::read_memory(port, unit.Data.get(), progress.Step());
+    }
+    if (read != prog::RunResult::Ok) {
+        std::cerr << "velmaris-cli program: the backup read "
+                  << (read == prog::RunResult::NoAnswer ? "was not accepted by the unit"
+                                                        : "lost part of the memory")
+                  << "; nothing was programmed, the unit is untouched\n";
+        return false;
+    }
+    try {
+        if (IsHexFileName(backup))
+            unit.SaveHex(backup);
+        else
+            unit.SaveBin(backup);
+    } catch (const std::exception& e) {
+        std::cerr << "velmaris-cli program: backup " << backup << ": " << e.what()
+                  << "\nnothing was programmed, the unit is untouched\n";
+        return false;
+    }
+    std::cerr << "saved the unit's memory to " << backup << "\n";
+    return true;
 }
 
 const char* Reason(prog::ProgramOutcome outcome) {
@@ -53,21 +132,26 @@ const char* Reason(prog::ProgramOutcome outcome) {
     return "";
 }
 
-int Run(const std::vector<std::string>& args) {
+int Run(const std::vector<std::string>& argv) {
+    std::vector<std::string> args = argv;
+    ProgramOptions options;
     cli_link::Args a;
-    const std::string error = cli_link::Parse(args, a);
+    std::string error = TakeProgramOptions(args, options);
+    if (error.empty())
+        error = cli_link::Parse(args, a);
+    if (error.empty() && !options.backup.empty() && SameFile(options.backup, a.file))
+        error = "the backup must not replace the image to program";
     if (!error.empty()) {
         std::cerr << "velmaris-cli program: " << error << "\n";
         return 2;
     }
     FirmwareImage image;
-    const std::string loadError = Load(a.file, image);
-    if (!loadError.empty()) {
-        std::cerr << "velmaris-cli program: " << loadError << "\n";
+    if (!LoadAndCheck(a.file, options, image))
         return 2;
-    }
     std::unique_ptr<COMPort> port = cli_link::Connect(a);
     if (!port)
+        return 1;
+    if (!options.backup.empty() && !SaveBackup(*port, options.backup))
         return 1;
 
     std::vector<uint8_t> readBack(prog::MemorySize);
@@ -95,8 +179,10 @@ int Run(const std::vector<std::string>& args) {
 
 const CliCommandRegistration registration({
     "program",
-    "program --port DEV [--speed 9600|19200] IN  program the image IN (.bin or .hex) into the "
-    "control unit and verify it",
+    "program --port DEV [--speed 9600|19200] [--fix-checksum] [--backup FILE] IN   program IN "
+    "(.bin or .hex) into the control unit and verify it; refuses a blank, incomplete or wrongly "
+    "summed image; --fix-checksum recomputes the checksum first; --backup saves the unit's "
+    "memory to FILE (.hex or .bin) before erasing",
     Run,
 });
 

@@ -4,13 +4,44 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
-// How a HEX load ended. A load that stopped early keeps what it read before the stop, but a
-// caller must never present such an image as complete: it could be programmed into a unit.
+// A run of addresses, both ends included.
+struct AddressRange {
+    uint32_t first;
+    uint32_t last;
+    bool operator==(const AddressRange& o) const { return first == o.first && last == o.last; }
+};
+
+// Why a HEX load stopped before the end of the file.
+enum class HexStop {
+    None,               // the file was read to its end
+    BlankLine,          // an empty line before more records
+    NoRecordMark,       // a line without ':'
+    BadDigit,           // a character that is not a hexadecimal digit
+    LineTooLong,        // more than 254 characters
+    AddressAbove8000,   // a record whose 16-bit offset is above 0x8000
+    LengthMismatch,     // the length byte disagrees with the bytes of the line
+    BadChecksum,        // the record's checksum byte is wrong
+    BadExtendedAddress, // an upper address record (type 02 or 04) without a 2-byte value
+};
+
+// How a HEX load went. The image is complete only when every byte of 0x0000..0x7FFF came from
+// the file: the file was read to its end, has an end-of-file record, its data records cover
+// the whole image and hold nothing outside it. A load that is not complete keeps what it
+// read, but a caller must never present such an image as whole: it could be programmed into
+// a unit.
 struct HexLoadResult {
-    bool complete = true; // false when the load stopped before the end of the file
-    int line = 0;         // 1-based line number where the load stopped (0 when complete)
-    std::string reason;   // short English reason, e.g. "bad record checksum"
+    bool complete = false;
+    HexStop stop = HexStop::None;
+    int line = 0;           // 1-based line where the load stopped (0 when it read to the end)
+    std::string reason;     // short English text of the stop, e.g. "bad record checksum"
+    bool endRecord = false; // an end-of-file record (type 01) was read
+    // Image addresses (0x0000..0x7FFF) that no data record gave, in rising order.
+    std::vector<AddressRange> missing;
+    // Full addresses of data bytes that lie neither at 0x000000..0x007FFF nor at the unit's
+    // own addresses 0xC00000..0xC07FFF; they are not stored. Rising order, merged.
+    std::vector<AddressRange> outside;
 };
 
 // One record of the full-load line: the fractional column of the maximum air flow on the load

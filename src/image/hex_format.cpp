@@ -1,5 +1,7 @@
 #include "image/hex_format.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <istream>
 #include <streambuf>
 
@@ -91,65 +93,212 @@ ParseResult ParseHexBytes(const std::string& line, uint8_t* bytes, size_t& count
     return ParseResult::Ok;
 }
 
+const char* HexStopText(HexStop stop) {
+    switch (stop) {
+    case HexStop::None:
+        break;
+    case HexStop::BlankLine:
+        return "blank line";
+    case HexStop::NoRecordMark:
+        return "no record mark ':'";
+    case HexStop::BadDigit:
+        return "not a hexadecimal digit";
+    case HexStop::LineTooLong:
+        return "line longer than 254 characters";
+    case HexStop::AddressAbove8000:
+        return "record address above 0x8000";
+    case HexStop::LengthMismatch:
+        return "record length does not match its bytes";
+    case HexStop::BadChecksum:
+        return "bad record checksum";
+    case HexStop::BadExtendedAddress:
+        return "upper address record without a 2-byte address";
+    }
+    return "";
+}
+
+// Adds one address to a list of ranges; consecutive addresses join the range before them.
+void AddAddress(std::vector<AddressRange>& ranges, uint32_t address) {
+    if (!ranges.empty() && ranges.back().last + 1 == address)
+        ranges.back().last = address;
+    else
+        ranges.push_back({address, address});
+}
+
+// Sorted, with overlapping and touching ranges joined.
+std::vector<AddressRange> Merged(std::vector<AddressRange> ranges) {
+    std::sort(ranges.begin(), ranges.end(),
+              [](const AddressRange& a, const AddressRange& b) { return a.first < b.first; });
+    std::vector<AddressRange> merged;
+    for (const AddressRange& r : ranges) {
+        if (!merged.empty() && r.first <= merged.back().last + 1)
+            merged.back().last = std::max(merged.back().last, r.last);
+        else
+            merged.push_back(r);
+    }
+    return merged;
+}
+
+// Where the data bytes of a HEX file land: in the image, with the image addresses that got a
+// byte remembered, or in the list of addresses outside it.
+class RecordSink {
+public:
+    explicit RecordSink(uint8_t* data) : data_(data) {}
+
+    void Store(uint32_t fullAddress, uint8_t value) {
+        uint32_t address = fullAddress;
+        if (address >= UnitBase && address - UnitBase < FirmwareImage::Size)
+            address -= UnitBase;
+        if (address >= FirmwareImage::Size) {
+            AddAddress(outside_, fullAddress);
+            return;
+        }
+        data_[address] = value;
+        AddAddress(covered_, address);
+    }
+
+    // The image addresses between the covered ranges.
+    std::vector<AddressRange> Missing() const {
+        std::vector<AddressRange> missing;
+        uint32_t next = 0; // first address not known to be covered
+        for (const AddressRange& r : Merged(covered_)) {
+            if (r.first > next)
+                missing.push_back({next, r.first - 1});
+            next = r.last + 1;
+        }
+        if (next < FirmwareImage::Size)
+            missing.push_back({next, FirmwareImage::Size - 1});
+        return missing;
+    }
+
+    std::vector<AddressRange> Outside() const { return Merged(outside_); }
+
+private:
+    // The unit holds its 32 KB memory at this address; files written for it use it too.
+    static constexpr uint32_t UnitBase = 0xC00000;
+
+    uint8_t* data_;
+    std::vector<AddressRange> covered_;
+    std::vector<AddressRange> outside_;
+};
+
 } // namespace
 
 HexLoadResult ReadHexRecords(std::istream& in, uint8_t* data) {
     HexLoadResult result;
+    RecordSink sink(data);
+    int lineNo = 0;
+    auto finish = [&](HexStop stop) {
+        result.stop = stop;
+        result.reason = HexStopText(stop);
+        result.line = stop == HexStop::None ? 0 : lineNo;
+        result.missing = sink.Missing();
+        result.outside = sink.Outside();
+        result.complete = stop == HexStop::None && result.endRecord && result.missing.empty() &&
+                          result.outside.empty();
+        return result;
+    };
     std::streambuf* buf = in.rdbuf();
     if (buf == nullptr)
-        return result;
+        return finish(HexStop::None);
     std::string line;
     uint8_t bytes[MaxRecordBytes + 1];
-    int lineNo = 0;
-    auto stop = [&](const char* reason) {
-        result.complete = false;
-        result.line = lineNo;
-        result.reason = reason;
-        return result;
-    };
-    // A file without a single data byte would pass for a complete, all-zero image.
-    bool anyData = false;
-    auto finish = [&]() {
-        if (anyData)
-            return result;
-        ++lineNo;
-        return stop("no data records");
-    };
+    uint32_t upperAddress = 0; // from the last type 02 or 04 record
     bool tooLong = false;
     while (ReadLine(*buf, line, tooLong)) {
         ++lineNo;
         if (tooLong)
-            return stop("line longer than 254 characters");
+            return finish(HexStop::LineTooLong);
         size_t count = 0;
         const ParseResult parsed = ParseHexBytes(line, bytes, count);
         if (parsed == ParseResult::BadDigit)
-            return stop("not a hexadecimal digit");
+            return finish(HexStop::BadDigit);
         if (parsed == ParseResult::NoMark) {
             bool blank = true;
             for (char c : line)
                 blank = blank && IsWhiteSpace(c);
             // Blank lines at the very end lose nothing: the image is all the file holds.
             if (blank && OnlyWhiteSpaceLeft(*buf))
-                return finish();
-            return stop(blank ? "blank line" : "no record mark ':'");
+                return finish(HexStop::None);
+            return finish(blank ? HexStop::BlankLine : HexStop::NoRecordMark);
         }
         if (count >= 3 && bytes[1] * 256u + bytes[2] > 0x8000)
-            return stop("record address above 0x8000");
+            return finish(HexStop::AddressAbove8000);
         if (count < 5 || count != bytes[0] + 5u)
-            return stop("record length does not match its bytes");
+            return finish(HexStop::LengthMismatch);
         uint8_t sum = 0;
         for (size_t i = 0; i + 1 < count; ++i)
             sum = static_cast<uint8_t>(sum + bytes[i]);
         if (static_cast<uint8_t>(-sum) != bytes[count - 1])
-            return stop("bad record checksum");
-        if (bytes[3] == 0) {
-            anyData = anyData || bytes[0] > 0;
-            const size_t address = bytes[1] * 256u + bytes[2];
-            for (size_t i = 0; i < bytes[0] && address + i < FirmwareImage::Size; ++i)
-                data[address + i] = bytes[4 + i];
+            return finish(HexStop::BadChecksum);
+        const uint8_t length = bytes[0];
+        const uint32_t offset = bytes[1] * 256u + bytes[2];
+        switch (bytes[3]) {
+        case 0:
+            for (uint32_t i = 0; i < length; ++i)
+                sink.Store(upperAddress + offset + i, bytes[4 + i]);
+            break;
+        case 1:
+            result.endRecord = true;
+            break;
+        case 2:
+        case 4:
+            // Without its value the records that follow would land at a guessed address.
+            if (length != 2)
+                return finish(HexStop::BadExtendedAddress);
+            upperAddress = bytes[4] * 256u + bytes[5];
+            upperAddress <<= bytes[3] == 2 ? 4 : 16;
+            break;
+        default:
+            break; // start addresses and unknown types carry no data for the image
         }
     }
-    return finish();
+    return finish(HexStop::None);
+}
+
+bool GaveNoImageData(const HexLoadResult& result) {
+    return result.missing.size() == 1 && result.missing[0].first == 0 &&
+           result.missing[0].last == FirmwareImage::Size - 1;
+}
+
+std::string FormatAddressRanges(const std::vector<AddressRange>& ranges, std::size_t limit) {
+    std::string text;
+    char number[16];
+    for (std::size_t i = 0; i < ranges.size() && i < limit; ++i) {
+        if (i > 0)
+            text += ", ";
+        std::snprintf(number, sizeof number, "0x%04X", static_cast<unsigned>(ranges[i].first));
+        text += number;
+        if (ranges[i].last != ranges[i].first) {
+            std::snprintf(number, sizeof number, "..0x%04X", static_cast<unsigned>(ranges[i].last));
+            text += number;
+        }
+    }
+    return text;
+}
+
+std::vector<std::string> HexLoadProblems(const HexLoadResult& result, std::size_t limit) {
+    std::vector<std::string> problems;
+    if (result.complete)
+        return problems;
+    auto ranges = [&](const std::vector<AddressRange>& list) {
+        std::string text = FormatAddressRanges(list, limit);
+        if (list.size() > limit)
+            text += " and " + std::to_string(list.size() - limit) + " more";
+        return text;
+    };
+    if (result.stop != HexStop::None)
+        problems.push_back("the load ended early at line " + std::to_string(result.line) + ": " +
+                           result.reason + "; nothing after it was loaded");
+    if (!result.endRecord)
+        problems.push_back("no end-of-file record");
+    if (GaveNoImageData(result))
+        problems.push_back("no data for any address of the image");
+    else if (!result.missing.empty())
+        problems.push_back("no data for " + ranges(result.missing));
+    if (!result.outside.empty())
+        problems.push_back("data outside the image, not loaded: " + ranges(result.outside));
+    return problems;
 }
 
 std::string WriteHexText(const uint8_t* data) {

@@ -124,6 +124,49 @@ TEST_F(OpenCommand, AHexFileReadOnlyInPartIsShownWithAWarning) {
     EXPECT_EQ(form->CurrentFile, Path("short.hex"));
 }
 
+// The warning is Russian throughout and names what the load found: the reason of an early
+// end, the addresses that never came (a few, then a count), a missing end record, and a file
+// without any data as such.
+TEST_F(OpenCommand, TheIncompleteHexWarningSaysWhatIsMissingInRussian) {
+    auto open = [&](const QString& name, const QByteArray& text) {
+        QFile file(Path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        warnings.clear();
+        askAnswers.push_back(SaveAnswer::No);
+        openAnswers.push_back({Path(name), 1});
+        form->AOpenExecute();
+        EXPECT_EQ(warnings.size(), 1) << name.toStdString();
+        EXPECT_EQ(form->LoadWarning, warnings.value(0));
+        return warnings.value(0);
+    };
+    QString text = open("digit.hex", ":020000001234B8\n:0100000G01FE\n");
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Файл digit.hex прочитан не полностью: чтение "
+                                               "остановлено в строке 2 (символ, не являющийся "
+                                               "шестнадцатеричной цифрой).")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Нет данных по адресам: 0x0002..0x7FFF.")));
+    EXPECT_TRUE(text.contains(QStringLiteral("В файле нет записи конца файла.")));
+
+    QFile whole(WriteImage("whole.hex", 1, true));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = whole.readAll().split('\n');
+    QByteArray holey;
+    for (int i = 0; i < lines.size() - 1; ++i)
+        if (i == 0 || i % 2 == 1 || i == lines.size() - 2)
+            holey += lines[i] + '\n';
+    text = open("holey.hex", holey);
+    EXPECT_EQ(text, QStringLiteral("Файл holey.hex прочитан не полностью.\nНет данных по "
+                                   "адресам: 0x0010..0x001F, 0x0030..0x003F, 0x0050..0x005F, "
+                                   "0x0070..0x007F и ещё 1020.\nНедостающие байты заполнены "
+                                   "нулями."));
+
+    text = open("empty.hex", QByteArray());
+    EXPECT_EQ(text, QStringLiteral("Файл empty.hex не содержит данных образа памяти: все байты "
+                                   "образа заполнены нулями."));
+}
+
 TEST_F(OpenCommand, ABinaryFileOfAnotherSizeIsShownWithAWarning) {
     for (const qint64 size : {qint64(100), qint64(FirmwareImage::Size + 1)}) {
         warnings.clear();

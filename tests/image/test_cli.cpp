@@ -2,8 +2,11 @@
 #include "image/firmware_image.h"
 #include "temp_dir.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -56,6 +59,60 @@ TEST(Cli, EarlyEndNamesLineAndReasonAndExits3) {
         RunCliCommand("convert '" + dir.File("cut.hex") + "' '" + dir.File("o.bin") + "'").status,
         3);
     EXPECT_FALSE(std::filesystem::exists(dir.File("o.bin")));
+}
+
+// Every way a HEX file can fall short of the whole image is named with its addresses, and no
+// command goes on with the image unless told to.
+TEST(Cli, IncompleteHexFilesNameWhatIsMissing) {
+    TempDir dir;
+    std::vector<std::string> lines;
+    {
+        std::istringstream demo(ReadTextFile(VELMARIS_SOURCE_DIR "/examples/demo.hex"));
+        for (std::string line; std::getline(demo, line);)
+            lines.push_back(line + "\n");
+    }
+    ASSERT_EQ(lines.size(), 2050u);
+    auto write = [&](const char* name, const std::vector<std::string>& part) {
+        std::string text;
+        for (const std::string& line : part)
+            text += line;
+        WriteTextFile(dir.File(name), text);
+        return "'" + dir.File(name) + "'";
+    };
+    // The first 1000 lines: no end record, and the bytes from 0x3E70 on never came.
+    const std::string cut = write("cut.hex", {lines.begin(), lines.begin() + 1000});
+    CliRun run = RunCliCommand("checksum " + cut);
+    EXPECT_EQ(run.status, 3);
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_NE(run.err.find("no end-of-file record"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("no data for 0x3E70..0x7FFF\n"), std::string::npos) << run.err;
+    run = RunCliCommand("decode --allow-partial " + cut);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("no data for 0x3E70..0x7FFF"), std::string::npos) << run.err;
+    // The cut took the checksum word with it: values that agree as zeros prove nothing.
+    run = RunCliCommand("checksum --allow-partial " + cut);
+    EXPECT_EQ(run.out, "stored   0x0000\ncomputed 0x0000\n");
+    EXPECT_EQ(run.status, 3);
+
+    // Every other record left out: more ranges than a line should hold are only counted.
+    std::vector<std::string> holey = {lines.front()};
+    for (std::size_t i = 1; i + 1 < lines.size(); i += 2)
+        holey.push_back(lines[i]);
+    holey.push_back(lines.back());
+    run = RunCliCommand("convert " + write("holey.hex", holey) + " '" + dir.File("o.bin") + "'");
+    EXPECT_EQ(run.status, 3);
+    EXPECT_NE(run.err.find("no data for 0x0010..0x001F, 0x0030..0x003F, "), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find(" and 1016 more\n"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("o.bin")));
+
+    // A second upper word after the whole image: its data is outside, not folded onto it.
+    std::vector<std::string> second = lines;
+    second.insert(second.end() - 1, {":020000040001F9\n", ":0100000011EE\n"});
+    run = RunCliCommand("decode " + write("second.hex", second));
+    EXPECT_EQ(run.status, 3);
+    EXPECT_NE(run.err.find("data outside the image, not loaded: 0x10000\n"), std::string::npos)
+        << run.err;
 }
 
 TEST(Cli, ChecksumAndConvert) {

@@ -4,9 +4,13 @@
 #include "temp_dir.h"
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sstream>
@@ -44,6 +48,25 @@ void FillPattern(FirmwareImage& img) {
 bool SameData(const FirmwareImage& a, const FirmwareImage& b) {
     return std::memcmp(a.Data.get(), b.Data.get(), FirmwareImage::Size) == 0;
 }
+
+// The lines of a whole HEX file of the image as SaveHex writes it: the upper address record,
+// 2048 data records (line 1 + n holds address 16 * n), the end record.
+std::vector<std::string> WholeHexLines(const FirmwareImage& img) {
+    std::vector<std::string> lines;
+    std::istringstream text(WriteHexText(img.Data.get()));
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line + "\n");
+    return lines;
+}
+
+std::string Join(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line;
+    return text;
+}
+
+using Ranges = std::vector<AddressRange>;
 
 class HexFileTest : public ::testing::Test {
 protected:
@@ -88,21 +111,82 @@ TEST_F(HexFileTest, AcceptsLowerCaseBlanksAndBothLineEnds) {
         Load(": 10 7f f0 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f 10 f9\r\n"
              "\t:02001000abcd76 \n" +
              Record(0x0020, {0x5A}));
-    EXPECT_TRUE(r.complete) << r.reason;
+    EXPECT_EQ(r.stop, HexStop::None) << r.reason;
     EXPECT_EQ(img.ReadByte(0x7FF0), 0x01);
     EXPECT_EQ(img.ReadByte(0x7FFF), 0x10);
     EXPECT_EQ(img.ReadWord(0x0010), 0xCDAB);
     EXPECT_EQ(img.ReadByte(0x0020), 0x5A); // last line without a line feed
 }
 
-TEST_F(HexFileTest, UpperAddressRecordsAreIgnored) {
-    const std::string data = Record(0x1234, {1, 2, 3}) + "\r\n" + ":00000001FF\r\n";
-    FirmwareImage plain;
-    Load(data);
-    WriteTextFile(dir.File("b.hex"), ":0200000400C03A\r\n:020000021000EC\r\n" + data);
-    EXPECT_TRUE(plain.LoadHex(dir.File("b.hex")).complete);
-    EXPECT_TRUE(SameData(img, plain));
-    EXPECT_EQ(plain.ReadByte(0x1236), 3);
+// Each data record lands at the full address the upper address records give it; the unit's
+// own addresses 0xC00000.. are the image as much as 0x0000.. are, anything else is not.
+TEST_F(HexFileTest, UpperAddressRecordsGiveTheFullAddress) {
+    FirmwareImage pattern;
+    FillPattern(pattern);
+    std::vector<std::string> lines = WholeHexLines(pattern);
+    HexLoadResult r = Load(Join(lines));
+    EXPECT_TRUE(r.complete) << r.reason;
+    EXPECT_TRUE(SameData(img, pattern));
+    EXPECT_TRUE(img.Complete);
+    // The same records without the upper address record.
+    EXPECT_TRUE(Load(Join({lines.begin() + 1, lines.end()})).complete);
+
+    // A second upper word: its record is not folded onto the first 32 KB.
+    std::vector<std::string> second = lines;
+    second.insert(second.end() - 1, {":020000040001F9\n", Record(0x0000, {0x99, 0x98}) + "\n"});
+    r = Load(Join(second));
+    EXPECT_FALSE(r.complete);
+    EXPECT_FALSE(img.Complete);
+    EXPECT_EQ(r.outside, (Ranges{{0x10000, 0x10001}}));
+    EXPECT_TRUE(r.missing.empty());
+    EXPECT_EQ(img.ReadByte(0), pattern.ReadByte(0));
+
+    // Segment records count 16 bytes a step: segment 0x0800 starts right after the image, and
+    // the last upper record of either type decides.
+    r = Load(":020000020800F4\n" + Record(0x0010, {1}) + "\n:0200000400C03A\n" +
+             Record(0x0020, {2}) + "\n:00000001FF\n");
+    EXPECT_EQ(r.outside, (Ranges{{0x8010, 0x8010}}));
+    EXPECT_EQ(img.ReadByte(0x10), 0);
+    EXPECT_EQ(img.ReadByte(0x20), 2);
+
+    // An upper record without its two bytes ends the load.
+    r = Load(Record(0, {5}) + "\n" + Record(0, {0xC0}, 4) + "\n" + Record(1, {6}) + "\n");
+    EXPECT_EQ(r.stop, HexStop::BadExtendedAddress);
+    EXPECT_EQ(r.line, 2);
+    EXPECT_EQ(img.ReadByte(1), 0);
+}
+
+// A file that stops short, leaves holes or holds nothing is not the whole image, whether or not
+// each of its lines is valid; the load says which addresses it did not give.
+TEST_F(HexFileTest, CutAndHoleyFilesNameTheMissingAddresses) {
+    FirmwareImage pattern;
+    FillPattern(pattern);
+    const std::vector<std::string> lines = WholeHexLines(pattern);
+
+    // Cut at a line boundary: the first 1000 lines hold 999 data records.
+    HexLoadResult r = Load(Join({lines.begin(), lines.begin() + 1000}));
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.stop, HexStop::None);
+    EXPECT_FALSE(r.endRecord);
+    EXPECT_EQ(r.missing, (Ranges{{0x3E70, 0x7FFF}}));
+    EXPECT_EQ(img.ReadByte(0x3E6F), pattern.ReadByte(0x3E6F));
+    EXPECT_TRUE(img.Loaded);
+    EXPECT_FALSE(img.Complete);
+
+    // Records missing in the middle, end record present.
+    std::vector<std::string> holey = lines;
+    holey.erase(holey.begin() + 1 + 0x501);
+    holey.erase(holey.begin() + 1 + 0x100, holey.begin() + 1 + 0x102);
+    r = Load(Join(holey));
+    EXPECT_FALSE(r.complete);
+    EXPECT_TRUE(r.endRecord);
+    EXPECT_EQ(r.missing, (Ranges{{0x1000, 0x101F}, {0x5010, 0x501F}}));
+
+    // A single record: everything but its byte is missing.
+    r = Load(Record(0, {7}) + "\r\n:00000001FF\r\n");
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.missing, (Ranges{{1, 0x7FFF}}));
+    EXPECT_FALSE(GaveNoImageData(r));
 }
 
 TEST_F(HexFileTest, BlankFirstLineLoadsNothing) {
@@ -115,7 +199,7 @@ TEST_F(HexFileTest, BlankFirstLineLoadsNothing) {
 
 TEST_F(HexFileTest, BlankLinesAtTheEndLoseNothing) {
     const HexLoadResult r = Load(Record(0, {9}) + "\r\n:00000001FF\r\n\r\n  \n");
-    EXPECT_TRUE(r.complete) << r.reason;
+    EXPECT_EQ(r.stop, HexStop::None) << r.reason;
     EXPECT_EQ(img.ReadByte(0), 9);
 }
 
@@ -125,11 +209,11 @@ TEST_F(HexFileTest, FileWithoutDataRecordsIsNotComplete) {
                                     std::string(":0200000400C03A\r\n:00000001FF\r\n")}) {
         const HexLoadResult r = Load(text);
         EXPECT_FALSE(r.complete) << text;
-        EXPECT_FALSE(r.reason.empty()) << text;
+        EXPECT_TRUE(GaveNoImageData(r)) << text;
+        EXPECT_EQ(r.stop, HexStop::None) << text;
     }
-    EXPECT_EQ(Load(":0200000400C03A\r\n:00000001FF\r\n").reason, "no data records");
-    EXPECT_EQ(Load(":0200000400C03A\r\n:00000001FF\r\n").line, 3);
-    EXPECT_TRUE(Load(Record(0, {0}) + "\r\n:00000001FF\r\n").complete);
+    EXPECT_FALSE(Load("").endRecord);
+    EXPECT_TRUE(Load(":0200000400C03A\r\n:00000001FF\r\n").endRecord);
 }
 
 TEST_F(HexFileTest, RecordAbove8000EndsTheLoad) {
@@ -150,10 +234,12 @@ TEST_F(HexFileTest, RecordAbove8000EndsTheLoadWhateverItsTypeAndChecksum) {
     EXPECT_EQ(img.ReadByte(0x0200), 0);
 }
 
-TEST_F(HexFileTest, RecordRunningPastTheEndIsCutAtTheBuffer) {
+TEST_F(HexFileTest, DataPastTheEndIsNotStoredAndIsReported) {
     const HexLoadResult r = Load(Record(0x7FFE, {1, 2, 3, 4}) + "\n" + Record(0x8000, {5}) + "\n" +
                                  Record(0x0000, {6}));
-    EXPECT_TRUE(r.complete) << r.reason;
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.stop, HexStop::None);
+    EXPECT_EQ(r.outside, (Ranges{{0x8000, 0x8001}}));
     EXPECT_EQ(img.ReadByte(0x7FFE), 1);
     EXPECT_EQ(img.ReadByte(0x7FFF), 2);
     EXPECT_EQ(img.ReadByte(0x0000), 6); // nothing wrapped round to the start
@@ -171,7 +257,7 @@ TEST_F(HexFileTest, LineLengthLimitIs254Characters) {
     // 121 data bytes make 253 characters; one blank more makes 254, accepted with CR LF.
     const std::vector<uint8_t> bytes121(121, 0x22);
     r = Load(Record(0x10, bytes121) + " \r\n" + Record(0, {1}));
-    EXPECT_TRUE(r.complete) << r.reason;
+    EXPECT_EQ(r.stop, HexStop::None) << r.reason;
     EXPECT_EQ(img.ReadByte(0x10 + 120), 0x22);
     // Two blanks more make 255.
     r = Load(Record(0x10, bytes121) + "  \r\n");
@@ -206,7 +292,7 @@ TEST_F(HexFileTest, InvalidLinesEndTheLoadAndAreReported) {
 TEST_F(HexFileTest, LoneLastDigitIsAByteByItself) {
     // ":0000000" + "0" + checksum: bytes 00 00 00 00 and a lone "0" as fifth byte, which is
     // the right checksum of an empty record.
-    EXPECT_TRUE(Load(":000000000\r\n" + Record(3, {4})).complete);
+    EXPECT_EQ(Load(":000000000\r\n" + Record(3, {4})).stop, HexStop::None);
     EXPECT_EQ(img.ReadByte(3), 4);
 }
 
@@ -226,6 +312,47 @@ TEST_F(HexFileTest, FileThatCannotBeOpenedLeavesTheImageAlone) {
     EXPECT_THROW(img.LoadBin(dir.File("missing.bin")), std::runtime_error);
     EXPECT_THROW(img.LoadBin(dir.Path()), std::runtime_error);
     EXPECT_EQ(img.ReadByte(0x6000), 0xAB);
+}
+
+// A pipe, FIFO, device or folder is refused before it is opened: opening a FIFO without a
+// writer would block for ever, and a pipe's bytes are no fixed image. The image stays.
+TEST_F(HexFileTest, OnlyRegularFilesAreLoaded) {
+    img.WriteByte(0x6000, 0xAB);
+    auto refusal = [&](const std::string& path, bool hex) {
+        try {
+            if (hex)
+                img.LoadHex(path);
+            else
+                img.LoadBin(path);
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what());
+        }
+        return std::string("loaded");
+    };
+    const std::string notRegular = ": not a regular file";
+
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(write(ends[1], std::string(100, 'x').data(), 100), 100);
+    close(ends[1]);
+    const std::string pipePath = "/proc/self/fd/" + std::to_string(ends[0]);
+    EXPECT_EQ(refusal(pipePath, false), "Can't open file.\n" + pipePath + notRegular);
+    close(ends[0]);
+    EXPECT_EQ(refusal("/dev/null", true), "Can't open file.\n/dev/null" + notRegular);
+    EXPECT_EQ(refusal(dir.Path(), false), "Can't open file.\n" + dir.Path() + notRegular);
+
+    const std::string fifo = dir.File("fifo.bin");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const bool hex : {false, true}) {
+        auto loading = std::async(std::launch::async, refusal, fifo, hex);
+        if (loading.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+            close(open(fifo.c_str(), O_WRONLY)); // lets the blocked open go on
+            FAIL() << "opening a FIFO blocked";
+        }
+        EXPECT_EQ(loading.get(), "Can't open file.\n" + fifo + notRegular);
+    }
+    EXPECT_EQ(img.ReadByte(0x6000), 0xAB);
+    EXPECT_FALSE(img.Loaded);
 }
 
 TEST_F(HexFileTest, LoadsStartFromAClearedImage) {
@@ -430,7 +557,7 @@ TEST(AtomicSave, RootKeepsTheOwnerAndGroupOfTheReplacedFile) {
 TEST(HexStream, ReadsFromMemory) {
     std::vector<uint8_t> data(FirmwareImage::Size, 0);
     std::istringstream in(Record(0x4000, {0xDE, 0xAD}) + "\n");
-    EXPECT_TRUE(ReadHexRecords(in, data.data()).complete);
+    EXPECT_EQ(ReadHexRecords(in, data.data()).stop, HexStop::None);
     EXPECT_EQ(data[0x4001], 0xAD);
     std::istringstream noLineFeeds(std::string(100000, ':'));
     const HexLoadResult r = ReadHexRecords(noLineFeeds, data.data());

@@ -4,6 +4,7 @@
 #include "sim_process.h"
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -52,6 +53,8 @@ TEST_F(CliTest, ProgramVerifiesAndFailsLoudly) {
     std::fill_n(wanted.begin() + 0x3000, 0x800, 0);
     FirmwareImage image;
     std::memcpy(image.Data.get(), wanted.data(), wanted.size());
+    image.UpdateChecksum(); // an image whose checksum disagrees is refused
+    std::memcpy(wanted.data(), image.Data.get(), wanted.size());
     image.SaveHex(Path("in.hex"));
     {
         auto sim = Sim(PatternMemory(23));
@@ -68,6 +71,82 @@ TEST_F(CliTest, ProgramVerifiesAndFailsLoudly) {
         auto sim = Sim(PatternMemory(23), {"--fault", "fail-erase=0"});
         EXPECT_EQ(Cli("program --port " + sim->link + " " + Path("in.hex")), 1);
         EXPECT_NE(err.find("erasing failed"), std::string::npos) << err;
+    }
+}
+
+// An image that is not whole, holds no program or carries a wrong checksum is never
+// programmed: every reason is named, the unit is not even contacted.
+TEST_F(CliTest, ProgramRefusesPartialBlankAndWronglySummedImages) {
+    const std::vector<uint8_t> memory = PatternMemory(30);
+    auto sim = Sim(memory);
+    FirmwareImage image;
+    std::memcpy(image.Data.get(), PatternMemory(31).data(), FirmwareImage::Size);
+    image.SaveHex(Path("summed-wrong.hex"));
+    image.UpdateChecksum();
+    image.SaveHex(Path("whole.hex"));
+    // Cut after 1000 lines, at a line boundary.
+    const std::vector<uint8_t> text = ReadFile(Path("whole.hex"));
+    auto cut = text.begin();
+    for (int line = 0; line < 1000; ++line)
+        cut = std::find(cut, text.end(), '\n') + 1;
+    WriteFile(Path("cut.hex"), {text.begin(), cut});
+    WriteFile(Path("blank.bin"), std::vector<uint8_t>(FirmwareImage::Size, 0));
+
+    const std::string program = "program --port " + sim->link + " ";
+    EXPECT_EQ(Cli(program + Path("cut.hex")), 2);
+    EXPECT_NE(err.find("the image is incomplete\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("no data for 0x3E70..0x7FFF"), std::string::npos) << err;
+    EXPECT_EQ(Cli(program + "--fix-checksum " + Path("blank.bin")), 2);
+    EXPECT_NE(err.find("the image is blank"), std::string::npos) << err;
+    EXPECT_EQ(Cli(program + Path("summed-wrong.hex")), 2);
+    EXPECT_NE(err.find("checksum disagrees"), std::string::npos) << err;
+    EXPECT_NE(err.find("--fix-checksum"), std::string::npos) << err;
+    EXPECT_EQ(err.find("connecting"), std::string::npos) << err;
+    sim->Stop();
+    EXPECT_EQ(ReadFile(Path("dump.bin")), memory);
+}
+
+// --fix-checksum stores the computed checksum and programs; --backup saves what the unit held
+// before erasing, and a backup that cannot be read or saved stops the run.
+TEST_F(CliTest, ProgramFixesTheChecksumAndBacksTheUnitUp) {
+    FirmwareImage image;
+    std::memcpy(image.Data.get(), PatternMemory(32).data(), FirmwareImage::Size);
+    image.SaveBin(Path("in.bin"));
+    image.UpdateChecksum();
+    const std::vector<uint8_t> fixed(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+    const std::vector<uint8_t> before = PatternMemory(33);
+    {
+        auto sim = Sim(before);
+        ASSERT_EQ(Cli("program --port " + sim->link + " --fix-checksum --backup " +
+                      Path("backup.hex") + " " + Path("in.bin")),
+                  0)
+            << err;
+        sim->Stop();
+        EXPECT_EQ(ReadFile(Path("dump.bin")), fixed);
+        FirmwareImage backup;
+        ASSERT_TRUE(backup.LoadHex(Path("backup.hex")).complete);
+        EXPECT_EQ(std::vector<uint8_t>(backup.Data.get(), backup.Data.get() + FirmwareImage::Size),
+                  before);
+    }
+    WriteFile(Path("fixed.bin"), fixed);
+    {
+        auto sim = Sim(before, {"--fault", "short-read=100"});
+        EXPECT_EQ(Cli("program --port " + sim->link + " --backup " + Path("lost.bin") + " " +
+                      Path("fixed.bin")),
+                  1);
+        EXPECT_NE(err.find("the unit is untouched"), std::string::npos) << err;
+        sim->Stop();
+        EXPECT_EQ(ReadFile(Path("dump.bin")), before);
+        EXPECT_FALSE(std::filesystem::exists(Path("lost.bin")));
+    }
+    {
+        auto sim = Sim(before);
+        EXPECT_EQ(Cli("program --port " + sim->link + " --backup " + Path("no/folder/b.bin") + " " +
+                      Path("fixed.bin")),
+                  1);
+        EXPECT_NE(err.find("the unit is untouched"), std::string::npos) << err;
+        sim->Stop();
+        EXPECT_EQ(ReadFile(Path("dump.bin")), before);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "pty_line.h"
 
 #include "image/firmware_image.h"
+#include "image/hex_format.h"
 #include "programmer/protocol.h"
 
 #include <csignal>
@@ -50,8 +51,12 @@ void LoadMemory(const std::string& file, std::vector<uint8_t>& memory) {
     FirmwareImage image;
     if (EndsWith(file, ".hex") || EndsWith(file, ".HEX")) {
         const HexLoadResult r = image.LoadHex(file);
-        if (!r.complete)
-            throw std::runtime_error(file + ": line " + std::to_string(r.line) + ": " + r.reason);
+        if (!r.complete) {
+            std::string why = file + ": not a whole image";
+            for (const std::string& problem : HexLoadProblems(r, 4))
+                why += "; " + problem;
+            throw std::runtime_error(why);
+        }
     } else {
         image.LoadBin(file);
     }
