@@ -148,6 +148,15 @@ int Run(const std::vector<std::string>& argv) {
     FirmwareImage image;
     if (!LoadAndCheck(a.file, options, image))
         return 2;
+    // A backup that could never be saved is said before the unit is woken and read.
+    if (!options.backup.empty()) {
+        try {
+            FirmwareImage::CheckSaveTarget(options.backup);
+        } catch (const std::exception& e) {
+            ReportCliError("program", e.what());
+            return 2;
+        }
+    }
     std::unique_ptr<COMPort> port = cli_link::Connect(a);
     if (!port)
         return 1;
