@@ -153,7 +153,8 @@ int Run(const std::vector<std::string>& argv) {
         try {
             FirmwareImage::CheckSaveTarget(options.backup);
         } catch (const std::exception& e) {
-            ReportCliError("program", e.what());
+            ReportCliError("program", std::string(e.what()) +
+                                          "\nnothing was programmed, the unit is untouched");
             return 2;
         }
     }
