@@ -276,12 +276,12 @@ void TOptForm::FormCreate() {
 
     const ParameterLoad load = LoadParameters(image_, constants_, vectors_, eval_);
 
-    // Showing table2 starts with its first record. An error in its formulas is among the
-    // problems of the load.
+    // Showing table2 starts with its first record.
     if (!vectors_.empty()) {
         try {
             TableVectorAfterScroll(0);
         } catch (const std::exception&) {
+            // An error in its formulas is already among the problems of the load.
         }
         DBGrid2->setCurrentIndex(vectorModel_->index(0, 0));
     }
