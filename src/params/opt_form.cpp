@@ -6,6 +6,7 @@
 #include "params/opt_form_models.h"
 #include "params/param_db.h"
 #include "params/parameter_format.h"
+#include "params/parameter_load.h"
 
 #include <QCategoryAxis>
 #include <QChart>
@@ -273,33 +274,33 @@ void TOptForm::FormCreate() {
         addressRows.push_back({Q(a.Name), Q(a.Val)});
     addressModel_->setRows(std::move(addressRows));
 
+    const ParameterLoad load = LoadParameters(image_, constants_, vectors_, eval_);
+
     // Showing table2 starts with its first record.
     if (!vectors_.empty()) {
         try {
             TableVectorAfterScroll(0);
-        } catch (const std::exception& e) {
-            // Worded like the walk below, which meets the same error again and then skips it.
-            loadProblems_ << QStringLiteral("Ошибка формулы, чтение остановлено: ") +
-                                 QString::fromUtf8(e.what());
+        } catch (const std::exception&) {
+            // An error in its formulas is already among the problems of the load.
         }
         DBGrid2->setCurrentIndex(vectorModel_->index(0, 0));
     }
 
-    // Each constant's Result is refreshed from the image and stored. Decoding never writes
-    // the image.
+    // Each decoded Result is shown and stored; the first failure of the store ends the storing.
     QString storeError;
     db_->begin();
-    const ConstantsWalk walk =
-        DecodeConstants(image_, constants_, eval_, [&](std::size_t i, double value) {
-            constants_[i].Result = value;
-            if (!storeError.isEmpty())
-                return;
-            try {
-                db_->storeResult(constants_[i].RowKey, value);
-            } catch (const std::exception& e) {
-                storeError = QString::fromUtf8(e.what());
-            }
-        });
+    for (std::size_t i = 0; i < constants_.size(); ++i) {
+        if (!load.Results[i])
+            continue;
+        constants_[i].Result = load.Results[i];
+        if (!storeError.isEmpty())
+            continue;
+        try {
+            db_->storeResult(constants_[i].RowKey, load.Results[i]);
+        } catch (const std::exception& e) {
+            storeError = QString::fromUtf8(e.what());
+        }
+    }
     try {
         db_->commit();
     } catch (const std::exception& e) {
@@ -309,39 +310,8 @@ void TOptForm::FormCreate() {
     constModel_->reload();
     if (!storeError.isEmpty())
         loadProblems_ << storeError;
-    if (!walk.skipped.empty()) {
-        QStringList list;
-        for (const std::string& s : walk.skipped)
-            list << Q(s);
-        loadProblems_ << QStringLiteral("Константы с неверным описанием не читаются и не "
-                                        "записываются:\n") +
-                             list.join(QLatin1Char('\n'));
-    }
-    if (!walk.error.empty())
-        loadProblems_ << QStringLiteral("Ошибка формулы, чтение остановлено: ") + Q(walk.error);
-
-    // Every vector is decoded once; an evaluator error ends the walk.
-    QStringList unusable;
-    for (const VectorRecord& v : vectors_) {
-        if (auto problem = VectorProblem(v)) {
-            unusable << Q(v.Mark + ": " + *problem);
-            continue;
-        }
-        if (!walk.error.empty())
-            continue; // the walk over the vectors does not take place
-        VectorPoints points;
-        ::LoadVector(image_, v, eval_, points);
-        if (!points.error.empty()) {
-            const QString message =
-                QStringLiteral("Ошибка формулы, чтение остановлено: ") + Q(points.error);
-            if (!loadProblems_.contains(message))
-                loadProblems_ << message;
-            break;
-        }
-    }
-    if (!unusable.isEmpty())
-        loadProblems_ << QStringLiteral("Вектора не показываются:\n") +
-                             unusable.join(QLatin1Char('\n'));
+    for (const std::string& problem : load.Problems)
+        loadProblems_ << Q(problem);
     opening_ = false;
 
     QStringList status;

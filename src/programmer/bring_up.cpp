@@ -1,5 +1,6 @@
 #include "programmer/bring_up.h"
 
+#include "programmer/bring_up_intervals.h"
 #include "programmer/protocol.h"
 #include "programmer/timer.h"
 
@@ -8,15 +9,6 @@
 namespace prog {
 
 namespace {
-
-// The pauses of the programmer window's timer chain, kept here so that the command-line tool
-// meets the unit with the same rhythm: the first listen a second after opening (the line
-// adapter, powered by DTR and RTS, settles meanwhile), a wake-up attempt every 500 ms, the
-// synchronisation 500 ms after the unit answered and the first link check a second later.
-constexpr int64_t FirstListenMs = 1000;
-constexpr int64_t WakeIntervalMs = 500;
-constexpr int64_t SyncDelayMs = 500;
-constexpr int64_t CheckDelayMs = 1000;
 
 void SleepUntil(timer& clock, int64_t ms) {
     const int64_t left = ms - clock.elapsed_ms();

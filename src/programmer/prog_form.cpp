@@ -3,6 +3,7 @@
 #include "app/error_report.h"
 #include "image/codepage.h"
 #include "image/firmware_image.h"
+#include "programmer/bring_up_intervals.h"
 #include "programmer/com_port.h"
 #include "programmer/port_names.h"
 #include "programmer/preflight.h"
@@ -169,10 +170,10 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     SetLamp(false);
     FitToFont();
 
-    Timer1 = MakeTimer(this, 500);
-    Timer2 = MakeTimer(this, 1000);
-    Timer3 = MakeTimer(this, 500);
-    Timer4 = MakeTimer(this, 1000);
+    Timer1 = MakeTimer(this, prog::WakeIntervalMs);
+    Timer2 = MakeTimer(this, prog::CheckDelayMs);
+    Timer3 = MakeTimer(this, prog::SyncDelayMs);
+    Timer4 = MakeTimer(this, prog::FirstListenMs);
     connect(Timer1, &QTimer::timeout, this, &TProgForm::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TProgForm::Timer2Timer);
     connect(Timer3, &QTimer::timeout, this, &TProgForm::Timer3Timer);
