@@ -1,4 +1,5 @@
 // The programmer window's state machine against the simulated unit (offscreen).
+#include "change_recorder.h"
 #include "image/firmware_image.h"
 #include "programmer/prog_form.h"
 #include "programmer/runs.h"
@@ -228,6 +229,27 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
     EXPECT_FALSE(form->link_lamp_green());
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Нет связи"));
     EXPECT_FALSE(form->Read->isEnabled());
+}
+
+// The memory read into the image is an edit of the bytes that differ, which a history of the
+// image can take back; the file the image came from still counts as its loaded copy.
+TEST_F(ProgFormTest, AUnitReadIsOneEditOfTheDifferingBytes) {
+    const std::vector<uint8_t> memory = PatternMemory(5);
+    SetImage(SparseImage(6));
+    Open(memory);
+    ASSERT_TRUE(WaitLinked());
+    ChangeRecorder heard(image);
+    form->ReadClick();
+    form->ReadClick(); // the same memory again changes nothing
+    ASSERT_EQ(heard.sets.size(), 1u);
+    const ChangeSet& read = heard.sets[0];
+    EXPECT_EQ(read.size(), prog::count_differences(image.LoadedCopy.get(), memory.data()));
+    for (const ByteChange& c : read)
+        ASSERT_TRUE(c.before == image.LoadedCopy[c.address] && c.after == memory[c.address] &&
+                    c.before != c.after)
+            << c.address;
+    EXPECT_EQ(heard.replaced, 0);
+    EXPECT_TRUE(image.IsModified());
 }
 
 TEST_F(ProgFormTest, ProgramAndVerify) {
