@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 
@@ -151,10 +150,7 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     else
         scratch->LoadBin(LocalPath(fileName));
 
-    std::memcpy(Image->Data.get(), scratch->Data.get(), FirmwareImage::Size);
-    std::memcpy(Image->LoadedCopy.get(), scratch->LoadedCopy.get(), FirmwareImage::Size);
-    Image->Loaded = scratch->Loaded;
-    Image->Complete = scratch->Complete;
+    Image->AdoptLoad(*scratch);
     CurrentFile = fileName;
     LoadedFile = fileName;
     UpdateCaption(fileName);

@@ -83,11 +83,11 @@ bool SameFile(const std::string& a, const std::string& b) {
 // Reads the unit's memory and saves it, before anything is erased. False (after saying why)
 // when either failed: the run must then stop with the unit untouched.
 bool SaveBackup(COMPort& port, const std::string& backup) {
-    FirmwareImage unit;
+    std::vector<uint8_t> memory(prog::MemorySize);
     prog::RunResult read;
     {
         cli_link::ProgressLine progress("backup read", static_cast<int>(prog::BlockCount));
-        read = prog::read_memory(port, unit.Data.get(), progress.Step());
+        read = prog::read_memory(port, memory.data(), progress.Step());
     }
     if (read != prog::RunResult::Ok) {
         std::cerr << "velmaris-cli program: the backup read "
@@ -96,6 +96,8 @@ bool SaveBackup(COMPort& port, const std::string& backup) {
                   << "; nothing was programmed, the unit is untouched\n";
         return false;
     }
+    FirmwareImage unit;
+    unit.ReplaceData(memory.data());
     try {
         if (IsHexFileName(backup))
             unit.SaveHex(backup);

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <iostream>
+#include <vector>
 
 namespace {
 
@@ -28,12 +29,12 @@ int Run(const std::vector<std::string>& args) {
     if (!port)
         return 1;
 
-    FirmwareImage image;
+    std::vector<uint8_t> memory(prog::MemorySize);
     prog::RunResult result;
     const auto started = std::chrono::steady_clock::now();
     {
         cli_link::ProgressLine progress("reading", static_cast<int>(prog::BlockCount));
-        result = prog::read_memory(*port, image.Data.get(), progress.Step());
+        result = prog::read_memory(*port, memory.data(), progress.Step());
     }
     if (result == prog::RunResult::NoAnswer) {
         std::cerr << "velmaris-cli read: the unit did not accept the read request\n";
@@ -43,6 +44,8 @@ int Run(const std::vector<std::string>& args) {
         std::cerr << "velmaris-cli read: part of the memory did not arrive; nothing written\n";
         return 1;
     }
+    FirmwareImage image;
+    image.ReplaceData(memory.data());
     try {
         if (IsHexFileName(a.file))
             image.SaveHex(a.file);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -124,14 +125,87 @@ const char* FirmwareImage::IdentText(int index) const {
 }
 
 void FirmwareImage::Clear() {
-    std::memset(Data.get(), 0, Size);
-    std::memset(LoadedCopy.get(), 0, Size);
-    Loaded = false;
-    Complete = false;
+    ResetData(nullptr, nullptr, false, false);
+}
+
+void FirmwareImage::ResetData(const uint8_t* bytes, const uint8_t* loadedCopy, bool loaded,
+                              bool complete) {
+    auto fill = [](uint8_t* to, const uint8_t* from) {
+        if (from)
+            std::memcpy(to, from, Size);
+        else
+            std::memset(to, 0, Size);
+    };
+    fill(Data.get(), bytes);
+    fill(LoadedCopy.get(), loadedCopy);
+    Loaded = loaded;
+    Complete = complete;
     for (int i = 0; i < IdentCount; ++i) {
         IdentField f = Ident(i);
         std::memset(f.text, 0, static_cast<size_t>(f.length) + 1);
     }
+    for (ImageListener* listener : listeners_)
+        listener->DataReplaced();
+}
+
+void FirmwareImage::AdoptLoad(const FirmwareImage& loaded) {
+    ResetData(loaded.Data.get(), loaded.LoadedCopy.get(), loaded.Loaded, loaded.Complete);
+}
+
+void FirmwareImage::WriteByte(uint16_t addr, uint8_t value) {
+    const uint8_t before = Data[addr];
+    if (before == value)
+        return;
+    Data[addr] = value;
+    if (!listeners_.empty())
+        Announce({{addr, before, value}});
+}
+
+void FirmwareImage::WriteWord(uint16_t addr, uint16_t value) {
+    const uint8_t low = static_cast<uint8_t>(value & 0xFF);
+    const uint8_t high = static_cast<uint8_t>(value >> 8);
+    const uint8_t lowBefore = Data[addr];
+    const uint8_t highBefore = Data[addr + 1];
+    if (lowBefore == low && highBefore == high)
+        return;
+    Data[addr] = low;
+    Data[addr + 1] = high;
+    if (listeners_.empty())
+        return;
+    ChangeSet changes;
+    if (lowBefore != low)
+        changes.push_back({addr, lowBefore, low});
+    if (highBefore != high)
+        changes.push_back({static_cast<uint16_t>(addr + 1), highBefore, high});
+    Announce(changes);
+}
+
+void FirmwareImage::ReplaceData(const uint8_t* bytes) {
+    if (listeners_.empty()) {
+        std::memcpy(Data.get(), bytes, Size);
+        return;
+    }
+    ChangeSet changes;
+    for (uint32_t a = 0; a < Size; ++a)
+        if (Data[a] != bytes[a]) {
+            changes.push_back({static_cast<uint16_t>(a), Data[a], bytes[a]});
+            Data[a] = bytes[a];
+        }
+    if (!changes.empty())
+        Announce(changes);
+}
+
+void FirmwareImage::AddListener(ImageListener* listener) {
+    listeners_.push_back(listener);
+}
+
+void FirmwareImage::RemoveListener(ImageListener* listener) {
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+void FirmwareImage::Announce(const ChangeSet& changes) {
+    for (ImageListener* listener : listeners_)
+        listener->DataChanged(changes);
 }
 
 void FirmwareImage::Decode() {
@@ -232,16 +306,19 @@ void FirmwareImage::DecodeIdent() {
     }
 }
 
+// All fourteen fields are written as one edit, so the whole store is one change set.
 void FirmwareImage::EncodeIdent() {
+    std::vector<uint8_t> bytes(Data.get(), Data.get() + Size);
     for (int i = 0; i < IdentCount; ++i) {
         IdentField f = Ident(i);
         f.text[f.length] = '\0';
         TrimInPlace(f.text);
         const std::string oem = Cp1251ToCp866(f.text);
-        uint8_t* field = Data.get() + f.address;
+        uint8_t* field = bytes.data() + f.address;
         std::memset(field, 0, static_cast<size_t>(f.length));
         std::memcpy(field, oem.data(), std::min<size_t>(oem.size(), f.length));
     }
+    ReplaceData(bytes.data());
 }
 
 uint16_t FirmwareImage::ComputeChecksum() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "image/change_set.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -56,6 +58,17 @@ struct FullLoadPoint {
 // The one in-memory copy of the control unit's 32 KB memory and the decoded view of the
 // calibration data inside it. Data is the only truth: every edit writes bytes of Data and then
 // calls Decode, which recomputes every table from scratch.
+//
+// Data changes in two ways only, and listeners hear of both:
+// - an edit: WriteByte, WriteWord, ReplaceData (and EncodeIdent and UpdateChecksum, which use
+//   them) hand every listener one change set of the bytes that really changed. A unit read
+//   into the image is such an edit: LoadedCopy stays, so the image counts as modified against
+//   its file, and an edit history can take the read back like any other edit;
+// - a load: LoadHex, LoadBin, AdoptLoad and Clear set Data and LoadedCopy together and call
+//   DataReplaced without a change set. The image now stands for another file, so the edits
+//   before it no longer apply: an edit history starts afresh and change marks are dropped.
+//   Listing 32 768 bytes as an edit would instead let an undo step write one file's bytes
+//   into another while LoadedCopy, Loaded and Complete describe the new one.
 class FirmwareImage {
 public:
     static constexpr std::size_t Size = 0x8000;
@@ -156,10 +169,14 @@ public:
     bool Loaded = false;
     bool Complete = false;
 
-    // The working copy and the copy as last loaded from a file, 0x8000 bytes each.
+    // The working copy and the copy as last loaded from a file, 0x8000 bytes each. Data is
+    // public for reading (files, the protocol, comparisons take it whole); no code of the
+    // program writes through it, only through the writes and loads below, so that listeners
+    // see every change. Tests fill their fixtures through it before anything listens.
     std::unique_ptr<uint8_t[]> Data;
     std::unique_ptr<uint8_t[]> LoadedCopy;
 
+    // Zeros in Data and LoadedCopy, empty identification members, neither Loaded nor Complete.
     void Clear();
     void Decode();
     void DecodeIdent();
@@ -185,18 +202,26 @@ public:
     static void CheckSaveTarget(const std::string& fileName);
     // After a save: the files now hold the working copy, so it counts as unchanged.
     void MarkSaved();
+    // Takes over what another image loaded: its Data and LoadedCopy, Loaded and Complete. The
+    // identification members are emptied until the next Decode. A load, not an edit.
+    void AdoptLoad(const FirmwareImage& loaded);
 
-    // Raw access. Every write of the program to Data goes through these, so one place sees
-    // every change. Words are little-endian. Addresses must be below Size.
+    // Raw access. Every edit of the program goes through the three writes, so one place sees
+    // every change; each write is one change set. Words are little-endian. Addresses must be
+    // below Size (a word's address below Size - 1).
     uint8_t ReadByte(uint16_t addr) const { return Data[addr]; }
     uint16_t ReadWord(uint16_t addr) const {
         return static_cast<uint16_t>(Data[addr] | (Data[addr + 1] << 8));
     }
-    void WriteByte(uint16_t addr, uint8_t value) { Data[addr] = value; }
-    void WriteWord(uint16_t addr, uint16_t value) {
-        Data[addr] = static_cast<uint8_t>(value & 0xFF);
-        Data[addr + 1] = static_cast<uint8_t>(value >> 8);
-    }
+    void WriteByte(uint16_t addr, uint8_t value);
+    void WriteWord(uint16_t addr, uint16_t value);
+    // Writes all Size bytes at once, e.g. the memory read from the unit. An edit: LoadedCopy,
+    // Loaded and Complete stay as they are.
+    void ReplaceData(const uint8_t* bytes);
+
+    // Listeners are not owned; one must be removed before it is destroyed.
+    void AddListener(ImageListener* listener);
+    void RemoveListener(ImageListener* listener);
 
     // The 14 identification fields in table order: member, address, raw length N.
     struct IdentField {
@@ -209,4 +234,12 @@ public:
     // Read-only access to the same fields: member name, and text in code page 1251.
     static const char* IdentName(int index);
     const char* IdentText(int index) const;
+
+private:
+    // Puts bytes into Data and loadedCopy into LoadedCopy (zeros for nullptr) as a load does,
+    // empties the identification members and then tells the listeners.
+    void ResetData(const uint8_t* bytes, const uint8_t* loadedCopy, bool loaded, bool complete);
+    void Announce(const ChangeSet& changes);
+
+    std::vector<ImageListener*> listeners_;
 };

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <istream>
@@ -100,11 +99,7 @@ HexLoadResult FirmwareImage::LoadHex(const std::string& fileName) {
     const HexLoadResult result = ReadHexRecords(in, buffer.data());
     if (file.Failed())
         throw std::runtime_error("Can't read file.");
-    Clear();
-    std::memcpy(Data.get(), buffer.data(), Size);
-    std::memcpy(LoadedCopy.get(), Data.get(), Size);
-    Loaded = true;
-    Complete = result.complete;
+    ResetData(buffer.data(), buffer.data(), true, result.complete);
     return result;
 }
 
@@ -113,11 +108,7 @@ void FirmwareImage::LoadBin(const std::string& fileName) {
     // One byte more than the image tells a longer file from a whole one.
     std::vector<uint8_t> buffer(Size + 1, 0);
     const size_t got = file.ReadUpTo(buffer.data(), buffer.size());
-    Clear();
-    std::memcpy(Data.get(), buffer.data(), Size);
-    std::memcpy(LoadedCopy.get(), Data.get(), Size);
-    Loaded = true;
-    Complete = got == Size;
+    ResetData(buffer.data(), buffer.data(), true, got == Size);
 }
 
 namespace {

@@ -474,7 +474,7 @@ void TProgForm::DoRead() {
     if (outcome == ReadOutcome::Failed)
         return; // the image stays as it was; polling waits for a read that succeeds
     compare_with_image();
-    std::memcpy(image_.Data.get(), buffer_.get(), prog::MemorySize);
+    image_.ReplaceData(buffer_.get());
     image_.Loaded = true; // every block of the read arrived whole
     image_.Complete = true;
     image_.DecodeIdent();

@@ -1,8 +1,9 @@
 #include "programmer/unit_backup.h"
 
 #include "image/firmware_image.h"
+#include "programmer/protocol.h"
 
-#include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <stdexcept>
 
@@ -11,6 +12,9 @@ namespace prog {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The unit's memory is taken into an image whole, byte for byte.
+static_assert(MemorySize == FirmwareImage::Size);
 
 bool Taken(const std::string& base) {
     std::error_code ec;
@@ -35,7 +39,7 @@ std::string save_unit_backup(const uint8_t* memory, const std::string& folder, s
         base = first + "-" + std::to_string(n);
 
     FirmwareImage image;
-    std::memcpy(image.Data.get(), memory, FirmwareImage::Size);
+    image.ReplaceData(memory);
     image.SaveBinAndHex(base + ".bin", base + ".hex");
     return base;
 }

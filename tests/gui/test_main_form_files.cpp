@@ -1,3 +1,4 @@
+#include "change_recorder.h"
 #include "file_size_limit.h"
 #include "main_form_fixture.h"
 #include "maps/map_grid.h"
@@ -60,6 +61,16 @@ TEST_F(OpenCommand, TheExtensionChoosesTheLoaderWhateverTheFilter) {
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
     EXPECT_FALSE(form->Image->IsModified());
+}
+
+// An open starts the image's history afresh instead of making 32 KB of edits to undo.
+TEST_F(OpenCommand, OpeningIsALoadNotAnEdit) {
+    ChangeRecorder heard(*form->Image);
+    openAnswers.push_back({WriteImage("a.bin", 1, false), 2});
+    form->AOpenExecute();
+    form->OpenFromCommandLine(WriteImage("b.hex", 2, true));
+    EXPECT_EQ(heard.replaced, 2);
+    EXPECT_TRUE(heard.sets.empty());
 }
 
 TEST_F(OpenCommand, OpeningDecodesAndFillsTheGridWithTheCurrentMap) {

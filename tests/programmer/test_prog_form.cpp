@@ -1,4 +1,5 @@
 // The programmer window's state machine against the simulated unit (offscreen).
+#include "change_recorder.h"
 #include "image/firmware_image.h"
 #include "programmer/prog_form.h"
 #include "programmer/runs.h"
@@ -228,6 +229,23 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
     EXPECT_FALSE(form->link_lamp_green());
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Нет связи"));
     EXPECT_FALSE(form->Read->isEnabled());
+}
+
+// A read is an edit a history can take back: the file stays the image's loaded copy.
+TEST_F(ProgFormTest, AUnitReadIsOneEditOfTheDifferingBytes) {
+    const std::vector<uint8_t> memory = PatternMemory(5);
+    SetImage(SparseImage(6));
+    Open(memory);
+    ASSERT_TRUE(WaitLinked());
+    ChangeRecorder heard(image);
+    form->ReadClick();
+    form->ReadClick(); // the same memory again changes nothing
+    ChangeSet expected;
+    for (uint16_t a = 0; a < FirmwareImage::Size; ++a)
+        if (image.LoadedCopy[a] != memory[a])
+            expected.push_back({a, image.LoadedCopy[a], memory[a]});
+    EXPECT_EQ(heard.sets, std::vector<ChangeSet>{expected});
+    EXPECT_TRUE(image.IsModified());
 }
 
 TEST_F(ProgFormTest, ProgramAndVerify) {
