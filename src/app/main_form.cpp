@@ -1,7 +1,6 @@
 #include "app/main_form.h"
 
 #include "app/elided_label.h"
-#include "app/error_report.h"
 #include "app/tool_icons.h"
 #include "maps/map_grid.h"
 #include "maps/opengl_panel.h"
@@ -9,6 +8,7 @@
 #include "params/flash_form.h"
 #include "params/opt_form_run.h"
 #include "programmer/prog_form.h"
+#include "ui/error_report.h"
 
 #include <QAction>
 #include <QActionGroup>

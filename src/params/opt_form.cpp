@@ -1,11 +1,11 @@
 #include "params/opt_form.h"
 
-#include "app/error_report.h"
 #include "image/firmware_image.h"
 #include "params/my_sg.h"
 #include "params/opt_form_models.h"
 #include "params/param_db.h"
 #include "params/parameter_format.h"
+#include "ui/error_report.h"
 
 #include <QCategoryAxis>
 #include <QChart>

@@ -1,12 +1,12 @@
 // The 3-D view inside the main window, on a real OpenGL context under Xvfb: where the view
 // sits and how high it is, which map it draws, mouse rotation and the repaint triggers.
-#include "app/error_report.h"
 #include "app/main_form.h"
 #include "frame_pixels.h"
 #include "maps/map_grid.h"
 #include "maps/opengl_panel.h"
 #include "maps/surface_geometry.h"
 #include "maps/surface_view.h"
+#include "ui/error_report.h"
 
 #include <QAction>
 #include <QApplication>

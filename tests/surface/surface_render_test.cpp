@@ -1,12 +1,12 @@
 // Renders the 3-D view into a real OpenGL context (Mesa's software renderer under Xvfb) and
 // checks the pixels of the frame.
-#include "app/error_report.h"
 #include "frame_pixels.h"
 #include "image/firmware_image.h"
 #include "maps/opengl_panel.h"
 #include "maps/surface_geometry.h"
 #include "maps/surface_renderer.h"
 #include "maps/surface_view.h"
+#include "ui/error_report.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
