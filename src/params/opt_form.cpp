@@ -5,6 +5,7 @@
 #include "params/opt_form_models.h"
 #include "params/param_db.h"
 #include "params/parameter_format.h"
+#include "ui/decimal_separator.h"
 #include "ui/error_report.h"
 
 #include <QCategoryAxis>

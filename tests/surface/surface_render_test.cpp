@@ -60,7 +60,7 @@ public:
     }
 
     TOpenGLPanel* panel;
-    SurfaceMap map = SurfaceMap::Uoz;
+    MapKind map = MapKind::Uoz;
     int selRow = 0;
     int selCol = 0;
     float rotX = StartRotX;
@@ -114,7 +114,7 @@ TEST_F(SurfaceRender, DemoIgnitionMapHasSurfaceCrossHairAxesAndFullLoadLine) {
     const ViewMatrix mvp =
         Multiply(ProjectionMatrix(500, 400), ModelViewMatrix(StartRotX, StartRotY));
     SurfaceFrame lines;
-    BuildSurfaceFrame(image, SurfaceMap::Uoz, 0, 0, lines);
+    BuildSurfaceFrame(image, MapKind::Uoz, 0, 0, lines);
     ASSERT_EQ(lines.batches.size(), 5u);
     auto onView = [&](const SurfaceBatch& b) { return Projected(lines, b, mvp, ViewSize); };
     EXPECT_GT(
