@@ -95,6 +95,13 @@ double MapValue(const FirmwareImage& image, MapKind kind, int r, int c) {
     throw std::out_of_range("map kind");
 }
 
+void ReadMapValues(const FirmwareImage& image, MapKind kind, double* out) {
+    const MapInfo& info = GetMapInfo(kind);
+    for (int r = 0; r < info.rows; ++r)
+        for (int c = 0; c < info.cols; ++c)
+            *out++ = MapValue(image, kind, r, c);
+}
+
 long MapRowLabel(const FirmwareImage& image, MapKind kind, int row) {
     return AxisLabel(image, GetMapInfo(kind).rowAxis, row);
 }

@@ -57,6 +57,10 @@ const MapInfo (&MapCatalogue())[MapKindCount];
 // Decoded value of data cell (row, col) of a table; rows and cols must be inside the table.
 double MapValue(const FirmwareImage& image, MapKind kind, int row, int col);
 
+// Every decoded value of a table, row by row, into `out`, which has room for the rows × cols
+// of the table's entry.
+void ReadMapValues(const FirmwareImage& image, MapKind kind, double* out);
+
 // Axis label of a data row or column, as a plain integer.
 long MapRowLabel(const FirmwareImage& image, MapKind kind, int row);
 long MapColLabel(const FirmwareImage& image, MapKind kind, int col);

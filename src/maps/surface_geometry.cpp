@@ -138,12 +138,6 @@ float ColumnZOnAxis(MapAxis colAxis, int col) {
     return -1.0f;
 }
 
-SurfacePoint PointOf(const FirmwareImage& image, MapKind map, const SurfaceStyle& style,
-                     MapAxis rowAxis, MapAxis colAxis, int row, int col) {
-    const double y = MapValue(image, map, row, col) * style.k + style.b;
-    return {RowXOnAxis(rowAxis, row), ToFloat(y), ColumnZOnAxis(colAxis, col)};
-}
-
 } // namespace
 
 SurfaceStyle StyleOf(MapKind map) {
@@ -166,7 +160,9 @@ float ColumnZOf(MapKind map, int col) {
 
 SurfacePoint CellPoint(const FirmwareImage& image, MapKind map, int row, int col) {
     const MapInfo& info = GetMapInfo(map);
-    return PointOf(image, map, StyleOf(map), info.rowAxis, info.colAxis, row, col);
+    const SurfaceStyle style = StyleOf(map);
+    const double y = MapValue(image, map, row, col) * style.k + style.b;
+    return {RowXOnAxis(info.rowAxis, row), ToFloat(y), ColumnZOnAxis(info.colAxis, col)};
 }
 
 void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked, int selRow,
@@ -186,10 +182,19 @@ void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked
         return;
 
     // Every cell point is used by up to four polygons and the cross-hair: compute each once.
+    // The table is read in one pass and each row's X and column's Z found once.
+    std::array<double, MaxRows * MaxCols> values;
+    ReadMapValues(image, map, values.data());
+    std::array<float, MaxRows> rowX;
+    for (int r = 0; r < R; ++r)
+        rowX[r] = RowXOnAxis(info.rowAxis, r);
+    std::array<float, MaxCols> colZ;
+    for (int c = 0; c < C; ++c)
+        colZ[c] = ColumnZOnAxis(info.colAxis, c);
     std::array<SurfacePoint, MaxRows * MaxCols> grid;
     for (int r = 0; r < R; ++r)
         for (int c = 0; c < C; ++c)
-            grid[r * C + c] = PointOf(image, map, style, info.rowAxis, info.colAxis, r, c);
+            grid[r * C + c] = {rowX[r], ToFloat(values[r * C + c] * style.k + style.b), colZ[c]};
     auto at = [&](int r, int c) { return grid[r * C + c]; };
 
     frame.points.reserve(frame.points.size() + 4 * (R - 1) * (C - 1) + R + C + R);
