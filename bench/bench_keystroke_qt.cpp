@@ -1,9 +1,9 @@
 // Keystroke to rewritten cell: one keypad plus or minus in the main window's grid, through
 // SGKeyDown (re-read, step, write, Decode, format, set the cell's text). The 3-D view is not
 // part of it. Runs on examples/demo.hex when it exists, else on a patterned image.
-#include "app/error_report.h"
 #include "app/main_form.h"
 #include "maps/map_grid.h"
+#include "ui/error_report.h"
 
 #include <QAction>
 #include <QApplication>

@@ -26,7 +26,7 @@ void BM_BuildFrame39x22(benchmark::State& state) {
     SurfaceFrame frame;
     int row = 0;
     for (auto _ : state) {
-        BuildSurfaceFrame(*image, SurfaceMap::Uoz, row, 10, frame);
+        BuildSurfaceFrame(*image, MapKind::Uoz, row, 10, frame);
         benchmark::DoNotOptimize(frame.points.data());
         row = (row + 1) % FirmwareImage::Rows;
     }
@@ -39,7 +39,7 @@ void BM_BuildFrame39x22Fresh(benchmark::State& state) {
     auto image = SmoothImage();
     for (auto _ : state) {
         SurfaceFrame frame;
-        BuildSurfaceFrame(*image, SurfaceMap::Lambda, 5, 10, frame);
+        BuildSurfaceFrame(*image, MapKind::Lambda, 5, 10, frame);
         benchmark::DoNotOptimize(frame.points.data());
     }
 }

@@ -1,6 +1,6 @@
-#include "app/error_report.h"
 #include "app/main_form.h"
 #include "app/translations.h"
+#include "ui/error_report.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -1,7 +1,6 @@
 #include "app/main_form.h"
 
 #include "app/elided_label.h"
-#include "app/error_report.h"
 #include "app/tool_icons.h"
 #include "maps/map_grid.h"
 #include "maps/opengl_panel.h"
@@ -9,6 +8,7 @@
 #include "params/flash_form.h"
 #include "params/opt_form_run.h"
 #include "programmer/prog_form.h"
+#include "ui/error_report.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -20,12 +20,10 @@
 #include <QSplitter>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <functional>
+#include <string>
 
-namespace {
-
-const QString MainCaption = QStringLiteral("Редактор алгоритма и калибровок двигателя");
-
-} // namespace
+const QString TMainForm::MainCaption = QStringLiteral("Редактор алгоритма и калибровок двигателя");
 
 TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent), Image(std::make_unique<FirmwareImage>()),
@@ -76,14 +74,15 @@ void TMainForm::BuildActions() {
 void TMainForm::BuildMenu() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu"));
-    // Every item runs its handler through the error report.
-    auto item = [this](QMenu* menu, const char* name, const QString& text,
-                       void (TMainForm::*handler)(), bool checkable = false) {
+    // Every item runs its handler, a member function or a callable taking the window, through
+    // the error report.
+    auto item = [this](QMenu* menu, const std::string& name, const QString& text, auto handler,
+                       bool checkable = false) {
         QAction* a = menu->addAction(text);
-        a->setObjectName(QString::fromLatin1(name));
+        a->setObjectName(QString::fromStdString(name));
         a->setCheckable(checkable);
         connect(a, &QAction::triggered, this,
-                [this, handler] { Guard([&] { (this->*handler)(); }); });
+                [this, handler] { Guard([&] { std::invoke(handler, this); }); });
         return a;
     };
     auto separator = [](QMenu* menu, const char* name) {
@@ -103,28 +102,28 @@ void TMainForm::BuildMenu() {
     MLam = item(Graph, "MLam", QStringLiteral("Работа с датчиком кислорода"), &TMainForm::MLamClick,
                 true);
     separator(Graph, "N4");
-    auto mapItem = [&](const char* name, MapKind kind, void (TMainForm::*handler)()) {
-        const MapInfo& info = GetMapInfo(kind);
-        return item(Graph, name, QString::fromUtf8(info.menuCaption), handler,
-                    info.mark != MarkRule::Never);
-    };
-    MUoz = mapItem("MUoz", MapKind::Uoz, &TMainForm::MUozClick);
-    MTau = mapItem("MTau", MapKind::Tau, &TMainForm::MTauClick);
-    MCoefCorUoz = mapItem("MCoefCorUoz", MapKind::CoefCorUoz, &TMainForm::MCoefCorUozClick);
-    MCoefCorTau = mapItem("MCoefCorTau", MapKind::CoefCorTau, &TMainForm::MCoefCorTauClick);
-    MCorUoz = mapItem("MCorUoz", MapKind::CorUoz, &TMainForm::MCorUozClick);
-    MCorTau = mapItem("MCorTau", MapKind::CorTau, &TMainForm::MCorTauClick);
-    MLambda = mapItem("MLambda", MapKind::Lambda, &TMainForm::MLambdaClick);
-    MRcod = mapItem("MRcod", MapKind::Rcod, &TMainForm::MRcodClick);
-    // Group 1 shows radio marks. The group may be left with no item marked (a correction map
-    // chosen twice); MapCommand applies the set / flip rules after the menu's own toggle.
+    // The map items come from the catalogue: first the kinds that carry a check mark (group 1,
+    // radio marks), then the two one-column tables. The group may be left with no item marked
+    // (a correction map chosen twice); MapCommand applies the set / flip rules after the menu's
+    // own toggle.
     auto* radio = new QActionGroup(this);
     radio->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (QAction* a : {MUoz, MTau, MCoefCorUoz, MCoefCorTau, MCorUoz, MCorTau, MLambda, MRcod})
-        radio->addAction(a);
+    auto mapItems = [&](bool radioGroup) {
+        for (const MapInfo& info : MapCatalogue()) {
+            if ((info.mark != MarkRule::Never) != radioGroup)
+                continue;
+            const MapKind kind = info.kind;
+            QAction* a = item(
+                Graph, std::string("M") + info.name, QString::fromUtf8(info.menuCaption),
+                [kind](TMainForm* form) { form->MapCommand(kind); }, radioGroup);
+            if (radioGroup)
+                radio->addAction(a);
+            MapItems[static_cast<std::size_t>(kind)] = a;
+        }
+    };
+    mapItems(true);
     separator(Graph, "N7");
-    MPmax = mapItem("MPmax", MapKind::Pmax, &TMainForm::MPmaxClick);
-    MDrmax = mapItem("MDrmax", MapKind::Drmax, &TMainForm::MDrmaxClick);
+    mapItems(false);
     separator(Graph, "N5");
     MOpt = item(Graph, "MOpt", QStringLiteral("Константы и вектора"), &TMainForm::MOptClick);
     separator(Graph, "N6");

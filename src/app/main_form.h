@@ -9,9 +9,12 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCloseEvent;
@@ -35,6 +38,9 @@ class TMainForm : public QMainWindow {
 public:
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
+
+    // The window title; once a file is open or saved, " - " and the file's name follow it.
+    static const QString MainCaption;
 
     // The one image every window reads and writes.
     FirmwareImage& GetImage() { return *Image; }
@@ -87,16 +93,19 @@ public:
     QAction* MSave = nullptr;
     QAction* MExit = nullptr;
     QAction* MLam = nullptr;
-    QAction* MUoz = nullptr;
-    QAction* MTau = nullptr;
-    QAction* MCoefCorUoz = nullptr;
-    QAction* MCoefCorTau = nullptr;
-    QAction* MCorUoz = nullptr;
-    QAction* MCorTau = nullptr;
-    QAction* MLambda = nullptr;
-    QAction* MRcod = nullptr;
-    QAction* MPmax = nullptr;
-    QAction* MDrmax = nullptr;
+    // The ten map items, made from the map catalogue and held in catalogue order; each is also
+    // known by its own name.
+    std::array<QAction*, MapKindCount> MapItems{};
+    QAction*& MUoz = MapItems[static_cast<std::size_t>(MapKind::Uoz)];
+    QAction*& MTau = MapItems[static_cast<std::size_t>(MapKind::Tau)];
+    QAction*& MCoefCorUoz = MapItems[static_cast<std::size_t>(MapKind::CoefCorUoz)];
+    QAction*& MCoefCorTau = MapItems[static_cast<std::size_t>(MapKind::CoefCorTau)];
+    QAction*& MCorUoz = MapItems[static_cast<std::size_t>(MapKind::CorUoz)];
+    QAction*& MCorTau = MapItems[static_cast<std::size_t>(MapKind::CorTau)];
+    QAction*& MPmax = MapItems[static_cast<std::size_t>(MapKind::Pmax)];
+    QAction*& MLambda = MapItems[static_cast<std::size_t>(MapKind::Lambda)];
+    QAction*& MRcod = MapItems[static_cast<std::size_t>(MapKind::Rcod)];
+    QAction*& MDrmax = MapItems[static_cast<std::size_t>(MapKind::Drmax)];
     QAction* MOpt = nullptr;
     QAction* MIden = nullptr;
     QAction* MComp = nullptr;
@@ -105,9 +114,9 @@ public:
 
     // The menu item of a map kind.
     QAction* MapItem(MapKind kind) const;
-    // The map whose menu item carries the radio mark, or -1 when none does. The 3-D view draws
-    // this one, not CurrentMap.
-    int MarkedMap() const;
+    // The map whose menu item carries the radio mark, if any does. The 3-D view draws this one,
+    // not CurrentMap.
+    std::optional<MapKind> MarkedMap() const;
 
     // Runs one command through the top-level error report.
     bool Guard(const std::function<void()>& command);
@@ -183,7 +192,7 @@ private:
     bool SaveCommand();
     bool ConfirmSaveOver(const QString& chosen, const SaveNames& names);
     bool ConfirmLoseChanges();
-    void MapCommand(QAction* item, MapKind kind);
+    void MapCommand(MapKind kind);
     void UpdateCaption(const QString& fileName);
     void RewriteCurrentCell();
 

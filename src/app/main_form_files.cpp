@@ -13,8 +13,6 @@
 
 namespace {
 
-const QString MainCaption = QStringLiteral("Редактор алгоритма и калибровок двигателя");
-
 std::string LocalPath(const QString& name) {
     return QFile::encodeName(name).toStdString();
 }

@@ -4,99 +4,67 @@
 
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
+#include "ui/decimal_separator.h"
 
 #include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
-
-namespace {
-
-std::string DecimalSeparator() {
-    return QLocale().decimalPoint().toStdString();
-}
-
-// The radio group of the map items, in menu order.
-constexpr MapKind RadioGroup[] = {MapKind::Uoz,        MapKind::Tau,    MapKind::CoefCorUoz,
-                                  MapKind::CoefCorTau, MapKind::CorUoz, MapKind::CorTau,
-                                  MapKind::Lambda,     MapKind::Rcod};
-
-} // namespace
+#include <optional>
+#include <string>
 
 QAction* TMainForm::MapItem(MapKind kind) const {
-    switch (kind) {
-    case MapKind::Uoz:
-        return MUoz;
-    case MapKind::Tau:
-        return MTau;
-    case MapKind::CoefCorUoz:
-        return MCoefCorUoz;
-    case MapKind::CoefCorTau:
-        return MCoefCorTau;
-    case MapKind::CorUoz:
-        return MCorUoz;
-    case MapKind::CorTau:
-        return MCorTau;
-    case MapKind::Pmax:
-        return MPmax;
-    case MapKind::Lambda:
-        return MLambda;
-    case MapKind::Rcod:
-        return MRcod;
-    case MapKind::Drmax:
-        return MDrmax;
-    }
-    return nullptr;
+    return MapItems.at(static_cast<std::size_t>(kind));
 }
 
-int TMainForm::MarkedMap() const {
-    for (MapKind kind : RadioGroup)
-        if (MapItem(kind)->isChecked())
-            return static_cast<int>(kind);
-    return -1;
+std::optional<MapKind> TMainForm::MarkedMap() const {
+    for (const MapInfo& info : MapCatalogue())
+        if (info.mark != MarkRule::Never && MapItem(info.kind)->isChecked())
+            return info.kind;
+    return std::nullopt;
 }
 
 void TMainForm::MUozClick() {
-    MapCommand(MUoz, MapKind::Uoz);
+    MapCommand(MapKind::Uoz);
 }
 void TMainForm::MTauClick() {
-    MapCommand(MTau, MapKind::Tau);
+    MapCommand(MapKind::Tau);
 }
 void TMainForm::MCoefCorUozClick() {
-    MapCommand(MCoefCorUoz, MapKind::CoefCorUoz);
+    MapCommand(MapKind::CoefCorUoz);
 }
 void TMainForm::MCoefCorTauClick() {
-    MapCommand(MCoefCorTau, MapKind::CoefCorTau);
+    MapCommand(MapKind::CoefCorTau);
 }
 void TMainForm::MCorUozClick() {
-    MapCommand(MCorUoz, MapKind::CorUoz);
+    MapCommand(MapKind::CorUoz);
 }
 void TMainForm::MCorTauClick() {
-    MapCommand(MCorTau, MapKind::CorTau);
+    MapCommand(MapKind::CorTau);
 }
 void TMainForm::MPmaxClick() {
-    MapCommand(MPmax, MapKind::Pmax);
+    MapCommand(MapKind::Pmax);
 }
 void TMainForm::MLambdaClick() {
-    MapCommand(MLambda, MapKind::Lambda);
+    MapCommand(MapKind::Lambda);
 }
 void TMainForm::MRcodClick() {
-    MapCommand(MRcod, MapKind::Rcod);
+    MapCommand(MapKind::Rcod);
 }
 void TMainForm::MDrmaxClick() {
-    MapCommand(MDrmax, MapKind::Drmax);
+    MapCommand(MapKind::Drmax);
 }
 
 // The menu has already flipped a checkable item's mark when this runs, which is exactly the
 // "flips" rule; "set" items are marked again, and a marked item clears the rest of its group.
-void TMainForm::MapCommand(QAction* item, MapKind kind) {
+void TMainForm::MapCommand(MapKind kind) {
+    QAction* item = MapItem(kind);
     const MarkRule rule = GetMapInfo(kind).mark;
     if (rule == MarkRule::Set)
         item->setChecked(true);
     if (rule != MarkRule::Never && item->isChecked())
-        for (MapKind other : RadioGroup)
-            if (other != kind)
-                MapItem(other)->setChecked(false);
+        for (const MapInfo& other : MapCatalogue())
+            if (other.kind != kind && other.mark != MarkRule::Never)
+                MapItem(other.kind)->setChecked(false);
     Label1->setText(item->text());
     Label1->setToolTip(item->text()); // the label may show it cut short
     CurrentMap = kind;
@@ -114,7 +82,7 @@ void TMainForm::MLamClick() {
 
 void TMainForm::ShowMap(MapKind kind) {
     const MapInfo& info = GetMapInfo(kind);
-    const std::string sep = DecimalSeparator();
+    const std::string sep(1, LocaleDecimalSeparator());
     CellWidth = info.width;
     SG->setUpdatesEnabled(false);
     SG->SetSize(info.rows + 1, info.cols + 1);
@@ -170,6 +138,6 @@ void TMainForm::RewriteCurrentCell() {
         SelRow + 1 >= SG->RowCount() || SelCol + 1 >= SG->ColCount())
         return;
     SG->SetCell(SelCol + 1, SelRow + 1,
-                QString::fromStdString(
-                    FormatMapCell(*Image, CurrentMap, SelRow, SelCol, DecimalSeparator())));
+                QString::fromStdString(FormatMapCell(*Image, CurrentMap, SelRow, SelCol,
+                                                     std::string(1, LocaleDecimalSeparator()))));
 }

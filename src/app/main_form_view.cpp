@@ -32,30 +32,6 @@ private:
     std::function<void()> onResize_;
 };
 
-// The surface of a marked map kind; the one-column tables and "no mark" draw only the axes.
-SurfaceMap SurfaceMapOf(int markedMap) {
-    switch (markedMap) {
-    case static_cast<int>(MapKind::Uoz):
-        return SurfaceMap::Uoz;
-    case static_cast<int>(MapKind::Tau):
-        return SurfaceMap::Tau;
-    case static_cast<int>(MapKind::CoefCorUoz):
-        return SurfaceMap::CoefCorUoz;
-    case static_cast<int>(MapKind::CoefCorTau):
-        return SurfaceMap::CoefCorTau;
-    case static_cast<int>(MapKind::CorUoz):
-        return SurfaceMap::CorUoz;
-    case static_cast<int>(MapKind::CorTau):
-        return SurfaceMap::CorTau;
-    case static_cast<int>(MapKind::Lambda):
-        return SurfaceMap::Lambda;
-    case static_cast<int>(MapKind::Rcod):
-        return SurfaceMap::Rcod;
-    default:
-        return SurfaceMap::None;
-    }
-}
-
 } // namespace
 
 void TMainForm::BuildView() {
@@ -104,7 +80,7 @@ void TMainForm::OpenGLPanel1Resize(TOpenGLPanel* sender) {
 }
 
 void TMainForm::OpenGLPanel1Paint(TOpenGLPanel* sender) {
-    BuildSurfaceFrame(*Image, SurfaceMapOf(MarkedMap()), SelRow, SelCol, ViewFrame);
+    BuildSurfaceFrame(*Image, MarkedMap(), SelRow, SelCol, ViewFrame);
     DrawSurfaceFrame(sender->Gl(), ViewFrame, RotX, RotY);
 }
 

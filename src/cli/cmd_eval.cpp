@@ -80,12 +80,11 @@ int RunEval(const std::vector<std::string>& args) {
     int status = 0;
     for (; i < args.size(); ++i) {
         try {
-            std::cout << FormatResult(evaluate_formula(args[i].c_str(), x)) << "\n";
-        } catch (...) {
-            const std::optional<std::string> text = DescribeCalcError(std::current_exception());
-            if (!text)
-                throw;
-            std::cout << *text << "\n";
+            const double result =
+                ConvertCalcErrors([&] { return evaluate_formula(args[i].c_str(), x); });
+            std::cout << FormatResult(result) << "\n";
+        } catch (const CalcError& e) {
+            std::cout << e.what() << "\n";
             status = 1;
         }
     }

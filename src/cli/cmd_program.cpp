@@ -1,8 +1,8 @@
 // velmaris-cli program: programs a .bin or .hex image into the control unit and verifies it.
 #include "cli/cli_image.h"
+#include "cli/cli_link.h"
 #include "cli/command.h"
 #include "image/firmware_image.h"
-#include "programmer/cli_link.h"
 #include "programmer/preflight.h"
 #include "programmer/runs.h"
 

@@ -1,8 +1,8 @@
 // velmaris-cli read: reads the control unit's 32 KB memory into a .bin or .hex file.
 #include "cli/cli_image.h"
+#include "cli/cli_link.h"
 #include "cli/command.h"
 #include "image/firmware_image.h"
-#include "programmer/cli_link.h"
 #include "programmer/protocol.h"
 
 #include <chrono>

@@ -17,3 +17,9 @@ std::optional<std::string> DescribeCalcError(std::exception_ptr error) {
     }
     return std::nullopt;
 }
+
+void RethrowAsCalcError(std::exception_ptr error) {
+    if (std::optional<std::string> text = DescribeCalcError(error))
+        throw CalcError(*text);
+    std::rethrow_exception(error);
+}

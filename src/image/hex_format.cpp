@@ -1,5 +1,7 @@
 #include "image/hex_format.h"
 
+#include "image/hex_digit.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <istream>
@@ -11,16 +13,6 @@ constexpr size_t MaxHexLine = 254;
 constexpr size_t HexBytesPerRecord = 16;
 // A record holds at most 255 data bytes, so no valid line parses to more than this.
 constexpr size_t MaxRecordBytes = 255 + 5;
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 bool IsWhiteSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';

@@ -1,9 +1,9 @@
 #include "image/image_json.h"
 
 #include "image/codepage.h"
+#include "image/equipment_bits.h"
 #include "image/firmware_image.h"
 #include "image/json_writer.h"
-#include "params/equipment.h"
 
 #include <type_traits>
 

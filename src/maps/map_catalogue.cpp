@@ -12,29 +12,30 @@ namespace {
 constexpr int R = FirmwareImage::Rows;
 
 const MapInfo Catalogue[MapKindCount] = {
-    {MapKind::Uoz, "УОЗ", R, FirmwareImage::LoadCols, "N\\P", nullptr, MapAxis::Nuz, MapAxis::P, 1,
-     CellWidthKind::Byte, MarkRule::Set},
-    {MapKind::Tau, "Топливолподача", R, FirmwareImage::LoadCols, "N\\P", nullptr, MapAxis::Nuz,
-     MapAxis::P, 2, CellWidthKind::Byte, MarkRule::Set},
-    {MapKind::CoefCorUoz, "Коэффициент коррекции УОЗ по оборотам и дросселю", R,
+    {MapKind::Uoz, "Uoz", "УОЗ", R, FirmwareImage::LoadCols, "N\\P", nullptr, MapAxis::Nuz,
+     MapAxis::P, 1, CellWidthKind::Byte, MarkRule::Set},
+    {MapKind::Tau, "Tau", "Топливолподача", R, FirmwareImage::LoadCols, "N\\P", nullptr,
+     MapAxis::Nuz, MapAxis::P, 2, CellWidthKind::Byte, MarkRule::Set},
+    {MapKind::CoefCorUoz, "CoefCorUoz", "Коэффициент коррекции УОЗ по оборотам и дросселю", R,
      FirmwareImage::DrCols, "N\\Dr", nullptr, MapAxis::Nuz, MapAxis::DrAxis, 1, CellWidthKind::Byte,
      MarkRule::Flip},
-    {MapKind::CoefCorTau, "Коэффициент коррекции топливолподачи по оборотам и дросселю", R,
-     FirmwareImage::DrCols, "N\\Dr", nullptr, MapAxis::Nuz, MapAxis::DrAxis, 3, CellWidthKind::Byte,
-     MarkRule::Flip},
-    {MapKind::CorUoz, "Коррекция УОЗ по оборотам и дросселю", R, FirmwareImage::DrCols, "N\\Dr",
-     nullptr, MapAxis::Nuz, MapAxis::DrAxis, 2, CellWidthKind::Byte, MarkRule::Flip},
-    {MapKind::CorTau, "Коррекция топливолподачи по оборотам и дросселю", R, FirmwareImage::DrCols,
+    {MapKind::CoefCorTau, "CoefCorTau",
+     "Коэффициент коррекции топливолподачи по оборотам и дросселю", R, FirmwareImage::DrCols,
+     "N\\Dr", nullptr, MapAxis::Nuz, MapAxis::DrAxis, 3, CellWidthKind::Byte, MarkRule::Flip},
+    {MapKind::CorUoz, "CorUoz", "Коррекция УОЗ по оборотам и дросселю", R, FirmwareImage::DrCols,
      "N\\Dr", nullptr, MapAxis::Nuz, MapAxis::DrAxis, 2, CellWidthKind::Byte, MarkRule::Flip},
-    {MapKind::Pmax, "Максимальный цикловой расход воздуха", R, 1, "Nuz", "Pmax", MapAxis::Nuz,
-     MapAxis::None, -1, CellWidthKind::Word, MarkRule::Never},
-    {MapKind::Lambda, "Лямбда", R, FirmwareImage::LoadCols, "N\\P", nullptr, MapAxis::Nuz,
+    {MapKind::CorTau, "CorTau", "Коррекция топливолподачи по оборотам и дросселю", R,
+     FirmwareImage::DrCols, "N\\Dr", nullptr, MapAxis::Nuz, MapAxis::DrAxis, 2, CellWidthKind::Byte,
+     MarkRule::Flip},
+    {MapKind::Pmax, "Pmax", "Максимальный цикловой расход воздуха", R, 1, "Nuz", "Pmax",
+     MapAxis::Nuz, MapAxis::None, -1, CellWidthKind::Word, MarkRule::Never},
+    {MapKind::Lambda, "Lambda", "Лямбда", R, FirmwareImage::LoadCols, "N\\P", nullptr, MapAxis::Nuz,
      MapAxis::P, 3, CellWidthKind::Byte, MarkRule::Set},
-    {MapKind::Rcod, "Чувствительность RCOD", FirmwareImage::RcodRowCount,
+    {MapKind::Rcod, "Rcod", "Чувствительность RCOD", FirmwareImage::RcodRowCount,
      FirmwareImage::RcodColCount, "N\\P", nullptr, MapAxis::RcodRows, MapAxis::RcodCols, 3,
      CellWidthKind::Byte, MarkRule::Set},
-    {MapKind::Drmax, "Положение дросселя, при макс. цикловом расходе воздуха", R, 1, "Nuz", "Drmax",
-     MapAxis::Nuz, MapAxis::None, 0, CellWidthKind::Byte, MarkRule::Never},
+    {MapKind::Drmax, "Drmax", "Положение дросселя, при макс. цикловом расходе воздуха", R, 1, "Nuz",
+     "Drmax", MapAxis::Nuz, MapAxis::None, 0, CellWidthKind::Byte, MarkRule::Never},
 };
 
 long AxisLabel(const FirmwareImage& image, MapAxis axis, int i) {
@@ -64,6 +65,10 @@ const MapInfo& GetMapInfo(MapKind kind) {
     return Catalogue[i];
 }
 
+const MapInfo (&MapCatalogue())[MapKindCount] {
+    return Catalogue;
+}
+
 double MapValue(const FirmwareImage& image, MapKind kind, int r, int c) {
     switch (kind) {
     case MapKind::Uoz:
@@ -88,6 +93,13 @@ double MapValue(const FirmwareImage& image, MapKind kind, int r, int c) {
         return image.Drmax[r];
     }
     throw std::out_of_range("map kind");
+}
+
+void ReadMapValues(const FirmwareImage& image, MapKind kind, double* out) {
+    const MapInfo& info = GetMapInfo(kind);
+    for (int r = 0; r < info.rows; ++r)
+        for (int c = 0; c < info.cols; ++c)
+            *out++ = MapValue(image, kind, r, c);
 }
 
 long MapRowLabel(const FirmwareImage& image, MapKind kind, int row) {

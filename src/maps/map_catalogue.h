@@ -5,7 +5,7 @@
 
 class FirmwareImage;
 
-// The ten tables the main window can show, in menu order. The values are stable: other
+// The ten tables the main window can show, in catalogue order. The values are stable: other
 // windows store and compare them.
 enum class MapKind : int {
     Uoz = 0,
@@ -34,6 +34,7 @@ enum class MarkRule { Set, Flip, Never };
 // Everything the grid needs to lay out one table. Decimals < 0 means "plain integer".
 struct MapInfo {
     MapKind kind;
+    const char* name;        // the kind's name; its menu item is called "M" + name
     const char* menuCaption; // UTF-8, also shown above the grid
     int rows;                // data rows
     int cols;                // data columns
@@ -49,8 +50,16 @@ struct MapInfo {
 // Catalogue entry of a kind. Throws std::out_of_range for a value outside the enum.
 const MapInfo& GetMapInfo(MapKind kind);
 
+// All ten entries in catalogue order. The menu lists the kinds that carry a check mark in this
+// order, then the two that never do; the 3-D view draws the marked one of the first group.
+const MapInfo (&MapCatalogue())[MapKindCount];
+
 // Decoded value of data cell (row, col) of a table; rows and cols must be inside the table.
 double MapValue(const FirmwareImage& image, MapKind kind, int row, int col);
+
+// Every decoded value of a table, row by row, into `out`, which has room for the rows × cols
+// of the table's entry.
+void ReadMapValues(const FirmwareImage& image, MapKind kind, double* out);
 
 // Axis label of a data row or column, as a plain integer.
 long MapRowLabel(const FirmwareImage& image, MapKind kind, int row);

@@ -1,6 +1,6 @@
 #include "maps/opengl_panel.h"
 
-#include "app/error_report.h"
+#include "ui/error_report.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>

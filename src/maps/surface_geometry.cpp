@@ -43,43 +43,18 @@ float ToFloat(double v) {
     return static_cast<float>(v);
 }
 
-// Value of table cell (row, col) of the map; indices inside the table.
-double TableValue(const FirmwareImage& image, SurfaceMap map, int row, int col) {
-    switch (map) {
-    case SurfaceMap::Uoz:
-        return image.Uoz[row][col];
-    case SurfaceMap::Tau:
-        return image.Tau[row][col];
-    case SurfaceMap::CoefCorUoz:
-        return image.CoefCorUoz[row][col];
-    case SurfaceMap::CoefCorTau:
-        return image.CoefCorTau[row][col];
-    case SurfaceMap::CorUoz:
-        return image.CorUoz[row][col];
-    case SurfaceMap::CorTau:
-        return image.CorTau[row][col];
-    case SurfaceMap::Lambda:
-        return image.Lambda[row][col];
-    case SurfaceMap::Rcod:
-        return image.Rcod[row][col];
-    case SurfaceMap::None:
-        break;
-    }
-    return 0.0;
-}
-
 // Value of the map on its extra line at a speed row.
-double ExtraLineValue(const FirmwareImage& image, SurfaceMap map, int row) {
+double ExtraLineValue(const FirmwareImage& image, MapKind map, int row) {
     switch (map) {
-    case SurfaceMap::Uoz:
+    case MapKind::Uoz:
         return image.FullLoad[row].Uoz;
-    case SurfaceMap::Tau:
+    case MapKind::Tau:
         return image.FullLoad[row].Tau;
-    case SurfaceMap::Lambda:
+    case MapKind::Lambda:
         return image.FullLoad[row].Lambda;
-    case SurfaceMap::CoefCorUoz:
+    case MapKind::CoefCorUoz:
         return image.DrmaxCoefCorUoz[row];
-    case SurfaceMap::CoefCorTau:
+    case MapKind::CoefCorTau:
         return image.DrmaxCoefCorTau[row];
     default:
         return 0.0;
@@ -112,72 +87,94 @@ void AddAxes(SurfaceFrame& frame) {
     AddBatch(frame, SurfacePrimitive::Lines, SurfaceColors::Axis, 1.0f, first);
 }
 
-} // namespace
-
-SurfaceStyle StyleOf(SurfaceMap map) {
+// Scale, colour and extra line of each map's surface; the size is left to the catalogue.
+SurfaceStyle LookOf(MapKind map) {
     using E = SurfaceExtraLine;
-    constexpr int R = FirmwareImage::Rows;
-    constexpr int L = FirmwareImage::LoadCols;
-    constexpr int D = FirmwareImage::DrCols;
     switch (map) {
-    case SurfaceMap::Uoz:
-        return {R, L, 0.05, -1.0, Orange, E::FullLoad, 2.0f};
-    case SurfaceMap::Tau:
-        return {R, L, 0.2, -1.5, Orange, E::FullLoad, 2.0f};
-    case SurfaceMap::CoefCorUoz:
-        return {R, D, 0.1, -1.0, Teal, E::Throttle, 1.0f};
-    case SurfaceMap::CoefCorTau:
-        return {R, D, 3.0, -1.0, Teal, E::Throttle, 1.0f};
-    case SurfaceMap::CorUoz:
-        return {R, D, 0.05, -1.0, Green, E::None, 0.0f};
-    case SurfaceMap::CorTau:
-        return {R, D, 0.2, -3.0, Green, E::None, 0.0f};
-    case SurfaceMap::Lambda:
-        return {R, L, 2.0, -1.5, Orange, E::FullLoad, 1.0f};
-    case SurfaceMap::Rcod:
-        return {FirmwareImage::RcodRowCount,
-                FirmwareImage::RcodColCount,
-                1.0,
-                -1.0,
-                Teal,
-                E::None,
-                0.0f};
-    case SurfaceMap::None:
+    case MapKind::Uoz:
+        return {0, 0, 0.05, -1.0, Orange, E::FullLoad, 2.0f};
+    case MapKind::Tau:
+        return {0, 0, 0.2, -1.5, Orange, E::FullLoad, 2.0f};
+    case MapKind::CoefCorUoz:
+        return {0, 0, 0.1, -1.0, Teal, E::Throttle, 1.0f};
+    case MapKind::CoefCorTau:
+        return {0, 0, 3.0, -1.0, Teal, E::Throttle, 1.0f};
+    case MapKind::CorUoz:
+        return {0, 0, 0.05, -1.0, Green, E::None, 0.0f};
+    case MapKind::CorTau:
+        return {0, 0, 0.2, -3.0, Green, E::None, 0.0f};
+    case MapKind::Lambda:
+        return {0, 0, 2.0, -1.5, Orange, E::FullLoad, 1.0f};
+    case MapKind::Rcod:
+        return {0, 0, 1.0, -1.0, Teal, E::None, 0.0f};
+    case MapKind::Pmax:
+    case MapKind::Drmax:
         break;
     }
     return {0, 0, 0.0, 0.0, {0.0f, 0.0f, 0.0f}, E::None, 0.0f};
 }
 
-float RowXOf(SurfaceMap map, int row) {
-    const float* table = map == SurfaceMap::Rcod ? RcodRowX : RowX;
+// X of a row: the Rcod rows have their own spacing, every other table has the speed rows.
+float RowXOnAxis(MapAxis rowAxis, int row) {
+    const float* table = rowAxis == MapAxis::RcodRows ? RcodRowX : RowX;
     return table[row] - RowXShift;
 }
 
-float ColumnZOf(SurfaceMap map, int col) {
-    switch (map) {
-    case SurfaceMap::Uoz:
-    case SurfaceMap::Tau:
-    case SurfaceMap::Lambda:
+// Z of a column: load columns and Rcod columns are evenly spaced, throttle columns follow the
+// throttle axis.
+float ColumnZOnAxis(MapAxis colAxis, int col) {
+    switch (colAxis) {
+    case MapAxis::P:
         return static_cast<float>(col * LoadZScale - 1.0);
-    case SurfaceMap::Rcod:
+    case MapAxis::RcodCols:
         return static_cast<float>(col * 0.2 - 1.0);
-    default:
+    case MapAxis::DrAxis:
         return DrZ[col] - 1.0f;
+    case MapAxis::Nuz:
+    case MapAxis::RcodRows:
+    case MapAxis::None:
+        break;
     }
+    return -1.0f;
 }
 
-SurfacePoint CellPoint(const FirmwareImage& image, SurfaceMap map, int row, int col) {
+} // namespace
+
+SurfaceStyle StyleOf(MapKind map) {
+    const MapInfo& info = GetMapInfo(map);
+    SurfaceStyle style = LookOf(map);
+    if (info.colAxis != MapAxis::None) {
+        style.rows = info.rows;
+        style.cols = info.cols;
+    }
+    return style;
+}
+
+float RowXOf(MapKind map, int row) {
+    return RowXOnAxis(GetMapInfo(map).rowAxis, row);
+}
+
+float ColumnZOf(MapKind map, int col) {
+    return ColumnZOnAxis(GetMapInfo(map).colAxis, col);
+}
+
+SurfacePoint CellPoint(const FirmwareImage& image, MapKind map, int row, int col) {
+    const MapInfo& info = GetMapInfo(map);
     const SurfaceStyle style = StyleOf(map);
-    const double y = TableValue(image, map, row, col) * style.k + style.b;
-    return {RowXOf(map, row), ToFloat(y), ColumnZOf(map, col)};
+    const double y = MapValue(image, map, row, col) * style.k + style.b;
+    return {RowXOnAxis(info.rowAxis, row), ToFloat(y), ColumnZOnAxis(info.colAxis, col)};
 }
 
-void BuildSurfaceFrame(const FirmwareImage& image, SurfaceMap map, int selRow, int selCol,
-                       SurfaceFrame& frame) {
+void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked, int selRow,
+                       int selCol, SurfaceFrame& frame) {
     frame.points.clear();
     frame.batches.clear();
     AddAxes(frame);
+    if (!marked)
+        return;
 
+    const MapKind map = *marked;
+    const MapInfo& info = GetMapInfo(map);
     const SurfaceStyle style = StyleOf(map);
     const int R = style.rows;
     const int C = style.cols;
@@ -185,10 +182,19 @@ void BuildSurfaceFrame(const FirmwareImage& image, SurfaceMap map, int selRow, i
         return;
 
     // Every cell point is used by up to four polygons and the cross-hair: compute each once.
+    // The table is read in one pass and each row's X and column's Z found once.
+    std::array<double, MaxRows * MaxCols> values;
+    ReadMapValues(image, map, values.data());
+    std::array<float, MaxRows> rowX;
+    for (int r = 0; r < R; ++r)
+        rowX[r] = RowXOnAxis(info.rowAxis, r);
+    std::array<float, MaxCols> colZ;
+    for (int c = 0; c < C; ++c)
+        colZ[c] = ColumnZOnAxis(info.colAxis, c);
     std::array<SurfacePoint, MaxRows * MaxCols> grid;
     for (int r = 0; r < R; ++r)
         for (int c = 0; c < C; ++c)
-            grid[r * C + c] = CellPoint(image, map, r, c);
+            grid[r * C + c] = {rowX[r], ToFloat(values[r * C + c] * style.k + style.b), colZ[c]};
     auto at = [&](int r, int c) { return grid[r * C + c]; };
 
     frame.points.reserve(frame.points.size() + 4 * (R - 1) * (C - 1) + R + C + R);
@@ -227,8 +233,8 @@ void BuildSurfaceFrame(const FirmwareImage& image, SurfaceMap map, int selRow, i
         first = static_cast<int>(frame.points.size());
         for (int r = 0; r < FirmwareImage::Rows; ++r) {
             const double y = ExtraLineValue(image, map, r) * style.k + style.b;
-            frame.points.push_back(
-                {RowXOf(map, r), ToFloat(y), ToFloat(ExtraLineZ(image, style.extra, r))});
+            frame.points.push_back({RowXOnAxis(info.rowAxis, r), ToFloat(y),
+                                    ToFloat(ExtraLineZ(image, style.extra, r))});
         }
         AddBatch(frame, SurfacePrimitive::LineStrip, SurfaceColors::ExtraLine, style.extraWidth,
                  first);

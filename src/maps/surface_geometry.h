@@ -1,12 +1,11 @@
 #pragma once
 
+#include "maps/map_catalogue.h"
+
+#include <optional>
 #include <vector>
 
 class FirmwareImage;
-
-// The map whose menu item is marked, i.e. the one the 3-D view draws. Only the 2-D maps have
-// a surface; None means no item of the radio group is marked and only the axes are drawn.
-enum class SurfaceMap { None, Uoz, Tau, CoefCorUoz, CoefCorTau, CorUoz, CorTau, Lambda, Rcod };
 
 struct SurfacePoint {
     float x, y, z;
@@ -49,23 +48,25 @@ struct SurfaceStyle {
     float extraWidth;
 };
 
-// The style of a map; None has zero rows and columns.
-SurfaceStyle StyleOf(SurfaceMap map);
+// The style of a map, its size as the catalogue gives it. The one-column tables have no surface:
+// zero rows and columns.
+SurfaceStyle StyleOf(MapKind map);
 
 // X of a table row and Z of a table column of the map (indices inside the table).
-float RowXOf(SurfaceMap map, int row);
-float ColumnZOf(SurfaceMap map, int col);
+float RowXOf(MapKind map, int row);
+float ColumnZOf(MapKind map, int col);
 
 // The point of table cell (row, col) of the map, read from the decoded tables of the image.
 // Indices must lie inside the table.
-SurfacePoint CellPoint(const FirmwareImage& image, SurfaceMap map, int row, int col);
+SurfacePoint CellPoint(const FirmwareImage& image, MapKind map, int row, int col);
 
-// Builds the whole frame: the three axes, then for a marked map its wireframe surface, the
-// cross-hair through the current grid cell (selRow, selCol) and its extra line. A cross-hair
-// line whose row or column lies outside the drawn table is left out, so nothing is read
-// outside the tables. `frame` is cleared first; its storage is reused between frames.
-void BuildSurfaceFrame(const FirmwareImage& image, SurfaceMap map, int selRow, int selCol,
-                       SurfaceFrame& frame);
+// Builds the whole frame: the three axes, then for the marked map its wireframe surface, the
+// cross-hair through the current grid cell (selRow, selCol) and its extra line. With no map
+// marked, or a one-column table, only the axes are drawn. A cross-hair line whose row or column
+// lies outside the drawn table is left out, so nothing is read outside the tables. `frame` is
+// cleared first; its storage is reused between frames.
+void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked, int selRow,
+                       int selCol, SurfaceFrame& frame);
 
 // Colours and widths the frame uses, named for the drawing code and the tests.
 namespace SurfaceColors {

@@ -1,6 +1,6 @@
 #include "params/comp_form.h"
 
-#include "app/error_report.h"
+#include "ui/error_report.h"
 
 #include <QListWidget>
 #include <QPushButton>

@@ -1,7 +1,5 @@
 #include "params/equipment.h"
 
-#include "image/firmware_image.h"
-
 #include <stdexcept>
 
 namespace {
@@ -63,14 +61,6 @@ void CheckItem(int k) {
         throw std::out_of_range("equipment item index");
 }
 
-uint16_t ByteAddress(const FirmwareImage& image, int k) {
-    return static_cast<uint16_t>(image.AddrEquipment + k / 8);
-}
-
-uint8_t BitMask(int k) {
-    return static_cast<uint8_t>(1u << (k % 8));
-}
-
 } // namespace
 
 const char* EquipmentCaption(int k) {
@@ -87,21 +77,4 @@ std::string EquipmentDesignation(int k) {
 
 bool IsEquipmentChangeable(int k) {
     return k == 1 || k == 6 || k == 36 || k == 40;
-}
-
-EquipmentBits ReadEquipment(const FirmwareImage& image) {
-    EquipmentBits bits{};
-    for (int k = 0; k < EquipmentCount; ++k)
-        bits[k] = (image.ReadByte(ByteAddress(image, k)) & BitMask(k)) != 0;
-    return bits;
-}
-
-void WriteEquipment(FirmwareImage& image, const EquipmentBits& bits) {
-    for (int k = 0; k < EquipmentCount; ++k) {
-        const uint16_t addr = ByteAddress(image, k);
-        const uint8_t old = image.ReadByte(addr);
-        const uint8_t value = bits[k] ? static_cast<uint8_t>(old | BitMask(k))
-                                      : static_cast<uint8_t>(old & ~BitMask(k));
-        image.WriteByte(addr, value);
-    }
 }

@@ -1,7 +1,7 @@
 #include "params/flash_form.h"
 
-#include "app/error_report.h"
 #include "image/codepage.h"
+#include "ui/error_report.h"
 
 #include <QFormLayout>
 #include <QGroupBox>

@@ -1,12 +1,13 @@
 #include "params/opt_form.h"
 
-#include "app/error_report.h"
 #include "image/firmware_image.h"
 #include "params/my_sg.h"
 #include "params/opt_form_models.h"
 #include "params/param_db.h"
 #include "params/parameter_format.h"
 #include "params/parameter_load.h"
+#include "ui/decimal_separator.h"
+#include "ui/error_report.h"
 
 #include <QCategoryAxis>
 #include <QChart>

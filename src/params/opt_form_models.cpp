@@ -1,16 +1,7 @@
 #include "params/opt_form_models.h"
 
 #include "params/parameter_format.h"
-
-#include <QLocale>
-
-char LocaleDecimalSeparator() {
-    const QString point = QLocale().decimalPoint();
-    // Separators outside ASCII cannot be typed into the core's parser; fall back to '.'.
-    if (point.size() == 1 && point[0].unicode() < 128)
-        return static_cast<char>(point[0].unicode());
-    return '.';
-}
+#include "ui/decimal_separator.h"
 
 ConstTableModel::ConstTableModel(std::vector<ConstantRecord>& records, QObject* parent)
     : QAbstractTableModel(parent), records_(records) {}

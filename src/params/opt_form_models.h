@@ -7,9 +7,6 @@
 #include <functional>
 #include <vector>
 
-// The user's decimal separator, as the parameter window types and shows numbers.
-char LocaleDecimalSeparator();
-
 // The constants grid: Mark, Name, Result and Unit of every record of table1; only Result can
 // be edited. An entered text goes to onResultEntered, which converts, stores and encodes it.
 class ConstTableModel : public QAbstractTableModel {

@@ -1,6 +1,5 @@
 #include "programmer/prog_form.h"
 
-#include "app/error_report.h"
 #include "image/codepage.h"
 #include "image/firmware_image.h"
 #include "programmer/bring_up_intervals.h"
@@ -9,6 +8,7 @@
 #include "programmer/preflight.h"
 #include "programmer/protocol.h"
 #include "programmer/unit_backup.h"
+#include "ui/error_report.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,5 +1,6 @@
 #include "programmer/protocol.h"
 
+#include "image/hex_digit.h"
 #include "programmer/timer.h"
 
 #include <algorithm>
@@ -45,16 +46,6 @@ bool ReadAck(SerialLink& link, uint8_t expected) {
 // taken another command, and the frame that would follow must then not go out.
 bool SendCommand(SerialLink& link, uint8_t cmd) {
     return link.write_byte(cmd) && link.read_byte() == Ack1;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace

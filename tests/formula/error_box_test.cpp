@@ -1,7 +1,7 @@
 // The program's error report shows the evaluator's errors with their own texts, the Cyrillic
 // letter of the ctg message included.
-#include "app/error_report.h"
 #include "formula/calc.h"
+#include "ui/error_report.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>

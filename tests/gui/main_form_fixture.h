@@ -3,9 +3,9 @@
 // A main window with every dialog replaced by a recorder, on a Russian locale, and helpers
 // that write image files into a temporary folder.
 
-#include "app/error_report.h"
 #include "app/main_form.h"
 #include "image/firmware_image.h"
+#include "ui/error_report.h"
 
 #include <QApplication>
 #include <QDir>

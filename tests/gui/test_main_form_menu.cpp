@@ -121,27 +121,27 @@ TEST_F(Menu, CheckMarkRules) {
 
     // "Flip" items clear their mark when chosen while marked; the grid still shows them.
     form->MCoefCorUoz->trigger();
-    EXPECT_EQ(marked(), static_cast<int>(MapKind::CoefCorUoz));
+    EXPECT_EQ(marked(), MapKind::CoefCorUoz);
     form->MCoefCorUoz->trigger();
-    EXPECT_EQ(marked(), -1);
+    EXPECT_EQ(marked(), std::nullopt);
     EXPECT_EQ(form->CurrentMap, MapKind::CoefCorUoz);
     EXPECT_EQ(form->SG->ColCount(), 8);
     form->MCorTau->trigger();
-    EXPECT_EQ(marked(), static_cast<int>(MapKind::CorTau));
+    EXPECT_EQ(marked(), MapKind::CorTau);
 
     // The one-column tables leave the mark where it was.
     form->MPmax->trigger();
     EXPECT_FALSE(form->MPmax->isChecked());
-    EXPECT_EQ(marked(), static_cast<int>(MapKind::CorTau));
+    EXPECT_EQ(marked(), MapKind::CorTau);
     EXPECT_EQ(form->Label1->text(), "Максимальный цикловой расход воздуха");
     EXPECT_EQ(form->CurrentMap, MapKind::Pmax);
     form->MDrmax->trigger();
-    EXPECT_EQ(marked(), static_cast<int>(MapKind::CorTau));
+    EXPECT_EQ(marked(), MapKind::CorTau);
     EXPECT_EQ(form->CurrentMap, MapKind::Drmax);
 
     form->MRcod->trigger();
     form->MLambda->trigger();
-    EXPECT_EQ(marked(), static_cast<int>(MapKind::Lambda));
+    EXPECT_EQ(marked(), MapKind::Lambda);
     EXPECT_FALSE(form->MRcod->isChecked());
 
     // The oxygen switch flips its own mark and leaves the label alone.

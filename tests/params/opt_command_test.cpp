@@ -1,11 +1,11 @@
 // The main window's command "Константы и вектора": the parameter window opens modally on the
 // working directory's database, and afterwards the image is decoded again.
-#include "app/error_report.h"
 #include "app/main_form.h"
 #include "params/opt_form.h"
 #include "params/opt_form_models.h"
 #include "params/opt_form_run.h"
 #include "qt_test_app.h"
+#include "ui/error_report.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,4 +1,3 @@
-#include "app/error_report.h"
 #include "comma_locale.h"
 #include "fixture_image.h"
 #include "params/my_sg.h"
@@ -8,6 +7,7 @@
 #include "params/param_db.h"
 #include "params/parameter_formula.h"
 #include "qt_test_app.h"
+#include "ui/error_report.h"
 
 #include <QApplication>
 #include <QChart>

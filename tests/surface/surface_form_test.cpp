@@ -1,12 +1,12 @@
 // The 3-D view inside the main window, on a real OpenGL context under Xvfb: where the view
 // sits and how high it is, which map it draws, mouse rotation and the repaint triggers.
-#include "app/error_report.h"
 #include "app/main_form.h"
 #include "frame_pixels.h"
 #include "maps/map_grid.h"
 #include "maps/opengl_panel.h"
 #include "maps/surface_geometry.h"
 #include "maps/surface_view.h"
+#include "ui/error_report.h"
 
 #include <QAction>
 #include <QApplication>
@@ -56,7 +56,7 @@ protected:
     QImage Frame() const { return View()->grabFramebuffer(); }
 
     // Lines the core builds for the window's current state, and where they land on the view.
-    SurfaceFrame Lines(SurfaceMap map) const {
+    SurfaceFrame Lines(MapKind map) const {
         SurfaceFrame f;
         BuildSurfaceFrame(*form->Image, map, form->SelRow, form->SelCol, f);
         return f;
@@ -135,7 +135,7 @@ TEST_F(FormView, OpenedDemoShowsTheIgnitionSurfaceWithCrossHairAndFullLoadLine) 
     const QImage frame = Frame();
     EXPECT_GT(CountColour(frame, Orange), 2000);
     EXPECT_GT(CountColour(frame, Qt::blue), 100);
-    const SurfaceFrame lines = Lines(SurfaceMap::Uoz);
+    const SurfaceFrame lines = Lines(MapKind::Uoz);
     ASSERT_EQ(lines.batches.size(), 5u);
     EXPECT_GT(CountColour(frame, Qt::white), 100);
     EXPECT_GT(ShareOnLines(frame, Qt::white, {OnView(lines, 2), OnView(lines, 3)}, 2.5), 0.99);
@@ -173,7 +173,7 @@ TEST_F(FormView, LeftButtonDragTurnsTheView) {
     // The frame is drawn with the new angles.
     const QImage after = Frame();
     EXPECT_NE(after, before);
-    const SurfaceFrame lines = Lines(SurfaceMap::Uoz);
+    const SurfaceFrame lines = Lines(MapKind::Uoz);
     EXPECT_GT(ShareOnLines(after, Qt::white, {OnView(lines, 2), OnView(lines, 3)}, 2.5), 0.99);
 }
 
@@ -186,7 +186,7 @@ TEST_F(FormView, TheMarkedMapIsDrawnNotTheOneInTheGrid) {
     EXPECT_TRUE(Repainted());
     QImage frame = Frame();
     EXPECT_GT(CountColour(frame, Orange), 2000);
-    SurfaceFrame lines = Lines(SurfaceMap::Uoz);
+    SurfaceFrame lines = Lines(MapKind::Uoz);
     EXPECT_GT(ShareOnLines(frame, Qt::white, {OnView(lines, 2), OnView(lines, 3)}, 2.5), 0.99);
 
     // A correction map is teal; choosing it again clears its mark and leaves only the axes.
@@ -196,7 +196,7 @@ TEST_F(FormView, TheMarkedMapIsDrawnNotTheOneInTheGrid) {
     EXPECT_GT(CountColour(frame, Teal), 1000);
     EXPECT_EQ(CountColour(frame, Orange), 0);
     form->MCoefCorUoz->trigger();
-    EXPECT_EQ(form->MarkedMap(), -1);
+    EXPECT_EQ(form->MarkedMap(), std::nullopt);
     frame = Frame();
     EXPECT_GT(CountColour(frame, Qt::blue), 100);
     EXPECT_EQ(CountColour(frame, Qt::black) + CountColour(frame, Qt::blue),
@@ -210,7 +210,7 @@ TEST_F(FormView, TheMarkedMapIsDrawnNotTheOneInTheGrid) {
     ASSERT_EQ(form->SelRow, 25);
     frame = Frame();
     EXPECT_GT(CountColour(frame, Teal), 200);
-    lines = Lines(SurfaceMap::Rcod);
+    lines = Lines(MapKind::Rcod);
     ASSERT_EQ(lines.batches.size(), 3u);
     EXPECT_GT(ShareOnLines(frame, Qt::white, {OnView(lines, 2)}, 2.5), 0.99);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
@@ -220,17 +220,16 @@ TEST_F(FormView, GridCellAndKeypadStepRedrawTheView) {
     form->SGSelectCell(6, 11); // data cell (10, 5)
     EXPECT_TRUE(Repainted());
     const QImage moved = Frame();
-    SurfaceFrame lines = Lines(SurfaceMap::Uoz);
+    SurfaceFrame lines = Lines(MapKind::Uoz);
     EXPECT_GT(ShareOnLines(moved, Qt::white, {OnView(lines, 2), OnView(lines, 3)}, 2.5), 0.99);
 
     // Ten keypad steps lift the current cell's point; the frame changes with it.
-    const SurfacePoint low = CellPoint(*form->Image, SurfaceMap::Uoz, 10, 5);
+    const SurfacePoint low = CellPoint(*form->Image, MapKind::Uoz, 10, 5);
     for (int i = 0; i < 10; ++i) {
         QTest::keyClick(form->SG, Qt::Key_Plus, Qt::KeypadModifier);
         EXPECT_TRUE(Repainted());
     }
-    EXPECT_NEAR(CellPoint(*form->Image, SurfaceMap::Uoz, 10, 5).y, low.y + 10 * 0.5f * 0.05f,
-                1e-4f);
+    EXPECT_NEAR(CellPoint(*form->Image, MapKind::Uoz, 10, 5).y, low.y + 10 * 0.5f * 0.05f, 1e-4f);
     EXPECT_NE(Frame(), moved);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -42,26 +43,26 @@ TEST(SurfaceGeometry, CellPointOfADecodedIgnitionCell) {
     image->WriteByte(static_cast<uint16_t>(image->AddrMainMap + 44 * 5 + 2 * 3 + 1), 60);
     image->Decode();
     // X = RowX[5] - 1.6, Y = 30 * 0.05 - 1, Z = 3 * 0.1 - 1.
-    ExpectPoint(CellPoint(*image, SurfaceMap::Uoz, 5, 3), 1.0f - 1.6f, 0.5f, -0.7f);
+    ExpectPoint(CellPoint(*image, MapKind::Uoz, 5, 3), 1.0f - 1.6f, 0.5f, -0.7f);
     // The same cell through the second map set is still zero after the switch.
     image->UseO2Maps = true;
     image->Decode();
-    ExpectPoint(CellPoint(*image, SurfaceMap::Uoz, 5, 3), 1.0f - 1.6f, -1.0f, -0.7f);
+    ExpectPoint(CellPoint(*image, MapKind::Uoz, 5, 3), 1.0f - 1.6f, -1.0f, -0.7f);
 }
 
 TEST(SurfaceGeometry, ColumnAndRowPositionsOfTheThreeLayouts) {
     // Load columns: c * 0.1 - 1.
-    EXPECT_NEAR(ColumnZOf(SurfaceMap::Uoz, 0), -1.0f, Eps);
-    EXPECT_NEAR(ColumnZOf(SurfaceMap::Lambda, 21), 1.1f, Eps);
+    EXPECT_NEAR(ColumnZOf(MapKind::Uoz, 0), -1.0f, Eps);
+    EXPECT_NEAR(ColumnZOf(MapKind::Lambda, 21), 1.1f, Eps);
     // Throttle columns: throttle percent * 0.02 - 1.
-    EXPECT_NEAR(ColumnZOf(SurfaceMap::CoefCorUoz, 0), 0.34f - 1.0f, Eps);
-    EXPECT_NEAR(ColumnZOf(SurfaceMap::CorTau, 3), 0.0f, Eps);
-    EXPECT_NEAR(ColumnZOf(SurfaceMap::CoefCorTau, 6), 1.0f, Eps);
+    EXPECT_NEAR(ColumnZOf(MapKind::CoefCorUoz, 0), 0.34f - 1.0f, Eps);
+    EXPECT_NEAR(ColumnZOf(MapKind::CorTau, 3), 0.0f, Eps);
+    EXPECT_NEAR(ColumnZOf(MapKind::CoefCorTau, 6), 1.0f, Eps);
     // Rcod columns: c * 0.2 - 1, rows on their own spacing.
-    EXPECT_NEAR(ColumnZOf(SurfaceMap::Rcod, 10), 1.0f, Eps);
-    EXPECT_NEAR(RowXOf(SurfaceMap::Rcod, 9), 3.67f - 1.6f, Eps);
-    EXPECT_NEAR(RowXOf(SurfaceMap::Uoz, 38), 3.6f - 1.6f, Eps);
-    EXPECT_NEAR(RowXOf(SurfaceMap::CorUoz, 12), 2.08f - 1.6f, Eps);
+    EXPECT_NEAR(ColumnZOf(MapKind::Rcod, 10), 1.0f, Eps);
+    EXPECT_NEAR(RowXOf(MapKind::Rcod, 9), 3.67f - 1.6f, Eps);
+    EXPECT_NEAR(RowXOf(MapKind::Uoz, 38), 3.6f - 1.6f, Eps);
+    EXPECT_NEAR(RowXOf(MapKind::CorUoz, 12), 2.08f - 1.6f, Eps);
 }
 
 TEST(SurfaceGeometry, FrameOfTheIgnitionMap) {
@@ -70,7 +71,7 @@ TEST(SurfaceGeometry, FrameOfTheIgnitionMap) {
         for (int c = 0; c < FirmwareImage::LoadCols; ++c)
             image->Uoz[r][c] = r + 0.5 * c;
     SurfaceFrame f;
-    BuildSurfaceFrame(*image, SurfaceMap::Uoz, 7, 12, f);
+    BuildSurfaceFrame(*image, MapKind::Uoz, 7, 12, f);
 
     ASSERT_EQ(f.batches.size(), 5u); // axes, surface, two cross-hair lines, full-load line
     // Axes first: three blue segments from (-1, -1, -1).
@@ -91,14 +92,14 @@ TEST(SurfaceGeometry, FrameOfTheIgnitionMap) {
     EXPECT_EQ(surface.color.g, 0.5f);
     EXPECT_EQ(surface.color.b, 0.0f);
     const SurfacePoint* q = &f.points[surface.first];
-    EXPECT_TRUE(SamePoint(q[0], CellPoint(*image, SurfaceMap::Uoz, 0, 0)));
-    EXPECT_TRUE(SamePoint(q[1], CellPoint(*image, SurfaceMap::Uoz, 1, 0)));
-    EXPECT_TRUE(SamePoint(q[2], CellPoint(*image, SurfaceMap::Uoz, 1, 1)));
-    EXPECT_TRUE(SamePoint(q[3], CellPoint(*image, SurfaceMap::Uoz, 0, 1)));
+    EXPECT_TRUE(SamePoint(q[0], CellPoint(*image, MapKind::Uoz, 0, 0)));
+    EXPECT_TRUE(SamePoint(q[1], CellPoint(*image, MapKind::Uoz, 1, 0)));
+    EXPECT_TRUE(SamePoint(q[2], CellPoint(*image, MapKind::Uoz, 1, 1)));
+    EXPECT_TRUE(SamePoint(q[3], CellPoint(*image, MapKind::Uoz, 0, 1)));
     // The second polygon is the next row of the same column strip.
-    EXPECT_TRUE(SamePoint(q[4], CellPoint(*image, SurfaceMap::Uoz, 1, 0)));
+    EXPECT_TRUE(SamePoint(q[4], CellPoint(*image, MapKind::Uoz, 1, 0)));
     // The last polygon closes the far corner.
-    EXPECT_TRUE(SamePoint(q[surface.count - 2], CellPoint(*image, SurfaceMap::Uoz, 38, 21)));
+    EXPECT_TRUE(SamePoint(q[surface.count - 2], CellPoint(*image, MapKind::Uoz, 38, 21)));
 
     // Cross-hair: white, width 2, along column 12 and along row 7, on the surface.
     const SurfaceBatch& column = f.batches[2];
@@ -111,10 +112,9 @@ TEST(SurfaceGeometry, FrameOfTheIgnitionMap) {
     ASSERT_EQ(column.count, 39);
     ASSERT_EQ(row.count, 22);
     for (int r = 0; r < 39; ++r)
-        EXPECT_TRUE(
-            SamePoint(f.points[column.first + r], CellPoint(*image, SurfaceMap::Uoz, r, 12)));
+        EXPECT_TRUE(SamePoint(f.points[column.first + r], CellPoint(*image, MapKind::Uoz, r, 12)));
     for (int c = 0; c < 22; ++c)
-        EXPECT_TRUE(SamePoint(f.points[row.first + c], CellPoint(*image, SurfaceMap::Uoz, 7, c)));
+        EXPECT_TRUE(SamePoint(f.points[row.first + c], CellPoint(*image, MapKind::Uoz, 7, c)));
     // The two lines cross at the current cell's point.
     EXPECT_TRUE(SamePoint(f.points[column.first + 7], f.points[row.first + 12]));
 
@@ -131,14 +131,14 @@ TEST(SurfaceGeometry, FullLoadLineFollowsThePositionOnTheLoadAxis) {
         image->FullLoad[r].Lambda = 0.9;
     }
     struct Case {
-        SurfaceMap map;
+        MapKind map;
         float y;
         float width;
     };
     // Y of the line is the map's own value at full load, scaled like its surface.
     for (const Case& k :
-         {Case{SurfaceMap::Uoz, 10 * 0.05f - 1, 2.0f}, Case{SurfaceMap::Tau, 3 * 0.2f - 1.5f, 2.0f},
-          Case{SurfaceMap::Lambda, 0.9f * 2 - 1.5f, 1.0f}}) {
+         {Case{MapKind::Uoz, 10 * 0.05f - 1, 2.0f}, Case{MapKind::Tau, 3 * 0.2f - 1.5f, 2.0f},
+          Case{MapKind::Lambda, 0.9f * 2 - 1.5f, 1.0f}}) {
         SurfaceFrame f;
         BuildSurfaceFrame(*image, k.map, 0, 0, f);
         const SurfaceBatch& line = f.batches.back();
@@ -161,27 +161,27 @@ TEST(SurfaceGeometry, ThrottleLineUsesTheThrottleScale) {
     }
     image->Drmax[38] = 100.0; // on the last throttle column
     SurfaceFrame f;
-    BuildSurfaceFrame(*image, SurfaceMap::CoefCorUoz, 0, 0, f);
+    BuildSurfaceFrame(*image, MapKind::CoefCorUoz, 0, 0, f);
     SurfaceBatch line = f.batches.back();
     EXPECT_EQ(line.width, 1.0f);
-    ExpectPoint(f.points[line.first + 3], RowXOf(SurfaceMap::Uoz, 3), 4 * 0.1f - 1, 0.0f);
-    EXPECT_NEAR(f.points[line.first + 38].z, ColumnZOf(SurfaceMap::CoefCorUoz, 6), Eps);
+    ExpectPoint(f.points[line.first + 3], RowXOf(MapKind::Uoz, 3), 4 * 0.1f - 1, 0.0f);
+    EXPECT_NEAR(f.points[line.first + 38].z, ColumnZOf(MapKind::CoefCorUoz, 6), Eps);
 
-    BuildSurfaceFrame(*image, SurfaceMap::CoefCorTau, 0, 0, f);
+    BuildSurfaceFrame(*image, MapKind::CoefCorTau, 0, 0, f);
     line = f.batches.back();
     ExpectPoint(f.points[line.first], -1.6f, 0.5f * 3 - 1, 0.0f);
 }
 
 TEST(SurfaceGeometry, CorrectedMapsAndRcodHaveNoExtraLine) {
     auto image = ZeroImage();
-    for (SurfaceMap m : {SurfaceMap::CorUoz, SurfaceMap::CorTau, SurfaceMap::Rcod}) {
+    for (MapKind m : {MapKind::CorUoz, MapKind::CorTau, MapKind::Rcod}) {
         SurfaceFrame f;
         BuildSurfaceFrame(*image, m, 0, 0, f);
         ASSERT_EQ(f.batches.size(), 4u);
         EXPECT_EQ(f.batches.back().width, 2.0f); // the last batch is the cross-hair
     }
     SurfaceFrame f;
-    BuildSurfaceFrame(*image, SurfaceMap::CorUoz, 0, 0, f);
+    BuildSurfaceFrame(*image, MapKind::CorUoz, 0, 0, f);
     EXPECT_EQ(f.batches[1].color.g, 1.0f); // green surface
     EXPECT_EQ(f.batches[1].count, 4 * 38 * 6);
 }
@@ -189,11 +189,17 @@ TEST(SurfaceGeometry, CorrectedMapsAndRcodHaveNoExtraLine) {
 TEST(SurfaceGeometry, NothingButAxesWhenNoMapIsMarked) {
     auto image = ZeroImage();
     SurfaceFrame f;
-    BuildSurfaceFrame(*image, SurfaceMap::Uoz, 0, 0, f);
-    BuildSurfaceFrame(*image, SurfaceMap::None, 3, 3, f); // reuses the frame: old lines go
+    BuildSurfaceFrame(*image, MapKind::Uoz, 0, 0, f);
+    BuildSurfaceFrame(*image, std::nullopt, 3, 3, f); // reuses the frame: old lines go
     ASSERT_EQ(f.batches.size(), 1u);
     EXPECT_EQ(f.points.size(), 6u);
     EXPECT_EQ(Count(f, SurfacePrimitive::Lines), 1);
+    // The one-column tables have no surface either.
+    for (MapKind m : {MapKind::Pmax, MapKind::Drmax}) {
+        BuildSurfaceFrame(*image, m, 3, 0, f);
+        ASSERT_EQ(f.batches.size(), 1u);
+        EXPECT_EQ(f.points.size(), 6u);
+    }
 }
 
 TEST(SurfaceGeometry, GridRowOutsideRcodDrawsNoRowLine) {
@@ -204,19 +210,19 @@ TEST(SurfaceGeometry, GridRowOutsideRcodDrawsNoRowLine) {
     SurfaceFrame f;
     // The grid shows a 39-row table (Pmax) on row 25 while Rcod is marked. Reading Rcod there
     // would be out of bounds (the sanitizer build checks array bounds).
-    BuildSurfaceFrame(*image, SurfaceMap::Rcod, 25, 0, f);
+    BuildSurfaceFrame(*image, MapKind::Rcod, 25, 0, f);
     ASSERT_EQ(f.batches.size(), 3u); // axes, surface, column line only
     const SurfaceBatch& column = f.batches[2];
     EXPECT_EQ(column.count, 10);
     ExpectPoint(f.points[column.first + 9], 3.67f - 1.6f, (99 / 256.0f) - 1.0f, -1.0f);
 
     // The last Rcod row itself still gets its row line.
-    BuildSurfaceFrame(*image, SurfaceMap::Rcod, 9, 0, f);
+    BuildSurfaceFrame(*image, MapKind::Rcod, 9, 0, f);
     ASSERT_EQ(f.batches.size(), 4u);
     EXPECT_EQ(f.batches[3].count, 11);
 
     // A column outside the table is left out the same way.
-    BuildSurfaceFrame(*image, SurfaceMap::CorUoz, 3, 7, f);
+    BuildSurfaceFrame(*image, MapKind::CorUoz, 3, 7, f);
     ASSERT_EQ(f.batches.size(), 3u);
     EXPECT_EQ(f.batches[2].count, 7); // the row line
 }
@@ -225,6 +231,6 @@ TEST(SurfaceGeometry, NonFiniteLambdaStaysNonFinite) {
     auto image = ZeroImage();
     image->Lambda[0][0] = std::numeric_limits<double>::infinity();
     image->Lambda[0][1] = 1e300; // beyond float: becomes an infinity, not undefined
-    EXPECT_TRUE(std::isinf(CellPoint(*image, SurfaceMap::Lambda, 0, 0).y));
-    EXPECT_TRUE(std::isinf(CellPoint(*image, SurfaceMap::Lambda, 0, 1).y));
+    EXPECT_TRUE(std::isinf(CellPoint(*image, MapKind::Lambda, 0, 0).y));
+    EXPECT_TRUE(std::isinf(CellPoint(*image, MapKind::Lambda, 0, 1).y));
 }

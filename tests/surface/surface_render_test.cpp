@@ -1,12 +1,12 @@
 // Renders the 3-D view into a real OpenGL context (Mesa's software renderer under Xvfb) and
 // checks the pixels of the frame.
-#include "app/error_report.h"
 #include "frame_pixels.h"
 #include "image/firmware_image.h"
 #include "maps/opengl_panel.h"
 #include "maps/surface_geometry.h"
 #include "maps/surface_renderer.h"
 #include "maps/surface_view.h"
+#include "ui/error_report.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -60,7 +60,7 @@ public:
     }
 
     TOpenGLPanel* panel;
-    SurfaceMap map = SurfaceMap::Uoz;
+    MapKind map = MapKind::Uoz;
     int selRow = 0;
     int selCol = 0;
     float rotX = StartRotX;
@@ -114,7 +114,7 @@ TEST_F(SurfaceRender, DemoIgnitionMapHasSurfaceCrossHairAxesAndFullLoadLine) {
     const ViewMatrix mvp =
         Multiply(ProjectionMatrix(500, 400), ModelViewMatrix(StartRotX, StartRotY));
     SurfaceFrame lines;
-    BuildSurfaceFrame(image, SurfaceMap::Uoz, 0, 0, lines);
+    BuildSurfaceFrame(image, MapKind::Uoz, 0, 0, lines);
     ASSERT_EQ(lines.batches.size(), 5u);
     auto onView = [&](const SurfaceBatch& b) { return Projected(lines, b, mvp, ViewSize); };
     EXPECT_GT(

@@ -1,4 +1,4 @@
-#include "app/error_report.h"
+#include "ui/error_report.h"
 
 #include "formula/calc_errors.h"
 
@@ -12,15 +12,12 @@ std::function<void(QWidget*, const QString&)> ShowErrorMessage = [](QWidget* par
 
 bool RunGuarded(QWidget* parent, const std::function<void()>& command) {
     try {
-        command();
+        ConvertCalcErrors(command);
         return true;
     } catch (const std::exception& e) {
         ShowErrorMessage(parent, QString::fromUtf8(e.what()));
     } catch (...) {
-        // The formula evaluator's exceptions derive from nothing; show their own text.
-        const std::optional<std::string> text = DescribeCalcError(std::current_exception());
-        ShowErrorMessage(parent,
-                         text ? QString::fromStdString(*text) : QStringLiteral("Unknown error."));
+        ShowErrorMessage(parent, QStringLiteral("Unknown error."));
     }
     return false;
 }

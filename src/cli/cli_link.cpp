@@ -1,4 +1,4 @@
-#include "programmer/cli_link.h"
+#include "cli/cli_link.h"
 
 #include "programmer/bring_up.h"
 
