@@ -65,6 +65,13 @@ bool IsHexFileName(const std::string& fileName) {
     return ext == ".hex";
 }
 
+void SaveImageByExtension(const FirmwareImage& image, const std::string& fileName) {
+    if (IsHexFileName(fileName))
+        image.SaveHex(fileName);
+    else
+        image.SaveBin(fileName);
+}
+
 void ReportCliError(const char* command, const std::string& message) {
     std::size_t start = 0;
     do {

@@ -33,6 +33,10 @@ bool HasFlag(const CliArgs& args, const std::string& flag);
 // True when a file name's extension says HEX (".hex" in any case).
 bool IsHexFileName(const std::string& fileName);
 
+// Saves the image as HEX when the name's extension says so, as binary otherwise; a failure
+// raises the image's save error.
+void SaveImageByExtension(const FirmwareImage& image, const std::string& fileName);
+
 // Prints an error of a command on stderr, every line of it after "velmaris-cli COMMAND: ", so a
 // save's message shows its short text, then the file and the reason, as the window does.
 void ReportCliError(const char* command, const std::string& message);

@@ -21,10 +21,7 @@ int RunConvert(const std::vector<std::string>& argv) {
         image.UpdateChecksum();
     const std::string& out = args.files[1];
     try {
-        if (IsHexFileName(out))
-            image.SaveHex(out);
-        else
-            image.SaveBin(out);
+        SaveImageByExtension(image, out);
     } catch (const std::exception& e) {
         ReportCliError("convert", e.what());
         return ExitBadInput;

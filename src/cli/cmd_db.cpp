@@ -5,7 +5,6 @@
 #include "cli/command.h"
 #include "params/param_db.h"
 
-
 #include <iostream>
 #include <memory>
 

@@ -99,10 +99,7 @@ bool SaveBackup(COMPort& port, const std::string& backup) {
     FirmwareImage unit;
     unit.ReplaceData(memory.data());
     try {
-        if (IsHexFileName(backup))
-            unit.SaveHex(backup);
-        else
-            unit.SaveBin(backup);
+        SaveImageByExtension(unit, backup);
     } catch (const std::exception& e) {
         std::cerr << "velmaris-cli program: backup " << backup << ": " << e.what()
                   << "\nnothing was programmed, the unit is untouched\n";

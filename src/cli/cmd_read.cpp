@@ -47,10 +47,7 @@ int Run(const std::vector<std::string>& args) {
     FirmwareImage image;
     image.ReplaceData(memory.data());
     try {
-        if (IsHexFileName(a.file))
-            image.SaveHex(a.file);
-        else
-            image.SaveBin(a.file);
+        SaveImageByExtension(image, a.file);
     } catch (const std::exception& e) {
         ReportCliError("read", e.what());
         return ExitBadInput;
