@@ -24,7 +24,8 @@ bool AnswerInfoOption(int argc, char** argv) {
                     "  ФАЙЛ       образ памяти ЭБУ: *.hex (Intel HEX) или двоичный файл\n"
                     "  --help     эта справка\n"
                     "  --version  версия программы\n\n"
-                    "База параметров: database.mdb в рабочей папке.\n"
+                    "База параметров: выбранная в «Настройки → База параметров…»,\n"
+                    "иначе database.mdb в рабочей папке, иначе рядом с образом.\n"
                     "Без окна: velmaris-cli --help.\n");
         return true;
     }
@@ -37,14 +38,19 @@ int main(int argc, char** argv) {
     if (AnswerInfoOption(argc, argv))
         return 0;
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Velmaris"));
+    QApplication::setOrganizationName(QStringLiteral("Velmaris"));
+    QApplication::setApplicationName(QStringLiteral("velmaris"));
     InstallToolkitTranslation(app);
 
     std::unique_ptr<TMainForm> form;
     // Without an image there is nothing to edit: the error is shown and the program ends.
     if (!RunGuarded(nullptr, [&] { form = std::make_unique<TMainForm>(); }))
         return 1;
-    form->showMaximized();
+    // The window comes back as it was left; the first run fills the screen.
+    if (form->GeometryRestored)
+        form->show();
+    else
+        form->showMaximized();
     // "velmaris FILE" opens FILE as the open command would.
     const QStringList args = QApplication::arguments();
     if (args.size() > 1)

@@ -8,11 +8,13 @@
 #include "params/flash_form.h"
 #include "params/opt_form_run.h"
 #include "programmer/prog_form.h"
+#include "ui/app_settings.h"
 #include "ui/error_report.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -39,9 +41,13 @@ TMainForm::TMainForm(QWidget* parent)
     BuildMenu();
     BuildToolBar();
     BuildPanels();
+    RestoreWindowSettings();
 }
 
-TMainForm::~TMainForm() = default;
+// The window is destroyed at the end of every run, however the run ends.
+TMainForm::~TMainForm() {
+    SaveWindowSettings();
+}
 
 bool TMainForm::Guard(const std::function<void()>& command) {
     return RunGuarded(this, command);
@@ -95,6 +101,9 @@ void TMainForm::BuildMenu() {
     separator(MFile, "N3");
     MFile->addAction(MSave);
     separator(MFile, "N2");
+    BuildRecentMenu();
+    MFile->addMenu(MRecent);
+    separator(MFile, "N8");
     MExit = item(MFile, "MExit", QStringLiteral("В&ыход"), &TMainForm::MExitClick);
 
     Graph = bar->addMenu(QStringLiteral("Настройки"));
@@ -129,6 +138,9 @@ void TMainForm::BuildMenu() {
     separator(Graph, "N6");
     MIden = item(Graph, "MIden", QStringLiteral("Идентификация"), &TMainForm::MIdenClick);
     MComp = item(Graph, "MComp", QStringLiteral("Комплектация"), &TMainForm::MCompClick);
+    separator(Graph, "N9");
+    MDatabase =
+        item(Graph, "MDatabase", QStringLiteral("База параметров…"), &TMainForm::MDatabaseClick);
     MUoz->setChecked(true);
 
     // A top-level entry that acts when clicked.
@@ -217,7 +229,7 @@ void TMainForm::MExitClick() {
 }
 
 void TMainForm::MOptClick() {
-    RunParameterWindow(*Image, this);
+    RunParameterWindow(*Image, this, ChosenDatabase(), LoadedFile);
     RefreshAfterOptions();
 }
 
@@ -235,8 +247,18 @@ void TMainForm::MCompClick() {
 
 void TMainForm::MFlasherClick() {
     {
-        TProgForm form(*Image, this, QStringLiteral("COM1"), CurrentFile);
+        // The port and speed of the last run, so a unit on an adapter is found again.
+        AppSettings settings;
+        QString port = settings.Text(QStringLiteral("programmer/port"));
+        if (port.isEmpty())
+            port = QStringLiteral("COM1");
+        TProgForm form(*Image, this, port, CurrentFile);
+        const QString speed = settings.Text(QStringLiteral("programmer/speed"));
+        if (form.Speed->findText(speed) >= 0)
+            form.Speed->setCurrentText(speed);
         form.exec();
+        settings.SetValue(QStringLiteral("programmer/port"), form.ComNumber->currentText());
+        settings.SetValue(QStringLiteral("programmer/speed"), form.Speed->currentText());
     } // the window and its port are gone before the image is shown again
     RefreshAfterProgrammer();
 }

@@ -111,6 +111,12 @@ public:
     QAction* MComp = nullptr;
     QAction* MFlasher = nullptr;
     QAction* MInfo = nullptr;
+    QMenu* MRecent = nullptr; // "Файл → Последние файлы", rebuilt when it opens
+    QAction* MDatabase = nullptr; // "Настройки → База параметров…"
+
+    // True when the settings held a window geometry and it was restored; the program then
+    // shows the window as it was left instead of maximised.
+    bool GeometryRestored = false;
 
     // The menu item of a map kind.
     QAction* MapItem(MapKind kind) const;
@@ -152,6 +158,16 @@ public:
     void RefreshAfterProgrammer();
     void RefreshAfterOptions();
 
+    // Settings kept between runs (main_form_settings.cpp): the window's geometry, toolbars and
+    // splitter, the recent files and the parameter database the user chose.
+    void SaveWindowSettings();
+    // Opens a recent file; a file that is gone is refused with a message and dropped from the
+    // list.
+    void OpenRecentFile(const QString& fileName);
+    void MDatabaseClick();
+    // The parameter database file the user chose; empty while none was chosen.
+    QString ChosenDatabase() const;
+
     // Fills the grid with a table (does not change CurrentMap) and makes cell (1,1) current.
     void ShowMap(MapKind kind);
     // Edit state of grid cell (ACol, ARow): address and stored value behind it.
@@ -185,6 +201,10 @@ private:
     void BuildToolBar();
     void BuildPanels();
     void BuildView();
+    void BuildRecentMenu();
+    void FillRecentMenu();
+    void RestoreWindowSettings();
+    void RememberRecentFile(const QString& fileName);
     // Places OpenGLPanel1 at the top of Panel1, as wide as the panel and 0.8 as high.
     void PlaceView();
     void OpenCommand();

@@ -1,6 +1,7 @@
 #include "app/main_form_dialogs.h"
 
 #include "app/help_form.h"
+#include "ui/app_settings.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -20,9 +21,14 @@ bool RunOpenDialog(QWidget* parent, QString& fileName, int& filterIndex) {
     dialog.setNameFilters(OpenFilters);
     dialog.selectNameFilter(OpenFilters.front());
     dialog.setSizeGripEnabled(true);
+    AppSettings settings;
+    const QString folder = settings.LastFolder(QStringLiteral("open"));
+    if (!folder.isEmpty())
+        dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     fileName = dialog.selectedFiles().front();
+    settings.RememberFolder(QStringLiteral("open"), fileName);
     filterIndex = static_cast<int>(OpenFilters.indexOf(dialog.selectedNameFilter())) + 1;
     if (filterIndex < 1)
         filterIndex = 3;
@@ -36,11 +42,37 @@ bool RunSaveDialog(QWidget* parent, QString& fileName) {
     dialog.setDefaultSuffix(QStringLiteral("hex"));
     dialog.setNameFilter(QStringLiteral("All Files (*)"));
     dialog.setSizeGripEnabled(true);
+    AppSettings settings;
+    const QString folder = settings.LastFolder(QStringLiteral("save"));
     if (!fileName.isEmpty())
         dialog.selectFile(fileName);
+    else if (!folder.isEmpty())
+        dialog.setDirectory(folder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     fileName = dialog.selectedFiles().front();
+    settings.RememberFolder(QStringLiteral("save"), fileName);
+    return true;
+}
+
+bool RunDatabaseDialog(QWidget* parent, QString& fileName) {
+    QFileDialog dialog(parent, QStringLiteral("База параметров"));
+    dialog.setObjectName(QStringLiteral("DatabaseDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(
+        {QStringLiteral("Базы параметров (*.mdb *.db *.sqlite)"), QStringLiteral("All Files (*)")});
+    dialog.setSizeGripEnabled(true);
+    AppSettings settings;
+    const QString folder = settings.LastFolder(QStringLiteral("database"));
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
+    else if (!folder.isEmpty())
+        dialog.setDirectory(folder);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName = dialog.selectedFiles().front();
+    settings.RememberFolder(QStringLiteral("database"), fileName);
     return true;
 }
 
@@ -70,5 +102,6 @@ bool ConfirmReplaceBox(QWidget* parent, const QString& text) {
 } // namespace
 
 MainFormDialogs MainFormDialogs::Defaults() {
-    return {RunOpenDialog, RunSaveDialog, AskSaveBox, WarnBox, ConfirmReplaceBox, ShowHelpWindow};
+    return {RunOpenDialog,     RunSaveDialog,  AskSaveBox,       WarnBox,
+            ConfirmReplaceBox, ShowHelpWindow, RunDatabaseDialog};
 }

@@ -26,6 +26,9 @@ struct MainFormDialogs {
     std::function<bool(QWidget* parent, const QString& text)> ConfirmReplace;
     // Shows the help at its contents page.
     std::function<void(QWidget* parent)> ShowHelp;
+    // Chooses the parameter database file, preset with the one in use. Returns false when
+    // cancelled.
+    std::function<bool(QWidget* parent, QString& fileName)> ChooseDatabase;
 
     static MainFormDialogs Defaults();
 };

@@ -4,7 +4,9 @@
 #include "app/save_names.h"
 #include "image/hex_format.h"
 #include "maps/map_grid.h"
+#include "ui/app_settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -123,6 +125,21 @@ void TMainForm::OpenFromCommandLine(const QString& fileName) {
     });
 }
 
+void TMainForm::OpenRecentFile(const QString& fileName) {
+    if (!QFileInfo(fileName).isFile()) {
+        AppSettings().RemoveRecentFile(fileName);
+        FillRecentMenu();
+        Dialogs.Warn(this, QStringLiteral("Файл %1 не найден. Он удалён из списка последних "
+                                          "файлов.")
+                               .arg(QDir::toNativeSeparators(fileName)));
+        return;
+    }
+    // Unsaved edits are never dropped silently by opening another file.
+    if (!ConfirmLoseChanges())
+        return;
+    OpenFile(fileName, HexByExtension(fileName).value_or(false) ? Loader::Hex : Loader::Bin);
+}
+
 void TMainForm::OpenCommand() {
     // Unsaved edits are never dropped silently by opening another file.
     if (!ConfirmLoseChanges())
@@ -152,6 +169,7 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     CurrentFile = fileName;
     LoadedFile = fileName;
     UpdateCaption(fileName);
+    RememberRecentFile(fileName);
     Image->Decode();
     ShowMap(CurrentMap);
     Repaint3D();
@@ -191,6 +209,7 @@ bool TMainForm::SaveCommand() {
     Image->MarkSaved();
     CurrentFile = names.hex;
     UpdateCaption(CurrentFile);
+    RememberRecentFile(CurrentFile);
     return true;
 }
 

@@ -1,9 +1,11 @@
 #include "cli/cli_link.h"
 
 #include "programmer/bring_up.h"
+#include "programmer/progress_text.h"
 
 #include <QCoreApplication>
 #include <iostream>
+#include <unistd.h>
 
 namespace cli_link {
 
@@ -61,31 +63,55 @@ std::unique_ptr<COMPort> Connect(const Args& args) {
     return port;
 }
 
+ProgressLine::ProgressLine(const char* label, int steps)
+    : label_(label), steps_(steps), terminal_(isatty(STDERR_FILENO) != 0),
+      started_(std::chrono::steady_clock::now()) {}
+
 ProgressLine::~ProgressLine() {
-    if (shown_ >= 0)
+    EndBar();
+}
+
+void ProgressLine::EndBar() {
+    if (terminal_ && !shown_.empty())
         std::cerr << "\n";
 }
 
 void ProgressLine::Restart(const char* label, int steps) {
-    if (shown_ >= 0)
-        std::cerr << "\n";
+    EndBar();
     label_ = label;
     steps_ = steps;
     done_ = 0;
-    shown_ = -1;
+    shown_.clear();
+    shownTenths_ = -1;
+    started_ = std::chrono::steady_clock::now();
 }
 
-void ProgressLine::Show(int percent) {
-    if (percent == shown_)
+void ProgressLine::Show() {
+    const int percent = prog::ProgressPercent(done_, steps_);
+    if (!terminal_) {
+        if (shownTenths_ == percent / 10)
+            return;
+        shownTenths_ = percent / 10;
+        std::cerr << prog::ProgressPlainLine(label_, percent / 10 * 10) << "\n" << std::flush;
         return;
-    shown_ = percent;
-    std::cerr << "\r" << label_ << ": " << percent << "%" << std::flush;
+    }
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started_;
+    std::string line = prog::ProgressBarLine(label_, done_, steps_, elapsed.count());
+    if (line == shown_)
+        return;
+    // A shorter line (the time left gone at the end) must not leave the tail of the last one.
+    const std::size_t width = line.size();
+    if (shown_.size() > width)
+        line += std::string(shown_.size() - width, ' ');
+    std::cerr << "\r" << line << std::flush;
+    line.resize(width);
+    shown_ = line;
 }
 
 prog::ProgressStep ProgressLine::Step() {
     return [this] {
         ++done_;
-        Show(steps_ > 0 ? done_ * 100 / steps_ : 100);
+        Show();
         return true;
     };
 }

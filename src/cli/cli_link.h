@@ -3,6 +3,7 @@
 #include "programmer/com_port.h"
 #include "programmer/protocol.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,20 +24,26 @@ std::string Parse(const std::vector<std::string>& args, Args& out);
 // Opens the port and brings the link up; nullptr after printing the reason on stderr.
 std::unique_ptr<COMPort> Connect(const Args& args);
 
-// A progress step that keeps one line on stderr up to date: "LABEL: NN%".
+// A progress step for stderr. On a terminal it is one bar line rewritten in place, with the
+// percent and the time left; into a file or a pipe it is a plain "LABEL: NN%" line at every
+// tenth, so a log stays readable.
 class ProgressLine {
 public:
-    ProgressLine(const char* label, int steps) : label_(label), steps_(steps) {}
+    ProgressLine(const char* label, int steps);
     ~ProgressLine();
     prog::ProgressStep Step();
     void Restart(const char* label, int steps);
 
 private:
-    void Show(int percent);
+    void Show();
+    void EndBar();
     const char* label_;
     int steps_;
     int done_ = 0;
-    int shown_ = -1;
+    bool terminal_;
+    std::string shown_;
+    int shownTenths_ = -1;
+    std::chrono::steady_clock::time_point started_;
 };
 
 } // namespace cli_link

@@ -12,6 +12,7 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
+#include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -316,6 +317,7 @@ void TOptForm::FormCreate() {
     opening_ = false;
 
     QStringList status;
+    status << QStringLiteral("База параметров: %1.").arg(QDir::toNativeSeparators(dbPath_));
     if (db_->format() == ParamDatabase::Format::Jet)
         status << QStringLiteral("База данных %1 (формат Jet) открыта только для чтения: "
                                  "значения не сохраняются в базе данных.")
@@ -330,9 +332,16 @@ void TOptForm::FormCreate() {
     SetVectorStatus(vectorStatus_);
 }
 
+void TOptForm::AddStatusNote(const QString& note) {
+    statusNotes_ << note;
+    SetVectorStatus(vectorStatus_);
+}
+
 void TOptForm::SetVectorStatus(const QString& text) {
     vectorStatus_ = text;
     QString line = baseStatus_;
+    for (const QString& note : statusNotes_)
+        line += QStringLiteral(" ") + note;
     if (!text.isEmpty())
         line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + text;
     StatusLine->setText(line);

@@ -54,6 +54,9 @@ public:
     // confirmation.
     void DeleteCurrentRecord(int table);
 
+    // Adds a note about the whole window to the status line, after the database it uses.
+    void AddStatusNote(const QString& note);
+
     // State for tests and for the main window.
     const QStringList& LoadProblems() const { return loadProblems_; }
     bool ReadOnlyStore() const;
@@ -103,5 +106,6 @@ private:
     bool opening_ = false;
     QStringList loadProblems_;
     QString baseStatus_;
+    QStringList statusNotes_;
     QString vectorStatus_;
 };

@@ -3,13 +3,23 @@
 #include "params/opt_form.h"
 #include "params/parameter_formula.h"
 
+#include "params/database_location.h"
+
 #include <QDir>
+#include <QFile>
 
 std::function<void(TOptForm&)> ShowOptFormModal = [](TOptForm& form) { form.exec(); };
 
-void RunParameterWindow(FirmwareImage& image, QWidget* parent) {
-    // The database is looked up where the program runs, at the moment the window is created.
-    TOptForm form(image, EvaluateParameterFormula,
-                  QDir::current().filePath(QStringLiteral("database.mdb")), parent);
+void RunParameterWindow(FirmwareImage& image, QWidget* parent, const QString& chosenDatabase,
+                        const QString& imageFile) {
+    // The database is looked up at the moment the window is created.
+    const DatabaseLocation found =
+        LocateParameterDatabase(QFile::encodeName(chosenDatabase).toStdString(),
+                                QFile::encodeName(QDir::currentPath()).toStdString(),
+                                QFile::encodeName(imageFile).toStdString());
+    TOptForm form(image, EvaluateParameterFormula, QFile::decodeName(found.path.c_str()), parent);
+    if (found.chosenMissing)
+        form.AddStatusNote(QStringLiteral("Выбранная база параметров %1 не найдена.")
+                               .arg(QDir::toNativeSeparators(chosenDatabase)));
     ShowOptFormModal(form);
 }

@@ -1,15 +1,19 @@
 #pragma once
 
+#include <QString>
 #include <functional>
 
 class FirmwareImage;
 class QWidget;
 class TOptForm;
 
-// The main window's command "Константы и вектора": creates the parameter window on
-// "database.mdb" of the current working directory with the program's formula evaluator, shows
-// it modally and destroys it. The caller then decodes the image again and repaints.
-void RunParameterWindow(FirmwareImage& image, QWidget* parent);
+// The main window's command "Константы и вектора": creates the parameter window with the
+// program's formula evaluator on the database the user chose, else on "database.mdb" of the
+// current working directory, else on the one beside the opened image (imageFile); shows it
+// modally and destroys it. The caller then decodes the image again and repaints.
+void RunParameterWindow(FirmwareImage& image, QWidget* parent,
+                        const QString& chosenDatabase = QString(),
+                        const QString& imageFile = QString());
 
 // Shows the window modally; tests replace it to drive the window without a modal loop.
 extern std::function<void(TOptForm& form)> ShowOptFormModal;

@@ -1,10 +1,28 @@
 #include "programmer/com_port.h"
 
+#include "programmer/port_doctor.h"
 #include "programmer/port_names.h"
 #include "programmer/timer.h"
 
+#include <QFile>
 #include <QSerialPort>
 #include <algorithm>
+
+namespace {
+
+// What stands in the way of opening the device, on lines of their own after the message.
+QString PortDiagnosis(const QString& device) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(device);
+    return QString();
+#else
+    const std::string text = portdoc::DiagnosisText(portdoc::DiagnosePort(
+        portdoc::PortSystem::Real(), QFile::encodeName(device).toStdString()));
+    return text.empty() ? QString() : QStringLiteral("\n\n") + QString::fromStdString(text);
+#endif
+}
+
+} // namespace
 
 COMPort::COMPort(Reporter reporter)
     : reporter_(std::move(reporter)), port_(std::make_unique<QSerialPort>()) {}
@@ -26,7 +44,8 @@ bool COMPort::open() {
     if (!port_->open(QIODevice::ReadWrite)) {
         port_->clearError();
         if (reporter_)
-            reporter_(QStringLiteral("Ошибка"), QStringLiteral("Не удается найти указанный порт."));
+            reporter_(QStringLiteral("Ошибка"), QStringLiteral("Не удается найти указанный порт.") +
+                                                    PortDiagnosis(DeviceForPortName(name_)));
         return false;
     }
     // A failed line setting is reported and opening goes on, as the port may still work.

@@ -1,5 +1,8 @@
 #include "programmer/port_names.h"
 
+#include "programmer/port_doctor.h"
+
+#include <QFile>
 #include <QSerialPortInfo>
 
 namespace {
@@ -26,9 +29,21 @@ QStringList PortNames() {
         names << QLatin1String(com);
         devices << DeviceForPortName(QLatin1String(com));
     }
+#ifndef Q_OS_WIN
+    const portdoc::PortSystem system = portdoc::PortSystem::Real();
+#endif
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        const QString location = info.systemLocation();
-        if (!devices.contains(location) && !names.contains(location))
+        QString location = info.systemLocation();
+        if (devices.contains(location))
+            continue;
+#ifndef Q_OS_WIN
+        // An adapter's stable name stays the same whatever order adapters are plugged in.
+        const std::string stable =
+            portdoc::StableNameFor(system, QFile::encodeName(location).toStdString());
+        if (!stable.empty())
+            location = QFile::decodeName(stable.c_str());
+#endif
+        if (!names.contains(location))
             names << location;
     }
     return names;

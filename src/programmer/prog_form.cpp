@@ -10,6 +10,7 @@
 #include "programmer/unit_backup.h"
 #include "ui/error_report.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -114,6 +115,12 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     ComNumber->setEditable(true); // a device path may be typed in
     ComNumber->setInsertPolicy(QComboBox::InsertAtBottom);
     ComNumber->addItems(PortNames());
+    // Stable names are long: the list opens as wide as its longest name.
+    int widest = 0;
+    for (int i = 0; i < ComNumber->count(); ++i)
+        widest =
+            std::max(widest, ComNumber->fontMetrics().horizontalAdvance(ComNumber->itemText(i)));
+    ComNumber->view()->setMinimumWidth(widest + 32);
     ComNumber->setToolTip(QStringLiteral("Выбор COM-порта"));
     ComNumber->setGeometry(112, 16, 89, ComNumber->sizeHint().height());
     int selected = ComNumber->findText(portName);

@@ -48,6 +48,15 @@ TEST_F(CliTest, ReadIntoBinaryAndHex) {
     EXPECT_EQ(0, std::memcmp(image.Data.get(), memory.data(), memory.size()));
 }
 
+// Into a file the progress is one plain line per tenth, never a line rewritten in place.
+TEST_F(CliTest, ProgressIntoAFileIsPlainLines) {
+    auto sim = Sim(PatternMemory(24));
+    ASSERT_EQ(Cli("read --port " + sim->link + " " + Path("out.bin")), 0) << err;
+    EXPECT_EQ(err.find('\r'), std::string::npos) << err;
+    for (const char* line : {"reading: 0%\n", "reading: 50%\n", "reading: 100%\n"})
+        EXPECT_NE(err.find(line), std::string::npos) << line << err;
+}
+
 TEST_F(CliTest, ProgramVerifiesAndFailsLoudly) {
     std::vector<uint8_t> wanted = PatternMemory(22);
     std::fill_n(wanted.begin() + 0x3000, 0x800, 0);
