@@ -39,6 +39,7 @@ TMainForm::TMainForm(QWidget* parent)
     BuildMenu();
     BuildToolBar();
     BuildPanels();
+    BuildCompareMenu();
 }
 
 TMainForm::~TMainForm() = default;
@@ -237,6 +238,8 @@ void TMainForm::MFlasherClick() {
     {
         TProgForm form(*Image, this, QStringLiteral("COM1"), CurrentFile);
         form.exec();
+        if (!form.LastUnitRead().empty())
+            LastUnitRead = form.LastUnitRead();
     } // the window and its port are gone before the image is shown again
     RefreshAfterProgrammer();
 }
@@ -244,7 +247,7 @@ void TMainForm::MFlasherClick() {
 void TMainForm::RefreshAfterProgrammer() {
     Image->Decode();
     ShowMap(CurrentMap);
-    Repaint3D();
+    UpdateComparison(); // a unit read makes "Сравнить с ЭБУ" possible
 }
 
 void TMainForm::RefreshAfterOptions() {
