@@ -29,9 +29,20 @@ std::unique_ptr<TMainForm> MakeForm() {
     return form;
 }
 
+// A reference that differs from the image in every third byte, so that a third of the cells
+// of every table carries a difference mark.
+void OpenReference(TMainForm& form) {
+    auto reference = std::make_unique<FirmwareImage>();
+    for (size_t i = 0; i < FirmwareImage::Size; ++i)
+        reference->Data[i] = static_cast<uint8_t>(form.Image->Data[i] + (i % 3 == 0 ? 1 : 0));
+    form.OpenReference(std::move(reference), QStringLiteral("reference"));
+}
+
 // Alternating plus and minus keeps the value away from the clamps.
-void Keys(benchmark::State& state, bool paint) {
+void Keys(benchmark::State& state, bool paint, bool compare = false) {
     auto form = MakeForm();
+    if (compare)
+        OpenReference(*form);
     form->MapItem(static_cast<MapKind>(state.range(0)))->trigger();
     QApplication::processEvents();
     QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::KeypadModifier, QStringLiteral("+"));
@@ -53,10 +64,18 @@ void BM_KeystrokeToCell(benchmark::State& state) {
 void BM_KeystrokeToPaintedCell(benchmark::State& state) {
     Keys(state, true);
 }
+// With a reference open every keystroke also compares again and re-marks the whole table.
+void BM_KeystrokeToMarkedCell(benchmark::State& state) {
+    Keys(state, false, true);
+}
 
 } // namespace
 
 BENCHMARK(BM_KeystrokeToCell)->DenseRange(0, 9)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeystrokeToMarkedCell)
+    ->Arg(static_cast<int>(MapKind::Uoz))
+    ->Arg(static_cast<int>(MapKind::Tau))
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KeystrokeToPaintedCell)
     ->Arg(static_cast<int>(MapKind::Uoz))
     ->Arg(static_cast<int>(MapKind::Pmax))

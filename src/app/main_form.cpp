@@ -41,6 +41,7 @@ TMainForm::TMainForm(QWidget* parent)
     BuildMenu();
     BuildToolBar();
     BuildPanels();
+    BuildCompareMenu();
     RestoreWindowSettings();
 }
 
@@ -259,6 +260,8 @@ void TMainForm::MFlasherClick() {
         form.exec();
         settings.SetValue(QStringLiteral("programmer/port"), form.ComNumber->currentText());
         settings.SetValue(QStringLiteral("programmer/speed"), form.Speed->currentText());
+        if (!form.LastUnitRead().empty())
+            LastUnitRead = form.LastUnitRead();
     } // the window and its port are gone before the image is shown again
     RefreshAfterProgrammer();
 }
@@ -266,7 +269,7 @@ void TMainForm::MFlasherClick() {
 void TMainForm::RefreshAfterProgrammer() {
     Image->Decode();
     ShowMap(CurrentMap);
-    Repaint3D();
+    UpdateComparison(); // a unit read makes "Сравнить с ЭБУ" possible
 }
 
 void TMainForm::RefreshAfterOptions() {

@@ -3,6 +3,7 @@
 #include "app/main_form_dialogs.h"
 #include "app/save_names.h"
 #include "image/firmware_image.h"
+#include "maps/image_compare.h"
 #include "maps/map_catalogue.h"
 #include "maps/surface_geometry.h"
 #include "maps/surface_view.h"
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QCloseEvent;
@@ -26,7 +28,9 @@ class QSplitter;
 class QToolBar;
 class QVBoxLayout;
 class QWidget;
+class TDiffForm;
 class TMapGrid;
+struct DiffLine;
 class TOpenGLPanel;
 
 // The main window: owns the one firmware image for the whole run, carries the file and help
@@ -191,6 +195,51 @@ public:
     // The close question; true when the window may close.
     bool FormCloseQuery();
 
+    // One user edit of the image as one step: runs writes (the image's byte, word or
+    // whole-image writes only), then decodes and refreshes the grid, keeping its current cell,
+    // and the 3-D view. stepName is the step's short Russian name.
+    void ApplyEdit(const QString& stepName, const std::function<void()>& writes);
+
+    // Comparison with a reference image (main_form_compare.cpp). While Reference is open the
+    // grid marks the cells that differ from it and can show the reference's values or the
+    // differences instead of the image's; the 3-D view draws the reference under the image.
+    enum class CellShow { Value, Reference, Difference };
+    std::unique_ptr<FirmwareImage> Reference; // decoded with the image's map set; null when closed
+    QString ReferenceName;                    // as the status bar names it
+    ImageDifferences Differences;             // image against Reference, kept current
+    CellShow Show = CellShow::Value;
+    // The unit's memory as last read in the programmer window during this run; empty if none.
+    std::vector<uint8_t> LastUnitRead;
+    QMenu* MEdit = nullptr;
+    QAction* MCompare = nullptr;
+    QAction* MCompareUnit = nullptr;
+    QAction* MCloseCompare = nullptr;
+    QAction* MDifferences = nullptr;
+    QAction* MShowValue = nullptr;
+    QAction* MShowReference = nullptr;
+    QAction* MShowDifference = nullptr;
+    QAction* MTakeReference = nullptr;
+    QLabel* CompareStatus = nullptr;
+    TDiffForm* DiffForm = nullptr; // the "Различия" window, made on first use
+
+    void MCompareClick();
+    void MCompareUnitClick();
+    void MCloseCompareClick();
+    void MDifferencesClick();
+    void SetCellShow(CellShow show);
+    // Makes an image the reference (its bytes are taken; it is decoded here).
+    void OpenReference(std::unique_ptr<FirmwareImage> reference, const QString& name);
+    // Compares again and refreshes the marks, the status bar and the differences window.
+    void UpdateComparison();
+    // The text of data cell (row, col) of the shown map as the cell switch selects it.
+    QString CellText(MapKind kind, int row, int col) const;
+    // Shows a map with a data cell current, as a double-click in the differences window does.
+    void ShowMapCell(MapKind kind, int row, int col);
+    // Copies the stored bytes behind the lines from the reference into the image, one step.
+    void TakeFromReference(const std::vector<DiffLine>& lines);
+    // The same for the cells selected in the grid.
+    void MTakeReferenceClick();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -209,6 +258,14 @@ private:
     void PlaceView();
     void OpenCommand();
     void OpenFile(const QString& fileName, Loader loader);
+    // Loads a file into a new image without touching the current one; warning says how the
+    // file fails to give a whole image (empty when it does). Load errors are thrown.
+    std::unique_ptr<FirmwareImage> LoadFile(const QString& fileName, Loader loader,
+                                            QString& warning);
+    // The open dialog and the loader its answer asks for; nothing when cancelled.
+    std::optional<Loader> ChooseFile(QString& fileName);
+    void BuildCompareMenu();
+    void MarkDifferences();
     bool SaveCommand();
     bool ConfirmSaveOver(const QString& chosen, const SaveNames& names);
     bool ConfirmLoseChanges();
@@ -218,4 +275,6 @@ private:
 
     // Lines of the last frame; the storage is reused from frame to frame.
     SurfaceFrame ViewFrame;
+    // Hears every change of the image's bytes while a reference is open.
+    std::unique_ptr<ImageListener> CompareWatch;
 };

@@ -145,25 +145,52 @@ void TMainForm::OpenCommand() {
     if (!ConfirmLoseChanges())
         return;
     QString fileName;
-    int filterIndex = 1;
-    if (!Dialogs.OpenFile(this, fileName, filterIndex))
-        return;
-    // A ".hex" or ".bin" name says what the file holds, whatever filter entry is chosen; any
-    // other name is read as the entry says, binary under "All Files" as on the command line.
-    const std::optional<bool> hex = HexByExtension(fileName);
-    const bool readHex = hex ? *hex : filterIndex == 1;
-    OpenFile(fileName, readHex ? Loader::Hex : Loader::Bin);
+    if (const std::optional<Loader> loader = ChooseFile(fileName))
+        OpenFile(fileName, *loader);
 }
 
-void TMainForm::OpenFile(const QString& fileName, Loader loader) {
-    // Load into a scratch image first: a file that fails to load leaves the current image,
-    // CurrentFile, caption and grid exactly as they were.
+std::unique_ptr<FirmwareImage> TMainForm::LoadFile(const QString& fileName, Loader loader,
+                                                   QString& warning) {
     auto scratch = std::make_unique<FirmwareImage>();
     HexLoadResult result;
     if (loader == Loader::Hex)
         result = scratch->LoadHex(LocalPath(fileName));
     else
         scratch->LoadBin(LocalPath(fileName));
+    warning.clear();
+    if (loader == Loader::Hex && !result.complete)
+        warning = IncompleteHexWarning(fileName, result);
+    // A binary file of another size is loaded all the same, but a cut file must never pass
+    // for a whole image: it could be programmed into a unit.
+    const qint64 size = QFileInfo(fileName).size();
+    if (loader == Loader::Bin && !scratch->Complete)
+        warning = QStringLiteral("Размер файла %1 — %2 байт, а образ памяти занимает "
+                                 "%3 байт. %4")
+                      .arg(QFileInfo(fileName).fileName())
+                      .arg(size)
+                      .arg(FirmwareImage::Size)
+                      .arg(size < qint64(FirmwareImage::Size)
+                               ? QStringLiteral("Недостающие байты заполнены нулями.")
+                               : QStringLiteral("Лишние байты не загружены."));
+    return scratch;
+}
+
+std::optional<TMainForm::Loader> TMainForm::ChooseFile(QString& fileName) {
+    int filterIndex = 1;
+    if (!Dialogs.OpenFile(this, fileName, filterIndex))
+        return std::nullopt;
+    // A ".hex" or ".bin" name says what the file holds, whatever filter entry is chosen; any
+    // other name is read as the entry says, binary under "All Files" as on the command line.
+    const std::optional<bool> hex = HexByExtension(fileName);
+    const bool readHex = hex ? *hex : filterIndex == 1;
+    return readHex ? Loader::Hex : Loader::Bin;
+}
+
+void TMainForm::OpenFile(const QString& fileName, Loader loader) {
+    // Load into a scratch image first: a file that fails to load leaves the current image,
+    // CurrentFile, caption and grid exactly as they were.
+    QString warning;
+    const std::unique_ptr<FirmwareImage> scratch = LoadFile(fileName, loader, warning);
 
     Image->AdoptLoad(*scratch);
     CurrentFile = fileName;
@@ -174,21 +201,7 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     ShowMap(CurrentMap);
     Repaint3D();
     SG->setFocus(); // the keypad edits the grid straight away
-    LoadWarning.clear();
-    if (loader == Loader::Hex && !result.complete)
-        LoadWarning = IncompleteHexWarning(fileName, result);
-    // A binary file of another size is loaded all the same, but a cut file must never pass
-    // for a whole image: it could be programmed into a unit.
-    const qint64 size = QFileInfo(fileName).size();
-    if (loader == Loader::Bin && !Image->Complete)
-        LoadWarning = QStringLiteral("Размер файла %1 — %2 байт, а образ памяти занимает "
-                                     "%3 байт. %4")
-                          .arg(QFileInfo(fileName).fileName())
-                          .arg(size)
-                          .arg(FirmwareImage::Size)
-                          .arg(size < qint64(FirmwareImage::Size)
-                                   ? QStringLiteral("Недостающие байты заполнены нулями.")
-                                   : QStringLiteral("Лишние байты не загружены."));
+    LoadWarning = warning;
     if (!LoadWarning.isEmpty())
         Dialogs.Warn(this, LoadWarning);
 }

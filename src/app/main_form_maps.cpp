@@ -76,13 +76,13 @@ void TMainForm::MLamClick() {
     // The menu has flipped the mark; the image follows it.
     Image->UseO2Maps = MLam->isChecked();
     Image->Decode();
+    UpdateComparison(); // the reference switches map sets with the image
     ShowMap(CurrentMap);
     Repaint3D();
 }
 
 void TMainForm::ShowMap(MapKind kind) {
     const MapInfo& info = GetMapInfo(kind);
-    const std::string sep(1, LocaleDecimalSeparator());
     CellWidth = info.width;
     SG->setUpdatesEnabled(false);
     SG->SetSize(info.rows + 1, info.cols + 1);
@@ -94,10 +94,10 @@ void TMainForm::ShowMap(MapKind kind) {
         for (int c = 0; c < info.cols; ++c) {
             if (r == 0 && info.colAxis != MapAxis::None)
                 SG->SetCell(c + 1, 0, QString::number(MapColLabel(*Image, kind, c)));
-            SG->SetCell(c + 1, r + 1,
-                        QString::fromStdString(FormatMapCell(*Image, kind, r, c, sep)));
+            SG->SetCell(c + 1, r + 1, CellText(kind, r, c));
         }
     }
+    MarkDifferences();
     SG->setUpdatesEnabled(true);
     SG->SetCurrentCell(1, 1);
     SelectCellState(1, 1);
@@ -129,6 +129,9 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
     }
     CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta);
     RewriteCurrentCell();
+    // The marks follow the keystroke at once, not only when the event loop is back.
+    if (Reference && delta != 0)
+        UpdateComparison();
     Repaint3D();
 }
 
@@ -137,7 +140,19 @@ void TMainForm::RewriteCurrentCell() {
     if (SelRow < 0 || SelCol < 0 || SelRow >= info.rows || SelCol >= info.cols ||
         SelRow + 1 >= SG->RowCount() || SelCol + 1 >= SG->ColCount())
         return;
-    SG->SetCell(SelCol + 1, SelRow + 1,
-                QString::fromStdString(FormatMapCell(*Image, CurrentMap, SelRow, SelCol,
-                                                     std::string(1, LocaleDecimalSeparator()))));
+    SG->SetCell(SelCol + 1, SelRow + 1, CellText(CurrentMap, SelRow, SelCol));
+}
+
+void TMainForm::ApplyEdit(const QString& stepName, const std::function<void()>& writes) {
+    (void)stepName;
+    const int col = SG->Col();
+    const int row = SG->Row();
+    writes();
+    Image->Decode();
+    ShowMap(CurrentMap);
+    if (row > 0 && col > 0 && row < SG->RowCount() && col < SG->ColCount()) {
+        SG->SetCurrentCell(col, row);
+        SelectCellState(col, row);
+    }
+    Repaint3D();
 }

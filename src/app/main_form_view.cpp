@@ -80,7 +80,7 @@ void TMainForm::OpenGLPanel1Resize(TOpenGLPanel* sender) {
 }
 
 void TMainForm::OpenGLPanel1Paint(TOpenGLPanel* sender) {
-    BuildSurfaceFrame(*Image, MarkedMap(), SelRow, SelCol, ViewFrame);
+    BuildSurfaceFrame(*Image, MarkedMap(), SelRow, SelCol, ViewFrame, Reference.get());
     DrawSurfaceFrame(sender->Gl(), ViewFrame, RotX, RotY);
 }
 

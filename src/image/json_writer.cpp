@@ -77,6 +77,11 @@ void JsonWriter::Bool(bool value) {
     text_ += value ? "true" : "false";
 }
 
+void JsonWriter::Null() {
+    BeforeValue();
+    text_ += "null";
+}
+
 void JsonWriter::String(const std::string& utf8) {
     BeforeValue();
     WriteQuoted(utf8);

@@ -18,6 +18,7 @@ public:
     void Integer(int64_t value);
     void String(const std::string& utf8);
     void Bool(bool value);
+    void Null();
 
     // The text written so far.
     const std::string& Text() const { return text_; }

@@ -3,8 +3,11 @@
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QStyleOptionHeader>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
+#include <set>
 
 namespace {
 
@@ -35,6 +38,25 @@ private:
     const TMapGrid* grid_;
 };
 
+// Draws a cell as usual, then, for a cell that differs from the reference, a hatch over it and
+// a frame around it: seen without telling colours apart, and the text stays readable.
+class DifferenceMarkDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        if (!index.data(TMapGrid::DiffersRole).toBool())
+            return;
+        painter->save();
+        const QColor mark(200, 40, 40);
+        painter->fillRect(option.rect, QBrush(QColor(200, 40, 40, 110), Qt::BDiagPattern));
+        painter->setPen(QPen(mark, 2));
+        painter->drawRect(option.rect.adjusted(1, 1, -1, -1));
+        painter->restore();
+    }
+};
+
 } // namespace
 
 TMapGrid::TMapGrid(QWidget* parent) : QTableWidget(parent) {
@@ -53,6 +75,7 @@ TMapGrid::TMapGrid(QWidget* parent) : QTableWidget(parent) {
     verticalHeader()->setSectionsClickable(false);
     if (auto* corner = findChild<QAbstractButton*>())
         corner->installEventFilter(new CornerPainter(corner, this));
+    setItemDelegate(new DifferenceMarkDelegate(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setWordWrap(false);
@@ -125,6 +148,25 @@ void TMapGrid::SetCell(int col, int row, const QString& text) {
     // A column is never narrower than its widest text: a clipped number would be misread.
     if (need > columnWidth(col))
         setColumnWidth(col, need);
+}
+
+void TMapGrid::SetDifferingCells(const std::vector<std::pair<int, int>>& cells) {
+    // Only the cells whose mark changes are repainted (setData ignores an equal value): a
+    // keystroke re-marks a whole table.
+    const std::set<std::pair<int, int>> marked(cells.begin(), cells.end());
+    for (const auto& cell : differing_)
+        if (!marked.count(cell))
+            if (QTableWidgetItem* it = item(cell.second, cell.first))
+                it->setData(DiffersRole, QVariant());
+    for (const auto& [col, row] : cells)
+        if (QTableWidgetItem* it = item(row, col))
+            it->setData(DiffersRole, true);
+    differing_ = cells;
+}
+
+bool TMapGrid::CellDiffers(int col, int row) const {
+    const QTableWidgetItem* it = item(row, col);
+    return it && it->data(DiffersRole).toBool();
 }
 
 void TMapGrid::SetCurrentCell(int col, int row) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QTableWidget>
+#include <utility>
+#include <vector>
 
 class QKeyEvent;
 
@@ -26,6 +28,13 @@ public:
     QString Cell(int col, int row) const;
     void SetCell(int col, int row, const QString& text);
 
+    // Marks the data cells (col, row) that differ from a reference with a frame and a hatch,
+    // and clears the marks of all others. The list may be empty.
+    void SetDifferingCells(const std::vector<std::pair<int, int>>& cells);
+    bool CellDiffers(int col, int row) const;
+    // Item data role that carries the mark.
+    static constexpr int DiffersRole = Qt::UserRole + 16;
+
     // Makes a data cell current, and scrolls it into view, without emitting SelectCell.
     void SetCurrentCell(int col, int row);
     int Col() const { return currentColumn(); }
@@ -48,4 +57,5 @@ protected:
 private:
     QTableWidgetItem* MakeItem(int col, int row) const;
     bool quiet_ = false;
+    std::vector<std::pair<int, int>> differing_;
 };

@@ -138,6 +138,41 @@ float ColumnZOnAxis(MapAxis colAxis, int col) {
     return -1.0f;
 }
 
+// The points of every table cell, row by row. Every cell point is used by up to four polygons
+// and the cross-hair: each is computed once, the table read in one pass and each row's X and
+// column's Z found once.
+using CellGrid = std::array<SurfacePoint, MaxRows * MaxCols>;
+void FillCellGrid(const FirmwareImage& image, MapKind map, const SurfaceStyle& style,
+                  CellGrid& grid) {
+    const MapInfo& info = GetMapInfo(map);
+    const int R = style.rows;
+    const int C = style.cols;
+    std::array<double, MaxRows * MaxCols> values;
+    ReadMapValues(image, map, values.data());
+    std::array<float, MaxRows> rowX;
+    for (int r = 0; r < R; ++r)
+        rowX[r] = RowXOnAxis(info.rowAxis, r);
+    std::array<float, MaxCols> colZ;
+    for (int c = 0; c < C; ++c)
+        colZ[c] = ColumnZOnAxis(info.colAxis, c);
+    for (int r = 0; r < R; ++r)
+        for (int c = 0; c < C; ++c)
+            grid[r * C + c] = {rowX[r], ToFloat(values[r * C + c] * style.k + style.b), colZ[c]};
+}
+
+// The surface: one outlined polygon per cell, column strip by column strip.
+void AddSurfaceQuads(SurfaceFrame& frame, const CellGrid& grid, int R, int C, SurfaceColor color) {
+    const int first = static_cast<int>(frame.points.size());
+    for (int c = 0; c + 1 < C; ++c)
+        for (int r = 0; r + 1 < R; ++r) {
+            frame.points.push_back(grid[r * C + c]);
+            frame.points.push_back(grid[(r + 1) * C + c]);
+            frame.points.push_back(grid[(r + 1) * C + c + 1]);
+            frame.points.push_back(grid[r * C + c + 1]);
+        }
+    AddBatch(frame, SurfacePrimitive::Quads, color, 1.0f, first);
+}
+
 } // namespace
 
 SurfaceStyle StyleOf(MapKind map) {
@@ -166,7 +201,7 @@ SurfacePoint CellPoint(const FirmwareImage& image, MapKind map, int row, int col
 }
 
 void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked, int selRow,
-                       int selCol, SurfaceFrame& frame) {
+                       int selCol, SurfaceFrame& frame, const FirmwareImage* reference) {
     frame.points.clear();
     frame.batches.clear();
     AddAxes(frame);
@@ -181,34 +216,18 @@ void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked
     if (R == 0 || C == 0)
         return;
 
-    // Every cell point is used by up to four polygons and the cross-hair: compute each once.
-    // The table is read in one pass and each row's X and column's Z found once.
-    std::array<double, MaxRows * MaxCols> values;
-    ReadMapValues(image, map, values.data());
-    std::array<float, MaxRows> rowX;
-    for (int r = 0; r < R; ++r)
-        rowX[r] = RowXOnAxis(info.rowAxis, r);
-    std::array<float, MaxCols> colZ;
-    for (int c = 0; c < C; ++c)
-        colZ[c] = ColumnZOnAxis(info.colAxis, c);
-    std::array<SurfacePoint, MaxRows * MaxCols> grid;
-    for (int r = 0; r < R; ++r)
-        for (int c = 0; c < C; ++c)
-            grid[r * C + c] = {rowX[r], ToFloat(values[r * C + c] * style.k + style.b), colZ[c]};
+    // The reference goes first, so the current surface is drawn over it where they meet.
+    CellGrid grid;
+    if (reference) {
+        FillCellGrid(*reference, map, style, grid);
+        AddSurfaceQuads(frame, grid, R, C, SurfaceColors::Reference);
+    }
+    FillCellGrid(image, map, style, grid);
     auto at = [&](int r, int c) { return grid[r * C + c]; };
 
     frame.points.reserve(frame.points.size() + 4 * (R - 1) * (C - 1) + R + C + R);
-
-    // Surface: one outlined polygon per cell, column strip by column strip.
-    int first = static_cast<int>(frame.points.size());
-    for (int c = 0; c + 1 < C; ++c)
-        for (int r = 0; r + 1 < R; ++r) {
-            frame.points.push_back(at(r, c));
-            frame.points.push_back(at(r + 1, c));
-            frame.points.push_back(at(r + 1, c + 1));
-            frame.points.push_back(at(r, c + 1));
-        }
-    AddBatch(frame, SurfacePrimitive::Quads, style.color, 1.0f, first);
+    AddSurfaceQuads(frame, grid, R, C, style.color);
+    int first = 0;
 
     // Cross-hair along the current column and along the current row. The grid may show a
     // table with more rows than the marked map (Rcod marked, a 39-row table in the grid): a

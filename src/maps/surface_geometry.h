@@ -64,14 +64,16 @@ SurfacePoint CellPoint(const FirmwareImage& image, MapKind map, int row, int col
 // cross-hair through the current grid cell (selRow, selCol) and its extra line. With no map
 // marked, or a one-column table, only the axes are drawn. A cross-hair line whose row or column
 // lies outside the drawn table is left out, so nothing is read outside the tables. `frame` is
-// cleared first; its storage is reused between frames.
+// cleared first; its storage is reused between frames. With a reference image (decoded), its
+// surface of the same map is drawn first as a grey wireframe under the current one.
 void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked, int selRow,
-                       int selCol, SurfaceFrame& frame);
+                       int selCol, SurfaceFrame& frame, const FirmwareImage* reference = nullptr);
 
 // Colours and widths the frame uses, named for the drawing code and the tests.
 namespace SurfaceColors {
 constexpr SurfaceColor Axis{0.0f, 0.0f, 1.0f};
 constexpr SurfaceColor CrossHair{1.0f, 1.0f, 1.0f};
 constexpr SurfaceColor ExtraLine{0.85f, 0.97f, 0.027f};
+constexpr SurfaceColor Reference{0.5f, 0.5f, 0.5f};
 } // namespace SurfaceColors
 constexpr float CrossHairWidth = 2.0f;

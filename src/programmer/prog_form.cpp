@@ -2,6 +2,7 @@
 
 #include "image/codepage.h"
 #include "image/firmware_image.h"
+#include "maps/image_compare.h"
 #include "programmer/bring_up_intervals.h"
 #include "programmer/com_port.h"
 #include "programmer/port_names.h"
@@ -458,6 +459,7 @@ TProgForm::ReadOutcome TProgForm::ReadUnit() {
         return ReadOutcome::Failed;
     }
     unitRead_ = true;
+    lastRead_.assign(buffer_.get(), buffer_.get() + FirmwareImage::Size);
     return ReadOutcome::Ok;
 }
 
@@ -526,10 +528,13 @@ bool TProgForm::ConfirmProgramming() {
                        "Контрольная сумма: %4\n")
             .arg(file, ident(image_.EcuType), ident(image_.ProgIdent),
                  Hex4(image_.StoredChecksum()));
-    if (unitRead_)
+    if (unitRead_) {
         text += QStringLiteral("Изменится байт: %1 (по сравнению с последним чтением ЭБУ)")
                     .arg(prog::count_differences(image_.Data.get(), buffer_.get()));
-    else
+        for (const std::string& line :
+             DifferenceSummary(CompareImages(image_.Data.get(), buffer_.get(), image_.UseO2Maps)))
+            text += QStringLiteral("\n  ") + QString::fromStdString(line);
+    } else
         text += QStringLiteral("ЭБУ в этом окне не читался: число изменяемых байт неизвестно.");
     return AskConfirm(this, windowTitle(), text);
 }
@@ -645,6 +650,8 @@ void TProgForm::ShowProgramReport(const prog::ProgramReport& report) {
     // user still wants in the unit.
     unitRead_ =
         report.outcome == ProgramOutcome::Ok || report.outcome == ProgramOutcome::VerifyMismatch;
+    if (unitRead_)
+        lastRead_.assign(buffer_.get(), buffer_.get() + FirmwareImage::Size);
     enable_controls();
     PanelMess->setText(match_ ? QStringLiteral(" Программирование успешно завершено")
                               : QStringLiteral(" Ошибка сравнения"));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class COMPort;
 class FirmwareImage;
@@ -74,6 +75,9 @@ public:
     bool match() const { return match_; }
     bool busy() const { return busy_; }
     bool link_lamp_green() const { return lampGreen_; }
+    // The unit's whole memory as last read whole in this window (a read or the verifying read
+    // of programming); empty when none was.
+    const std::vector<uint8_t>& LastUnitRead() const { return lastRead_; }
 
     // Event handlers.
     void ComNumberChange();
@@ -133,6 +137,7 @@ private:
     bool mustFinishSaid_ = false;
     // The buffer holds the unit's whole memory as last read in this window.
     bool unitRead_ = false;
+    std::vector<uint8_t> lastRead_;
     // The image was replaced by a read of the unit in this window.
     bool imageFromUnit_ = false;
     // Bring-up waits for a stream of a stopped read to end, from this moment on.

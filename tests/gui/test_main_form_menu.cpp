@@ -29,10 +29,12 @@ using Menu = MainFormTest;
 
 TEST_F(Menu, CaptionsAndOrder) {
     EXPECT_EQ(Captions(form->menuBar()->actions()),
-              QStringList({"&Файл", "Настройки", "Программатор", "&Помощь"}));
+              QStringList({"&Файл", "Правка", "Настройки", "Программатор", "&Помощь"}));
     EXPECT_EQ(form->MFlasher->menu(), nullptr); // acts when clicked
-    EXPECT_EQ(Captions(form->MFile->actions()), QStringList({"&Открыть...", "-", "Сохранить", "-",
-                                                             "Последние файлы", "-", "В&ыход"}));
+    EXPECT_EQ(Captions(form->MFile->actions()),
+              QStringList({"&Открыть...", "-", "Сохранить", "-", "Последние файлы", "-",
+                           "Сравнить с…", "Сравнить с ЭБУ", "Различия", "Закрыть сравнение",
+                           "Показывать в ячейках", "-", "В&ыход"}));
     EXPECT_EQ(Captions(form->Graph->actions()),
               QStringList({"Работа с датчиком кислорода",
                            "-",

@@ -1,6 +1,7 @@
 // The programmer window's state machine against the simulated unit (offscreen).
 #include "change_recorder.h"
 #include "image/firmware_image.h"
+#include "maps/image_compare.h"
 #include "programmer/prog_form.h"
 #include "programmer/runs.h"
 #include "sim_fixture.h"
@@ -473,6 +474,13 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
           QStringLiteral("Изменится байт: %1")
               .arg(prog::count_differences(wanted.data(), unit.data()))})
         EXPECT_TRUE(questions[0].contains(part)) << part.toStdString();
+    // What changes, group by group, after the count of bytes.
+    const QString groups = questions[0].section(QStringLiteral("чтением ЭБУ)"), 1);
+    EXPECT_TRUE(groups.contains(QStringLiteral("\n  Идентификация: полей ")))
+        << groups.toStdString();
+    for (const std::string& line :
+         DifferenceSummary(CompareImages(wanted.data(), unit.data(), false)))
+        EXPECT_TRUE(groups.contains(QString::fromStdString(line))) << line;
     EXPECT_EQ(ImageBytes(image), wanted); // refreshed as a save would, so the image is modified
     EXPECT_TRUE(image.IsModified());
     EXPECT_TRUE(Backups().isEmpty()); // "Нет": nothing was read, saved or erased

@@ -234,3 +234,21 @@ TEST(SurfaceGeometry, NonFiniteLambdaStaysNonFinite) {
     EXPECT_TRUE(std::isinf(CellPoint(*image, MapKind::Lambda, 0, 0).y));
     EXPECT_TRUE(std::isinf(CellPoint(*image, MapKind::Lambda, 0, 1).y));
 }
+
+TEST(SurfaceGeometry, ReferenceSurfaceIsAGreyWireframeBeneathTheCurrentOne) {
+    auto image = ZeroImage();
+    auto reference = ZeroImage();
+    reference->Uoz[4][6] = 20;
+    SurfaceFrame f;
+    BuildSurfaceFrame(*image, MapKind::Uoz, 0, 0, f, reference.get());
+    ASSERT_EQ(f.batches.size(), 6u); // axes, reference, surface, cross-hair twice, full load
+    const SurfaceBatch& grey = f.batches[1];
+    EXPECT_EQ(grey.primitive, SurfacePrimitive::Quads);
+    EXPECT_EQ(grey.color.r, SurfaceColors::Reference.r);
+    EXPECT_EQ(grey.count, f.batches[2].count);
+    // The reference's own height at row 4, column 6 (first corner of its quad), not the image's.
+    const int quad = 6 * (FirmwareImage::Rows - 1) + 4;
+    ExpectPoint(f.points[grey.first + 4 * quad], RowXOf(MapKind::Uoz, 4),
+                CellPoint(*reference, MapKind::Uoz, 4, 6).y, ColumnZOf(MapKind::Uoz, 6));
+    EXPECT_NE(f.points[f.batches[2].first + 4 * quad].y, f.points[grey.first + 4 * quad].y);
+}

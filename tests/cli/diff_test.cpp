@@ -1,0 +1,103 @@
+#include "../image/temp_dir.h"
+#include "cli_run.h"
+#include "maps/image_compare.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Two complete binary images that differ in a map cell next to a NaN Lambda, an
+// identification text, an equipment bit, the checksum and two code bytes.
+class CliDiff : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (uint32_t i = 0; i < FirmwareImage::Size; ++i)
+            a.Data[i] = static_cast<uint8_t>(i * 7 + 3);
+        // Load 0 and an injection time equal to the injector offset: Lambda is 0/0.
+        a.Data[a.AddrP + 6] = 0;
+        a.Data[a.AddrTauBase] = a.Data[a.AddrTauBase + 1] = 0;
+        a.Data[a.AddrMainMap + 44 * 4 + 2 * 6] = 75;
+        std::memcpy(b.Data.get(), a.Data.get(), FirmwareImage::Size);
+        a.SaveBin(dir.File("a.bin"));
+        a.SaveBin(dir.File("same.bin"));
+        b.Data[b.AddrMainMap + 44 * 4 + 2 * 6] ^= 0x08;
+        b.Data[b.AddrCarBody] = 'Z';
+        b.Data[b.AddrEquipment] ^= 0x01;
+        b.Data[0x5FF0] ^= 0x01;
+        b.Data[0x0200] ^= 1;
+        b.Data[0x0201] ^= 1;
+        b.SaveBin(dir.File("b.bin"));
+    }
+    TempDir dir;
+    FirmwareImage a;
+    FirmwareImage b;
+};
+
+// A JSON number, or the string decode --json writes for a non-finite one.
+double Value(const QJsonValue& v) {
+    if (v.isString())
+        return v.toString() == "nan" ? NAN : v.toString() == "inf" ? INFINITY : -INFINITY;
+    return v.toDouble();
+}
+
+TEST_F(CliDiff, JsonEqualsTheCoreResult) {
+    const CliRun run = RunCli({"diff", dir.File("a.bin"), dir.File("b.bin"), "--json"});
+    ASSERT_EQ(run.status, 1) << run.err;
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).object();
+    const ImageDifferences d = CompareImages(a, b, false);
+
+    const QJsonArray maps = root["maps"].toArray();
+    ASSERT_EQ(maps.size(), static_cast<int>(d.maps.size()));
+    bool nanSeen = false;
+    for (int m = 0; m < maps.size(); ++m) {
+        EXPECT_EQ(maps[m]["map"].toString().toStdString(), GetMapInfo(d.maps[m].kind).name);
+        const QJsonArray cells = maps[m]["cells"].toArray();
+        ASSERT_EQ(cells.size(), static_cast<int>(d.maps[m].cells.size()));
+        for (int i = 0; i < cells.size(); ++i) {
+            const CellDifference read{cells[i]["row"].toInt(), cells[i]["col"].toInt(),
+                                      Value(cells[i]["a"]), Value(cells[i]["b"])};
+            EXPECT_EQ(read, d.maps[m].cells[i]);
+            nanSeen = nanSeen || std::isnan(read.a) || std::isnan(read.b);
+        }
+    }
+    EXPECT_TRUE(nanSeen);
+    ASSERT_EQ(root["ident"].toArray().size(), 1);
+    EXPECT_EQ(root["ident"][0]["field"].toString(), "CarBody");
+    EXPECT_EQ(root["ident"][0]["b"].toString().toStdString(), d.ident[0].b);
+    ASSERT_EQ(root["equipment"].toArray().size(), 1);
+    EXPECT_EQ(root["equipment"][0]["bit"].toInt(), 0);
+    EXPECT_EQ(root["equipment"][0]["a"].toBool(), d.equipment[0].a);
+    EXPECT_EQ(root["checksum"]["a"].toInt(), d.checksum->a);
+    EXPECT_EQ(root["checksum"]["b"].toInt(), d.checksum->b);
+    ASSERT_EQ(root["bytes"].toArray().size(), 1);
+    EXPECT_EQ(root["bytes"][0]["from"].toInt(), 0x200);
+    EXPECT_EQ(root["bytes"][0]["to"].toInt(), 0x201);
+    EXPECT_TRUE(root["constants"].toArray().isEmpty());
+}
+
+TEST_F(CliDiff, ExitStatusSaysSameDifferentBadOrIncomplete) {
+    CliRun run = RunCli({"diff", dir.File("a.bin"), dir.File("same.bin")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+
+    run = RunCli({"diff", dir.File("a.bin"), dir.File("b.bin")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("bytes 0x0200-0x0201\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("ident CarBody:"), std::string::npos) << run.out;
+
+    EXPECT_EQ(RunCli({"diff", dir.File("a.bin"), dir.File("none.bin")}).status, 2);
+    EXPECT_EQ(RunCli({"diff", dir.File("a.bin")}).status, 2);
+    WriteTextFile(dir.File("short.bin"), "\x03\x0a");
+    EXPECT_EQ(RunCli({"diff", dir.File("a.bin"), dir.File("short.bin")}).status, 3);
+    EXPECT_EQ(RunCli({"diff", dir.File("a.bin"), dir.File("short.bin"), "--allow-partial"}).status,
+              1);
+}
+
+} // namespace

@@ -1,0 +1,117 @@
+#include "app/diff_form.h"
+#include "main_form_fixture.h"
+#include "maps/cell_edit.h"
+#include "maps/map_grid.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+
+// The image opened from seed 3; the reference differs in Uoz row 2 column 4, the identification
+// text CarBody and two code bytes.
+class CompareTest : public MainFormTest {
+protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        form->OpenFromCommandLine(WriteImage("a.bin", 3, false));
+        FirmwareImage ref;
+        FillPattern(ref, 3);
+        uoz = static_cast<uint16_t>(MapCellAddress(ref, MapKind::Uoz, 2, 4));
+        ref.Data[uoz] ^= 0x10;
+        ref.Data[ref.AddrCarBody] = 'Z';
+        ref.Data[0x0300] ^= 1;
+        ref.Data[0x0301] ^= 1;
+        ref.SaveBin(QFile::encodeName(Path("ref.bin")).toStdString());
+        refBytes.assign(ref.Data.get(), ref.Data.get() + FirmwareImage::Size);
+        openAnswers.push_back({Path("ref.bin"), 2});
+        form->MCompareClick();
+    }
+    int MarkedCells() const {
+        int n = 0;
+        for (int r = 1; r < form->SG->RowCount(); ++r)
+            for (int c = 1; c < form->SG->ColCount(); ++c)
+                n += form->SG->CellDiffers(c, r) ? 1 : 0;
+        return n;
+    }
+    uint16_t uoz = 0;
+    std::vector<uint8_t> refBytes;
+};
+
+TEST_F(CompareTest, ReferenceMarksCellsSwitchesValuesAndEnds) {
+    EXPECT_TRUE(warnings.isEmpty());
+    EXPECT_EQ(MarkedCells(), 1);
+    EXPECT_TRUE(form->SG->CellDiffers(5, 3));
+    EXPECT_TRUE(form->CompareStatus->isVisibleTo(form.get()));
+    EXPECT_EQ(form->CompareStatus->text(), QStringLiteral("Эталон: ref.bin, различий: 3"));
+
+    const QString value = form->SG->Cell(5, 3);
+    const QString neighbour = form->SG->Cell(6, 3);
+    form->SetCellShow(TMainForm::CellShow::Reference);
+    EXPECT_EQ(form->SG->Cell(5, 3),
+              QString::fromStdString(FormatMapNumber(refBytes[uoz] * 0.5, 1, ",")));
+    EXPECT_EQ(form->SG->Cell(6, 3), neighbour);
+    form->SetCellShow(TMainForm::CellShow::Difference);
+    EXPECT_EQ(form->SG->Cell(5, 3), QString::fromStdString(FormatMapNumber(
+                                        (form->Image->Data[uoz] - refBytes[uoz]) * 0.5, 1, ",")));
+    EXPECT_EQ(form->SG->Cell(6, 3), QStringLiteral("0,0"));
+
+    form->SetCellShow(TMainForm::CellShow::Value);
+    EXPECT_EQ(form->SG->Cell(5, 3), value);
+    form->MCloseCompareClick();
+    EXPECT_EQ(MarkedCells(), 0);
+    EXPECT_FALSE(form->CompareStatus->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->MTakeReference->isEnabled());
+}
+
+TEST_F(CompareTest, TakingFromTheReferenceChangesOnlyWhatWasChosen) {
+    // The current grid cell, through the edit menu.
+    const std::vector<uint8_t> before = Data();
+    form->ShowMapCell(MapKind::Uoz, 2, 4);
+    form->MTakeReferenceClick();
+    std::vector<uint8_t> wanted = before;
+    wanted[uoz] = refBytes[uoz];
+    EXPECT_EQ(Data(), wanted);
+    EXPECT_EQ(MarkedCells(), 0);
+    EXPECT_EQ(form->SG->Row(), 3); // the current cell stays
+    EXPECT_EQ(form->SG->Col(), 5);
+
+    // Lines of the differences window: the identification text and the code bytes.
+    form->MDifferencesClick();
+    QTreeWidget* tree = form->DiffForm->Tree;
+    ASSERT_EQ(tree->topLevelItemCount(), 2); // identification, other bytes
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("Идентификация"));
+    EXPECT_EQ(tree->topLevelItem(1)->child(0)->text(0), QStringLiteral("0x0300–0x0301"));
+    tree->topLevelItem(0)->setSelected(true); // a group stands for all its lines
+    tree->topLevelItem(1)->child(0)->setSelected(true);
+    form->DiffForm->TakeButton->click();
+    EXPECT_EQ(Data(), refBytes);
+    EXPECT_TRUE(form->Differences.Empty());
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+}
+
+TEST_F(CompareTest, DoubleClickOnAMapLineShowsTheCell) {
+    form->MTauClick();
+    form->MDifferencesClick();
+    QTreeWidgetItem* line = form->DiffForm->Tree->topLevelItem(0)->child(0)->child(0);
+    emit form->DiffForm->Tree->itemDoubleClicked(line, 0);
+    EXPECT_EQ(form->CurrentMap, MapKind::Uoz);
+    EXPECT_EQ(form->SG->Row(), 3);
+    EXPECT_EQ(form->SG->Col(), 5);
+}
+
+TEST_F(CompareTest, ACutReferenceIsWarnedOfLikeAnOpenedFile) {
+    QFile cut(Path("short.bin"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write("\x01\x02");
+    cut.close();
+    openAnswers.push_back({Path("short.bin"), 2});
+    form->MCompareClick();
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains(QStringLiteral("Недостающие байты заполнены нулями.")));
+    EXPECT_TRUE(form->CompareStatus->text().startsWith(QStringLiteral("Эталон: short.bin")));
+}
+
+} // namespace

@@ -1,0 +1,63 @@
+#include "params/parameter_compare.h"
+#include "test_evaluator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// A constant word at 0x6106 and a vector of 4 byte values at 0x6660 with byte arguments at
+// 0x6670; the constant's formula fails for raw 0.
+ParameterTables Tables() {
+    ParameterTables t;
+    ConstantRecord c;
+    c.Mark = "K_IDLE";
+    c.Address = 0x6106;
+    c.Type = 3;
+    c.InFormula = "100/X";
+    c.Decimal = 1;
+    t.constants.push_back(c);
+    VectorRecord v;
+    v.Mark = "V_WARM";
+    v.AddressPar = 0x6660;
+    v.TypePar = 2;
+    v.AddressArg = 0x6670;
+    v.TypeArg = 0;
+    v.InFormula = "X/2";
+    v.FormulaArg = "X";
+    v.Count = 4;
+    t.vectors.push_back(v);
+    t.eval = TestEvaluator();
+    return t;
+}
+
+TEST(ParameterCompare, ParameterBytesAreListedAsParametersNotAsOtherBytes) {
+    FirmwareImage a;
+    FirmwareImage b;
+    for (uint32_t i = 0; i < FirmwareImage::Size; ++i)
+        a.Data[i] = b.Data[i] = static_cast<uint8_t>(i * 5 + 1);
+    EXPECT_TRUE(CompareImages(a, b, false, Tables()).Empty());
+
+    b.Data[0x6107] ^= 0x01; // the constant's high byte
+    b.Data[0x6662] ^= 0x02; // value of point 2
+    b.Data[0x6673] ^= 0x01; // argument of point 3
+    b.Data[0x6674] ^= 0x01; // past the vector: other bytes
+    const ImageDifferences d = CompareImages(a, b, false, Tables());
+    ASSERT_EQ(d.constants.size(), 1u);
+    EXPECT_EQ(d.constants[0].mark, "K_IDLE");
+    EXPECT_DOUBLE_EQ(d.constants[0].b, std::round(1000.0 / b.ReadWord(0x6106)) / 10);
+    ASSERT_EQ(d.vectors.size(), 2u);
+    EXPECT_EQ(d.vectors[0].point, 2);
+    EXPECT_DOUBLE_EQ(d.vectors[0].b, b.Data[0x6662] / 2.0);
+    EXPECT_EQ(d.vectors[1].point, 3);
+    EXPECT_EQ(d.vectors[1].argB, b.Data[0x6673]);
+    EXPECT_EQ(d.bytes, (std::vector<AddressRange>{{0x6674, 0x6674}}));
+
+    // A formula that fails on one side still lists the constant.
+    a.Data[0x6106] = a.Data[0x6107] = 0;
+    EXPECT_TRUE(std::isnan(CompareImages(a, b, false, Tables()).constants.at(0).a));
+}
+
+} // namespace
