@@ -1,6 +1,7 @@
 #include "image/firmware_image.h"
 
 #include "image/codepage.h"
+#include "image/decode_formulas.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,10 +20,6 @@ constexpr uint16_t ChecksumLast = 0x7FF0; // address of the last summed word
 constexpr uint8_t DrThreshold[6] = {157, 134, 118, 102, 86, 70};
 constexpr int DrBreak[7] = {63, 71, 87, 103, 119, 135, 158};
 constexpr int DrSlope[7] = {32, 16, 16, 16, 16, 11, 8};
-
-uint16_t RoundedAirFlow(uint16_t raw) {
-    return static_cast<uint16_t>(static_cast<int32_t>(raw * 8.0 / 9.0 + 0.5));
-}
 
 // White space as the C locale's isspace has it, spelled out: the windows set the user's locale,
 // and under a single-byte locale isspace could also take letters of the upper half for blanks.
@@ -50,6 +47,8 @@ std::unique_ptr<uint8_t[]> AllocateMemory() {
 }
 
 } // namespace
+
+using namespace decode_formulas;
 
 FirmwareImage::FirmwareImage()
     : RcodRows{5500, 4410, 3420, 2685, 2195, 1695, 1300, 1040, 815, 650}, RcodCols{44,  102, 158,
@@ -217,7 +216,7 @@ void FirmwareImage::Decode() {
     }
     for (int i = 0; i < Rows; ++i) {
         DrmaxRaw[i] = ReadByte(static_cast<uint16_t>(AddrDrmax + i));
-        Drmax[i] = (DrmaxRaw[i] * 100 - 4800) / 142.0;
+        Drmax[i] = DrmaxValue(DrmaxRaw[i]);
     }
     for (int i = 0; i < Rows; ++i)
         Nuz[i] = static_cast<uint16_t>(ReadByte(static_cast<uint16_t>(AddrNuz + i)) * 25);
@@ -230,20 +229,17 @@ void FirmwareImage::Decode() {
     for (int k = 0; k < DrCols; ++k)
         for (int r = 0; r < Rows; ++r) {
             const uint16_t a = static_cast<uint16_t>(corBase + 78 * k + 2 * r);
-            CoefCorTau[r][k] = ReadByte(a) / 256.0;
-            CoefCorUoz[r][k] = ReadByte(static_cast<uint16_t>(a + 1)) * 0.5;
+            CoefCorTau[r][k] = Fraction256Value(ReadByte(a));
+            CoefCorUoz[r][k] = HalfDegreeValue(ReadByte(static_cast<uint16_t>(a + 1)));
         }
 
     const uint16_t mainBase = UseO2Maps ? AddrMainMapO2 : AddrMainMap;
     for (int r = 0; r < Rows; ++r)
         for (int c = 0; c < LoadCols; ++c) {
             const uint16_t a = static_cast<uint16_t>(mainBase + 44 * r + 2 * c);
-            const int32_t sum = ReadByte(a) + PRaw[c] - TauBase - 48;
-            Tau[r][c] = sum * 0.02;
-            Uoz[r][c] = ReadByte(static_cast<uint16_t>(a + 1)) * 0.5;
-            // A zero divisor gives an IEEE infinity or NaN, shown as such by the windows. The
-            // product is formed left to right: folding gain and ratio first changes last bits.
-            Lambda[r][c] = P[c] / ((Tau[r][c] - InjectorOffset) * InjectorGain * StoichRatio);
+            Tau[r][c] = TauValue(ReadByte(a), PRaw[c], TauBase);
+            Uoz[r][c] = HalfDegreeValue(ReadByte(static_cast<uint16_t>(a + 1)));
+            Lambda[r][c] = LambdaValue(P[c], Tau[r][c], InjectorOffset, InjectorGain, StoichRatio);
         }
 
     // Full-load column: the first load point above the maximum air flow. When none lies
@@ -259,7 +255,7 @@ void FirmwareImage::Decode() {
 
     for (int r = 0; r < RcodRowCount; ++r)
         for (int c = 0; c < RcodColCount; ++c)
-            Rcod[r][c] = ReadByte(static_cast<uint16_t>(AddrRcod + 11 * r + c)) / 256.0;
+            Rcod[r][c] = Fraction256Value(ReadByte(static_cast<uint16_t>(AddrRcod + 11 * r + c)));
 
     for (int i = 0; i < Rows; ++i) {
         int count = 0;
@@ -288,8 +284,8 @@ void FirmwareImage::Decode() {
 
     for (int k = 0; k < DrCols; ++k)
         for (int r = 0; r < Rows; ++r) {
-            CorUoz[r][k] = FullLoad[r].Uoz - CoefCorUoz[r][k];
-            CorTau[r][k] = (CoefCorTau[r][k] + 1) * FullLoad[r].Tau;
+            CorUoz[r][k] = CorUozValue(FullLoad[r].Uoz, CoefCorUoz[r][k]);
+            CorTau[r][k] = CorTauValue(FullLoad[r].Tau, CoefCorTau[r][k]);
         }
 
     DecodeIdent();

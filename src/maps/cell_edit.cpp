@@ -51,16 +51,22 @@ int32_t ReadCellRaw(const FirmwareImage& image, CellWidthKind width, int32_t add
     return width == CellWidthKind::Word ? image.ReadWord(a) : image.ReadByte(a);
 }
 
+void WriteCellRaw(FirmwareImage& image, CellWidthKind width, int32_t address, int32_t raw) {
+    if (width == CellWidthKind::None || !InImage(address, width))
+        return;
+    const auto a = static_cast<uint16_t>(address);
+    if (width == CellWidthKind::Word)
+        image.WriteWord(a, static_cast<uint16_t>(raw));
+    else
+        image.WriteByte(a, static_cast<uint8_t>(raw));
+}
+
 int32_t StepCellRaw(FirmwareImage& image, CellWidthKind width, int32_t address, int32_t raw,
                     int delta) {
     if (width != CellWidthKind::None && InImage(address, width)) {
         const int32_t top = width == CellWidthKind::Word ? 0xFFFF : 0xFF;
         raw = std::clamp(ReadCellRaw(image, width, address, raw) + delta, 0, top);
-        const auto a = static_cast<uint16_t>(address);
-        if (width == CellWidthKind::Word)
-            image.WriteWord(a, static_cast<uint16_t>(raw));
-        else
-            image.WriteByte(a, static_cast<uint8_t>(raw));
+        WriteCellRaw(image, width, address, raw);
     }
     image.Decode();
     return raw;

@@ -16,6 +16,10 @@ int32_t MapCellAddress(const FirmwareImage& image, MapKind kind, int row, int co
 int32_t ReadCellRaw(const FirmwareImage& image, CellWidthKind width, int32_t address,
                     int32_t fallback);
 
+// Writes a stored value with the given width at an address (without decoding); nothing for
+// width None or an address outside the image. The value must lie in the width's range.
+void WriteCellRaw(FirmwareImage& image, CellWidthKind width, int32_t address, int32_t raw);
+
 // One key step on the current cell: re-reads the stored value (so a change another window made
 // is never undone), adds delta (-1, 0 or +1), clamps to the width's range, writes it back and
 // decodes the whole image. With width None or no valid address nothing is written, but the

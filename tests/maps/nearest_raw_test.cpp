@@ -1,0 +1,106 @@
+#include "demo_image.h"
+#include "image/firmware_image.h"
+#include "maps/cell_edit.h"
+#include "maps/nearest_raw.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <vector>
+
+namespace {
+
+// What the cell shows for every stored value, found the slow way: store it, decode, read the
+// table. The stored value is put back afterwards.
+std::vector<double> DecodedForEveryRaw(FirmwareImage& image, MapKind kind, int r, int c) {
+    const CellWidthKind width = GetMapInfo(kind).width;
+    const int32_t address = MapCellAddress(image, kind, r, c);
+    const int32_t before = ReadCellRaw(image, width, address, 0);
+    std::vector<double> shown;
+    for (int32_t raw = 0; raw <= (width == CellWidthKind::Word ? 0xFFFF : 0xFF); ++raw) {
+        WriteCellRaw(image, width, address, raw);
+        image.Decode();
+        shown.push_back(MapValue(image, kind, r, c));
+    }
+    WriteCellRaw(image, width, address, before);
+    image.Decode();
+    return shown;
+}
+
+// The stored value an exhaustive search picks: nearest shown value, ties to the current raw.
+int32_t Exhaustive(const std::vector<double>& shown, int32_t current, double target) {
+    int32_t best = -1;
+    double bestDistance = 0;
+    for (int32_t raw = 0; raw < static_cast<int32_t>(shown.size()); ++raw) {
+        if (std::isnan(shown[raw]))
+            continue;
+        const double d = shown[raw] == target ? 0 : std::fabs(shown[raw] - target);
+        if (best < 0 || d < bestDistance ||
+            (d == bestDistance && std::abs(raw - current) < std::abs(best - current))) {
+            best = raw;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+void CheckCell(FirmwareImage& image, MapKind kind, int r, int c) {
+    SCOPED_TRACE(std::string(GetMapInfo(kind).name) + " " + std::to_string(r) + "," +
+                 std::to_string(c));
+    const std::vector<double> shown = DecodedForEveryRaw(image, kind, r, c);
+    const int32_t current =
+        ReadCellRaw(image, GetMapInfo(kind).width, MapCellAddress(image, kind, r, c), 0);
+    std::vector<double> finite;
+    for (double v : shown)
+        if (std::isfinite(v))
+            finite.push_back(v);
+    std::sort(finite.begin(), finite.end());
+    // Every shown value, the points halfway between neighbours (ties) and just off them; the
+    // word table is sampled.
+    const size_t stride = shown.size() > 256 ? 4099 : 1;
+    std::vector<double> targets;
+    for (size_t i = 0; i + 1 < finite.size(); i += stride) {
+        const double mid = (finite[i] + finite[i + 1]) / 2;
+        targets.insert(targets.end(),
+                       {finite[i], mid, std::nextafter(mid, -1e9), std::nextafter(mid, 1e9)});
+    }
+    for (const double t : targets) {
+        bool clamped = true;
+        ASSERT_EQ(NearestRaw(image, kind, r, c, t, &clamped), Exhaustive(shown, current, t)) << t;
+        EXPECT_FALSE(clamped) << t;
+    }
+    bool clamped = false;
+    EXPECT_EQ(NearestRaw(image, kind, r, c, finite.front() - 7, &clamped),
+              Exhaustive(shown, current, finite.front() - 7));
+    EXPECT_TRUE(clamped);
+    EXPECT_EQ(NearestRaw(image, kind, r, c, finite.back() + 7, &clamped),
+              Exhaustive(shown, current, finite.back() + 7));
+    EXPECT_TRUE(clamped);
+    EXPECT_EQ(NearestRaw(image, kind, r, c, std::nan(""), &clamped), current);
+    EXPECT_FALSE(clamped);
+}
+
+} // namespace
+
+TEST(NearestRaw, AgreesWithAnExhaustiveSearchThroughDecodeForEveryMapKind) {
+    FirmwareImage image;
+    BuildDemoImage(image);
+    for (const bool o2 : {false, true}) {
+        image.UseO2Maps = o2;
+        image.Decode();
+        for (const MapInfo& info : MapCatalogue()) {
+            // The word table is the same in both map sets, and slow to decode 65 536 times.
+            if (info.kind == MapKind::Pmax) {
+                if (!o2)
+                    CheckCell(image, info.kind, 11, 0);
+                continue;
+            }
+            CheckCell(image, info.kind, 0, 0);
+            CheckCell(image, info.kind, info.rows - 1, info.cols - 1);
+            CheckCell(image, info.kind, info.rows / 2, info.cols / 3);
+        }
+    }
+}

@@ -1,0 +1,78 @@
+#include "demo_image.h"
+#include "image/firmware_image.h"
+#include "maps/cell_edit.h"
+#include "maps/table_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+std::vector<uint8_t> Bytes(const FirmwareImage& image) {
+    return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+}
+
+} // namespace
+
+TEST(TableText, CopyThenPasteLeavesEveryTableUnchanged) {
+    FirmwareImage image;
+    BuildDemoImage(image);
+    for (const bool o2 : {false, true}) {
+        image.UseO2Maps = o2;
+        image.Decode();
+        const auto before = Bytes(image);
+        for (const MapInfo& info : MapCatalogue()) {
+            SCOPED_TRACE(info.name);
+            const std::string text =
+                SelectionText(image, info.kind, {0, 0, info.rows - 1, info.cols - 1}, ",", false);
+            MapEditCount count;
+            TableTextError error;
+            ASSERT_TRUE(PasteTableText(image, info.kind, 0, 0, text, count, error)) << error.line;
+            EXPECT_EQ(count.changed, 0);
+            EXPECT_EQ(count.clamped, 0);
+            EXPECT_TRUE(Bytes(image) == before);
+        }
+    }
+    // The shown decimals are kept where they store the same value.
+    EXPECT_EQ(SelectionText(image, MapKind::Uoz, {0, 0, 0, 1}, ",", false),
+              FormatMapCell(image, MapKind::Uoz, 0, 0, ",") + "\t" +
+                  FormatMapCell(image, MapKind::Uoz, 0, 1, ",") + "\n");
+    const std::string withAxes = SelectionText(image, MapKind::Pmax, {0, 0, 1, 0}, ".", true);
+    EXPECT_EQ(withAxes.substr(0, withAxes.find('\n')), "Nuz\tPmax");
+    EXPECT_EQ(withAxes.substr(withAxes.find('\n') + 1, 4), "600\t");
+}
+
+TEST(TableText, ReadsSpreadsheetTextAndRefusesWhatIsNotATableOfNumbers) {
+    TableTextError error;
+    using Row = std::vector<std::optional<double>>;
+    EXPECT_EQ(ParseTableText("1,5\t2\r\n\t-3.25\r\n", 0, error),
+              (CellValues{Row{1.5, 2.0}, Row{{}, -3.25}}));
+    EXPECT_EQ(ParseTableText("1;2,5\n", 0, error), (CellValues{Row{1.0, 2.5}}));
+    EXPECT_EQ(ParseTableText("1.5,2\n", 0, error), (CellValues{Row{1.5, 2.0}}));
+    EXPECT_EQ(ParseTableText("1,5\n2,75\n", 0, error), (CellValues{Row{1.5}, Row{2.75}}));
+
+    EXPECT_TRUE(ParseTableText("1\t2\n3\n", 0, error).empty());
+    EXPECT_EQ(error.fault, TableTextFault::Ragged);
+    EXPECT_EQ(error.line, 2);
+    EXPECT_EQ(error.column, 2);
+    EXPECT_TRUE(ParseTableText("1\t2\n3\t4 x\n", 0, error).empty());
+    EXPECT_EQ(error.fault, TableTextFault::NotNumber);
+    EXPECT_EQ(error.line, 2);
+    EXPECT_EQ(error.column, 2);
+    EXPECT_EQ(error.field, "4 x");
+
+    // A block that runs off the table is refused whole: nothing is written.
+    FirmwareImage image;
+    BuildDemoImage(image);
+    image.Decode();
+    const auto before = Bytes(image);
+    MapEditCount count;
+    EXPECT_FALSE(PasteTableText(image, MapKind::Rcod, 8, 9, "1\t2\t3\n4\t5\t6\n", count, error));
+    EXPECT_EQ(error.fault, TableTextFault::OutsideTable);
+    EXPECT_EQ(error.line, 1);
+    EXPECT_EQ(error.column, 3);
+    EXPECT_FALSE(PasteTableText(image, MapKind::Rcod, 0, 0, "0.5\nabc\n", count, error));
+    EXPECT_TRUE(Bytes(image) == before);
+}
