@@ -74,11 +74,11 @@ void TMainForm::RememberRecentFile(const QString& fileName) {
 void TMainForm::MDatabaseClick() {
     AppSettings settings;
     QString file = settings.Text(DatabaseKey);
-    if (file.isEmpty())
-        file =
-            QFile::decodeName(LocateParameterDatabase({}, QDir::currentPath().toStdString(),
-                                                      QFile::encodeName(LoadedFile).toStdString())
-                                  .path.c_str());
+    if (file.isEmpty()) // the dialog starts at the database in use
+        file = QFile::decodeName(
+            LocateParameterDatabase({}, QFile::encodeName(QDir::currentPath()).toStdString(),
+                                    QFile::encodeName(LoadedFile).toStdString())
+                .path.c_str());
     if (!Dialogs.ChooseDatabase(this, file))
         return;
     settings.SetValue(DatabaseKey, QFileInfo(file).absoluteFilePath());

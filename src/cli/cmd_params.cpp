@@ -6,6 +6,7 @@
 #include "cli/cli_image.h"
 #include "cli/command.h"
 #include "image/firmware_image.h"
+#include "params/database_location.h"
 #include "params/param_db.h"
 #include "params/parameter_decode.h"
 #include "params/parameter_format.h"
@@ -16,6 +17,7 @@
 #include <QJsonObject>
 
 #include <cmath>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -32,7 +34,7 @@ QJsonValue Number(double v) {
 
 int RunParams(const std::vector<std::string>& args) {
     std::string imagePath;
-    std::string dbPath = "database.mdb";
+    std::string dbPath;
     bool json = false;
     CliArgs loadArgs;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -54,6 +56,11 @@ int RunParams(const std::vector<std::string>& args) {
         std::cerr << "usage: velmaris-cli params IMAGE [--db PATH] [--json] [--allow-partial]\n";
         return 2;
     }
+    // Without --db the database is looked for as the window does: in the working folder,
+    // then beside the image.
+    if (dbPath.empty())
+        dbPath =
+            LocateParameterDatabase({}, std::filesystem::current_path().string(), imagePath).path;
     const auto app = EnsureCoreApplication();
 
     FirmwareImage image;

@@ -16,9 +16,14 @@ QString PortDiagnosis(const QString& device) {
     Q_UNUSED(device);
     return QString();
 #else
-    const std::string text = portdoc::DiagnosisText(portdoc::DiagnosePort(
-        portdoc::PortSystem::Real(), QFile::encodeName(device).toStdString()));
-    return text.empty() ? QString() : QStringLiteral("\n\n") + QString::fromStdString(text);
+    // The diagnosis only adds to the message: a failure of its own leaves the message as is.
+    try {
+        const std::string text = portdoc::DiagnosisText(portdoc::DiagnosePort(
+            portdoc::PortSystem::Real(), QFile::encodeName(device).toStdString()));
+        return text.empty() ? QString() : QStringLiteral("\n\n") + QString::fromStdString(text);
+    } catch (const std::exception&) {
+        return QString();
+    }
 #endif
 }
 

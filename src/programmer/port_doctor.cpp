@@ -40,10 +40,13 @@ fs::path Canonical(const fs::path& path) {
     return ec ? path : real;
 }
 
-std::string LinkName(const fs::path& link) {
+// Calls visit for each entry of a folder. Entries may vanish while they are read (a process
+// that ends); that ends the walk, it never throws.
+template <class Visit> void ForEachEntry(const fs::path& folder, Visit visit) {
     std::error_code ec;
-    const fs::path target = fs::read_symlink(link, ec);
-    return ec ? std::string() : target.filename().string();
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec))
+        visit(*it);
 }
 
 class Doctor {
@@ -73,11 +76,12 @@ private:
 };
 
 std::string Doctor::StableNameOf(const std::string& device) const {
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(Below("/dev/serial/by-id"), ec))
-        if (SystemName(Canonical(entry.path())) == device)
-            return SystemName(entry.path());
-    return {};
+    std::string found;
+    ForEachEntry(Below("/dev/serial/by-id"), [&](const fs::directory_entry& entry) {
+        if (found.empty() && SystemName(Canonical(entry.path())) == device)
+            found = SystemName(entry.path());
+    });
+    return found;
 }
 
 void Doctor::DescribeHardware(PortReport& report) const {
@@ -85,13 +89,14 @@ void Doctor::DescribeHardware(PortReport& report) const {
     const fs::path classEntry = Below("/sys/class/tty/" + name);
     if (!Exists(classEntry / "device"))
         return;
-    // The tty's own device carries the driver; newer kernels put a generic serial "port"
-    // device in between, whose parent names the real one.
+    // The tty's own device carries the driver; newer kernels put generic serial "port" and
+    // "ctrl" devices (bus serial-base) in between, above which sits the real one.
     fs::path device = Canonical(classEntry / "device");
     for (fs::path at = device; !at.empty() && at != at.parent_path(); at = at.parent_path()) {
-        const std::string driver = LinkName(at / "driver");
-        if (!driver.empty() && driver != "port") {
-            report.driver = driver;
+        std::error_code ec;
+        const std::string driver = fs::read_symlink(at / "driver", ec).string();
+        if (!ec && driver.find("/serial-base/") == std::string::npos) {
+            report.driver = fs::path(driver).filename().string();
             break;
         }
         if (SystemName(at) == "/sys/devices")
@@ -155,12 +160,11 @@ void Doctor::FindHolders(PortReport& report) const {
     const std::string device = SystemName(Canonical(Below(report.device)));
     bool someHidden = false;
     std::vector<std::string> services;
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(Below("/proc"), ec)) {
+    ForEachEntry(Below("/proc"), [&](const fs::directory_entry& entry) {
         const std::string pidText = entry.path().filename().string();
         if (pidText.empty() || !std::all_of(pidText.begin(), pidText.end(),
                                             [](char c) { return c >= '0' && c <= '9'; }))
-            continue;
+            return;
         const int pid = std::stoi(pidText);
         const std::string name = ReadLine(entry.path() / "comm");
         for (const char* service : GrabbingServices)
@@ -168,22 +172,22 @@ void Doctor::FindHolders(PortReport& report) const {
                 std::find(services.begin(), services.end(), name) == services.end())
                 services.push_back(name);
         if (system_.root.empty() && pid == static_cast<int>(::getpid()))
-            continue; // the doctor itself
+            return; // the doctor itself
         std::error_code fdError;
         fs::directory_iterator fds(entry.path() / "fd", fdError);
         if (fdError) {
             someHidden = someHidden || fdError.value() == EACCES;
-            continue;
+            return;
         }
-        for (const auto& fd : fds) {
+        for (; !fdError && fds != fs::directory_iterator(); fds.increment(fdError)) {
             std::error_code linkError;
-            const fs::path target = fs::read_symlink(fd.path(), linkError);
-            if (linkError || target.string() != device)
-                continue;
-            report.holders.push_back({pid, name});
-            break;
+            const fs::path target = fs::read_symlink(fds->path(), linkError);
+            if (!linkError && target.string() == device) {
+                report.holders.push_back({pid, name});
+                break;
+            }
         }
-    }
+    });
     for (const PortHolder& holder : report.holders)
         report.problems.push_back(
             {ProblemKind::Held, "Порт занят процессом " + holder.name + " (PID " +
@@ -239,22 +243,22 @@ std::vector<PortReport> Doctor::List() const {
         if (std::find(devices.begin(), devices.end(), device) == devices.end())
             devices.push_back(device);
     };
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(Below("/sys/class/tty"), ec)) {
+    ForEachEntry(Below("/sys/class/tty"), [&](const fs::directory_entry& entry) {
         const std::string name = entry.path().filename().string();
         if (!Exists(entry.path() / "device"))
-            continue; // consoles and pseudo-terminals
+            return; // consoles and pseudo-terminals
         // The kernel keeps entries for every legacy serial port; type 0 means no UART.
         if (name.rfind("ttyS", 0) == 0 && ReadLine(entry.path() / "type") == "0")
-            continue;
+            return;
         add("/dev/" + name);
-    }
+    });
     std::sort(devices.begin(), devices.end());
     // A stable name whose device has gone is a port the user expects to see.
     std::vector<std::string> leftBehind;
-    for (const auto& entry : fs::directory_iterator(Below("/dev/serial/by-id"), ec))
+    ForEachEntry(Below("/dev/serial/by-id"), [&](const fs::directory_entry& entry) {
         if (!Exists(entry.path()))
             leftBehind.push_back(SystemName(entry.path()));
+    });
     std::sort(leftBehind.begin(), leftBehind.end());
     std::vector<PortReport> reports;
     for (const std::string& device : devices)

@@ -136,6 +136,15 @@ TEST_F(CliParams, BadArgumentsAndMissingFiles) {
     EXPECT_FALSE(QFile::exists(dir.filePath("out.sqlite")));
 }
 
+// Without --db the database beside the image is found when the working folder has none.
+TEST_F(CliParams, FindsTheDatabaseBesideTheImage) {
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(Fixture), dir.filePath("database.mdb")));
+    ASSERT_FALSE(QFileInfo::exists(QDir::current().filePath("database.mdb")));
+    const CliRun run = Cli({"params", imagePath});
+    EXPECT_EQ(run.status, 1) << run.err; // RESERV has no input formula
+    EXPECT_NE(run.out.find("RESERV\tРезервный параметр"), std::string::npos);
+}
+
 // The copy takes its target's place as a whole, through a temporary file of its own beside the
 // file a link leads to; what is not a regular file is refused.
 TEST_F(CliParams, DbConvertReplacesOnlyItsTargetAndFollowsLinks) {

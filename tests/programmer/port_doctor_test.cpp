@@ -32,6 +32,25 @@ protected:
         fs::create_directories(root / "sys/class/tty");
         fs::create_directory_symlink("../../devices/usb1/1-1/1-1:1.0/ttyUSB0/tty/ttyUSB0",
                                      root / "sys/class/tty/ttyUSB0");
+        // A UART on the board, under the generic serial port layers of newer kernels; and a
+        // legacy port entry with no UART behind it.
+        const fs::path uart = root / "sys/devices/pnp0/00:01";
+        for (const char* bus :
+             {"pnp/drivers/serial", "serial-base/drivers/ctrl", "serial-base/drivers/port"})
+            fs::create_directories(root / "sys/bus" / bus);
+        fs::create_directories(uart / "00:01:0/00:01:0.0/tty/ttyS0");
+        fs::create_directory_symlink("../../../bus/pnp/drivers/serial", uart / "driver");
+        fs::create_directory_symlink("../../../../bus/serial-base/drivers/ctrl",
+                                     uart / "00:01:0/driver");
+        fs::create_directory_symlink("../../../../../bus/serial-base/drivers/port",
+                                     uart / "00:01:0/00:01:0.0/driver");
+        fs::create_directory_symlink("../..", uart / "00:01:0/00:01:0.0/tty/ttyS0/device");
+        Write(uart / "00:01:0/00:01:0.0/tty/ttyS0/type", "4\n");
+        fs::create_directory_symlink("../../devices/pnp0/00:01/00:01:0/00:01:0.0/tty/ttyS0",
+                                     root / "sys/class/tty/ttyS0");
+        fs::create_directories(root / "sys/class/tty/ttyS1/device");
+        Write(root / "sys/class/tty/ttyS1/type", "0\n");
+        Write(root / "dev/ttyS0", "");
         // A console: no device behind it, not a serial port.
         fs::create_directories(root / "sys/class/tty/tty1");
         Write(root / "dev/ttyUSB0", "");
@@ -77,8 +96,11 @@ protected:
 
 TEST_F(PortDoctorTest, ListsAdaptersWithTheirIdentityAndWhatStandsInTheWay) {
     const std::vector<portdoc::PortReport> ports = portdoc::ListPorts(system);
-    ASSERT_EQ(ports.size(), 2u);
-    const portdoc::PortReport& usb = ports[0];
+    ASSERT_EQ(ports.size(), 3u);
+    EXPECT_EQ(ports[0].device, "/dev/ttyS0");
+    EXPECT_EQ(ports[0].driver, "serial");
+    EXPECT_EQ(ports[0].usbVendor, "");
+    const portdoc::PortReport& usb = ports[1];
     EXPECT_EQ(usb.device, "/dev/ttyUSB0");
     EXPECT_EQ(usb.stableName, "/dev/serial/by-id/usb-Zentor_A1-if00-port0");
     EXPECT_EQ(usb.driver, "zt_serial");
@@ -89,7 +111,7 @@ TEST_F(PortDoctorTest, ListsAdaptersWithTheirIdentityAndWhatStandsInTheWay) {
     EXPECT_TRUE(Has(usb, portdoc::ProblemKind::NotInGroup, "sudo usermod -aG dialout ivo"));
     EXPECT_TRUE(Has(usb, portdoc::ProblemKind::GrabbingService, "brltty"));
 
-    const portdoc::PortReport& gone = ports[1];
+    const portdoc::PortReport& gone = ports[2];
     EXPECT_EQ(gone.device, "/dev/ttyACM3");
     EXPECT_EQ(gone.stableName, "/dev/serial/by-id/usb-Zentor_B7-if00");
     EXPECT_FALSE(gone.present);
