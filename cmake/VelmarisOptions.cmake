@@ -17,16 +17,37 @@ if(VELMARIS_FUZZ)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
-# Adds a GoogleTest executable to CTest. Extra arguments after LIBS are linked.
-#   velmaris_add_gtest(NAME SOURCES a.cpp b.cpp LIBS velmaris_core)
+# Adds a GoogleTest executable to CTest, each test case a test of its own. Options:
+#   GUI      a Qt program: moc runs, the offscreen platform is used and leaks are not reported
+#   QT_MAIN  the tests run inside one QApplication made by tests/common/qt_test_main.cpp;
+#            implies GUI
+#   CLI      the tests run velmaris-cli: it is built first, its path is the VELMARIS_CLI macro
+#   SIM      the tests run the simulated unit: it is built first, its path is the
+#            VELMARIS_ECUSIM_PATH macro
+#   velmaris_add_gtest(NAME [GUI] [QT_MAIN] [CLI] [SIM] SOURCES a.cpp b.cpp LIBS velmaris_core)
 function(velmaris_add_gtest name)
-    cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "GUI;QT_MAIN;CLI;SIM" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    if(ARG_QT_MAIN)
+        set(ARG_GUI ON)
+        set(test_main velmaris_qt_test_main)
+    else()
+        set(test_main GTest::gtest_main)
+    endif()
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock ${test_main})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
     target_compile_definitions(${name} PRIVATE
         VELMARIS_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         VELMARIS_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/data")
+    if(ARG_CLI)
+        target_compile_definitions(${name} PRIVATE VELMARIS_CLI="$<TARGET_FILE:velmaris-cli>")
+        add_dependencies(${name} velmaris-cli)
+    endif()
+    if(ARG_SIM)
+        target_compile_definitions(${name} PRIVATE
+            VELMARIS_ECUSIM_PATH="$<TARGET_FILE:velmaris-ecusim>")
+        add_dependencies(${name} velmaris-ecusim)
+    endif()
     if(ARG_GUI)
         # Qt and fontconfig keep caches alive until exit; their leaks are not ours. The
         # environment goes through `cmake -E env` because a discovered test's ENVIRONMENT

@@ -21,18 +21,9 @@
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "velmaris-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        App();
         ASSERT_TRUE(config.isValid() && files.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
         savedError = ShowErrorMessage;

@@ -1,4 +1,4 @@
-#include "../image/temp_dir.h"
+#include "temp_dir.h"
 #include "cli_run.h"
 #include "maps/image_compare.h"
 

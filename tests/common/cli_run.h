@@ -1,7 +1,8 @@
 #pragma once
 
 // Runs the built velmaris-cli (path in the VELMARIS_CLI macro) as a user would, and captures
-// its exit status, standard output and standard error.
+// its exit status, standard output and standard error. A run is cut off after two minutes, so
+// a program that hangs fails its test instead of stalling the whole run.
 
 #include <array>
 #include <cstdio>
@@ -37,7 +38,7 @@ inline CliRun RunCliCommand(const std::string& shellArgs) {
         return run;
     close(fd);
     const std::string command =
-        ShellQuote(VELMARIS_CLI) + " " + shellArgs + " 2>" + ShellQuote(errFile);
+        "timeout 120 " + ShellQuote(VELMARIS_CLI) + " " + shellArgs + " 2>" + ShellQuote(errFile);
     if (FILE* pipe = popen(command.c_str(), "r")) {
         std::array<char, 4096> buffer;
         std::size_t n;

@@ -1,14 +1,10 @@
 #include "params/my_sg.h"
-#include "qt_test_app.h"
 
-#include <QApplication>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-QApplication& app = TestApp();
 
 // A grid with one fixed row and the data rows b, a, c in column 1.
 void Fill(TMySG& grid) {

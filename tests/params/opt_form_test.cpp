@@ -6,7 +6,6 @@
 #include "params/opt_form_run.h"
 #include "params/param_db.h"
 #include "params/parameter_formula.h"
-#include "qt_test_app.h"
 #include "ui/error_report.h"
 
 #include <QApplication>
@@ -36,8 +35,6 @@
 #include <vector>
 
 namespace {
-
-QApplication& app = TestApp();
 
 const QString Fixture = QStringLiteral(VELMARIS_FIXTURES_DIR "/database-jet4.mdb");
 

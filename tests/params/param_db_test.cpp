@@ -5,7 +5,6 @@
 #include "params/parameter_formula.h"
 #include "params/parameter_storage.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,11 +20,6 @@
 #include <vector>
 
 namespace {
-
-int argc = 1;
-char arg0[] = "param_db_test";
-char* argv[] = {arg0, nullptr};
-QCoreApplication app(argc, argv);
 
 const QString Fixture = QStringLiteral(VELMARIS_FIXTURES_DIR "/database-jet4.mdb");
 

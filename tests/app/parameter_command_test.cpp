@@ -4,7 +4,6 @@
 #include "params/opt_form.h"
 #include "params/opt_form_models.h"
 #include "params/opt_form_run.h"
-#include "qt_test_app.h"
 #include "ui/error_report.h"
 
 #include <QAction>
@@ -19,8 +18,6 @@
 #include <memory>
 
 namespace {
-
-QApplication& app = TestApp();
 
 // A database with one constant: the first word of the maximum-air curve, stored as is.
 void MakeDatabase(const QString& path, int address) {

@@ -21,15 +21,6 @@
 #include <string>
 #include <vector>
 
-inline QApplication& TestApp() {
-    static int argc = 1;
-    static char name[] = "velmaris-test";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: tearing Qt down from a static destructor crashes after key events.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 // Fills an image with a byte pattern that differs from address to address.
 inline void FillPattern(FirmwareImage& image, int seed) {
     for (size_t i = 0; i < FirmwareImage::Size; ++i)
@@ -39,7 +30,6 @@ inline void FillPattern(FirmwareImage& image, int seed) {
 class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TestApp();
         QLocale::setDefault(QLocale(QLocale::Russian));
         ASSERT_TRUE(dir.isValid());
         savedError = ShowErrorMessage;

@@ -1,19 +1,16 @@
 #include "cli_run.h"
 #include "image/firmware_image.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 namespace {
 
 TEST(CliDecode, PrintsTheEquipmentBitsInItemOrder) {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "velmaris-ident-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    const std::string file = pattern + "/equipment.bin";
+    TempDir dir;
+    const std::string file = dir.File("equipment.bin");
 
     FirmwareImage image;
     const uint8_t bytes[] = {0x01, 0x00, 0x00, 0x00, 0x10, 0x80};
@@ -23,7 +20,6 @@ TEST(CliDecode, PrintsTheEquipmentBitsInItemOrder) {
 
     const CliRun run = RunCli({"decode", "--format", "bin", file});
     const std::string& json = run.out;
-    std::filesystem::remove_all(pattern);
     EXPECT_EQ(run.status, 0) << run.err;
 
     std::string expected = "\n  \"equipment\":[";

@@ -4,7 +4,6 @@
 #include "sim_fixture.h"
 #include "sim_process.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <chrono>
 #include <fcntl.h>
@@ -21,13 +20,6 @@ long long MsSince(Clock::time_point t) {
 
 class ComPortTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr)
-            new QCoreApplication(argc, argv);
-    }
     Messages messages;
     QTemporaryDir files;
 };

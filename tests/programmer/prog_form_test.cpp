@@ -7,7 +7,6 @@
 #include "sim_fixture.h"
 #include "sim_process.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -69,13 +68,6 @@ bool Logged(const QListWidget* log, const QString& part) {
 
 class ProgFormTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr)
-            new QApplication(argc, argv);
-    }
     void SetUp() override {
         saved = TProgForm::ShowMessage;
         savedAsk = TProgForm::AskConfirm;

@@ -1,4 +1,5 @@
 // velmaris-cli read and program against the simulated unit.
+#include "cli_run.h"
 #include "image/firmware_image.h"
 #include "sim_fixture.h"
 #include "sim_process.h"
@@ -8,21 +9,16 @@
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 namespace {
 
 class CliTest : public ::testing::Test {
 protected:
-    // Runs velmaris-cli with a bounded run time; returns its exit status, stderr in err.
+    // Runs velmaris-cli; returns its exit status, stderr in err.
     int Cli(const std::string& args) {
-        const std::string errFile = files.filePath("err.txt").toStdString();
-        const std::string cmd =
-            "timeout 120 '" VELMARIS_CLI_PATH "' " + args + " 2>'" + errFile + "' >/dev/null";
-        const int status = std::system(cmd.c_str());
-        const std::vector<uint8_t> text = ReadFile(errFile);
-        err.assign(text.begin(), text.end());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const CliRun run = RunCliCommand(args);
+        err = run.err;
+        return run.status;
     }
     std::string Path(const char* name) { return files.filePath(name).toStdString(); }
     std::unique_ptr<SimProcess> Sim(const std::vector<uint8_t>& memory,
@@ -178,20 +174,6 @@ TEST_F(CliTest, RefusesBadInputAndKeepsNothingOfAFailedRead) {
     EXPECT_EQ(Cli("read --port " + Path("no-port") + " " + Path("none/x.bin")), 2);
     EXPECT_EQ(err, "velmaris-cli read: Can't open file.\nvelmaris-cli read: " + Path("none/x.bin") +
                        ": No such file or directory\n");
-}
-
-// A fault value that is not a number in range is a usage error of the simulator, not an abort.
-TEST(EcusimArgs, BadFaultValuesAreUsageErrors) {
-    QTemporaryDir dir;
-    for (const char* fault : {"fail-block=zz", "fail-erase=99999999999999999999",
-                              "short-read=3000000000", "disconnect-after=-5", "bad-flash=12x"}) {
-        const std::string cmd = "timeout 20 '" VELMARIS_ECUSIM_PATH "' '" +
-                                dir.filePath("link").toStdString() + "' --fault " + fault +
-                                " >/dev/null 2>&1";
-        const int status = std::system(cmd.c_str());
-        ASSERT_TRUE(WIFEXITED(status)) << fault;
-        EXPECT_EQ(WEXITSTATUS(status), 2) << fault;
-    }
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include "maps/surface_view.h"
 #include "ui/error_report.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QOpenGLContext>
@@ -158,9 +157,3 @@ TEST_F(SurfaceRender, ContextWithoutFixedFunctionDrawingIsReportedOnce) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -2,36 +2,20 @@
 
 #include "programmer/serial_link.h"
 
-#include <cstring>
 #include <deque>
 #include <vector>
 
-// A line with a scripted unit behind it: it records every frame the host sends, returns a
-// perfect echo, and after each frame makes the next scripted answer available to the reads.
-// Reads never wait: what is not there is simply missing.
-class ScriptedLink : public SerialLink {
+// The host's end of a line whose incoming bytes wait in a queue. Reads never wait: what is not
+// there is simply missing. The doubles built on it decide what the unit puts into the queue.
+class QueuedLink : public SerialLink {
 public:
-    std::vector<std::vector<uint8_t>> sent;   // every frame, in order
-    std::deque<std::vector<uint8_t>> answers; // one per frame sent; missing = silence
-    std::vector<int> speeds;
-    int purges = 0;
-
-    void purge() override {
-        ++purges;
-        input_.clear();
-    }
-    void set_speed(int bps) override { speeds.push_back(bps); }
+    void purge() override { input_.clear(); }
     int read_byte() override {
         if (input_.empty())
             return NoByte;
         const int b = input_.front();
         input_.pop_front();
         return b;
-    }
-    bool badByteEcho = false; // single bytes come back garbled
-    bool write_byte(uint8_t value) override {
-        Sent(&value, 1);
-        return !badByteEcho;
     }
     bool read_block(uint8_t* buffer, std::size_t n) override {
         std::size_t i = 0;
@@ -40,6 +24,36 @@ public:
             input_.pop_front();
         }
         return i == n;
+    }
+
+protected:
+    void Queue(const uint8_t* data, std::size_t n) { input_.insert(input_.end(), data, data + n); }
+    void Queue(const std::vector<uint8_t>& bytes) {
+        input_.insert(input_.end(), bytes.begin(), bytes.end());
+    }
+
+private:
+    std::deque<uint8_t> input_;
+};
+
+// A line with a scripted unit behind it: it records every frame the host sends, returns a
+// perfect echo, and after each frame makes the next scripted answer available to the reads.
+class ScriptedLink : public QueuedLink {
+public:
+    std::vector<std::vector<uint8_t>> sent;   // every frame, in order
+    std::deque<std::vector<uint8_t>> answers; // one per frame sent; missing = silence
+    std::vector<int> speeds;
+    int purges = 0;
+
+    void purge() override {
+        ++purges;
+        QueuedLink::purge();
+    }
+    void set_speed(int bps) override { speeds.push_back(bps); }
+    bool badByteEcho = false; // single bytes come back garbled
+    bool write_byte(uint8_t value) override {
+        Sent(&value, 1);
+        return !badByteEcho;
     }
     bool write_block(uint8_t* buffer, std::size_t n) override {
         purge();
@@ -51,9 +65,8 @@ private:
     void Sent(const uint8_t* data, std::size_t n) {
         sent.emplace_back(data, data + n);
         if (!answers.empty()) {
-            input_.insert(input_.end(), answers.front().begin(), answers.front().end());
+            Queue(answers.front());
             answers.pop_front();
         }
     }
-    std::deque<uint8_t> input_;
 };

@@ -4,17 +4,11 @@
 #include "maps/map_grid.h"
 #include "programmer/prog_form.h"
 
-#include <QApplication>
 #include <QTimer>
 #include <cstring>
 #include <gtest/gtest.h>
 
 TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
-    static int argc = 1;
-    static char name[] = "test";
-    static char* argv[] = {name, nullptr};
-    if (QApplication::instance() == nullptr)
-        new QApplication(argc, argv);
     const auto saved = TProgForm::ShowMessage;
     TProgForm::ShowMessage = [](QWidget*, const QString&, const QString&) {};
 

@@ -5,7 +5,6 @@
 #include "sim_fixture.h"
 #include "sim_process.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdlib>
@@ -17,14 +16,6 @@ using Clock = std::chrono::steady_clock;
 
 class SimProtocolTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr)
-            new QCoreApplication(argc, argv);
-    }
-
     // Starts a simulator with the given memory and options and opens a port on it.
     void Start(const std::vector<uint8_t>& memory, std::vector<std::string> options = {}) {
         options.insert(options.end(),

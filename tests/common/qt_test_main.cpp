@@ -1,0 +1,14 @@
+// The main of every test program whose tests need Qt's application object: one QApplication,
+// made before the first test and alive until the last one has finished.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    // Listing the tests or running the program by hand needs no display; a platform chosen by
+    // the caller (the rendering tests run on a real X server) is kept.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
