@@ -150,6 +150,8 @@ void TMainForm::MCompareUnitClick() {
 
 void TMainForm::OpenReference(std::unique_ptr<FirmwareImage> reference, const QString& name) {
     Reference = std::move(reference);
+    Reference->UseO2Maps = Image->UseO2Maps;
+    Reference->Decode();
     ReferenceName = name;
     CompareTables = LoadParameterTables();
     if (!CompareWatch)
@@ -203,8 +205,11 @@ void TMainForm::SetCellShow(CellShow show) {
 void TMainForm::UpdateComparison() {
     const bool open = Reference != nullptr;
     if (open) {
-        Reference->UseO2Maps = Image->UseO2Maps;
-        Reference->Decode();
+        // The reference never changes; only a switch of map sets decodes it again.
+        if (Reference->UseO2Maps != Image->UseO2Maps) {
+            Reference->UseO2Maps = Image->UseO2Maps;
+            Reference->Decode();
+        }
         Differences = CompareTables
                           ? CompareImages(*Image, *Reference, Image->UseO2Maps, *CompareTables)
                           : CompareImages(*Image, *Reference, Image->UseO2Maps);
