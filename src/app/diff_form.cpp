@@ -2,6 +2,7 @@
 
 #include "image/codepage.h"
 #include "params/equipment.h"
+#include "params/parameter_format.h"
 #include "ui/decimal_separator.h"
 
 #include <QHBoxLayout>
@@ -110,6 +111,28 @@ void TDiffForm::Fill(const ImageDifferences& diff, const FirmwareImage& image,
                     QString::fromStdString(FormatMapNumber(cell.a, info.decimals, sep)),
                     QString::fromStdString(FormatMapNumber(cell.b, info.decimals, sep)));
             }
+        }
+    }
+    if (!diff.constants.empty() || !diff.vectors.empty()) {
+        QTreeWidgetItem* group = Group(QStringLiteral("Константы и вектора"));
+        const char point = sep.size() == 1 ? sep[0] : ',';
+        auto value = [&](double v, int decimals) {
+            return QString::fromStdString(FormatFixed(v, decimals, point));
+        };
+        for (const ParameterDifference& c : diff.constants)
+            add(group, {DiffLine::Parameter, c.record, -1},
+                QString::fromStdString(c.mark + " " + c.name), value(c.a, c.decimals),
+                value(c.b, c.decimals));
+        for (const ParameterDifference& v : diff.vectors) {
+            QString where = QString::fromStdString(v.mark + " " + v.name) +
+                            QStringLiteral(", точка %1 (%2)")
+                                .arg(v.point + 1)
+                                .arg(QString::fromStdString(FormatGeneral(v.argA, point)));
+            if (!SameValue(v.argA, v.argB))
+                where += QStringLiteral(" / эталон %1")
+                             .arg(QString::fromStdString(FormatGeneral(v.argB, point)));
+            add(group, {DiffLine::Parameter, v.record, v.point}, where, value(v.a, v.decimals),
+                value(v.b, v.decimals));
         }
     }
     if (!diff.ident.empty()) {

@@ -7,6 +7,7 @@
 #include "params/comp_form.h"
 #include "params/flash_form.h"
 #include "params/opt_form_run.h"
+#include "params/parameter_compare.h"
 #include "programmer/prog_form.h"
 #include "ui/app_settings.h"
 #include "ui/error_report.h"

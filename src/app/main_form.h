@@ -31,6 +31,7 @@ class QWidget;
 class TDiffForm;
 class TMapGrid;
 struct DiffLine;
+struct ParameterTables;
 class TOpenGLPanel;
 
 // The main window: owns the one firmware image for the whole run, carries the file and help
@@ -207,6 +208,8 @@ public:
     std::unique_ptr<FirmwareImage> Reference; // decoded with the image's map set; null when closed
     QString ReferenceName;                    // as the status bar names it
     ImageDifferences Differences;             // image against Reference, kept current
+    // Records of the parameter database compared too; null without a readable database.
+    std::unique_ptr<ParameterTables> CompareTables;
     CellShow Show = CellShow::Value;
     // The unit's memory as last read in the programmer window during this run; empty if none.
     std::vector<uint8_t> LastUnitRead;

@@ -6,6 +6,9 @@
 #include "app/diff_form.h"
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
+#include "params/param_db.h"
+#include "params/parameter_compare.h"
+#include "params/parameter_formula.h"
 #include "ui/decimal_separator.h"
 
 #include <QAction>
@@ -47,6 +50,26 @@ private:
     TMainForm* form_;
     std::shared_ptr<bool> pending_ = std::make_shared<bool>(false);
 };
+
+// The constants and vectors of the parameter database the constants window uses, so the
+// comparison lists them too; nothing when there is no readable database.
+std::unique_ptr<ParameterTables> LoadParameterTables() {
+    const QString path = QStringLiteral("database.mdb");
+    const ParamDatabase::Format format = ParamDatabase::detectFormat(path);
+    if (format != ParamDatabase::Format::SQLite && format != ParamDatabase::Format::Jet)
+        return nullptr;
+    try {
+        ParamDatabase db(path);
+        auto tables = std::make_unique<ParameterTables>();
+        tables->constants = db.constants();
+        tables->vectors = db.vectors();
+        tables->eval = EvaluateParameterFormula;
+        return tables;
+    } catch (const std::exception&) {
+        // A database that fails while read leaves the comparison of everything else.
+        return nullptr;
+    }
+}
 
 } // namespace
 
@@ -127,7 +150,10 @@ void TMainForm::MCompareUnitClick() {
 
 void TMainForm::OpenReference(std::unique_ptr<FirmwareImage> reference, const QString& name) {
     Reference = std::move(reference);
+    Reference->UseO2Maps = Image->UseO2Maps;
+    Reference->Decode();
     ReferenceName = name;
+    CompareTables = LoadParameterTables();
     if (!CompareWatch)
         CompareWatch = std::make_unique<CompareWatcher>(*Image, this);
     UpdateComparison();
@@ -137,6 +163,7 @@ void TMainForm::MCloseCompareClick() {
     CompareWatch.reset();
     Reference.reset();
     ReferenceName.clear();
+    CompareTables.reset();
     Differences = ImageDifferences();
     if (DiffForm)
         DiffForm->close();
@@ -178,9 +205,14 @@ void TMainForm::SetCellShow(CellShow show) {
 void TMainForm::UpdateComparison() {
     const bool open = Reference != nullptr;
     if (open) {
-        Reference->UseO2Maps = Image->UseO2Maps;
-        Reference->Decode();
-        Differences = CompareImages(*Image, *Reference, Image->UseO2Maps);
+        // The reference never changes; only a switch of map sets decodes it again.
+        if (Reference->UseO2Maps != Image->UseO2Maps) {
+            Reference->UseO2Maps = Image->UseO2Maps;
+            Reference->Decode();
+        }
+        Differences = CompareTables
+                          ? CompareImages(*Image, *Reference, Image->UseO2Maps, *CompareTables)
+                          : CompareImages(*Image, *Reference, Image->UseO2Maps);
     }
     for (QAction* a :
          {MCloseCompare, MDifferences, MShowReference, MShowDifference, MTakeReference})
@@ -251,6 +283,14 @@ void TMainForm::TakeFromReference(const std::vector<DiffLine>& lines) {
                 break;
             case DiffLine::Checksum:
                 TakeBytes(*Image, ref, ChecksumBytes());
+                break;
+            case DiffLine::Parameter:
+                if (CompareTables) {
+                    ParameterDifference p;
+                    p.record = line.a;
+                    p.point = line.b;
+                    TakeParameter(*Image, ref, *CompareTables, p);
+                }
                 break;
             case DiffLine::Bytes:
                 TakeBytes(*Image, ref,

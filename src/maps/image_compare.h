@@ -59,6 +59,7 @@ struct ParameterDifference {
     double argA = 0;
     double argB = 0;
     int decimals = 0; // shown decimals of the value
+    int record = -1;  // index of the record in the list it was compared from
 };
 
 struct ImageDifferences {

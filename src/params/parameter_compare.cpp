@@ -26,7 +26,8 @@ void Cover(std::vector<bool>& covered, int64_t first, int width) {
 
 void CompareConstants(const FirmwareImage& a, const FirmwareImage& b, const ParameterTables& tables,
                       ImageDifferences& out, std::vector<bool>& covered) {
-    for (const ConstantRecord& rec : tables.constants) {
+    for (std::size_t index = 0; index < tables.constants.size(); ++index) {
+        const ConstantRecord& rec = tables.constants[index];
         if (ConstantProblem(rec) || !ConstantTypeStores(rec.Type))
             continue;
         if (ReadConstantRaw(a, rec.Address, rec.Type) == ReadConstantRaw(b, rec.Address, rec.Type))
@@ -35,6 +36,7 @@ void CompareConstants(const FirmwareImage& a, const FirmwareImage& b, const Para
         d.mark = rec.Mark;
         d.name = rec.Name;
         d.decimals = rec.Decimal;
+        d.record = static_cast<int>(index);
         d.a = DecodedOrNaN([&] { return DecodeConstant(a, rec, tables.eval); });
         d.b = DecodedOrNaN([&] { return DecodeConstant(b, rec, tables.eval); });
         out.constants.push_back(d);
@@ -52,7 +54,8 @@ double PointArgument(const FirmwareImage& image, const VectorRecord& rec, int i,
 
 void CompareVectors(const FirmwareImage& a, const FirmwareImage& b, const ParameterTables& tables,
                     ImageDifferences& out, std::vector<bool>& covered) {
-    for (const VectorRecord& rec : tables.vectors) {
+    for (std::size_t index = 0; index < tables.vectors.size(); ++index) {
+        const VectorRecord& rec = tables.vectors[index];
         if (VectorProblem(rec))
             continue;
         // Under the index rule the argument bytes are not read: they stay other bytes.
@@ -73,6 +76,7 @@ void CompareVectors(const FirmwareImage& a, const FirmwareImage& b, const Parame
             d.name = rec.Name;
             d.point = i;
             d.decimals = rec.DecimalPar;
+            d.record = static_cast<int>(index);
             d.a = DecodedOrNaN([&] { return DecodeVectorPoint(a, rec, i, tables.eval); });
             d.b = DecodedOrNaN([&] { return DecodeVectorPoint(b, rec, i, tables.eval); });
             d.argA = DecodedOrNaN([&] { return PointArgument(a, rec, i, tables.eval); });
@@ -96,4 +100,23 @@ ImageDifferences CompareImages(const FirmwareImage& a, const FirmwareImage& b, b
     CompareVectors(a, b, tables, out, covered);
     RemoveCoveredBytes(out, covered);
     return out;
+}
+
+void TakeParameter(FirmwareImage& image, const FirmwareImage& reference,
+                   const ParameterTables& tables, const ParameterDifference& diff) {
+    if (diff.point < 0) {
+        const ConstantRecord& rec = tables.constants.at(static_cast<std::size_t>(diff.record));
+        WriteConstantRaw(image, rec.Address, rec.Type,
+                         ReadConstantRaw(reference, rec.Address, rec.Type));
+        return;
+    }
+    const VectorRecord& rec = tables.vectors.at(static_cast<std::size_t>(diff.record));
+    WriteVectorValueRaw(image, rec.AddressPar, rec.TypePar, diff.point,
+                        ReadVectorValueRaw(reference, rec.AddressPar, rec.TypePar, diff.point));
+    if (IsIndexRuleFormula(rec.FormulaArg) || !VectorArgTypeStores(rec.TypeArg))
+        return;
+    const int64_t first = VectorArgAddress(rec.AddressArg, rec.TypeArg, diff.point);
+    for (int64_t addr = first; addr <= first + (rec.TypeArg == 1 ? 1 : 0); ++addr)
+        if (addr >= 0 && addr < static_cast<int64_t>(FirmwareImage::Size))
+            image.WriteByte(static_cast<uint16_t>(addr), reference.Data[addr]);
 }

@@ -20,3 +20,8 @@ struct ParameterTables {
 // used (see ConstantProblem, VectorProblem) are left out; their bytes stay other bytes.
 ImageDifferences CompareImages(const FirmwareImage& a, const FirmwareImage& b, bool useO2,
                                const ParameterTables& tables);
+
+// Copies the stored value of a listed constant or vector point (and a point's argument) from
+// the reference into the image through its writes; the other bits of a shared byte stay.
+void TakeParameter(FirmwareImage& image, const FirmwareImage& reference,
+                   const ParameterTables& tables, const ParameterDifference& diff);

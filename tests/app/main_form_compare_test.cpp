@@ -114,4 +114,47 @@ TEST_F(CompareTest, ACutReferenceIsWarnedOfLikeAnOpenedFile) {
     EXPECT_TRUE(form->CompareStatus->text().startsWith(QStringLiteral("Эталон: short.bin")));
 }
 
+using CompareUnit = MainFormTest;
+
+TEST_F(CompareUnit, TheUnitsLastReadIsAReferenceOnceThereIsOne) {
+    form->OpenFromCommandLine(WriteImage("a.bin", 3, false));
+    EXPECT_FALSE(form->MCompareUnit->isEnabled());
+    form->LastUnitRead = PatternBytes(4);
+    form->RefreshAfterProgrammer();
+    ASSERT_TRUE(form->MCompareUnit->isEnabled());
+    form->MCompareUnit->trigger();
+    EXPECT_EQ(form->ReferenceName, QStringLiteral("ЭБУ (последнее чтение)"));
+    EXPECT_FALSE(form->Differences.Empty());
+    EXPECT_EQ(std::vector<uint8_t>(form->Reference->Data.get(),
+                                   form->Reference->Data.get() + FirmwareImage::Size),
+              PatternBytes(4));
+}
+
+using CompareParameters = MainFormTest;
+
+TEST_F(CompareParameters, ConstantsOfTheDatabaseAreListedAndTaken) {
+    // The database the constants window uses: "database.mdb" in the working folder.
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QFile::copy(VELMARIS_FIXTURES_DIR "/database-jet4.mdb", Path("database.mdb")));
+    QDir::setCurrent(dir.path());
+    form->OpenFromCommandLine(WriteImage("a.bin", 5, false));
+    FirmwareImage ref;
+    FillPattern(ref, 5);
+    ref.Data[0x6104] ^= 0x10; // XX_RPM
+    ref.SaveBin(QFile::encodeName(Path("ref.bin")).toStdString());
+    openAnswers.push_back({Path("ref.bin"), 2});
+    form->MCompareClick();
+    QDir::setCurrent(saved);
+
+    form->MDifferencesClick();
+    QTreeWidget* tree = form->DiffForm->Tree;
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("Константы и вектора"));
+    ASSERT_EQ(tree->topLevelItem(0)->childCount(), 1);
+    EXPECT_TRUE(tree->topLevelItem(0)->child(0)->text(0).startsWith(QStringLiteral("XX_RPM ")));
+    tree->topLevelItem(0)->child(0)->setSelected(true);
+    form->DiffForm->TakeButton->click();
+    EXPECT_EQ(Data(), std::vector<uint8_t>(ref.Data.get(), ref.Data.get() + FirmwareImage::Size));
+}
+
 } // namespace

@@ -55,6 +55,17 @@ TEST(ParameterCompare, ParameterBytesAreListedAsParametersNotAsOtherBytes) {
     EXPECT_EQ(d.vectors[1].argB, b.Data[0x6673]);
     EXPECT_EQ(d.bytes, (std::vector<AddressRange>{{0x6674, 0x6674}}));
 
+    // Taking the listed parameters from b leaves only the other bytes.
+    FirmwareImage taken;
+    std::memcpy(taken.Data.get(), a.Data.get(), FirmwareImage::Size);
+    for (const ParameterDifference& p : d.constants)
+        TakeParameter(taken, b, Tables(), p);
+    for (const ParameterDifference& p : d.vectors)
+        TakeParameter(taken, b, Tables(), p);
+    const ImageDifferences left = CompareImages(taken, b, false, Tables());
+    EXPECT_EQ(left.Count(), 1u);
+    EXPECT_EQ(left.bytes, d.bytes);
+
     // A formula that fails on one side still lists the constant.
     a.Data[0x6106] = a.Data[0x6107] = 0;
     EXPECT_TRUE(std::isnan(CompareImages(a, b, false, Tables()).constants.at(0).a));

@@ -443,6 +443,7 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
     ASSERT_TRUE(WaitLinked());
     form->ReadClick(); // the unit read in this window: the question can say what changes
     ASSERT_EQ(ImageBytes(image), unit);
+    EXPECT_EQ(form->LastUnitRead(), unit);
 
     // A loaded file edited since: new identification texts and a calibration byte, the
     // stored checksum left as it was.
