@@ -67,6 +67,12 @@ public:
     bool Dragging = false;
     int LastMouseX = 0;
     int LastMouseY = 0;
+    // Scale, zoom and shift of the 3-D view, and the right-button drag that shifts it.
+    ViewPlacement ViewPlace;
+    std::optional<MapKind> FittedMap; // the marked map ViewPlace was fitted to
+    bool Panning = false;
+    int PanMouseX = 0;
+    int PanMouseY = 0;
 
     // Dialogs and message boxes the commands open; tests replace them.
     MainFormDialogs Dialogs;
@@ -171,6 +177,12 @@ public:
     void OpenGLPanel1MouseDown(Qt::MouseButton button, int x, int y);
     void OpenGLPanel1MouseMove(int x, int y);
     void OpenGLPanel1MouseUp(Qt::MouseButton button);
+    // Wheel zoom, and the reset of the Home key and of a double click.
+    void OpenGLPanel1Wheel(int wheelDelta);
+    void OpenGLPanel1Reset();
+    // Scales the 3-D view so that the marked map fits it whole at the current angles, with no
+    // zoom or shift: done for every newly marked map and every newly opened image.
+    void FitView();
 
     // The close question; true when the window may close.
     bool FormCloseQuery();

@@ -154,7 +154,7 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     UpdateCaption(fileName);
     Image->Decode();
     ShowMap(CurrentMap);
-    Repaint3D();
+    FitView();
     SG->setFocus(); // the keypad edits the grid straight away
     LoadWarning.clear();
     if (loader == Loader::Hex && !result.complete)

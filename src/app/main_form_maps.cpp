@@ -69,6 +69,8 @@ void TMainForm::MapCommand(MapKind kind) {
     Label1->setToolTip(item->text()); // the label may show it cut short
     CurrentMap = kind;
     ShowMap(kind);
+    if (MarkedMap() != FittedMap)
+        FitView();
     Repaint3D();
 }
 
@@ -77,7 +79,7 @@ void TMainForm::MLamClick() {
     Image->UseO2Maps = MLam->isChecked();
     Image->Decode();
     ShowMap(CurrentMap);
-    Repaint3D();
+    FitView();
 }
 
 void TMainForm::ShowMap(MapKind kind) {
