@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSettings>
 #include <QSplitter>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -101,6 +102,11 @@ void TMainForm::BuildMenu() {
     Graph->setObjectName(QStringLiteral("Graph"));
     MLam = item(Graph, "MLam", QStringLiteral("Работа с датчиком кислорода"), &TMainForm::MLamClick,
                 true);
+    MColour =
+        item(Graph, "MColour", QStringLiteral("Цвет по значению"), &TMainForm::MColourClick, true);
+    MColour->setChecked(QSettings(QStringLiteral("Velmaris"), QStringLiteral("velmaris"))
+                            .value(QStringLiteral("view/colourByValue"), false)
+                            .toBool());
     separator(Graph, "N4");
     // The map items come from the catalogue: first the kinds that carry a check mark (group 1,
     // radio marks), then the two one-column tables. The group may be left with no item marked

@@ -99,6 +99,7 @@ public:
     QAction* MSave = nullptr;
     QAction* MExit = nullptr;
     QAction* MLam = nullptr;
+    QAction* MColour = nullptr; // "Цвет по значению": tint the grid's cells by their values
     // The ten map items, made from the map catalogue and held in catalogue order; each is also
     // known by its own name.
     std::array<QAction*, MapKindCount> MapItems{};
@@ -147,6 +148,8 @@ public:
     void MRcodClick();
     void MDrmaxClick();
     void MLamClick();
+    // Tints the grid or takes the tint away as MColour's mark says, and remembers the choice.
+    void MColourClick();
     void MExitClick();
 
     // Secondary windows, each filled in by the window's own code. After the programmer window
@@ -168,6 +171,8 @@ public:
     void Splitter1Moved();
     // Repaints the 3-D view, when there is one.
     void Repaint3D();
+    // Recolours the grid's cells from the shown table when MColour is marked.
+    void RefreshTints();
 
     // The 3-D view's handlers (main_form_view.cpp). The three drawing handlers run with the
     // panel's OpenGL context current.

@@ -4,13 +4,18 @@
 
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
+#include "maps/value_colour.h"
 #include "ui/decimal_separator.h"
 
 #include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QSettings>
+#include <array>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 QAction* TMainForm::MapItem(MapKind kind) const {
     return MapItems.at(static_cast<std::size_t>(kind));
@@ -82,6 +87,25 @@ void TMainForm::MLamClick() {
     FitView();
 }
 
+void TMainForm::MColourClick() {
+    QSettings(QStringLiteral("Velmaris"), QStringLiteral("velmaris"))
+        .setValue(QStringLiteral("view/colourByValue"), MColour->isChecked());
+    RefreshTints();
+}
+
+void TMainForm::RefreshTints() {
+    if (!MColour->isChecked()) {
+        SG->SetTints({}, 0);
+        return;
+    }
+    const MapInfo& info = GetMapInfo(CurrentMap);
+    std::array<double, FirmwareImage::Rows * FirmwareImage::LoadCols> values;
+    ReadMapValues(*Image, CurrentMap, values.data());
+    std::vector<CellTint> tints;
+    TintValues(values.data(), info.rows * info.cols, tints);
+    SG->SetTints(std::move(tints), info.cols);
+}
+
 void TMainForm::ShowMap(MapKind kind) {
     const MapInfo& info = GetMapInfo(kind);
     const std::string sep(1, LocaleDecimalSeparator());
@@ -101,6 +125,7 @@ void TMainForm::ShowMap(MapKind kind) {
         }
     }
     SG->setUpdatesEnabled(true);
+    RefreshTints();
     SG->SetCurrentCell(1, 1);
     SelectCellState(1, 1);
     Repaint3D();
@@ -131,6 +156,8 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
     }
     CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta);
     RewriteCurrentCell();
+    if (delta != 0)
+        RefreshTints();
     Repaint3D();
 }
 

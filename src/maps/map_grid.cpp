@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QStyleOptionHeader>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
+#include <utility>
 
 namespace {
 
@@ -35,6 +37,26 @@ private:
     const TMapGrid* grid_;
 };
 
+// Paints each tinted data cell on its colour, with the text colour that stays readable on it.
+class TintDelegate : public QStyledItemDelegate {
+public:
+    explicit TintDelegate(TMapGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const CellTint* tint = grid_->TintOf(index.row() - 1, index.column() - 1);
+        if (tint == nullptr)
+            return;
+        option->backgroundBrush =
+            QColor(tint->background.r, tint->background.g, tint->background.b);
+        option->palette.setColor(QPalette::Text, QColor(tint->text.r, tint->text.g, tint->text.b));
+    }
+
+private:
+    const TMapGrid* grid_;
+};
+
 } // namespace
 
 TMapGrid::TMapGrid(QWidget* parent) : QTableWidget(parent) {
@@ -55,6 +77,7 @@ TMapGrid::TMapGrid(QWidget* parent) : QTableWidget(parent) {
         corner->installEventFilter(new CornerPainter(corner, this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setItemDelegate(new TintDelegate(this));
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
     SetSize(2, 2);
@@ -62,6 +85,22 @@ TMapGrid::TMapGrid(QWidget* parent) : QTableWidget(parent) {
         if (!quiet_ && row > 0 && col > 0)
             emit SelectCell(col, row);
     });
+}
+
+void TMapGrid::SetTints(std::vector<CellTint> tints, int dataCols) {
+    tints_ = std::move(tints);
+    tintCols_ = dataCols;
+    viewport()->update();
+}
+
+const CellTint* TMapGrid::TintOf(int row, int col) const {
+    if (row < 0 || col < 0 || col >= tintCols_)
+        return nullptr;
+    const size_t at =
+        static_cast<size_t>(row) * static_cast<size_t>(tintCols_) + static_cast<size_t>(col);
+    if (at >= tints_.size() || !tints_[at].tinted)
+        return nullptr;
+    return &tints_[at];
 }
 
 void TMapGrid::SetSize(int rows, int cols) {

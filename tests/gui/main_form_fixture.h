@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -27,6 +28,9 @@ inline QApplication& TestApp() {
     static char* argv[] = {name, nullptr};
     // Never destroyed: tearing Qt down from a static destructor crashes after key events.
     static QApplication* app = new QApplication(argc, argv);
+    // Settings the windows remember go to a folder of the test run, never the user's own.
+    static QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     return *app;
 }
 
