@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <functional>
@@ -40,6 +41,7 @@ TMainForm::TMainForm(QWidget* parent)
     BuildMenu();
     BuildToolBar();
     BuildPanels();
+    BuildStatusBar();
 }
 
 TMainForm::~TMainForm() = default;
@@ -208,6 +210,13 @@ void TMainForm::BuildPanels() {
     connect(SG, &TMapGrid::KeyDown, this, [this](QKeyEvent* e) { Guard([&] { SGKeyDown(e); }); });
 }
 
+void TMainForm::BuildStatusBar() {
+    // Long map names are cut short rather than widening the window; the tooltip keeps it all.
+    StatusLabel = new TElidedLabel(QString(), statusBar());
+    StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+    statusBar()->addWidget(StatusLabel, 1);
+}
+
 void TMainForm::Splitter1Moved() {
     // The 3-D view keeps its height at 0.8 of its width.
     PlaceView();
@@ -230,13 +239,19 @@ void TMainForm::MOptClick() {
 // The identification and equipment windows write into Data themselves when they close; no map
 // depends on what they change, so nothing is decoded afterwards.
 void TMainForm::MIdenClick() {
-    TFlashForm form(*Image, this);
-    form.exec();
+    {
+        TFlashForm form(*Image, this);
+        form.exec();
+    }
+    RefreshStatus(); // the checksum may no longer agree
 }
 
 void TMainForm::MCompClick() {
-    TCompForm form(*Image, this);
-    form.exec();
+    {
+        TCompForm form(*Image, this);
+        form.exec();
+    }
+    RefreshStatus();
 }
 
 void TMainForm::MFlasherClick() {
@@ -256,6 +271,7 @@ void TMainForm::RefreshAfterProgrammer() {
 void TMainForm::RefreshAfterOptions() {
     // The grid keeps its numbers until the next map command; the 3-D view shows the new ones.
     Image->Decode();
+    RefreshStatus();
     Repaint3D();
 }
 

@@ -87,6 +87,7 @@ public:
     QToolBar* ToolBar1 = nullptr;
     QLabel* Label1 = nullptr;
     TMapGrid* SG = nullptr;
+    QLabel* StatusLabel = nullptr; // the line in the status bar under the grid
 
     // Actions and menu items. MOpen, MSave and MInfo are the actions themselves.
     QAction* AOpen = nullptr;
@@ -173,6 +174,8 @@ public:
     void Repaint3D();
     // Recolours the grid's cells from the shown table when MColour is marked.
     void RefreshTints();
+    // Rewrites the status line for the current map and cell; empty until an image is loaded.
+    void RefreshStatus();
 
     // The 3-D view's handlers (main_form_view.cpp). The three drawing handlers run with the
     // panel's OpenGL context current.
@@ -201,6 +204,7 @@ private:
     void BuildMenu();
     void BuildToolBar();
     void BuildPanels();
+    void BuildStatusBar();
     void BuildView();
     // Places OpenGLPanel1 at the top of Panel1, as wide as the panel and 0.8 as high.
     void PlaceView();

@@ -191,6 +191,7 @@ bool TMainForm::SaveCommand() {
     Image->MarkSaved();
     CurrentFile = names.hex;
     UpdateCaption(CurrentFile);
+    RefreshStatus(); // the saved checksum agrees now
     return true;
 }
 

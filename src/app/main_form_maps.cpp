@@ -4,6 +4,7 @@
 
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
+#include "maps/map_status.h"
 #include "maps/value_colour.h"
 #include "ui/decimal_separator.h"
 
@@ -106,6 +107,16 @@ void TMainForm::RefreshTints() {
     SG->SetTints(std::move(tints), info.cols);
 }
 
+void TMainForm::RefreshStatus() {
+    const QString text =
+        Image->Loaded
+            ? QString::fromStdString(MapStatusText(*Image, CurrentMap, SelRow, SelCol,
+                                                   std::string(1, LocaleDecimalSeparator())))
+            : QString();
+    StatusLabel->setText(text);
+    StatusLabel->setToolTip(text);
+}
+
 void TMainForm::ShowMap(MapKind kind) {
     const MapInfo& info = GetMapInfo(kind);
     const std::string sep(1, LocaleDecimalSeparator());
@@ -140,6 +151,7 @@ void TMainForm::SelectCellState(int ACol, int ARow) {
     SelCol = ACol - 1;
     CellAddress = MapCellAddress(*Image, CurrentMap, SelRow, SelCol);
     CellRaw = ReadCellRaw(*Image, CellWidth, CellAddress, CellRaw);
+    RefreshStatus();
     Repaint3D();
 }
 
@@ -156,8 +168,10 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
     }
     CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta);
     RewriteCurrentCell();
-    if (delta != 0)
+    if (delta != 0) {
         RefreshTints();
+        RefreshStatus();
+    }
     Repaint3D();
 }
 

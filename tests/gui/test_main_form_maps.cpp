@@ -1,5 +1,6 @@
 #include "main_form_fixture.h"
 #include "maps/map_grid.h"
+#include "maps/map_status.h"
 #include "maps/value_colour.h"
 
 #include <QAction>
@@ -357,4 +358,28 @@ TEST_F(MapGrid, ColourByValueTintsTheTableAndIsRemembered) {
     form->MColour->trigger();
     EXPECT_EQ(shade(hi), plain);
     EXPECT_FALSE(TMainForm().MColour->isChecked());
+}
+
+TEST_F(MapGrid, StatusLineFollowsTheCellEditsAndSaves) {
+    auto status = [&] { return form->StatusLabel->text().toStdString(); };
+    auto expected = [&] {
+        return MapStatusText(*form->Image, form->CurrentMap, form->SelRow, form->SelCol, ",");
+    };
+    EXPECT_EQ(status(), expected());
+    EXPECT_NE(status().find("УОЗ, без датчика кислорода"), std::string::npos);
+    Press(Qt::Key_Down);
+    Press(Qt::Key_Right);
+    ASSERT_EQ(form->SelRow, 1);
+    EXPECT_EQ(status(), expected());
+    const std::string before = status();
+    PlusOnKeypad();
+    EXPECT_NE(status(), before);
+    EXPECT_EQ(status(), expected());
+    EXPECT_NE(status().find("контрольная сумма не совпадает"), std::string::npos);
+    form->MLam->trigger();
+    EXPECT_NE(status().find("УОЗ, с датчиком кислорода"), std::string::npos);
+
+    saveAnswers.push_back(Path("saved.hex"));
+    form->ASaveExecute();
+    EXPECT_NE(status().find("контрольная сумма верна"), std::string::npos);
 }
