@@ -97,8 +97,7 @@ void TMainForm::OpenGLPanel1Resize(TOpenGLPanel* sender) {
 }
 
 void TMainForm::OpenGLPanel1Paint(TOpenGLPanel* sender) {
-    FittedMap = MarkedMap();
-    BuildSurfaceFrame(*Image, FittedMap, SelRow, SelCol, ViewFrame);
+    BuildSurfaceFrame(*Image, MarkedMap(), SelRow, SelCol, ViewFrame);
     DrawSurfaceFrame(sender->Gl(), ViewFrame, RotX, RotY, ViewPlace);
 }
 
