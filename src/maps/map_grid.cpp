@@ -88,9 +88,24 @@ TMapGrid::TMapGrid(QWidget* parent) : QTableWidget(parent) {
 }
 
 void TMapGrid::SetTints(std::vector<CellTint> tints, int dataCols) {
-    tints_ = std::move(tints);
+    // A key step usually recolours one cell: repaint only the cells whose colours changed, and
+    // the whole table only when its layout of colours is new.
+    const bool sameLayout = dataCols == tintCols_ && tints.size() == tints_.size();
+    std::swap(tints_, tints);
     tintCols_ = dataCols;
-    viewport()->update();
+    if (!sameLayout) {
+        viewport()->update();
+        return;
+    }
+    for (size_t i = 0; i < tints_.size(); ++i) {
+        const CellTint& a = tints_[i];
+        const CellTint& b = tints[i];
+        if (a.tinted == b.tinted && a.background == b.background && a.text == b.text)
+            continue;
+        const int row = static_cast<int>(i) / dataCols + 1;
+        const int col = static_cast<int>(i) % dataCols + 1;
+        viewport()->update(visualRect(model()->index(row, col)));
+    }
 }
 
 const CellTint* TMapGrid::TintOf(int row, int col) const {
