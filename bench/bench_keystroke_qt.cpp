@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -38,12 +40,15 @@ void OpenReference(TMainForm& form) {
     form.OpenReference(std::move(reference), QStringLiteral("reference"));
 }
 
-// Alternating plus and minus keeps the value away from the clamps.
-void Keys(benchmark::State& state, bool paint, bool compare = false) {
+// Alternating plus and minus keeps the value away from the clamps. With `tinted` the cells are
+// coloured by value, so every key recolours the table.
+void Keys(benchmark::State& state, bool paint, bool tinted = false, bool compare = false) {
     auto form = MakeForm();
     if (compare)
         OpenReference(*form);
     form->MapItem(static_cast<MapKind>(state.range(0)))->trigger();
+    form->MColour->setChecked(tinted);
+    form->MColourClick();
     QApplication::processEvents();
     QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::KeypadModifier, QStringLiteral("+"));
     QKeyEvent minus(QEvent::KeyPress, Qt::Key_Minus, Qt::KeypadModifier, QStringLiteral("-"));
@@ -66,7 +71,10 @@ void BM_KeystrokeToPaintedCell(benchmark::State& state) {
 }
 // With a reference open every keystroke also compares again and re-marks the whole table.
 void BM_KeystrokeToMarkedCell(benchmark::State& state) {
-    Keys(state, false, true);
+    Keys(state, false, false, true);
+}
+void BM_KeystrokeToTintedCell(benchmark::State& state) {
+    Keys(state, true, true);
 }
 
 } // namespace
@@ -81,10 +89,18 @@ BENCHMARK(BM_KeystrokeToPaintedCell)
     ->Arg(static_cast<int>(MapKind::Pmax))
     ->Unit(benchmark::kMicrosecond);
 
+BENCHMARK(BM_KeystrokeToTintedCell)
+    ->Arg(static_cast<int>(MapKind::Uoz))
+    ->Arg(static_cast<int>(MapKind::Pmax))
+    ->Unit(benchmark::kMicrosecond);
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The colour choice the bench makes is remembered in a folder of its own.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     ShowErrorMessage = [](QWidget*, const QString& text) {
         fprintf(stderr, "error: %s\n", qPrintable(text));
     };

@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <functional>
@@ -44,6 +45,7 @@ TMainForm::TMainForm(QWidget* parent)
     BuildPanels();
     BuildCompareMenu();
     RestoreWindowSettings();
+    BuildStatusBar();
 }
 
 // The window is destroyed at the end of every run, however the run ends.
@@ -112,6 +114,9 @@ void TMainForm::BuildMenu() {
     Graph->setObjectName(QStringLiteral("Graph"));
     MLam = item(Graph, "MLam", QStringLiteral("Работа с датчиком кислорода"), &TMainForm::MLamClick,
                 true);
+    MColour =
+        item(Graph, "MColour", QStringLiteral("Цвет по значению"), &TMainForm::MColourClick, true);
+    MColour->setChecked(AppSettings().Value(QStringLiteral("view/colourByValue")).toBool());
     separator(Graph, "N4");
     // The map items come from the catalogue: first the kinds that carry a check mark (group 1,
     // radio marks), then the two one-column tables. The group may be left with no item marked
@@ -216,6 +221,13 @@ void TMainForm::BuildPanels() {
     connect(SG, &TMapGrid::KeyDown, this, [this](QKeyEvent* e) { Guard([&] { SGKeyDown(e); }); });
 }
 
+void TMainForm::BuildStatusBar() {
+    // Long map names are cut short rather than widening the window; the tooltip keeps it all.
+    StatusLabel = new TElidedLabel(QString(), statusBar());
+    StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
+    statusBar()->addWidget(StatusLabel, 1);
+}
+
 void TMainForm::Splitter1Moved() {
     // The 3-D view keeps its height at 0.8 of its width.
     PlaceView();
@@ -238,13 +250,19 @@ void TMainForm::MOptClick() {
 // The identification and equipment windows write into Data themselves when they close; no map
 // depends on what they change, so nothing is decoded afterwards.
 void TMainForm::MIdenClick() {
-    TFlashForm form(*Image, this);
-    form.exec();
+    {
+        TFlashForm form(*Image, this);
+        form.exec();
+    }
+    RefreshStatus(); // the checksum may no longer agree
 }
 
 void TMainForm::MCompClick() {
-    TCompForm form(*Image, this);
-    form.exec();
+    {
+        TCompForm form(*Image, this);
+        form.exec();
+    }
+    RefreshStatus();
 }
 
 void TMainForm::MFlasherClick() {
@@ -276,6 +294,7 @@ void TMainForm::RefreshAfterProgrammer() {
 void TMainForm::RefreshAfterOptions() {
     // The grid keeps its numbers until the next map command; the 3-D view shows the new ones.
     Image->Decode();
+    RefreshStatus();
     Repaint3D();
 }
 

@@ -72,6 +72,12 @@ public:
     bool Dragging = false;
     int LastMouseX = 0;
     int LastMouseY = 0;
+    // Scale, zoom and shift of the 3-D view, and the right-button drag that shifts it.
+    ViewPlacement ViewPlace;
+    std::optional<MapKind> FittedMap; // the marked map ViewPlace was fitted to
+    bool Panning = false;
+    int PanMouseX = 0;
+    int PanMouseY = 0;
 
     // Dialogs and message boxes the commands open; tests replace them.
     MainFormDialogs Dialogs;
@@ -86,6 +92,7 @@ public:
     QToolBar* ToolBar1 = nullptr;
     QLabel* Label1 = nullptr;
     TMapGrid* SG = nullptr;
+    QLabel* StatusLabel = nullptr; // the line in the status bar under the grid
 
     // Actions and menu items. MOpen, MSave and MInfo are the actions themselves.
     QAction* AOpen = nullptr;
@@ -98,6 +105,7 @@ public:
     QAction* MSave = nullptr;
     QAction* MExit = nullptr;
     QAction* MLam = nullptr;
+    QAction* MColour = nullptr; // "Цвет по значению": tint the grid's cells by their values
     // The ten map items, made from the map catalogue and held in catalogue order; each is also
     // known by its own name.
     std::array<QAction*, MapKindCount> MapItems{};
@@ -152,6 +160,8 @@ public:
     void MRcodClick();
     void MDrmaxClick();
     void MLamClick();
+    // Tints the grid or takes the tint away as MColour's mark says, and remembers the choice.
+    void MColourClick();
     void MExitClick();
 
     // Secondary windows, each filled in by the window's own code. After the programmer window
@@ -183,6 +193,10 @@ public:
     void Splitter1Moved();
     // Repaints the 3-D view, when there is one.
     void Repaint3D();
+    // Recolours the grid's cells from the shown table when MColour is marked.
+    void RefreshTints();
+    // Rewrites the status line for the current map and cell; empty until an image is loaded.
+    void RefreshStatus();
 
     // The 3-D view's handlers (main_form_view.cpp). The three drawing handlers run with the
     // panel's OpenGL context current.
@@ -192,6 +206,12 @@ public:
     void OpenGLPanel1MouseDown(Qt::MouseButton button, int x, int y);
     void OpenGLPanel1MouseMove(int x, int y);
     void OpenGLPanel1MouseUp(Qt::MouseButton button);
+    // Wheel zoom, and the reset of the Home key and of a double click.
+    void OpenGLPanel1Wheel(int wheelDelta);
+    void OpenGLPanel1Reset();
+    // Scales the 3-D view so that the marked map fits it whole at the current angles, with no
+    // zoom or shift: done for every newly marked map and every newly opened image.
+    void FitView();
 
     // The close question; true when the window may close.
     bool FormCloseQuery();
@@ -252,6 +272,7 @@ private:
     void BuildMenu();
     void BuildToolBar();
     void BuildPanels();
+    void BuildStatusBar();
     void BuildView();
     void BuildRecentMenu();
     void FillRecentMenu();

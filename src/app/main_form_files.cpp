@@ -199,7 +199,7 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     RememberRecentFile(fileName);
     Image->Decode();
     ShowMap(CurrentMap);
-    Repaint3D();
+    FitView();
     SG->setFocus(); // the keypad edits the grid straight away
     LoadWarning = warning;
     if (!LoadWarning.isEmpty())
@@ -223,6 +223,7 @@ bool TMainForm::SaveCommand() {
     CurrentFile = names.hex;
     UpdateCaption(CurrentFile);
     RememberRecentFile(CurrentFile);
+    RefreshStatus(); // the saved checksum agrees now
     return true;
 }
 

@@ -4,13 +4,19 @@
 
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
+#include "maps/map_status.h"
+#include "maps/value_colour.h"
+#include "ui/app_settings.h"
 #include "ui/decimal_separator.h"
 
 #include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
+#include <array>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 QAction* TMainForm::MapItem(MapKind kind) const {
     return MapItems.at(static_cast<std::size_t>(kind));
@@ -69,6 +75,8 @@ void TMainForm::MapCommand(MapKind kind) {
     Label1->setToolTip(item->text()); // the label may show it cut short
     CurrentMap = kind;
     ShowMap(kind);
+    if (MarkedMap() != FittedMap)
+        FitView();
     Repaint3D();
 }
 
@@ -78,7 +86,35 @@ void TMainForm::MLamClick() {
     Image->Decode();
     UpdateComparison(); // the reference switches map sets with the image
     ShowMap(CurrentMap);
-    Repaint3D();
+    FitView();
+}
+
+void TMainForm::MColourClick() {
+    AppSettings().SetValue(QStringLiteral("view/colourByValue"), MColour->isChecked());
+    RefreshTints();
+}
+
+void TMainForm::RefreshTints() {
+    if (!MColour->isChecked()) {
+        SG->SetTints({}, 0);
+        return;
+    }
+    const MapInfo& info = GetMapInfo(CurrentMap);
+    std::array<double, FirmwareImage::Rows * FirmwareImage::LoadCols> values;
+    ReadMapValues(*Image, CurrentMap, values.data());
+    std::vector<CellTint> tints;
+    TintValues(values.data(), info.rows * info.cols, tints);
+    SG->SetTints(std::move(tints), info.cols);
+}
+
+void TMainForm::RefreshStatus() {
+    const QString text =
+        Image->Loaded
+            ? QString::fromStdString(MapStatusText(*Image, CurrentMap, SelRow, SelCol,
+                                                   std::string(1, LocaleDecimalSeparator())))
+            : QString();
+    StatusLabel->setText(text);
+    StatusLabel->setToolTip(text);
 }
 
 void TMainForm::ShowMap(MapKind kind) {
@@ -99,6 +135,7 @@ void TMainForm::ShowMap(MapKind kind) {
     }
     MarkDifferences();
     SG->setUpdatesEnabled(true);
+    RefreshTints();
     SG->SetCurrentCell(1, 1);
     SelectCellState(1, 1);
     Repaint3D();
@@ -113,6 +150,7 @@ void TMainForm::SelectCellState(int ACol, int ARow) {
     SelCol = ACol - 1;
     CellAddress = MapCellAddress(*Image, CurrentMap, SelRow, SelCol);
     CellRaw = ReadCellRaw(*Image, CellWidth, CellAddress, CellRaw);
+    RefreshStatus();
     Repaint3D();
 }
 
@@ -130,8 +168,12 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
     CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta);
     RewriteCurrentCell();
     // The marks follow the keystroke at once, not only when the event loop is back.
-    if (Reference && delta != 0)
-        UpdateComparison();
+    if (delta != 0) {
+        if (Reference)
+            UpdateComparison();
+        RefreshTints();
+        RefreshStatus();
+    }
     Repaint3D();
 }
 

@@ -9,7 +9,9 @@
 
 #include <QEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <functional>
 #include <utility>
 
@@ -55,6 +57,21 @@ void TMainForm::BuildView() {
     OpenGLPanel1->OnMouseUp = [this](TOpenGLPanel*, QMouseEvent* e) {
         OpenGLPanel1MouseUp(e->button());
     };
+    OpenGLPanel1->OnWheel = [this](TOpenGLPanel*, QWheelEvent* e) {
+        OpenGLPanel1Wheel(e->angleDelta().y());
+    };
+    OpenGLPanel1->OnDoubleClick = [this](TOpenGLPanel*, QMouseEvent* e) {
+        if (e->button() == Qt::LeftButton)
+            OpenGLPanel1Reset();
+    };
+    OpenGLPanel1->OnKeyDown = [this](TOpenGLPanel*, QKeyEvent* e) {
+        if (e->key() == Qt::Key_Home)
+            OpenGLPanel1Reset();
+        else
+            e->ignore();
+    };
+    // A click gives the view the keyboard, so that Home reaches it.
+    OpenGLPanel1->setFocusPolicy(Qt::ClickFocus);
     // The view is not in Panel1's layout: its height follows its width, and a window lower
     // than the view cuts off the view's bottom instead of growing.
     Panel1->installEventFilter(new ResizeWatcher(Panel1, [this] { PlaceView(); }));
@@ -81,29 +98,66 @@ void TMainForm::OpenGLPanel1Resize(TOpenGLPanel* sender) {
 
 void TMainForm::OpenGLPanel1Paint(TOpenGLPanel* sender) {
     BuildSurfaceFrame(*Image, MarkedMap(), SelRow, SelCol, ViewFrame, Reference.get());
-    DrawSurfaceFrame(sender->Gl(), ViewFrame, RotX, RotY);
+    DrawSurfaceFrame(sender->Gl(), ViewFrame, RotX, RotY, ViewPlace);
 }
 
-// Only the left button turns the view; the other buttons neither start nor end a drag.
+// The left button turns the view, the right button shifts it; each drag starts and ends with
+// its own button only.
 void TMainForm::OpenGLPanel1MouseDown(Qt::MouseButton button, int x, int y) {
-    if (button != Qt::LeftButton)
-        return;
-    Dragging = true;
-    LastMouseX = x;
-    LastMouseY = y;
+    if (button == Qt::LeftButton) {
+        Dragging = true;
+        LastMouseX = x;
+        LastMouseY = y;
+    } else if (button == Qt::RightButton) {
+        Panning = true;
+        PanMouseX = x;
+        PanMouseY = y;
+    }
 }
 
 void TMainForm::OpenGLPanel1MouseMove(int x, int y) {
-    if (!Dragging)
+    if (!Dragging && !Panning)
         return;
-    RotY = RotatedAngle(RotY, LastMouseX, x);
-    RotX = RotatedAngle(RotX, LastMouseY, y);
-    LastMouseX = x;
-    LastMouseY = y;
+    if (Dragging) {
+        RotY = RotatedAngle(RotY, LastMouseX, x);
+        RotX = RotatedAngle(RotX, LastMouseY, y);
+        LastMouseX = x;
+        LastMouseY = y;
+    }
+    if (Panning && OpenGLPanel1) {
+        ViewPlace =
+            PannedPlacement(ViewPlace, x - PanMouseX, y - PanMouseY, OpenGLPanel1->height());
+        PanMouseX = x;
+        PanMouseY = y;
+    }
     Repaint3D();
 }
 
 void TMainForm::OpenGLPanel1MouseUp(Qt::MouseButton button) {
     if (button == Qt::LeftButton)
         Dragging = false;
+    else if (button == Qt::RightButton)
+        Panning = false;
+}
+
+void TMainForm::OpenGLPanel1Wheel(int wheelDelta) {
+    ViewPlace = ZoomedPlacement(ViewPlace, wheelDelta);
+    Repaint3D();
+}
+
+void TMainForm::OpenGLPanel1Reset() {
+    RotX = StartRotX;
+    RotY = StartRotY;
+    FitView();
+}
+
+void TMainForm::FitView() {
+    // The view keeps 5 to 4, so the fit does not depend on its size; before the view has a
+    // size, a 5 x 4 one stands in for it.
+    const bool sized = OpenGLPanel1 != nullptr && OpenGLPanel1->height() > 0;
+    FittedMap = MarkedMap();
+    BuildSurfaceFrame(*Image, FittedMap, SelRow, SelCol, ViewFrame);
+    ViewPlace = FitPlacement(ViewFrame, RotX, RotY, sized ? OpenGLPanel1->width() : 5,
+                             sized ? OpenGLPanel1->height() : 4);
+    Repaint3D();
 }

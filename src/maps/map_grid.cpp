@@ -8,6 +8,7 @@
 #include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -38,11 +39,13 @@ private:
     const TMapGrid* grid_;
 };
 
-// Draws a cell as usual, then, for a cell that differs from the reference, a hatch over it and
+// Paints a data cell on its value's tint when the grid is coloured by value, with the text colour
+// that stays readable on it, and, for a cell that differs from the reference, a hatch over it and
 // a frame around it: seen without telling colours apart, and the text stays readable.
-class DifferenceMarkDelegate : public QStyledItemDelegate {
+class CellDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit CellDelegate(TMapGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         QStyledItemDelegate::paint(painter, option, index);
@@ -55,6 +58,20 @@ public:
         painter->drawRect(option.rect.adjusted(1, 1, -1, -1));
         painter->restore();
     }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const CellTint* tint = grid_->TintOf(index.row() - 1, index.column() - 1);
+        if (tint == nullptr)
+            return;
+        option->backgroundBrush =
+            QColor(tint->background.r, tint->background.g, tint->background.b);
+        option->palette.setColor(QPalette::Text, QColor(tint->text.r, tint->text.g, tint->text.b));
+    }
+
+private:
+    const TMapGrid* grid_;
 };
 
 } // namespace
@@ -75,9 +92,9 @@ TMapGrid::TMapGrid(QWidget* parent) : QTableWidget(parent) {
     verticalHeader()->setSectionsClickable(false);
     if (auto* corner = findChild<QAbstractButton*>())
         corner->installEventFilter(new CornerPainter(corner, this));
-    setItemDelegate(new DifferenceMarkDelegate(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setItemDelegate(new CellDelegate(this));
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
     SetSize(2, 2);
@@ -85,6 +102,37 @@ TMapGrid::TMapGrid(QWidget* parent) : QTableWidget(parent) {
         if (!quiet_ && row > 0 && col > 0)
             emit SelectCell(col, row);
     });
+}
+
+void TMapGrid::SetTints(std::vector<CellTint> tints, int dataCols) {
+    // A key step usually recolours one cell: repaint only the cells whose colours changed, and
+    // the whole table only when its layout of colours is new.
+    const bool sameLayout = dataCols == tintCols_ && tints.size() == tints_.size();
+    std::swap(tints_, tints);
+    tintCols_ = dataCols;
+    if (!sameLayout) {
+        viewport()->update();
+        return;
+    }
+    for (size_t i = 0; i < tints_.size(); ++i) {
+        const CellTint& a = tints_[i];
+        const CellTint& b = tints[i];
+        if (a.tinted == b.tinted && a.background == b.background && a.text == b.text)
+            continue;
+        const int row = static_cast<int>(i) / dataCols + 1;
+        const int col = static_cast<int>(i) % dataCols + 1;
+        viewport()->update(visualRect(model()->index(row, col)));
+    }
+}
+
+const CellTint* TMapGrid::TintOf(int row, int col) const {
+    if (row < 0 || col < 0 || col >= tintCols_)
+        return nullptr;
+    const size_t at =
+        static_cast<size_t>(row) * static_cast<size_t>(tintCols_) + static_cast<size_t>(col);
+    if (at >= tints_.size() || !tints_[at].tinted)
+        return nullptr;
+    return &tints_[at];
 }
 
 void TMapGrid::SetSize(int rows, int cols) {

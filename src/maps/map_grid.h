@@ -1,5 +1,7 @@
 #pragma once
 
+#include "maps/value_colour.h"
+
 #include <QTableWidget>
 #include <utility>
 #include <vector>
@@ -39,6 +41,13 @@ public:
     void SetCurrentCell(int col, int row);
     int Col() const { return currentColumn(); }
     int Row() const { return currentRow(); }
+
+    // Background and text colours of the data cells, row by row over the table's `dataCols`
+    // columns; an empty list leaves every cell in the grid's own colours. Only the visible
+    // cells are repainted.
+    void SetTints(std::vector<CellTint> tints, int dataCols);
+    // The tint of data cell (row, col), 0-based; nullptr when the cell is not tinted.
+    const CellTint* TintOf(int row, int col) const;
 
     // Typed characters do not jump to a cell whose text starts with them: the keypad minus
     // steps a value and must never move the current cell to a negative number.

@@ -115,3 +115,20 @@ void TOpenGLPanel::mouseReleaseEvent(QMouseEvent* e) {
     if (OnMouseUp)
         RunGuarded(this, [&] { OnMouseUp(this, e); });
 }
+
+void TOpenGLPanel::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (OnDoubleClick)
+        RunGuarded(this, [&] { OnDoubleClick(this, e); });
+}
+
+void TOpenGLPanel::wheelEvent(QWheelEvent* e) {
+    if (OnWheel)
+        RunGuarded(this, [&] { OnWheel(this, e); });
+}
+
+void TOpenGLPanel::keyPressEvent(QKeyEvent* e) {
+    if (OnKeyDown)
+        RunGuarded(this, [&] { OnKeyDown(this, e); });
+    else
+        QOpenGLWidget::keyPressEvent(e);
+}

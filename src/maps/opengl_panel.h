@@ -4,7 +4,9 @@
 #include <functional>
 
 class QOpenGLFunctions_1_1;
+class QKeyEvent;
 class QMouseEvent;
+class QWheelEvent;
 
 // The drawing panel of the 3-D view. It owns an OpenGL context with an RGBA colour buffer, a
 // depth buffer and double buffering, and calls its owner's handlers with that context current:
@@ -19,6 +21,8 @@ class TOpenGLPanel : public QOpenGLWidget {
 public:
     using Handler = std::function<void(TOpenGLPanel* sender)>;
     using MouseHandler = std::function<void(TOpenGLPanel* sender, QMouseEvent* event)>;
+    using WheelHandler = std::function<void(TOpenGLPanel* sender, QWheelEvent* event)>;
+    using KeyHandler = std::function<void(TOpenGLPanel* sender, QKeyEvent* event)>;
 
     explicit TOpenGLPanel(QWidget* parent = nullptr);
     ~TOpenGLPanel() override;
@@ -37,6 +41,9 @@ public:
     MouseHandler OnMouseDown;
     MouseHandler OnMouseMove;
     MouseHandler OnMouseUp;
+    MouseHandler OnDoubleClick;
+    WheelHandler OnWheel;
+    KeyHandler OnKeyDown;
 
     // The OpenGL 1.1 functions of the panel's context; valid only inside the three handlers.
     QOpenGLFunctions_1_1& Gl() const;
@@ -57,6 +64,9 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     void ReportContextFailure();

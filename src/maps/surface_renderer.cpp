@@ -38,12 +38,13 @@ void InitSurfaceContext(QOpenGLFunctions_1_1& gl) {
     gl.glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
 }
 
-void DrawSurfaceFrame(QOpenGLFunctions_1_1& gl, const SurfaceFrame& frame, float rotX, float rotY) {
+void DrawSurfaceFrame(QOpenGLFunctions_1_1& gl, const SurfaceFrame& frame, float rotX, float rotY,
+                      const ViewPlacement& placement) {
     gl.glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     gl.glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     gl.glMatrixMode(GL_MODELVIEW);
     gl.glPushMatrix();
-    gl.glMultMatrixf(ModelViewMatrix(rotX, rotY).data());
+    gl.glMultMatrixf(ModelViewMatrix(rotX, rotY, placement).data());
 
     gl.glEnableClientState(GL_VERTEX_ARRAY);
     gl.glVertexPointer(3, GL_FLOAT, sizeof(SurfacePoint), frame.points.data());

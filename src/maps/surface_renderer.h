@@ -1,6 +1,7 @@
 #pragma once
 
 #include "maps/surface_geometry.h"
+#include "maps/surface_view.h"
 
 class QOpenGLFunctions_1_1;
 
@@ -14,6 +15,7 @@ void SetUpSurfaceProjection(QOpenGLFunctions_1_1& gl, int width, int height, dou
 // One-time state of a new context: depth test on, black background.
 void InitSurfaceContext(QOpenGLFunctions_1_1& gl);
 
-// Clears the view and draws the frame turned by rotX and rotY degrees. Polygons are drawn as
-// outlines, so every surface is a wireframe.
-void DrawSurfaceFrame(QOpenGLFunctions_1_1& gl, const SurfaceFrame& frame, float rotX, float rotY);
+// Clears the view and draws the frame turned by rotX and rotY degrees and placed as `placement`
+// says. Polygons are drawn as outlines, so every surface is a wireframe.
+void DrawSurfaceFrame(QOpenGLFunctions_1_1& gl, const SurfaceFrame& frame, float rotX, float rotY,
+                      const ViewPlacement& placement = ViewPlacement{});

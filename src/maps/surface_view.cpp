@@ -1,5 +1,6 @@
 #include "maps/surface_view.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -10,6 +11,16 @@ constexpr double NearPlane = 1.0;
 constexpr double FarPlane = 2000.0;
 constexpr float SceneDistance = 5.0f;
 constexpr double DegreesPerPixel = 0.2;
+// Share of the half-width and half-height of the view a fitted scene may fill.
+constexpr double FitShare = 0.9;
+constexpr double ZoomPerNotch = 1.2;
+constexpr double WheelNotch = 120.0;
+constexpr float MinZoom = 0.05f;
+constexpr float MaxZoom = 50.0f;
+
+double HalfFieldTan() {
+    return std::tan(FieldOfView * Pi / 360.0);
+}
 
 ViewMatrix Identity() {
     ViewMatrix m{};
@@ -56,6 +67,97 @@ ViewMatrix ModelViewMatrix(float rotX, float rotY) {
     ViewMatrix m = Identity();
     m[14] = -SceneDistance;
     return Multiply(Multiply(m, Rotation(rotX, 0)), Rotation(rotY, 1));
+}
+
+ViewMatrix ModelViewMatrix(float rotX, float rotY, const ViewPlacement& placement) {
+    ViewMatrix shift = Identity();
+    shift[12] = placement.panX;
+    shift[13] = placement.panY;
+    shift[14] = -SceneDistance;
+    ViewMatrix scale = Identity();
+    const float s = placement.fitScale * placement.zoom;
+    scale[0] = scale[5] = scale[10] = s;
+    scale[12] = -s * placement.centre.x;
+    scale[13] = -s * placement.centre.y;
+    scale[14] = -s * placement.centre.z;
+    return Multiply(Multiply(Multiply(shift, Rotation(rotX, 0)), Rotation(rotY, 1)), scale);
+}
+
+ViewPlacement FitPlacement(const SurfaceFrame& frame, float rotX, float rotY, int width,
+                           int height) {
+    ViewPlacement placement;
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL};
+    double hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    for (const SurfacePoint& p : frame.points) {
+        const double c[3] = {p.x, p.y, p.z};
+        if (!std::isfinite(c[0]) || !std::isfinite(c[1]) || !std::isfinite(c[2]))
+            continue;
+        for (int i = 0; i < 3; ++i) {
+            lo[i] = std::min(lo[i], c[i]);
+            hi[i] = std::max(hi[i], c[i]);
+        }
+    }
+    if (lo[0] > hi[0])
+        return placement;
+    placement.centre = {static_cast<float>((lo[0] + hi[0]) / 2),
+                        static_cast<float>((lo[1] + hi[1]) / 2),
+                        static_cast<float>((lo[2] + hi[2]) / 2)};
+
+    // A point at (a, b) across the view and d towards the eye from the centre, scaled by s,
+    // lands at a * s / (D - d * s) of the half-view's tangent, D the scene's distance. It
+    // stays inside a share L of the half-view while s * (|a| + L * t * d) <= L * t * D, and in
+    // front of the near plane while s * d <= D - near (a margin of one more unit).
+    const double aspect = height == 0 ? static_cast<double>(width)
+                                      : static_cast<double>(width) / static_cast<double>(height);
+    const double limitY = FitShare * HalfFieldTan();
+    const double limitX = limitY * aspect;
+    const ViewMatrix turn = Multiply(Rotation(rotX, 0), Rotation(rotY, 1));
+    double scale = HUGE_VAL;
+    auto bound = [&](double across, double towards, double limit) {
+        const double need = std::fabs(across) + limit * towards;
+        if (need > 0.0)
+            scale = std::min(scale, limit * SceneDistance / need);
+    };
+    for (const SurfacePoint& p : frame.points) {
+        const double m[3] = {p.x - placement.centre.x, p.y - placement.centre.y,
+                             p.z - placement.centre.z};
+        if (!std::isfinite(m[0]) || !std::isfinite(m[1]) || !std::isfinite(m[2]))
+            continue;
+        double e[3] = {0.0, 0.0, 0.0};
+        for (int row = 0; row < 3; ++row)
+            for (int k = 0; k < 3; ++k)
+                e[row] += turn[k * 4 + row] * m[k];
+        bound(e[0], e[2], limitX);
+        bound(e[1], e[2], limitY);
+        if (e[2] > 0.0)
+            scale = std::min(scale, (SceneDistance - 2.0 * NearPlane) / e[2]);
+    }
+    if (std::isfinite(scale) && scale > 0.0)
+        placement.fitScale = static_cast<float>(scale);
+    return placement;
+}
+
+ViewPlacement ZoomedPlacement(ViewPlacement placement, int wheelDelta) {
+    const double factor = std::pow(ZoomPerNotch, wheelDelta / WheelNotch);
+    placement.zoom = std::clamp(static_cast<float>(placement.zoom * factor), MinZoom, MaxZoom);
+    return placement;
+}
+
+ViewPlacement PannedPlacement(ViewPlacement placement, int dx, int dy, int height) {
+    if (height <= 0)
+        return placement;
+    // Scene units per pixel at the centre's depth.
+    const double unit = 2.0 * SceneDistance * HalfFieldTan() / height;
+    placement.panX += static_cast<float>(dx * unit);
+    placement.panY -= static_cast<float>(dy * unit);
+    return placement;
+}
+
+ViewPlacement ResetPlacement(ViewPlacement placement) {
+    placement.zoom = 1.0f;
+    placement.panX = 0.0f;
+    placement.panY = 0.0f;
+    return placement;
 }
 
 ViewMatrix Multiply(const ViewMatrix& a, const ViewMatrix& b) {

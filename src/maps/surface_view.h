@@ -16,9 +16,42 @@ constexpr float StartRotY = 320.0f;
 // finite projection).
 ViewMatrix ProjectionMatrix(int width, int height);
 
+// Where the scene sits in front of the eye, on top of the turn: it is scaled by
+// fitScale * zoom about the model point `centre`, which is then shown in the middle of the view
+// shifted by (panX, panY) scene units across it. The default placement leaves the scene as the
+// plain turn shows it.
+struct ViewPlacement {
+    SurfacePoint centre{0.0f, 0.0f, 0.0f};
+    float fitScale = 1.0f; // the scale that fits the scene into the view
+    float zoom = 1.0f;     // the user's zoom on top of the fit
+    float panX = 0.0f;     // the user's shift, in scene units at the centre's depth
+    float panY = 0.0f;
+};
+
 // Model-view transform of a frame: move the scene 5 units away, then turn it by rotX degrees
-// about the X axis and by rotY degrees about the Y axis.
+// about the X axis and by rotY degrees about the Y axis. With a placement the scene is first
+// scaled about its centre and shifted across the view as the placement says.
 ViewMatrix ModelViewMatrix(float rotX, float rotY);
+ViewMatrix ModelViewMatrix(float rotX, float rotY, const ViewPlacement& placement);
+
+// The placement that shows every finite point of the frame inside a W x H view turned by rotX
+// and rotY, with a margin of a twentieth of the view on each side: centred on the middle of the
+// points' bounding box, scaled as large as the margin allows, no zoom and no shift. A frame
+// without finite points keeps the default placement.
+ViewPlacement FitPlacement(const SurfaceFrame& frame, float rotX, float rotY, int width,
+                           int height);
+
+// The placement after turning the mouse wheel by `wheelDelta` eighths of a degree (120 per
+// notch): each notch forward zooms in by 1.2, each notch back zooms out. The zoom stays within
+// 1/20 .. 50 times the fit.
+ViewPlacement ZoomedPlacement(ViewPlacement placement, int wheelDelta);
+
+// The placement after a right-button drag by (dx, dy) pixels in a view `height` pixels high:
+// the scene's centre follows the mouse.
+ViewPlacement PannedPlacement(ViewPlacement placement, int dx, int dy, int height);
+
+// The placement with the user's zoom and shift undone: back to the fit.
+ViewPlacement ResetPlacement(ViewPlacement placement);
 
 ViewMatrix Multiply(const ViewMatrix& a, const ViewMatrix& b);
 

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

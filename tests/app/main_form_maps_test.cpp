@@ -1,5 +1,7 @@
 #include "main_form_fixture.h"
 #include "maps/map_grid.h"
+#include "maps/map_status.h"
+#include "maps/value_colour.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -322,4 +324,62 @@ TEST_F(MapGrid, TheMapAndSwitchPersistAcrossOpens) {
     EXPECT_TRUE(form->Image->UseO2Maps);
     EXPECT_EQ(form->SG->ColCount(), 8);
     EXPECT_EQ(form->CellAddress, form->Image->AddrCorMapO2);
+}
+
+TEST_F(MapGrid, ColourByValueTintsTheTableAndIsRemembered) {
+    const FirmwareImage& im = *form->Image;
+    int lo = 0, hi = 0; // flat indices of the smallest and largest Uoz cell
+    for (int i = 0; i < FirmwareImage::Rows * FirmwareImage::LoadCols; ++i) {
+        const double v = im.Uoz[i / FirmwareImage::LoadCols][i % FirmwareImage::LoadCols];
+        lo = v < im.Uoz[lo / FirmwareImage::LoadCols][lo % FirmwareImage::LoadCols] ? i : lo;
+        hi = v > im.Uoz[hi / FirmwareImage::LoadCols][hi % FirmwareImage::LoadCols] ? i : hi;
+    }
+    // The colour at the left edge of a data cell (the text is right-aligned).
+    auto shade = [&](int flat) {
+        QTableWidgetItem* it =
+            form->SG->item(flat / FirmwareImage::LoadCols + 1, flat % FirmwareImage::LoadCols + 1);
+        form->SG->scrollToItem(it);
+        const QRect r = form->SG->visualItemRect(it);
+        return form->SG->viewport()->grab().toImage().pixelColor(r.left() + 2, r.center().y());
+    };
+    auto rgb = [](RgbColour c) { return QColor(c.r, c.g, c.b); };
+    const QColor plain = shade(hi);
+    EXPECT_NE(plain, rgb(ViridisColour(1.0)));
+
+    form->MColour->trigger();
+    EXPECT_EQ(shade(lo), rgb(ViridisColour(0.0)));
+    EXPECT_EQ(shade(hi), rgb(ViridisColour(1.0)));
+    // A new window remembers the choice; clearing it gives the grid its own colours back.
+    form = std::make_unique<TMainForm>();
+    form->OpenFromCommandLine(Path("maps.hex"));
+    form->show();
+    ASSERT_TRUE(form->MColour->isChecked());
+    EXPECT_EQ(shade(hi), rgb(ViridisColour(1.0)));
+    form->MColour->trigger();
+    EXPECT_EQ(shade(hi), plain);
+    EXPECT_FALSE(TMainForm().MColour->isChecked());
+}
+
+TEST_F(MapGrid, StatusLineFollowsTheCellEditsAndSaves) {
+    auto status = [&] { return form->StatusLabel->text().toStdString(); };
+    auto expected = [&] {
+        return MapStatusText(*form->Image, form->CurrentMap, form->SelRow, form->SelCol, ",");
+    };
+    EXPECT_EQ(status(), expected());
+    EXPECT_NE(status().find("УОЗ, без датчика кислорода"), std::string::npos);
+    Press(Qt::Key_Down);
+    Press(Qt::Key_Right);
+    ASSERT_EQ(form->SelRow, 1);
+    EXPECT_EQ(status(), expected());
+    const std::string before = status();
+    PlusOnKeypad();
+    EXPECT_NE(status(), before);
+    EXPECT_EQ(status(), expected());
+    EXPECT_NE(status().find("контрольная сумма не совпадает"), std::string::npos);
+    form->MLam->trigger();
+    EXPECT_NE(status().find("УОЗ, с датчиком кислорода"), std::string::npos);
+
+    saveAnswers.push_back(Path("saved.hex"));
+    form->ASaveExecute();
+    EXPECT_NE(status().find("контрольная сумма верна"), std::string::npos);
 }

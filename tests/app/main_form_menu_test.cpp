@@ -37,6 +37,7 @@ TEST_F(Menu, CaptionsAndOrder) {
                            "Показывать в ячейках", "-", "В&ыход"}));
     EXPECT_EQ(Captions(form->Graph->actions()),
               QStringList({"Работа с датчиком кислорода",
+                           "Цвет по значению",
                            "-",
                            "УОЗ",
                            "Топливолподача",

@@ -15,6 +15,7 @@
 #include <QSplitter>
 #include <QSplitterHandle>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -63,7 +64,7 @@ protected:
     }
     std::vector<QPointF> OnView(const SurfaceFrame& f, int batch) const {
         const ViewMatrix mvp = Multiply(ProjectionMatrix(View()->width(), View()->height()),
-                                        ModelViewMatrix(form->RotX, form->RotY));
+                                        ModelViewMatrix(form->RotX, form->RotY, form->ViewPlace));
         return Projected(f, f.batches[batch], mvp, View()->size());
     }
 
@@ -231,6 +232,43 @@ TEST_F(FormView, GridCellAndKeypadStepRedrawTheView) {
     }
     EXPECT_NEAR(CellPoint(*form->Image, MapKind::Uoz, 10, 5).y, low.y + 10 * 0.5f * 0.05f, 1e-4f);
     EXPECT_NE(Frame(), moved);
+}
+
+TEST_F(FormView, WheelZoomsRightDragShiftsAndHomeResets) {
+    // A newly marked map is fitted whole into the view: no point off the picture.
+    form->MTau->trigger();
+    const ViewPlacement fit = form->ViewPlace;
+    const ViewMatrix mvp = Multiply(ProjectionMatrix(View()->width(), View()->height()),
+                                    ModelViewMatrix(form->RotX, form->RotY, fit));
+    for (const SurfacePoint& p : Lines(MapKind::Tau).points) {
+        float x = -1, y = -1;
+        ASSERT_TRUE(ProjectToView(mvp, p, View()->width(), View()->height(), x, y));
+        EXPECT_TRUE(x >= 0 && x <= View()->width() && y >= 0 && y <= View()->height());
+    }
+
+    QWheelEvent wheel({100, 100}, View()->mapToGlobal(QPoint(100, 100)), {}, {0, 240}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(View(), &wheel);
+    EXPECT_NEAR(form->ViewPlace.zoom, 1.44f, 1e-4f);
+    Mouse(QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, {10, 10});
+    Mouse(QEvent::MouseMove, Qt::NoButton, Qt::RightButton, {60, 30});
+    Mouse(QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, {60, 30});
+    Mouse(QEvent::MouseMove, Qt::NoButton, Qt::NoButton, {90, 90});
+    const ViewPlacement moved =
+        PannedPlacement(ZoomedPlacement(fit, 240), 50, 20, View()->height());
+    EXPECT_EQ(form->ViewPlace.panX, moved.panX);
+    EXPECT_EQ(form->ViewPlace.panY, moved.panY);
+    EXPECT_TRUE(Repainted());
+
+    // Home on the view, and a double click after a turn, bring back the start angles and the fit.
+    form->RotY = 10.0f;
+    QTest::keyClick(View(), Qt::Key_Home);
+    EXPECT_EQ(form->RotY, StartRotY);
+    EXPECT_EQ(ModelViewMatrix(form->RotX, form->RotY, form->ViewPlace),
+              ModelViewMatrix(StartRotX, StartRotY, fit));
+    form->OpenGLPanel1Wheel(-120);
+    Mouse(QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, {50, 50});
+    EXPECT_EQ(form->ViewPlace.zoom, 1.0f);
 }
 
 TEST(FormWithoutOpenGL, ReportsOnceAndTheWindowGoesOn) {

@@ -1,8 +1,12 @@
+#include "image/firmware_image.h"
+#include "maps/map_catalogue.h"
+#include "maps/surface_geometry.h"
 #include "maps/surface_view.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 TEST(SurfaceView, HeightKeepsFiveToFour) {
     EXPECT_EQ(ViewHeightForWidth(500), 400);
@@ -64,4 +68,97 @@ TEST(SurfaceView, ProjectionPlacesTurnedPointsWhereExpected) {
     // Behind the eye: not on the view.
     mvp = Multiply(ProjectionMatrix(w, h), ModelViewMatrix(0.0f, 0.0f));
     EXPECT_FALSE(ProjectToView(mvp, {0, 0, 6}, w, h, x, y));
+}
+
+namespace {
+
+// Whether every finite point of the frame lands inside a W x H view with the placement.
+bool AllInside(const SurfaceFrame& f, float rotX, float rotY, const ViewPlacement& placement, int w,
+               int h) {
+    const ViewMatrix mvp = Multiply(ProjectionMatrix(w, h), ModelViewMatrix(rotX, rotY, placement));
+    for (const SurfacePoint& p : f.points) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+            continue;
+        float x = 0, y = 0;
+        if (!ProjectToView(mvp, p, w, h, x, y) || x < 0 || x > w || y < 0 || y > h)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(SurfaceView, FitShowsEveryPointOfEveryDemoMapAndFillsTheView) {
+    FirmwareImage image;
+    ASSERT_TRUE(image.LoadHex(VELMARIS_SOURCE_DIR "/examples/demo.hex").complete);
+    image.Decode();
+    const int w = 500, h = 400;
+    for (const MapInfo& info : MapCatalogue()) {
+        SurfaceFrame f;
+        BuildSurfaceFrame(image, info.kind, 3, 2, f);
+        for (float rotX : {StartRotX, -35.0f, 90.0f})
+            for (float rotY : {StartRotY, 0.0f, 135.0f}) {
+                const ViewPlacement fit = FitPlacement(f, rotX, rotY, w, h);
+                EXPECT_TRUE(AllInside(f, rotX, rotY, fit, w, h))
+                    << info.name << " " << rotX << " " << rotY;
+                // Not needlessly small: a third larger no longer fits.
+                ViewPlacement larger = fit;
+                larger.zoom = 1.34f;
+                EXPECT_FALSE(AllInside(f, rotX, rotY, larger, w, h))
+                    << info.name << " " << rotX << " " << rotY;
+            }
+    }
+    // The plain turn does not show the demo's fuel map whole, the fit does.
+    SurfaceFrame tau;
+    BuildSurfaceFrame(image, MapKind::Tau, 0, 0, tau);
+    EXPECT_FALSE(AllInside(tau, StartRotX, StartRotY, ViewPlacement{}, w, h));
+}
+
+TEST(SurfaceView, ZoomAndPanComposeAndResetRestoresTheFit) {
+    ViewPlacement fit;
+    fit.centre = {0.5f, -0.25f, 1.0f};
+    fit.fitScale = 0.8f;
+    const int w = 500, h = 400;
+    auto project = [&](const ViewPlacement& pl, SurfacePoint p) {
+        float x = 0, y = 0;
+        EXPECT_TRUE(ProjectToView(Multiply(ProjectionMatrix(w, h), ModelViewMatrix(10, 30, pl)), p,
+                                  w, h, x, y));
+        return std::make_pair(x, y);
+    };
+    // The centre is shown in the middle, and a pan moves it with the mouse, pixel for pixel.
+    auto [cx, cy] = project(fit, fit.centre);
+    EXPECT_NEAR(cx, 250.0f, 1e-3f);
+    EXPECT_NEAR(cy, 200.0f, 1e-3f);
+    const ViewPlacement panned = PannedPlacement(fit, 40, -25, h);
+    auto [px, py] = project(panned, fit.centre);
+    EXPECT_NEAR(px, 290.0f, 1e-2f);
+    EXPECT_NEAR(py, 175.0f, 1e-2f);
+
+    // Two notches forward zoom by 1.2 twice; a notch back undoes one; the zoom is kept within
+    // limits.
+    const ViewPlacement zoomed = ZoomedPlacement(ZoomedPlacement(panned, 240), -120);
+    EXPECT_NEAR(zoomed.zoom, 1.2f, 1e-5f);
+    EXPECT_EQ(zoomed.panX, panned.panX);
+    ViewPlacement far = fit;
+    for (int i = 0; i < 100; ++i)
+        far = ZoomedPlacement(far, 120);
+    EXPECT_NEAR(far.zoom, 50.0f, 1e-3f);
+    for (int i = 0; i < 200; ++i)
+        far = ZoomedPlacement(far, -120);
+    EXPECT_NEAR(far.zoom, 0.05f, 1e-5f);
+
+    // Zoomed about the panned centre: the centre stays where the pan put it, other points move
+    // away from it.
+    auto [zx, zy] = project(zoomed, fit.centre);
+    EXPECT_NEAR(zx, px, 1e-2f);
+    EXPECT_NEAR(zy, py, 1e-2f);
+    const SurfacePoint corner{1.5f, 0.25f, 0.0f};
+    auto [ax, ay] = project(panned, corner);
+    auto [bx, by] = project(zoomed, corner);
+    EXPECT_GT(std::hypot(bx - px, by - py), std::hypot(ax - px, ay - py) * 1.1f);
+
+    const ViewPlacement reset = ResetPlacement(zoomed);
+    EXPECT_EQ(ModelViewMatrix(10, 30, reset), ModelViewMatrix(10, 30, fit));
+    // The default placement is the plain turn.
+    EXPECT_EQ(ModelViewMatrix(10, 30, ViewPlacement{}), ModelViewMatrix(10, 30));
 }

@@ -1,0 +1,110 @@
+#include "maps/map_status.h"
+
+#include "image/firmware_image.h"
+#include "maps/cell_edit.h"
+
+#include <cstdio>
+
+namespace {
+
+const char* const Gap = "  |  ";
+
+// Short name of an axis as the corner captions write it.
+const char* AxisName(MapAxis axis) {
+    switch (axis) {
+    case MapAxis::Nuz:
+    case MapAxis::RcodRows:
+        return "N";
+    case MapAxis::P:
+    case MapAxis::RcodCols:
+        return "P";
+    case MapAxis::DrAxis:
+        return "Dr";
+    case MapAxis::None:
+        break;
+    }
+    return "";
+}
+
+std::string WithUnit(std::string number, const char* unit) {
+    if (*unit != '\0')
+        number += std::string(" ") + unit;
+    return number;
+}
+
+std::string Hex4(int value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(value) & 0xFFFFu);
+    return text;
+}
+
+} // namespace
+
+const char* MapValueUnit(MapKind kind) {
+    switch (kind) {
+    case MapKind::Uoz:
+    case MapKind::CoefCorUoz:
+    case MapKind::CorUoz:
+        return "°";
+    case MapKind::Tau:
+    case MapKind::CorTau:
+        return "мс";
+    case MapKind::Drmax:
+        return "%";
+    case MapKind::CoefCorTau:
+    case MapKind::Pmax:
+    case MapKind::Lambda:
+    case MapKind::Rcod:
+        break;
+    }
+    return "";
+}
+
+const char* MapAxisUnit(MapAxis axis) {
+    switch (axis) {
+    case MapAxis::Nuz:
+        return "об/мин";
+    case MapAxis::DrAxis:
+        return "%";
+    case MapAxis::P:
+    case MapAxis::RcodRows:
+    case MapAxis::RcodCols:
+    case MapAxis::None:
+        break;
+    }
+    return "";
+}
+
+std::string MapStatusText(const FirmwareImage& image, MapKind kind, int row, int col,
+                          const std::string& decimalSeparator) {
+    const MapInfo& info = GetMapInfo(kind);
+    std::string text = info.menuCaption;
+    text += image.UseO2Maps ? ", с датчиком кислорода" : ", без датчика кислорода";
+
+    if (row >= 0 && col >= 0 && row < info.rows && col < info.cols) {
+        text += Gap;
+        text += std::string(AxisName(info.rowAxis)) + " " +
+                WithUnit(std::to_string(MapRowLabel(image, kind, row)), MapAxisUnit(info.rowAxis));
+        if (info.colAxis != MapAxis::None)
+            text +=
+                std::string(", ") + AxisName(info.colAxis) + " " +
+                WithUnit(std::to_string(MapColLabel(image, kind, col)), MapAxisUnit(info.colAxis));
+        text += ": " + WithUnit(FormatMapCell(image, kind, row, col, decimalSeparator),
+                                MapValueUnit(kind));
+        const int32_t address = MapCellAddress(image, kind, row, col);
+        if (address >= 0)
+            text += std::string(Gap) + "код " +
+                    std::to_string(ReadCellRaw(image, info.width, address, 0)) + ", адрес " +
+                    Hex4(address);
+    }
+
+    text += Gap;
+    const uint16_t stored = image.StoredChecksum();
+    const uint16_t computed = image.ComputeChecksum();
+    if (stored == computed)
+        text += "контрольная сумма верна";
+    else
+        text += "контрольная сумма не совпадает: записана " + Hex4(stored) + ", по данным " +
+                Hex4(computed);
+    return text;
+}

@@ -1,0 +1,44 @@
+#include "image/firmware_image.h"
+#include "maps/map_status.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class MapStatus : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(image.LoadHex(VELMARIS_SOURCE_DIR "/examples/demo.hex").complete);
+        image.Decode();
+    }
+    FirmwareImage image;
+};
+
+} // namespace
+
+TEST_F(MapStatus, NamesMapSetCellValueCodeAddressAndChecksum) {
+    EXPECT_EQ(MapStatusText(image, MapKind::Uoz, 2, 3, ","),
+              "УОЗ, без датчика кислорода  |  N 775 об/мин, P 128: 13,5 °  |  код 27, адрес "
+              "0x70AF  |  контрольная сумма верна");
+    EXPECT_EQ(MapStatusText(image, MapKind::Pmax, 4, 0, ","),
+              "Максимальный цикловой расход воздуха, без датчика кислорода  |  N 975 об/мин: 425  "
+              "|  код 478, адрес 0x6892  |  контрольная сумма верна");
+    EXPECT_EQ(MapStatusText(image, MapKind::CoefCorTau, 1, 6, "."),
+              "Коэффициент коррекции топливолподачи по оборотам и дросселю, без датчика кислорода  "
+              "|  N 675 об/мин, Dr 100 %: 0.105  |  код 27, адрес 0x6FF6  |  контрольная "
+              "сумма верна");
+
+    // The other map set moves the cell to its own storage; a cell outside the table leaves the
+    // cell's parts out; a changed byte makes the stored checksum disagree.
+    image.UseO2Maps = true;
+    image.Decode();
+    EXPECT_EQ(MapStatusText(image, MapKind::Uoz, 2, 3, ","),
+              "УОЗ, с датчиком кислорода  |  N 775 об/мин, P 128: 13,5 °  |  код 27, адрес "
+              "0x776F  |  контрольная сумма верна");
+    image.WriteByte(0x6000, static_cast<uint8_t>(image.ReadByte(0x6000) + 1));
+    EXPECT_EQ(MapStatusText(image, MapKind::Rcod, 10, 0, ","),
+              "Чувствительность RCOD, с датчиком кислорода  |  контрольная сумма не совпадает: "
+              "записана 0x2FA2, по данным 0x2FA3");
+}
