@@ -39,6 +39,7 @@ TMainForm::TMainForm(QWidget* parent)
     BuildMenu();
     BuildToolBar();
     BuildPanels();
+    BuildEditMenu();
 }
 
 TMainForm::~TMainForm() = default;

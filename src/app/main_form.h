@@ -27,6 +27,8 @@ class QToolBar;
 class QVBoxLayout;
 class QWidget;
 class TMapGrid;
+struct CellRect;
+struct MapEditCount;
 class TOpenGLPanel;
 
 // The main window: owns the one firmware image for the whole run, carries the file and help
@@ -89,6 +91,7 @@ public:
     QMenu* MFile = nullptr;
     QMenu* Graph = nullptr;
     QMenu* MHelp = nullptr;
+    QMenu* MEdit = nullptr; // "Правка": operations on the selected cells, copy and paste
     QAction* MOpen = nullptr;
     QAction* MSave = nullptr;
     QAction* MExit = nullptr;
@@ -160,6 +163,35 @@ public:
     // Keypad plus and minus step the current cell's stored value; every key rewrites the cell.
     void SGKeyDown(QKeyEvent* event);
     void Splitter1Moved();
+    // Every user edit of the image that is one step for the user: runs `writes` (which change
+    // the image only through its byte, word and whole-image writes), then decodes, refreshes the
+    // grid keeping the current cell and the selection, and repaints the 3-D view.
+    void ApplyEdit(const QString& stepName, const std::function<void()>& writes);
+
+    // Editing of the selected cells (main_form_edit.cpp). Each edit is one ApplyEdit step;
+    // cells given a value beyond their storage range are counted in the status bar.
+    CellRect SelectedRect() const;
+    void SGValueEntered(const QString& text);
+    void StepSelection(int delta);
+    void AskAndApply(int operation);
+    void ApplyOperation(int operation, double operand);
+    void CopySelection(bool withAxes);
+    void PasteText(const QString& text);
+    void ShowEditCount(const MapEditCount& count);
+    QAction* MStepUp = nullptr;
+    QAction* MStepDown = nullptr;
+    QAction* MSetValue = nullptr;
+    QAction* MAddValue = nullptr;
+    QAction* MMultiply = nullptr;
+    QAction* MInterpolateRows = nullptr;
+    QAction* MInterpolateCols = nullptr;
+    QAction* MInterpolateRect = nullptr;
+    QAction* MSmooth = nullptr;
+    QAction* MCopy = nullptr;
+    QAction* MCopyWithAxes = nullptr;
+    QAction* MPaste = nullptr;
+    QAction* MSelectAll = nullptr;
+
     // Repaints the 3-D view, when there is one.
     void Repaint3D();
 
@@ -195,6 +227,10 @@ private:
     void MapCommand(MapKind kind);
     void UpdateCaption(const QString& fileName);
     void RewriteCurrentCell();
+    void BuildEditMenu();
+    // Rewrites the texts of the shown table's cells that changed, keeping current cell and
+    // selection.
+    void RefreshMapCells();
 
     // Lines of the last frame; the storage is reused from frame to frame.
     SurfaceFrame ViewFrame;

@@ -3,6 +3,8 @@
 #include "app/help_form.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -67,8 +69,18 @@ bool ConfirmReplaceBox(QWidget* parent, const QString& text) {
                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool AskNumberBox(QWidget* parent, const QString& title, QString& text) {
+    bool ok = false;
+    const QString typed = QInputDialog::getText(parent, title, QStringLiteral("Значение:"),
+                                                QLineEdit::Normal, text, &ok);
+    if (ok)
+        text = typed;
+    return ok;
+}
+
 } // namespace
 
 MainFormDialogs MainFormDialogs::Defaults() {
-    return {RunOpenDialog, RunSaveDialog, AskSaveBox, WarnBox, ConfirmReplaceBox, ShowHelpWindow};
+    return {RunOpenDialog,     RunSaveDialog,  AskSaveBox,  WarnBox,
+            ConfirmReplaceBox, ShowHelpWindow, AskNumberBox};
 }

@@ -26,6 +26,9 @@ struct MainFormDialogs {
     std::function<bool(QWidget* parent, const QString& text)> ConfirmReplace;
     // Shows the help at its contents page.
     std::function<void(QWidget* parent)> ShowHelp;
+    // Asks for a number under a title, the field preset with `text`. Returns false when
+    // cancelled; otherwise `text` is what was typed.
+    std::function<bool(QWidget* parent, const QString& title, QString& text)> AskNumber;
 
     static MainFormDialogs Defaults();
 };

@@ -29,7 +29,7 @@ using Menu = MainFormTest;
 
 TEST_F(Menu, CaptionsAndOrder) {
     EXPECT_EQ(Captions(form->menuBar()->actions()),
-              QStringList({"&Файл", "Настройки", "Программатор", "&Помощь"}));
+              QStringList({"&Файл", "Правка", "Настройки", "Программатор", "&Помощь"}));
     EXPECT_EQ(form->MFlasher->menu(), nullptr); // acts when clicked
     EXPECT_EQ(Captions(form->MFile->actions()),
               QStringList({"&Открыть...", "-", "Сохранить", "-", "В&ыход"}));
