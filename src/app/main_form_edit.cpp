@@ -116,8 +116,12 @@ void TMainForm::BuildEditMenu() {
 }
 
 CellRect TMainForm::SelectedRect() const {
-    const QRect cells = SG->SelectedCells();
-    return {cells.top() - 1, cells.left() - 1, cells.bottom() - 1, cells.right() - 1};
+    // The current cell is the anchor: a selection that does not hold it (the edit state was
+    // moved without the grid) gives way to the current cell alone.
+    const QRect cells = SG->SelectedCells().translated(-1, -1);
+    if (!cells.contains(SelCol, SelRow))
+        return {SelRow, SelCol, SelRow, SelCol};
+    return {cells.top(), cells.left(), cells.bottom(), cells.right()};
 }
 
 void TMainForm::ShowEditCount(const MapEditCount& count) {

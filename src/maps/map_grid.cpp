@@ -197,8 +197,10 @@ bool TMapGrid::Editing() const {
 void TMapGrid::CloseEditor() {
     if (!editor_ || !editor_->isVisible())
         return;
-    editor_->hide();
+    // Focus first: hiding the focused editor would pass focus on like Tab, and the grid takes
+    // that as a move of the current cell to the right.
     setFocus();
+    editor_->hide();
 }
 
 bool TMapGrid::eventFilter(QObject* watched, QEvent* event) {
