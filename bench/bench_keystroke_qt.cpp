@@ -77,8 +77,25 @@ void BM_KeystrokeToTintedCell(benchmark::State& state) {
     Keys(state, true, true);
 }
 
+// One operation on the whole main map through the window: compute, store, decode, rewrite the
+// grid's changed cells and repaint. Adding and taking back half a degree changes every cell.
+void BM_WholeMapOperationPainted(benchmark::State& state) {
+    auto form = MakeForm();
+    form->MUoz->trigger();
+    form->SG->SelectCells(1, 1, form->SG->ColCount() - 1, form->SG->RowCount() - 1);
+    QApplication::processEvents();
+    bool up = true;
+    for (auto _ : state) {
+        form->ApplyOperation(1, up ? 0.5 : -0.5); // "Прибавить"
+        QApplication::processEvents();
+        up = !up;
+    }
+    std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(), FirmwareImage::Size);
+}
+
 } // namespace
 
+BENCHMARK(BM_WholeMapOperationPainted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KeystrokeToCell)->DenseRange(0, 9)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KeystrokeToMarkedCell)
     ->Arg(static_cast<int>(MapKind::Uoz))

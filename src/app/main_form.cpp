@@ -43,6 +43,7 @@ TMainForm::TMainForm(QWidget* parent)
     BuildMenu();
     BuildToolBar();
     BuildPanels();
+    BuildEditMenu();
     BuildCompareMenu();
     RestoreWindowSettings();
     BuildStatusBar();

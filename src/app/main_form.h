@@ -32,6 +32,8 @@ class TDiffForm;
 class TMapGrid;
 struct DiffLine;
 struct ParameterTables;
+struct CellRect;
+struct MapEditCount;
 class TOpenGLPanel;
 
 // The main window: owns the one firmware image for the whole run, carries the file and help
@@ -101,6 +103,7 @@ public:
     QMenu* MFile = nullptr;
     QMenu* Graph = nullptr;
     QMenu* MHelp = nullptr;
+    QMenu* MEdit = nullptr; // "Правка": operations on the selected cells, copy and paste
     QAction* MOpen = nullptr;
     QAction* MSave = nullptr;
     QAction* MExit = nullptr;
@@ -191,6 +194,35 @@ public:
     // Keypad plus and minus step the current cell's stored value; every key rewrites the cell.
     void SGKeyDown(QKeyEvent* event);
     void Splitter1Moved();
+    // Every user edit of the image that is one step for the user: runs `writes` (which change
+    // the image only through its byte, word and whole-image writes), then decodes, refreshes the
+    // grid keeping the current cell and the selection, and repaints the 3-D view.
+    void ApplyEdit(const QString& stepName, const std::function<void()>& writes);
+
+    // Editing of the selected cells (main_form_edit.cpp). Each edit is one ApplyEdit step;
+    // cells given a value beyond their storage range are counted in the status bar.
+    CellRect SelectedRect() const;
+    void SGValueEntered(const QString& text);
+    void StepSelection(int delta);
+    void AskAndApply(int operation);
+    void ApplyOperation(int operation, double operand);
+    void CopySelection(bool withAxes);
+    void PasteText(const QString& text);
+    void ShowEditCount(const MapEditCount& count);
+    QAction* MStepUp = nullptr;
+    QAction* MStepDown = nullptr;
+    QAction* MSetValue = nullptr;
+    QAction* MAddValue = nullptr;
+    QAction* MMultiply = nullptr;
+    QAction* MInterpolateRows = nullptr;
+    QAction* MInterpolateCols = nullptr;
+    QAction* MInterpolateRect = nullptr;
+    QAction* MSmooth = nullptr;
+    QAction* MCopy = nullptr;
+    QAction* MCopyWithAxes = nullptr;
+    QAction* MPaste = nullptr;
+    QAction* MSelectAll = nullptr;
+
     // Repaints the 3-D view, when there is one.
     void Repaint3D();
     // Recolours the grid's cells from the shown table when MColour is marked.
@@ -233,7 +265,6 @@ public:
     CellShow Show = CellShow::Value;
     // The unit's memory as last read in the programmer window during this run; empty if none.
     std::vector<uint8_t> LastUnitRead;
-    QMenu* MEdit = nullptr;
     QAction* MCompare = nullptr;
     QAction* MCompareUnit = nullptr;
     QAction* MCloseCompare = nullptr;
@@ -296,6 +327,10 @@ private:
     void MapCommand(MapKind kind);
     void UpdateCaption(const QString& fileName);
     void RewriteCurrentCell();
+    void BuildEditMenu();
+    // Rewrites the texts of the shown table's cells that changed, keeping current cell and
+    // selection.
+    void RefreshMapCells();
 
     // Lines of the last frame; the storage is reused from frame to frame.
     SurfaceFrame ViewFrame;

@@ -4,6 +4,8 @@
 #include "ui/app_settings.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -99,9 +101,18 @@ bool ConfirmReplaceBox(QWidget* parent, const QString& text) {
                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool AskNumberBox(QWidget* parent, const QString& title, QString& text) {
+    bool ok = false;
+    const QString typed = QInputDialog::getText(parent, title, QStringLiteral("Значение:"),
+                                                QLineEdit::Normal, text, &ok);
+    if (ok)
+        text = typed;
+    return ok;
+}
+
 } // namespace
 
 MainFormDialogs MainFormDialogs::Defaults() {
-    return {RunOpenDialog,     RunSaveDialog,  AskSaveBox,       WarnBox,
-            ConfirmReplaceBox, ShowHelpWindow, RunDatabaseDialog};
+    return {RunOpenDialog,     RunSaveDialog,  AskSaveBox,        WarnBox,
+            ConfirmReplaceBox, ShowHelpWindow, RunDatabaseDialog, AskNumberBox};
 }

@@ -29,6 +29,9 @@ struct MainFormDialogs {
     // Chooses the parameter database file, preset with the one in use. Returns false when
     // cancelled.
     std::function<bool(QWidget* parent, QString& fileName)> ChooseDatabase;
+    // Asks for a number under a title, the field preset with `text`. Returns false when
+    // cancelled; otherwise `text` is what was typed.
+    std::function<bool(QWidget* parent, const QString& title, QString& text)> AskNumber;
 
     static MainFormDialogs Defaults();
 };

@@ -155,15 +155,18 @@ void TMainForm::SelectCellState(int ACol, int ARow) {
 }
 
 void TMainForm::SGKeyDown(QKeyEvent* event) {
-    // Only the numeric keypad's plus and minus step the value; the main keyboard's change
-    // nothing. Every key still rewrites the current cell, so an arrow key refreshes it before
-    // the grid moves on.
+    // Plus and minus, on the keypad or the main keyboard, and Ctrl+Up / Ctrl+Down step the
+    // stored value of every selected cell by one. Every other key still rewrites the current
+    // cell, so an arrow key refreshes it before the grid moves on.
+    const bool ctrl = event->modifiers() & Qt::ControlModifier;
     int delta = 0;
-    if (event->modifiers() & Qt::KeypadModifier) {
-        if (event->key() == Qt::Key_Plus)
-            delta = 1;
-        else if (event->key() == Qt::Key_Minus)
-            delta = -1;
+    if ((event->key() == Qt::Key_Plus && !ctrl) || (event->key() == Qt::Key_Up && ctrl))
+        delta = 1;
+    else if ((event->key() == Qt::Key_Minus && !ctrl) || (event->key() == Qt::Key_Down && ctrl))
+        delta = -1;
+    if (delta != 0) {
+        StepSelection(delta);
+        return;
     }
     CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta);
     RewriteCurrentCell();
@@ -187,14 +190,25 @@ void TMainForm::RewriteCurrentCell() {
 
 void TMainForm::ApplyEdit(const QString& stepName, const std::function<void()>& writes) {
     (void)stepName;
-    const int col = SG->Col();
-    const int row = SG->Row();
     writes();
     Image->Decode();
-    ShowMap(CurrentMap);
-    if (row > 0 && col > 0 && row < SG->RowCount() && col < SG->ColCount()) {
-        SG->SetCurrentCell(col, row);
-        SelectCellState(col, row);
-    }
+    RefreshMapCells();
+    if (Reference)
+        UpdateComparison();
+    RefreshTints();
+    RefreshStatus();
     Repaint3D();
+}
+
+void TMainForm::RefreshMapCells() {
+    const MapInfo& info = GetMapInfo(CurrentMap);
+    if (SG->RowCount() != info.rows + 1 || SG->ColCount() != info.cols + 1)
+        return;
+    for (int r = 0; r < info.rows; ++r)
+        for (int c = 0; c < info.cols; ++c) {
+            const QString text = CellText(CurrentMap, r, c);
+            if (SG->Cell(c + 1, r + 1) != text)
+                SG->SetCell(c + 1, r + 1, text);
+        }
+    CellRaw = ReadCellRaw(*Image, CellWidth, CellAddress, CellRaw);
 }

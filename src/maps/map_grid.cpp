@@ -2,11 +2,15 @@
 
 #include <QAbstractButton>
 #include <QHeaderView>
+#include <QItemSelection>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionHeader>
 #include <QStylePainter>
 #include <QStyledItemDelegate>
+#include <algorithm>
 #include <set>
 #include <utility>
 
@@ -93,15 +97,22 @@ TMapGrid::TMapGrid(QWidget* parent) : QTableWidget(parent) {
     if (auto* corner = findChild<QAbstractButton*>())
         corner->installEventFilter(new CornerPainter(corner, this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
     setItemDelegate(new CellDelegate(this));
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
     SetSize(2, 2);
     connect(this, &QTableWidget::currentCellChanged, this, [this](int row, int col, int, int) {
+        extent_ = QPoint(col, row);
+        CloseEditor();
         if (!quiet_ && row > 0 && col > 0)
             emit SelectCell(col, row);
     });
+    editor_ = new QLineEdit(viewport());
+    editor_->setObjectName(QStringLiteral("CellEditor"));
+    editor_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    editor_->hide();
+    editor_->installEventFilter(this);
 }
 
 void TMapGrid::SetTints(std::vector<CellTint> tints, int dataCols) {
@@ -227,7 +238,135 @@ void TMapGrid::SetCurrentCell(int col, int row) {
         scrollToItem(it);
 }
 
+bool TMapGrid::IsDataCell(int col, int row) const {
+    return col > 0 && row > 0 && col < columnCount() && row < rowCount();
+}
+
+QRect TMapGrid::SelectedCells() const {
+    const QList<QTableWidgetSelectionRange> ranges = selectedRanges();
+    QRect rect;
+    for (const QTableWidgetSelectionRange& r : ranges)
+        rect |= QRect(QPoint(r.leftColumn(), r.topRow()), QPoint(r.rightColumn(), r.bottomRow()));
+    if (rect.isEmpty())
+        rect = QRect(Col(), Row(), 1, 1);
+    return rect.intersected(QRect(1, 1, columnCount() - 1, rowCount() - 1));
+}
+
+void TMapGrid::SelectCells(int col1, int row1, int col2, int row2) {
+    QItemSelection selection(model()->index(std::min(row1, row2), std::min(col1, col2)),
+                             model()->index(std::max(row1, row2), std::max(col1, col2)));
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void TMapGrid::ExtendTo(int col, int row) {
+    if (!IsDataCell(col, row))
+        return;
+    extent_ = QPoint(col, row);
+    SelectCells(Col(), Row(), col, row);
+    if (QTableWidgetItem* it = item(row, col))
+        scrollToItem(it);
+}
+
+void TMapGrid::StartEditing(const QString& text) {
+    QTableWidgetItem* it = item(Row(), Col());
+    if (!it || !IsDataCell(Col(), Row()))
+        return;
+    // Wider than a narrow column, so a typed number stays readable.
+    QRect place = visualItemRect(it);
+    place.setWidth(std::max(place.width(), 3 * DefaultColWidth));
+    editor_->setGeometry(place);
+    editor_->setText(text);
+    editor_->show();
+    editor_->setFocus();
+}
+
+bool TMapGrid::Editing() const {
+    return editor_->isVisible();
+}
+
+void TMapGrid::CloseEditor() {
+    if (!editor_ || !editor_->isVisible())
+        return;
+    // Focus first: hiding the focused editor would pass focus on like Tab, and the grid takes
+    // that as a move of the current cell to the right.
+    setFocus();
+    editor_->hide();
+}
+
+bool TMapGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == editor_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape) {
+            CloseEditor();
+            return true;
+        }
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            const QString text = editor_->text();
+            CloseEditor();
+            emit ValueEntered(text);
+            return true;
+        }
+    }
+    if (watched == editor_ && event->type() == QEvent::FocusOut)
+        editor_->hide(); // leaving the editor drops what was typed
+    return QTableWidget::eventFilter(watched, event);
+}
+
 void TMapGrid::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    const bool arrow =
+        key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
+    if (arrow && mods == Qt::ShiftModifier) {
+        emit KeyDown(event);
+        ExtendTo(extent_.x() + (key == Qt::Key_Right) - (key == Qt::Key_Left),
+                 extent_.y() + (key == Qt::Key_Down) - (key == Qt::Key_Up));
+        return;
+    }
+    if (key == Qt::Key_A && mods == Qt::ControlModifier) {
+        SelectCells(1, 1, columnCount() - 1, rowCount() - 1);
+        extent_ = QPoint(columnCount() - 1, rowCount() - 1);
+        return;
+    }
+    // Ctrl+Up and Ctrl+Down step the value (the window decides); they must not move the cell.
+    if ((key == Qt::Key_Up || key == Qt::Key_Down) && mods == Qt::ControlModifier) {
+        emit KeyDown(event);
+        return;
+    }
+    const QString text = event->text();
+    const bool typing = mods == Qt::NoModifier && text.size() == 1 &&
+                        (text[0].isDigit() || text[0] == '.' || text[0] == ',');
+    if (key == Qt::Key_F2 || key == Qt::Key_Return || key == Qt::Key_Enter || typing) {
+        emit KeyDown(event);
+        StartEditing(typing ? text : Cell(Col(), Row()));
+        return;
+    }
     emit KeyDown(event);
     QTableWidget::keyPressEvent(event);
+}
+
+void TMapGrid::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex index = indexAt(event->position().toPoint());
+    // A right click inside the selection keeps it for the context menu.
+    if (event->button() == Qt::RightButton && index.isValid() &&
+        SelectedCells().contains(index.column(), index.row()))
+        return;
+    if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier) &&
+        index.isValid()) {
+        ExtendTo(index.column(), index.row());
+        return;
+    }
+    QTableWidget::mousePressEvent(event);
+    extent_ = QPoint(Col(), Row());
+}
+
+void TMapGrid::mouseMoveEvent(QMouseEvent* event) {
+    // A drag selects from the current cell to the cell under the mouse; the current cell stays.
+    if (event->buttons() & Qt::LeftButton) {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid() && QPoint(index.column(), index.row()) != extent_)
+            ExtendTo(index.column(), index.row());
+        return;
+    }
+    QTableWidget::mouseMoveEvent(event);
 }

@@ -2,16 +2,23 @@
 
 #include "maps/value_colour.h"
 
+#include <QRect>
 #include <QTableWidget>
 #include <utility>
 #include <vector>
 
 class QKeyEvent;
+class QLineEdit;
 
 // A string grid with one fixed header row (row 0) and one fixed header column (column 0),
 // addressed like the map tables: Cell(col, row) with the headers at index 0. The header texts
 // are shown in the grid's headers, which do not scroll with the cells; header cells can never
-// become current, and the grid does not accept typing.
+// become current.
+//
+// A rectangle of data cells can be selected by a mouse drag, Shift+arrows, Shift+click or
+// Ctrl+A; the current cell stays where it is and is the selection's anchor. Typing a number,
+// F2 or Enter opens a one-line editor over the current cell; Enter in it hands the text on by
+// ValueEntered, Escape drops it. The grid itself never changes a cell's text.
 class TMapGrid : public QTableWidget {
     Q_OBJECT
 public:
@@ -48,6 +55,14 @@ public:
     void SetTints(std::vector<CellTint> tints, int dataCols);
     // The tint of data cell (row, col), 0-based; nullptr when the cell is not tinted.
     const CellTint* TintOf(int row, int col) const;
+    // The selected data cells (x = column, y = row, grid coordinates); the current cell alone
+    // when nothing is selected.
+    QRect SelectedCells() const;
+    // Selects the rectangle between two data cells; the current cell does not move.
+    void SelectCells(int col1, int row1, int col2, int row2);
+    // Opens the editor over the current cell with the given text.
+    void StartEditing(const QString& text);
+    bool Editing() const;
 
     // Typed characters do not jump to a cell whose text starts with them: the keypad minus
     // steps a value and must never move the current cell to a negative number.
@@ -59,12 +74,23 @@ signals:
     void KeyDown(QKeyEvent* event);
     // A data cell became current by a click or a key.
     void SelectCell(int col, int row);
+    // Enter was pressed in the cell editor; the editor is closed.
+    void ValueEntered(const QString& text);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QTableWidgetItem* MakeItem(int col, int row) const;
+    bool IsDataCell(int col, int row) const;
+    // Moves the far corner of the selection and selects from the current cell to it.
+    void ExtendTo(int col, int row);
+    void CloseEditor();
     bool quiet_ = false;
     std::vector<std::pair<int, int>> differing_;
+    QPoint extent_{1, 1}; // far corner of the selection (column, row)
+    QLineEdit* editor_ = nullptr;
 };

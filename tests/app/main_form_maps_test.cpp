@@ -225,10 +225,11 @@ TEST_F(MapGrid, KeypadPlusChangesExactlyTheByteBehindTheCurrentCell) {
         EXPECT_EQ(form->SG->Cell(1, 1),
                   Reference(TableValue(im, k.kind, 0, 0), GetMapInfo(k.kind).decimals));
     }
-    // The main keyboard's plus and minus change nothing.
+    // The main keyboard's plus and minus step the same byte, so laptops can edit.
     form->MUoz->trigger();
     const auto before = Data();
     Press(Qt::Key_Plus);
+    EXPECT_EQ(form->Image->Data[main + 1], before[main + 1] + 1);
     Press(Qt::Key_Minus);
     EXPECT_EQ(Data(), before);
     Press(Qt::Key_Minus, Qt::KeypadModifier);
