@@ -170,13 +170,6 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
     }
     CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta);
     RewriteCurrentCell();
-    // The marks follow the keystroke at once, not only when the event loop is back.
-    if (delta != 0) {
-        if (Reference)
-            UpdateComparison();
-        RefreshTints();
-        RefreshStatus();
-    }
     Repaint3D();
 }
 
