@@ -91,6 +91,8 @@ private:
     void CloseEditor();
     bool quiet_ = false;
     std::vector<std::pair<int, int>> differing_;
+    std::vector<CellTint> tints_;
+    int tintCols_ = 0;
     QPoint extent_{1, 1}; // far corner of the selection (column, row)
     QLineEdit* editor_ = nullptr;
 };
