@@ -30,9 +30,10 @@ function(velmaris_add_gtest name)
     if(ARG_GUI)
         # Qt and fontconfig keep caches alive until exit; their leaks are not ours. The
         # environment goes through `cmake -E env` because a discovered test's ENVIRONMENT
-        # property keeps only the first entry of a list.
+        # property keeps only the first entry of a list. The user's data folder (the crash
+        # journals of the main window) lies in the build tree, never in the real home.
         set_target_properties(${name} PROPERTIES AUTOMOC ON CROSSCOMPILING_EMULATOR
-            "${CMAKE_COMMAND};-E;env;QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
+            "${CMAKE_COMMAND};-E;env;QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data-home")
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_PREFIX "${name}."
                          PROPERTIES TIMEOUT 300)

@@ -2,6 +2,7 @@
 
 #include "app/main_form_dialogs.h"
 #include "app/save_names.h"
+#include "image/edit_steps.h"
 #include "image/firmware_image.h"
 #include "maps/map_catalogue.h"
 #include "maps/surface_geometry.h"
@@ -16,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+class EditHistory;
 class QAction;
 class QCloseEvent;
 class QFrame;
@@ -24,6 +26,7 @@ class QLabel;
 class QMenu;
 class QSplitter;
 class QToolBar;
+class QUndoView;
 class QVBoxLayout;
 class QWidget;
 class TMapGrid;
@@ -68,6 +71,9 @@ public:
     int LastMouseX = 0;
     int LastMouseY = 0;
 
+    // The edit history of the image: every user edit is one step of it.
+    EditHistory* History = nullptr;
+
     // Dialogs and message boxes the commands open; tests replace them.
     MainFormDialogs Dialogs;
 
@@ -81,12 +87,19 @@ public:
     QToolBar* ToolBar1 = nullptr;
     QLabel* Label1 = nullptr;
     TMapGrid* SG = nullptr;
+    QLabel* ChangedBytesLabel = nullptr; // "Изменено байт: N" in the status bar
+    QWidget* HistoryWindow = nullptr; // "История изменений", made when first asked for
+    QUndoView* HistoryView = nullptr;
 
     // Actions and menu items. MOpen, MSave and MInfo are the actions themselves.
     QAction* AOpen = nullptr;
     QAction* ASave = nullptr;
     QAction* AHelp = nullptr;
+    QAction* AUndo = nullptr;
+    QAction* ARedo = nullptr;
+    QAction* AHistory = nullptr;
     QMenu* MFile = nullptr;
+    QMenu* MEdit = nullptr;
     QMenu* Graph = nullptr;
     QMenu* MHelp = nullptr;
     QAction* MOpen = nullptr;
@@ -117,6 +130,19 @@ public:
     // The map whose menu item carries the radio mark, if any does. The 3-D view draws this one,
     // not CurrentMap.
     std::optional<MapKind> MarkedMap() const;
+
+    // The one path of a user's edit: runs writes (which change the image only through its
+    // byte, word and whole-image writes) as one step of the edit history named stepName, then
+    // decodes and refreshes the grid, keeping the current cell, and the 3-D view.
+    void ApplyEdit(const QString& stepName, const std::function<void()>& writes);
+    // The same step recording for writes made inside a window, which refreshes the main window
+    // itself when it closes.
+    EditPath WindowEditPath();
+    // Decodes and shows the image after an edit, an undo or a redo, keeping the current cell.
+    void RefreshAfterEdit();
+    // The marks, the status bar and the title's unsaved mark, from the bytes as they are now.
+    void UpdateEditState();
+    void ShowHistoryWindow();
 
     // Runs one command through the top-level error report.
     bool Guard(const std::function<void()>& command);
@@ -154,6 +180,9 @@ public:
 
     // Fills the grid with a table (does not change CurrentMap) and makes cell (1,1) current.
     void ShowMap(MapKind kind);
+    // Writes every cell of a table into the grid (with the marks of changed cells) without
+    // moving the current cell.
+    void FillGrid(MapKind kind);
     // Edit state of grid cell (ACol, ARow): address and stored value behind it.
     void SelectCellState(int ACol, int ARow);
     void SGSelectCell(int ACol, int ARow);
@@ -192,6 +221,11 @@ private:
     bool SaveCommand();
     bool ConfirmSaveOver(const QString& chosen, const SaveNames& names);
     bool ConfirmLoseChanges();
+    // The journal of the file just opened: offers to restore what a crash left there, then
+    // starts the file's journal afresh.
+    void RecoverJournal(const QString& fileName);
+    void StartJournal(const QString& fileName);
+    void UndoApplied(int map, int row, int col);
     void MapCommand(MapKind kind);
     void UpdateCaption(const QString& fileName);
     void RewriteCurrentCell();

@@ -67,8 +67,15 @@ bool ConfirmReplaceBox(QWidget* parent, const QString& text) {
                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool AskRestoreBox(QWidget* parent, const QString& text) {
+    return QMessageBox::question(parent, QStringLiteral("Velmaris"), text,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
+}
+
 } // namespace
 
 MainFormDialogs MainFormDialogs::Defaults() {
-    return {RunOpenDialog, RunSaveDialog, AskSaveBox, WarnBox, ConfirmReplaceBox, ShowHelpWindow};
+    return {RunOpenDialog,     RunSaveDialog, AskSaveBox,    WarnBox,
+            ConfirmReplaceBox, AskRestoreBox, ShowHelpWindow};
 }

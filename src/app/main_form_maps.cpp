@@ -2,13 +2,17 @@
 // steps; these handlers move the results into the grid and the menu.
 #include "app/main_form.h"
 
+#include "app/edit_history.h"
+
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
 #include "ui/decimal_separator.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -81,6 +85,13 @@ void TMainForm::MLamClick() {
 }
 
 void TMainForm::ShowMap(MapKind kind) {
+    FillGrid(kind);
+    SG->SetCurrentCell(1, 1);
+    SelectCellState(1, 1);
+    Repaint3D();
+}
+
+void TMainForm::FillGrid(MapKind kind) {
     const MapInfo& info = GetMapInfo(kind);
     const std::string sep(1, LocaleDecimalSeparator());
     CellWidth = info.width;
@@ -96,12 +107,48 @@ void TMainForm::ShowMap(MapKind kind) {
                 SG->SetCell(c + 1, 0, QString::number(MapColLabel(*Image, kind, c)));
             SG->SetCell(c + 1, r + 1,
                         QString::fromStdString(FormatMapCell(*Image, kind, r, c, sep)));
+            SG->SetCellMarked(c + 1, r + 1, CellDiffersFromFile(*Image, kind, r, c));
         }
     }
     SG->setUpdatesEnabled(true);
-    SG->SetCurrentCell(1, 1);
-    SelectCellState(1, 1);
+}
+
+void TMainForm::ApplyEdit(const QString& stepName, const std::function<void()>& writes) {
+    History->Record(stepName, writes);
+    RefreshAfterEdit();
+}
+
+EditPath TMainForm::WindowEditPath() {
+    return [this](const std::string& name, const std::function<void()>& writes) {
+        History->Record(QString::fromStdString(name), writes);
+    };
+}
+
+void TMainForm::RefreshAfterEdit() {
+    Image->Decode();
+    FillGrid(CurrentMap);
+    const MapInfo& info = GetMapInfo(CurrentMap);
+    const int col = std::clamp(SelCol, 0, info.cols - 1) + 1;
+    const int row = std::clamp(SelRow, 0, info.rows - 1) + 1;
+    SG->SetCurrentCell(col, row);
+    SelectCellState(col, row);
     Repaint3D();
+    UpdateEditState();
+}
+
+void TMainForm::UndoApplied(int map, int row, int col) {
+    // The grid follows the step when it belongs to the table shown.
+    if (map == static_cast<int>(CurrentMap)) {
+        SelRow = row;
+        SelCol = col;
+    }
+    RefreshAfterEdit();
+}
+
+void TMainForm::UpdateEditState() {
+    const std::size_t changed = CountChangedBytes(*Image);
+    ChangedBytesLabel->setText(QStringLiteral("Изменено байт: %1").arg(changed));
+    setWindowModified(changed != 0);
 }
 
 void TMainForm::SGSelectCell(int ACol, int ARow) {
@@ -127,9 +174,37 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
         else if (event->key() == Qt::Key_Minus)
             delta = -1;
     }
-    CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta);
+    const MapKind map = CurrentMap;
+    const int row = SelRow;
+    const int col = SelCol;
+    const MapInfo& info = GetMapInfo(map);
+    const bool inTable = row >= 0 && col >= 0 && row < info.rows && col < info.cols;
+    const std::string sep(1, LocaleDecimalSeparator());
+    auto cellText = [&] {
+        return inTable ? QString::fromStdString(FormatMapCell(*Image, map, row, col, sep))
+                       : QString();
+    };
+    const QString before = cellText();
+    History->Record([&] { CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta); },
+                    [&] {
+                        StepInfo step;
+                        step.cell = {static_cast<int>(map), row, col};
+                        step.keypad = KeypadStep{static_cast<int>(map), CellAddress,
+                                                 QDateTime::currentMSecsSinceEpoch()};
+                        QString place = QString::number(MapRowLabel(*Image, map, row));
+                        if (info.colAxis != MapAxis::None)
+                            place += QStringLiteral("/%1").arg(MapColLabel(*Image, map, col));
+                        step.keypadPrefix = QString::fromUtf8(info.menuCaption) +
+                                            QStringLiteral(" ") + place + QStringLiteral(": ");
+                        step.keypadBefore = before;
+                        step.keypadAfter = cellText();
+                        return step;
+                    });
     RewriteCurrentCell();
+    if (inTable && SelRow + 1 < SG->RowCount() && SelCol + 1 < SG->ColCount())
+        SG->SetCellMarked(SelCol + 1, SelRow + 1, CellDiffersFromFile(*Image, map, row, col));
     Repaint3D();
+    UpdateEditState();
 }
 
 void TMainForm::RewriteCurrentCell() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QTableWidget>
 
 class QKeyEvent;
@@ -25,6 +26,12 @@ public:
 
     QString Cell(int col, int row) const;
     void SetCell(int col, int row, const QString& text);
+
+    // Marks a data cell whose stored bytes differ from the file: a tint that is not the
+    // selection colour and bold text, so the mark does not depend on telling colours apart.
+    void SetCellMarked(int col, int row, bool marked);
+    bool CellMarked(int col, int row) const;
+    static const QColor MarkTint;
 
     // Makes a data cell current, and scrolls it into view, without emitting SelectCell.
     void SetCurrentCell(int col, int row);

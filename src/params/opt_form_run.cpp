@@ -7,9 +7,10 @@
 
 std::function<void(TOptForm&)> ShowOptFormModal = [](TOptForm& form) { form.exec(); };
 
-void RunParameterWindow(FirmwareImage& image, QWidget* parent) {
+void RunParameterWindow(FirmwareImage& image, QWidget* parent, const EditPath& edit) {
     // The database is looked up where the program runs, at the moment the window is created.
     TOptForm form(image, EvaluateParameterFormula,
                   QDir::current().filePath(QStringLiteral("database.mdb")), parent);
+    form.Edit = edit;
     ShowOptFormModal(form);
 }

@@ -1,4 +1,5 @@
 #include "image/firmware_image.h"
+#include "maps/cell_edit.h"
 #include "maps/surface_geometry.h"
 
 #include <gtest/gtest.h>
@@ -233,4 +234,21 @@ TEST(SurfaceGeometry, NonFiniteLambdaStaysNonFinite) {
     image->Lambda[0][1] = 1e300; // beyond float: becomes an infinity, not undefined
     EXPECT_TRUE(std::isinf(CellPoint(*image, MapKind::Lambda, 0, 0).y));
     EXPECT_TRUE(std::isinf(CellPoint(*image, MapKind::Lambda, 0, 1).y));
+}
+
+TEST(SurfaceGeometry, ChangedCellsCarryAMarkerAndOnlyThey) {
+    auto image = ZeroImage();
+    SurfaceFrame f;
+    BuildSurfaceFrame(*image, MapKind::Uoz, 0, 0, f);
+    const std::size_t unchanged = f.batches.size();
+    image->WriteByte(static_cast<uint16_t>(MapCellAddress(*image, MapKind::Uoz, 3, 5)), 7);
+    image->Decode();
+    BuildSurfaceFrame(*image, MapKind::Uoz, 0, 0, f);
+    ASSERT_EQ(f.batches.size(), unchanged + 1);
+    const SurfaceBatch& marker = f.batches.back();
+    EXPECT_EQ(marker.primitive, SurfacePrimitive::Lines);
+    ASSERT_EQ(marker.count, 6);
+    const SurfacePoint cell = CellPoint(*image, MapKind::Uoz, 3, 5);
+    ExpectPoint(f.points[marker.first], cell.x - ChangedMarkerSize, cell.y, cell.z);
+    ExpectPoint(f.points[marker.first + 5], cell.x, cell.y, cell.z + ChangedMarkerSize);
 }
