@@ -30,6 +30,19 @@ public:
     ImageStep(EditHistory& history, const StepInfo& info, const ChangeSet& changes)
         : history_(history), info_(info), changes_(changes) {
         setText(info.name);
+        info_.name.clear(); // the command's text holds it
+    }
+
+    // Once another step follows, this one can no longer merge: the texts kept for a merge go,
+    // so that a long history stays small.
+    void Settle() {
+        info_.keypad.reset();
+        info_.keypadPrefix.clear();
+        info_.keypadBefore.clear();
+        info_.keypadAfter.clear();
+        info_.keypadPrefix.squeeze();
+        info_.keypadBefore.squeeze();
+        info_.keypadAfter.squeeze();
     }
 
     void undo() override {
@@ -111,10 +124,14 @@ void EditHistory::Push(const StepInfo& info, const ChangeSet& changes) {
     if (keypad)
         named.name =
             info.keypadPrefix + info.keypadBefore + QStringLiteral(" → ") + info.keypadAfter;
+    auto* previous = static_cast<ImageStep*>(const_cast<void*>(lastApplied_));
     const int countBefore = stack_->count();
     stack_->push(new ImageStep(*this, named, changes));
-    if (!merged_)
+    if (!merged_) {
         JournalPush(named.name, changes);
+        if (previous && stack_->index() >= 2 && stack_->command(stack_->index() - 2) == previous)
+            previous->Settle();
+    }
     // A merge that emptied the step removed it; the journal's last record is then no step's.
     const bool removed = merged_ && stack_->count() < countBefore;
     lastApplied_ = removed || stack_->index() == 0 ? nullptr : stack_->command(stack_->index() - 1);

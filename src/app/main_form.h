@@ -181,8 +181,9 @@ public:
     // Fills the grid with a table (does not change CurrentMap) and makes cell (1,1) current.
     void ShowMap(MapKind kind);
     // Writes every cell of a table into the grid (with the marks of changed cells) without
-    // moving the current cell.
-    void FillGrid(MapKind kind);
+    // moving the current cell. keepLayout: the grid already shows this table, so its column
+    // widths stay (they only ever widen) and only texts that differ are rewritten.
+    void FillGrid(MapKind kind, bool keepLayout);
     // Edit state of grid cell (ACol, ARow): address and stored value behind it.
     void SelectCellState(int ACol, int ARow);
     void SGSelectCell(int ACol, int ARow);

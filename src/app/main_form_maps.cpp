@@ -85,18 +85,20 @@ void TMainForm::MLamClick() {
 }
 
 void TMainForm::ShowMap(MapKind kind) {
-    FillGrid(kind);
+    FillGrid(kind, false);
     SG->SetCurrentCell(1, 1);
     SelectCellState(1, 1);
     Repaint3D();
 }
 
-void TMainForm::FillGrid(MapKind kind) {
+void TMainForm::FillGrid(MapKind kind, bool keepLayout) {
     const MapInfo& info = GetMapInfo(kind);
     const std::string sep(1, LocaleDecimalSeparator());
     CellWidth = info.width;
+    keepLayout = keepLayout && SG->RowCount() == info.rows + 1 && SG->ColCount() == info.cols + 1;
     SG->setUpdatesEnabled(false);
-    SG->SetSize(info.rows + 1, info.cols + 1);
+    if (!keepLayout)
+        SG->SetSize(info.rows + 1, info.cols + 1);
     SG->SetCell(0, 0, QString::fromUtf8(info.corner));
     if (info.columnTitle)
         SG->SetCell(1, 0, QString::fromUtf8(info.columnTitle));
@@ -105,8 +107,9 @@ void TMainForm::FillGrid(MapKind kind) {
         for (int c = 0; c < info.cols; ++c) {
             if (r == 0 && info.colAxis != MapAxis::None)
                 SG->SetCell(c + 1, 0, QString::number(MapColLabel(*Image, kind, c)));
-            SG->SetCell(c + 1, r + 1,
-                        QString::fromStdString(FormatMapCell(*Image, kind, r, c, sep)));
+            const QString text = QString::fromStdString(FormatMapCell(*Image, kind, r, c, sep));
+            if (!keepLayout || SG->Cell(c + 1, r + 1) != text)
+                SG->SetCell(c + 1, r + 1, text);
             SG->SetCellMarked(c + 1, r + 1, CellDiffersFromFile(*Image, kind, r, c));
         }
     }
@@ -126,7 +129,7 @@ EditPath TMainForm::WindowEditPath() {
 
 void TMainForm::RefreshAfterEdit() {
     Image->Decode();
-    FillGrid(CurrentMap);
+    FillGrid(CurrentMap, true);
     const MapInfo& info = GetMapInfo(CurrentMap);
     const int col = std::clamp(SelCol, 0, info.cols - 1) + 1;
     const int row = std::clamp(SelRow, 0, info.rows - 1) + 1;
