@@ -53,9 +53,10 @@ function(velmaris_add_gtest name)
         # environment goes through `cmake -E env` because a discovered test's ENVIRONMENT
         # property keeps only the first entry of a list. The user's settings are out of reach
         # (no folder can be made under /dev/null): every test starts from the defaults, and a
-        # test of the settings points them at a folder of its own.
+        # test of the settings points them at a folder of its own. The user's data folder (the
+        # crash journals of the main window) lies in the build tree, never in the real home.
         set_target_properties(${name} PROPERTIES AUTOMOC ON CROSSCOMPILING_EMULATOR
-            "${CMAKE_COMMAND};-E;env;QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0;XDG_CONFIG_HOME=/dev/null")
+            "${CMAKE_COMMAND};-E;env;QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0;XDG_CONFIG_HOME=/dev/null;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-data-home")
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_PREFIX "${name}."
                          PROPERTIES TIMEOUT 300)

@@ -1,7 +1,9 @@
 #include "app/main_form.h"
 
+#include "app/edit_history.h"
 #include "app/elided_label.h"
 #include "app/tool_icons.h"
+#include "maps/cell_edit.h"
 #include "maps/map_grid.h"
 #include "maps/opengl_panel.h"
 #include "params/comp_form.h"
@@ -22,7 +24,10 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
+#include <QUndoStack>
+#include <QUndoView>
 #include <QVBoxLayout>
 #include <functional>
 #include <string>
@@ -33,11 +38,21 @@ TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent), Image(std::make_unique<FirmwareImage>()),
       Dialogs(MainFormDialogs::Defaults()) {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(MainCaption);
+    setWindowTitle(MainCaption + QStringLiteral("[*]"));
     resize(757, 577);
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(11);
     setFont(font);
+
+    History = new EditHistory(*Image, this);
+    connect(History, &EditHistory::Applied, this, [this](const StepCell& cell) {
+        Guard([&] { UndoApplied(cell.map, cell.row, cell.col); });
+    });
+    connect(History, &EditHistory::JournalFailed, this, [this](const QString& message) {
+        Dialogs.Warn(this, QStringLiteral("Журнал несохранённых изменений не записан: они не "
+                                          "будут восстановлены после сбоя.\n") +
+                               message);
+    });
 
     BuildActions();
     BuildMenu();
@@ -47,11 +62,20 @@ TMainForm::TMainForm(QWidget* parent)
     BuildCompareMenu();
     RestoreWindowSettings();
     BuildStatusBar();
+    ChangedBytesLabel = new QLabel(this);
+    ChangedBytesLabel->setObjectName(QStringLiteral("ChangedBytesLabel"));
+    statusBar()->addPermanentWidget(ChangedBytesLabel);
+    UpdateEditState();
 }
 
 // The window is destroyed at the end of every run, however the run ends.
 TMainForm::~TMainForm() {
     SaveWindowSettings();
+    // A window that ends in order has asked about its changes: nothing is left to recover. The
+    // history listens on the image, which goes before the window's children do.
+    History->DiscardJournal();
+    delete HistoryWindow;
+    delete History;
 }
 
 bool TMainForm::Guard(const std::function<void()>& command) {
@@ -80,6 +104,40 @@ void TMainForm::BuildActions() {
     MOpen = AOpen;
     MSave = ASave;
     MInfo = AHelp;
+
+    // Undo and redo name the step they take back or make again.
+    QUndoStack* stack = History->Stack();
+    AUndo = makeAction("AUndo", QStringLiteral("Отменить"), QStringLiteral("Отменить"),
+                       style()->standardIcon(QStyle::SP_ArrowBack), QKeySequence::Undo);
+    ARedo = makeAction("ARedo", QStringLiteral("Повторить"), QStringLiteral("Повторить"),
+                       style()->standardIcon(QStyle::SP_ArrowForward), QKeySequence());
+    ARedo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    AHistory = makeAction("AHistory", QStringLiteral("История изменений"), QString(), QIcon(),
+                          QKeySequence());
+    auto caption = [](QAction* action, const QString& verb, const QString& step) {
+        const QString text = step.isEmpty() ? verb : verb + QStringLiteral(": ") + step;
+        action->setText(text);
+        action->setToolTip(text);
+    };
+    connect(stack, &QUndoStack::undoTextChanged, this,
+            [=](const QString& step) { caption(AUndo, QStringLiteral("Отменить"), step); });
+    connect(stack, &QUndoStack::redoTextChanged, this,
+            [=](const QString& step) { caption(ARedo, QStringLiteral("Повторить"), step); });
+    connect(stack, &QUndoStack::canUndoChanged, AUndo, &QAction::setEnabled);
+    connect(stack, &QUndoStack::canRedoChanged, ARedo, &QAction::setEnabled);
+    AUndo->setEnabled(false);
+    ARedo->setEnabled(false);
+    connect(AUndo, &QAction::triggered, this, [this] {
+        if (!History->Recording())
+            History->Stack()->undo();
+    });
+    connect(ARedo, &QAction::triggered, this, [this] {
+        if (!History->Recording())
+            History->Stack()->redo();
+    });
+    connect(AHistory, &QAction::triggered, this,
+            [this] { Guard([this] { ShowHistoryWindow(); }); });
 }
 
 void TMainForm::BuildMenu() {
@@ -110,6 +168,13 @@ void TMainForm::BuildMenu() {
     MFile->addMenu(MRecent);
     separator(MFile, "N8");
     MExit = item(MFile, "MExit", QStringLiteral("В&ыход"), &TMainForm::MExitClick);
+
+    MEdit = bar->addMenu(QStringLiteral("&Правка"));
+    MEdit->setObjectName(QStringLiteral("MEdit"));
+    MEdit->addAction(AUndo);
+    MEdit->addAction(ARedo);
+    separator(MEdit, "NEdit1");
+    MEdit->addAction(AHistory);
 
     Graph = bar->addMenu(QStringLiteral("Настройки"));
     Graph->setObjectName(QStringLiteral("Graph"));
@@ -169,6 +234,8 @@ void TMainForm::BuildToolBar() {
     ToolBar9->setIconSize(QSize(16, 16));
     ToolBar9->addAction(AOpen);
     ToolBar9->addAction(ASave);
+    ToolBar9->addAction(AUndo);
+    ToolBar9->addAction(ARedo);
     ToolBar9->addSeparator()->setObjectName(QStringLiteral("ToolButton6"));
     ToolBar9->addAction(AHelp);
 }
@@ -244,25 +311,28 @@ void TMainForm::MExitClick() {
 }
 
 void TMainForm::MOptClick() {
-    RunParameterWindow(*Image, this, ChosenDatabase(), LoadedFile);
+    RunParameterWindow(*Image, this, ChosenDatabase(), LoadedFile, WindowEditPath());
     RefreshAfterOptions();
 }
 
-// The identification and equipment windows write into Data themselves when they close; no map
-// depends on what they change, so nothing is decoded afterwards.
+// The identification and equipment windows write into Data themselves when they close, which
+// makes one step of each closing that changed something; no map depends on what they change,
+// so nothing is decoded afterwards.
 void TMainForm::MIdenClick() {
     {
         TFlashForm form(*Image, this);
-        form.exec();
+        History->Record(QStringLiteral("Идентификация"), [&] { form.exec(); });
     }
+    UpdateEditState();
     RefreshStatus(); // the checksum may no longer agree
 }
 
 void TMainForm::MCompClick() {
     {
         TCompForm form(*Image, this);
-        form.exec();
+        History->Record(QStringLiteral("Комплектация"), [&] { form.exec(); });
     }
+    UpdateEditState();
     RefreshStatus();
 }
 
@@ -277,6 +347,7 @@ void TMainForm::MFlasherClick() {
         const QString speed = settings.Text(QStringLiteral("programmer/speed"));
         if (form.Speed->findText(speed) >= 0)
             form.Speed->setCurrentText(speed);
+        form.Edit = WindowEditPath();
         form.exec();
         settings.SetValue(QStringLiteral("programmer/port"), form.ComNumber->currentText());
         settings.SetValue(QStringLiteral("programmer/speed"), form.Speed->currentText());
@@ -290,6 +361,7 @@ void TMainForm::RefreshAfterProgrammer() {
     Image->Decode();
     ShowMap(CurrentMap);
     UpdateComparison(); // a unit read makes "Сравнить с ЭБУ" possible
+    UpdateEditState();
 }
 
 void TMainForm::RefreshAfterOptions() {
@@ -297,13 +369,36 @@ void TMainForm::RefreshAfterOptions() {
     Image->Decode();
     RefreshStatus();
     Repaint3D();
+    UpdateEditState();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
     bool mayClose = false;
     Guard([&] { mayClose = FormCloseQuery(); });
-    if (mayClose)
+    if (mayClose) {
+        // Saved or given up: nothing is left to recover.
+        History->DiscardJournal();
+        if (HistoryWindow)
+            HistoryWindow->close();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
+}
+
+void TMainForm::ShowHistoryWindow() {
+    if (!HistoryWindow) {
+        HistoryWindow = new QWidget(this, Qt::Tool);
+        HistoryWindow->setObjectName(QStringLiteral("HistoryWindow"));
+        HistoryWindow->setWindowTitle(QStringLiteral("История изменений"));
+        auto* layout = new QVBoxLayout(HistoryWindow);
+        layout->setContentsMargins(0, 0, 0, 0);
+        HistoryView = new QUndoView(History->Stack(), HistoryWindow);
+        HistoryView->setObjectName(QStringLiteral("HistoryView"));
+        HistoryView->setEmptyLabel(QStringLiteral("Файл как открыт"));
+        layout->addWidget(HistoryView);
+        HistoryWindow->resize(300, 400);
+    }
+    HistoryWindow->show();
+    HistoryWindow->raise();
 }

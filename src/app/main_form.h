@@ -2,6 +2,7 @@
 
 #include "app/main_form_dialogs.h"
 #include "app/save_names.h"
+#include "image/edit_steps.h"
 #include "image/firmware_image.h"
 #include "maps/image_compare.h"
 #include "maps/map_catalogue.h"
@@ -18,6 +19,7 @@
 #include <optional>
 #include <vector>
 
+class EditHistory;
 class QAction;
 class QCloseEvent;
 class QFrame;
@@ -26,6 +28,7 @@ class QLabel;
 class QMenu;
 class QSplitter;
 class QToolBar;
+class QUndoView;
 class QVBoxLayout;
 class QWidget;
 class TDiffForm;
@@ -81,6 +84,9 @@ public:
     int PanMouseX = 0;
     int PanMouseY = 0;
 
+    // The edit history of the image: every user edit is one step of it.
+    EditHistory* History = nullptr;
+
     // Dialogs and message boxes the commands open; tests replace them.
     MainFormDialogs Dialogs;
 
@@ -95,11 +101,17 @@ public:
     QLabel* Label1 = nullptr;
     TMapGrid* SG = nullptr;
     QLabel* StatusLabel = nullptr; // the line in the status bar under the grid
+    QLabel* ChangedBytesLabel = nullptr; // "Изменено байт: N" in the status bar
+    QWidget* HistoryWindow = nullptr; // "История изменений", made when first asked for
+    QUndoView* HistoryView = nullptr;
 
     // Actions and menu items. MOpen, MSave and MInfo are the actions themselves.
     QAction* AOpen = nullptr;
     QAction* ASave = nullptr;
     QAction* AHelp = nullptr;
+    QAction* AUndo = nullptr;
+    QAction* ARedo = nullptr;
+    QAction* AHistory = nullptr;
     QMenu* MFile = nullptr;
     QMenu* Graph = nullptr;
     QMenu* MHelp = nullptr;
@@ -139,6 +151,19 @@ public:
     // The map whose menu item carries the radio mark, if any does. The 3-D view draws this one,
     // not CurrentMap.
     std::optional<MapKind> MarkedMap() const;
+
+    // The one path of a user's edit: runs writes (which change the image only through its
+    // byte, word and whole-image writes) as one step of the edit history named stepName, then
+    // decodes and refreshes the grid, keeping the current cell, and the 3-D view.
+    void ApplyEdit(const QString& stepName, const std::function<void()>& writes);
+    // The same step recording for writes made inside a window, which refreshes the main window
+    // itself when it closes.
+    EditPath WindowEditPath();
+    // Decodes and shows the image after an edit, an undo or a redo, keeping the current cell.
+    void RefreshAfterEdit();
+    // The marks, the status bar and the title's unsaved mark, from the bytes as they are now.
+    void UpdateEditState();
+    void ShowHistoryWindow();
 
     // Runs one command through the top-level error report.
     bool Guard(const std::function<void()>& command);
@@ -188,17 +213,16 @@ public:
 
     // Fills the grid with a table (does not change CurrentMap) and makes cell (1,1) current.
     void ShowMap(MapKind kind);
+    // Writes every cell of a table into the grid (with the marks of changed cells) without
+    // moving the current cell. keepLayout: the grid already shows this table, so its column
+    // widths stay (they only ever widen) and only texts that differ are rewritten.
+    void FillGrid(MapKind kind, bool keepLayout);
     // Edit state of grid cell (ACol, ARow): address and stored value behind it.
     void SelectCellState(int ACol, int ARow);
     void SGSelectCell(int ACol, int ARow);
     // Keypad plus and minus step the current cell's stored value; every key rewrites the cell.
     void SGKeyDown(QKeyEvent* event);
     void Splitter1Moved();
-    // Every user edit of the image that is one step for the user: runs `writes` (which change
-    // the image only through its byte, word and whole-image writes), then decodes, refreshes the
-    // grid keeping the current cell and the selection, and repaints the 3-D view.
-    void ApplyEdit(const QString& stepName, const std::function<void()>& writes);
-
     // Editing of the selected cells (main_form_edit.cpp). Each edit is one ApplyEdit step;
     // cells given a value beyond their storage range are counted in the status bar.
     CellRect SelectedRect() const;
@@ -247,11 +271,6 @@ public:
 
     // The close question; true when the window may close.
     bool FormCloseQuery();
-
-    // One user edit of the image as one step: runs writes (the image's byte, word or
-    // whole-image writes only), then decodes and refreshes the grid, keeping its current cell,
-    // and the 3-D view. stepName is the step's short Russian name.
-    void ApplyEdit(const QString& stepName, const std::function<void()>& writes);
 
     // Comparison with a reference image (main_form_compare.cpp). While Reference is open the
     // grid marks the cells that differ from it and can show the reference's values or the
@@ -324,13 +343,15 @@ private:
     bool SaveCommand();
     bool ConfirmSaveOver(const QString& chosen, const SaveNames& names);
     bool ConfirmLoseChanges();
+    // The journal of the file just opened: offers to restore what a crash left there, then
+    // starts the file's journal afresh.
+    void RecoverJournal(const QString& fileName);
+    void StartJournal(const QString& fileName);
+    void UndoApplied(int map, int row, int col);
     void MapCommand(MapKind kind);
     void UpdateCaption(const QString& fileName);
     void RewriteCurrentCell();
     void BuildEditMenu();
-    // Rewrites the texts of the shown table's cells that changed, keeping current cell and
-    // selection.
-    void RefreshMapCells();
 
     // Lines of the last frame; the storage is reused from frame to frame.
     SurfaceFrame ViewFrame;

@@ -110,9 +110,16 @@ bool AskNumberBox(QWidget* parent, const QString& title, QString& text) {
     return ok;
 }
 
+bool AskRestoreBox(QWidget* parent, const QString& text) {
+    return QMessageBox::question(parent, QStringLiteral("Velmaris"), text,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
+}
+
 } // namespace
 
 MainFormDialogs MainFormDialogs::Defaults() {
-    return {RunOpenDialog,     RunSaveDialog,  AskSaveBox,        WarnBox,
-            ConfirmReplaceBox, ShowHelpWindow, RunDatabaseDialog, AskNumberBox};
+    return {RunOpenDialog,     RunSaveDialog, AskSaveBox,     WarnBox,
+            ConfirmReplaceBox, AskRestoreBox, ShowHelpWindow, RunDatabaseDialog,
+            AskNumberBox};
 }

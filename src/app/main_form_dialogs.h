@@ -24,6 +24,8 @@ struct MainFormDialogs {
     // A warning that asks before a file is replaced, with Yes and No, No the default. True for
     // Yes.
     std::function<bool(QWidget* parent, const QString& text)> ConfirmReplace;
+    // The offer to restore the unsaved changes a crash left in the journal. True for Yes.
+    std::function<bool(QWidget* parent, const QString& text)> AskRestore;
     // Shows the help at its contents page.
     std::function<void(QWidget* parent)> ShowHelp;
     // Chooses the parameter database file, preset with the one in use. Returns false when

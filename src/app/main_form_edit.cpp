@@ -12,7 +12,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
-#include <QMenuBar>
 #include <QStatusBar>
 #include <iterator>
 #include <string>
@@ -71,9 +70,8 @@ QString PasteRefusal(const TableTextError& e) {
 } // namespace
 
 void TMainForm::BuildEditMenu() {
-    MEdit = new QMenu(QStringLiteral("Правка"), this);
-    MEdit->setObjectName(QStringLiteral("MEdit"));
-    menuBar()->insertMenu(Graph->menuAction(), MEdit);
+    // The operations follow undo, redo and the history list in the menu the history made.
+    MEdit->addSeparator()->setObjectName(QStringLiteral("NEdit2"));
     auto item = [this](const char* name, const QString& text, const QKeySequence& keys,
                        std::function<void()> handler) {
         QAction* a = MEdit->addAction(text);

@@ -1,12 +1,15 @@
 // File commands of the main window: open, save, help and the close question.
 #include "app/main_form.h"
 
+#include "app/edit_history.h"
 #include "app/save_names.h"
+#include "image/edit_journal.h"
 #include "image/hex_format.h"
 #include "maps/map_grid.h"
 #include "ui/app_settings.h"
 
 #include <QDir>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -201,6 +204,7 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     ShowMap(CurrentMap);
     FitView();
     SG->setFocus(); // the keypad edits the grid straight away
+    RecoverJournal(fileName);
     LoadWarning = warning;
     if (!LoadWarning.isEmpty())
         Dialogs.Warn(this, LoadWarning);
@@ -217,14 +221,61 @@ bool TMainForm::SaveCommand() {
     FirmwareImage::CheckSaveTarget(LocalPath(names.hex));
     if (!ConfirmSaveOver(chosen, names))
         return false;
-    Image->UpdateChecksum();
+    History->Record(QStringLiteral("Контрольная сумма"), [this] { Image->UpdateChecksum(); });
     Image->SaveBinAndHex(LocalPath(names.bin), LocalPath(names.hex));
     Image->MarkSaved();
     CurrentFile = names.hex;
     UpdateCaption(CurrentFile);
     RememberRecentFile(CurrentFile);
-    RefreshStatus(); // the saved checksum agrees now
+    // The file now holds every change: the journal starts again, for the file saved.
+    History->DiscardJournal();
+    StartJournal(CurrentFile);
+    RefreshAfterEdit();
     return true;
+}
+
+void TMainForm::StartJournal(const QString& fileName) {
+    const QFileInfo file(fileName);
+    History->StartJournal(JournalPathFor(fileName), file.absoluteFilePath(),
+                          file.lastModified().toMSecsSinceEpoch());
+}
+
+void TMainForm::RecoverJournal(const QString& fileName) {
+    // What the previous file's journal held is saved or given up by now.
+    History->DiscardJournal();
+    const QString path = JournalPathFor(fileName);
+    const QFileInfo file(fileName);
+    std::optional<ChangeSet> restore;
+    if (QFileInfo::exists(path)) {
+        try {
+            const JournalContents journal = ReadJournal(LocalPath(path));
+            // A journal of another file (or of this file before it was saved elsewhere) holds
+            // no step newer than the file.
+            if (journal.imageFile == file.absoluteFilePath().toStdString() &&
+                journal.fileTimeMs == file.lastModified().toMSecsSinceEpoch()) {
+                const ChangeSet changes = JournalChanges(journal);
+                if (!HoldsBeforeBytes(*Image, changes))
+                    throw std::runtime_error("damaged journal: the file holds other bytes");
+                if (!changes.empty())
+                    restore = changes;
+            }
+        } catch (const std::exception& e) {
+            Dialogs.Warn(this, QStringLiteral("Журнал несохранённых изменений файла %1 повреждён "
+                                              "и не будет использован.\n%2")
+                                   .arg(ShortName(fileName), QString::fromStdString(e.what())));
+        }
+    }
+    const bool accepted =
+        restore && Dialogs.AskRestore(this, QStringLiteral("Восстановить несохранённые изменения?"
+                                                           "\nФайл %1, изменено байт: %2.")
+                                                .arg(ShortName(fileName))
+                                                .arg(restore->size()));
+    StartJournal(fileName);
+    if (accepted)
+        ApplyEdit(QStringLiteral("Восстановление несохранённых изменений"),
+                  [&] { WriteAfterBytes(*Image, *restore); });
+    else
+        UpdateEditState();
 }
 
 // The save dialog has asked about the name typed there; this asks about the rest of what the
@@ -258,7 +309,8 @@ bool TMainForm::ConfirmSaveOver(const QString& chosen, const SaveNames& names) {
 }
 
 void TMainForm::UpdateCaption(const QString& fileName) {
-    setWindowTitle(MainCaption + QStringLiteral(" - ") + ShortName(fileName));
+    setWindowTitle(MainCaption + QStringLiteral(" - ") + ShortName(fileName) +
+                   QStringLiteral("[*]"));
 }
 
 // Asks whether to save unsaved edits. True when the caller may go on: nothing was changed,

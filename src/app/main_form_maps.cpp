@@ -2,6 +2,8 @@
 // steps; these handlers move the results into the grid and the menu.
 #include "app/main_form.h"
 
+#include "app/edit_history.h"
+
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
 #include "maps/map_status.h"
@@ -10,8 +12,10 @@
 #include "ui/decimal_separator.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
@@ -118,10 +122,19 @@ void TMainForm::RefreshStatus() {
 }
 
 void TMainForm::ShowMap(MapKind kind) {
+    FillGrid(kind, false);
+    SG->SetCurrentCell(1, 1);
+    SelectCellState(1, 1);
+    Repaint3D();
+}
+
+void TMainForm::FillGrid(MapKind kind, bool keepLayout) {
     const MapInfo& info = GetMapInfo(kind);
     CellWidth = info.width;
+    keepLayout = keepLayout && SG->RowCount() == info.rows + 1 && SG->ColCount() == info.cols + 1;
     SG->setUpdatesEnabled(false);
-    SG->SetSize(info.rows + 1, info.cols + 1);
+    if (!keepLayout)
+        SG->SetSize(info.rows + 1, info.cols + 1);
     SG->SetCell(0, 0, QString::fromUtf8(info.corner));
     if (info.columnTitle)
         SG->SetCell(1, 0, QString::fromUtf8(info.columnTitle));
@@ -130,15 +143,60 @@ void TMainForm::ShowMap(MapKind kind) {
         for (int c = 0; c < info.cols; ++c) {
             if (r == 0 && info.colAxis != MapAxis::None)
                 SG->SetCell(c + 1, 0, QString::number(MapColLabel(*Image, kind, c)));
-            SG->SetCell(c + 1, r + 1, CellText(kind, r, c));
+            const QString text = CellText(kind, r, c);
+            if (!keepLayout || SG->Cell(c + 1, r + 1) != text)
+                SG->SetCell(c + 1, r + 1, text);
+            SG->SetCellMarked(c + 1, r + 1, CellDiffersFromFile(*Image, kind, r, c));
         }
     }
     MarkDifferences();
     SG->setUpdatesEnabled(true);
     RefreshTints();
-    SG->SetCurrentCell(1, 1);
-    SelectCellState(1, 1);
+}
+
+// Every edit through here is one step of the history; the grid, the marks, the tints, the status
+// line and the 3-D view then follow the image.
+void TMainForm::ApplyEdit(const QString& stepName, const std::function<void()>& writes) {
+    History->Record(stepName, writes);
+    RefreshAfterEdit();
+}
+
+EditPath TMainForm::WindowEditPath() {
+    return [this](const std::string& name, const std::function<void()>& writes) {
+        History->Record(QString::fromStdString(name), writes);
+    };
+}
+
+void TMainForm::RefreshAfterEdit() {
+    Image->Decode();
+    if (Reference)
+        UpdateComparison();
+    FillGrid(CurrentMap, true);
+    const MapInfo& info = GetMapInfo(CurrentMap);
+    const int col = std::clamp(SelCol, 0, info.cols - 1) + 1;
+    const int row = std::clamp(SelRow, 0, info.rows - 1) + 1;
+    // Moving the grid's current cell clears its selection: only an undo that moves it does so.
+    if (SG->Col() != col || SG->Row() != row)
+        SG->SetCurrentCell(col, row);
+    SelectCellState(col, row);
+    RefreshStatus();
     Repaint3D();
+    UpdateEditState();
+}
+
+void TMainForm::UndoApplied(int map, int row, int col) {
+    // The grid follows the step when it belongs to the table shown.
+    if (map == static_cast<int>(CurrentMap)) {
+        SelRow = row;
+        SelCol = col;
+    }
+    RefreshAfterEdit();
+}
+
+void TMainForm::UpdateEditState() {
+    const std::size_t changed = CountChangedBytes(*Image);
+    ChangedBytesLabel->setText(QStringLiteral("Изменено байт: %1").arg(changed));
+    setWindowModified(changed != 0);
 }
 
 void TMainForm::SGSelectCell(int ACol, int ARow) {
@@ -156,8 +214,9 @@ void TMainForm::SelectCellState(int ACol, int ARow) {
 
 void TMainForm::SGKeyDown(QKeyEvent* event) {
     // Plus and minus, on the keypad or the main keyboard, and Ctrl+Up / Ctrl+Down step the
-    // stored value of every selected cell by one. Every other key still rewrites the current
-    // cell, so an arrow key refreshes it before the grid moves on.
+    // stored value of every selected cell by one. A step of the current cell alone is the
+    // keypad's own step: repeated steps on one cell merge into one history step. Every other key
+    // still rewrites the current cell, so an arrow key refreshes it before the grid moves on.
     const bool ctrl = event->modifiers() & Qt::ControlModifier;
     int delta = 0;
     if ((event->key() == Qt::Key_Plus && !ctrl) || (event->key() == Qt::Key_Up && ctrl))
@@ -165,12 +224,43 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
     else if ((event->key() == Qt::Key_Minus && !ctrl) || (event->key() == Qt::Key_Down && ctrl))
         delta = -1;
     if (delta != 0) {
-        StepSelection(delta);
-        return;
+        const CellRect rect = SelectedRect();
+        if (rect.top != rect.bottom || rect.left != rect.right) {
+            StepSelection(delta);
+            return;
+        }
     }
-    CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta);
+    const MapKind map = CurrentMap;
+    const int row = SelRow;
+    const int col = SelCol;
+    const MapInfo& info = GetMapInfo(map);
+    const bool inTable = row >= 0 && col >= 0 && row < info.rows && col < info.cols;
+    const std::string sep(1, LocaleDecimalSeparator());
+    auto cellText = [&] {
+        return inTable ? QString::fromStdString(FormatMapCell(*Image, map, row, col, sep))
+                       : QString();
+    };
+    const QString before = cellText();
+    History->Record([&] { CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta); },
+                    [&] {
+                        StepInfo step;
+                        step.cell = {static_cast<int>(map), row, col};
+                        step.keypad = KeypadStep{static_cast<int>(map), CellAddress,
+                                                 QDateTime::currentMSecsSinceEpoch()};
+                        QString place = QString::number(MapRowLabel(*Image, map, row));
+                        if (info.colAxis != MapAxis::None)
+                            place += QStringLiteral("/%1").arg(MapColLabel(*Image, map, col));
+                        step.keypadPrefix = QString::fromUtf8(info.menuCaption) +
+                                            QStringLiteral(" ") + place + QStringLiteral(": ");
+                        step.keypadBefore = before;
+                        step.keypadAfter = cellText();
+                        return step;
+                    });
     RewriteCurrentCell();
+    if (inTable && SelRow + 1 < SG->RowCount() && SelCol + 1 < SG->ColCount())
+        SG->SetCellMarked(SelCol + 1, SelRow + 1, CellDiffersFromFile(*Image, map, row, col));
     Repaint3D();
+    UpdateEditState();
 }
 
 void TMainForm::RewriteCurrentCell() {
@@ -179,29 +269,4 @@ void TMainForm::RewriteCurrentCell() {
         SelRow + 1 >= SG->RowCount() || SelCol + 1 >= SG->ColCount())
         return;
     SG->SetCell(SelCol + 1, SelRow + 1, CellText(CurrentMap, SelRow, SelCol));
-}
-
-void TMainForm::ApplyEdit(const QString& stepName, const std::function<void()>& writes) {
-    (void)stepName;
-    writes();
-    Image->Decode();
-    RefreshMapCells();
-    if (Reference)
-        UpdateComparison();
-    RefreshTints();
-    RefreshStatus();
-    Repaint3D();
-}
-
-void TMainForm::RefreshMapCells() {
-    const MapInfo& info = GetMapInfo(CurrentMap);
-    if (SG->RowCount() != info.rows + 1 || SG->ColCount() != info.cols + 1)
-        return;
-    for (int r = 0; r < info.rows; ++r)
-        for (int c = 0; c < info.cols; ++c) {
-            const QString text = CellText(CurrentMap, r, c);
-            if (SG->Cell(c + 1, r + 1) != text)
-                SG->SetCell(c + 1, r + 1, text);
-        }
-    CellRaw = ReadCellRaw(*Image, CellWidth, CellAddress, CellRaw);
 }

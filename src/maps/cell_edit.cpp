@@ -71,3 +71,12 @@ int32_t StepCellRaw(FirmwareImage& image, CellWidthKind width, int32_t address, 
     image.Decode();
     return raw;
 }
+
+bool CellDiffersFromFile(const FirmwareImage& image, MapKind kind, int row, int col) {
+    const int32_t address = MapCellAddress(image, kind, row, col);
+    const int bytes = GetMapInfo(kind).width == CellWidthKind::Word ? 2 : 1;
+    for (int32_t a = address; a >= 0 && a < address + bytes; ++a)
+        if (a < static_cast<int32_t>(FirmwareImage::Size) && image.Data[a] != image.LoadedCopy[a])
+            return true;
+    return false;
+}

@@ -26,3 +26,7 @@ void WriteCellRaw(FirmwareImage& image, CellWidthKind width, int32_t address, in
 // image is still decoded. Returns the new raw value (`raw` when nothing was written).
 int32_t StepCellRaw(FirmwareImage& image, CellWidthKind width, int32_t address, int32_t raw,
                     int delta);
+
+// True when a stored byte behind data cell (row, col) differs from the file as last opened or
+// saved (LoadedCopy): the cell carries an edit that is not saved.
+bool CellDiffersFromFile(const FirmwareImage& image, MapKind kind, int row, int col);

@@ -1,6 +1,7 @@
 #include "maps/map_grid.h"
 
 #include <QAbstractButton>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QKeyEvent>
@@ -226,6 +227,26 @@ void TMapGrid::SetDifferingCells(const std::vector<std::pair<int, int>>& cells) 
 bool TMapGrid::CellDiffers(int col, int row) const {
     const QTableWidgetItem* it = item(row, col);
     return it && it->data(DiffersRole).toBool();
+}
+
+const QColor TMapGrid::MarkTint(255, 221, 153);
+
+void TMapGrid::SetCellMarked(int col, int row, bool marked) {
+    QTableWidgetItem* it = item(row, col);
+    if (!it || col == 0 || row == 0 || CellMarked(col, row) == marked)
+        return;
+    QFont f = font();
+    f.setBold(marked);
+    it->setFont(f);
+    it->setBackground(marked ? QBrush(MarkTint) : QBrush());
+    const int need = QFontMetrics(f).horizontalAdvance(it->text()) + 2 * TextMargin;
+    if (need > columnWidth(col))
+        setColumnWidth(col, need);
+}
+
+bool TMapGrid::CellMarked(int col, int row) const {
+    const QTableWidgetItem* it = item(row, col);
+    return it && it->background().style() != Qt::NoBrush;
 }
 
 void TMapGrid::SetCurrentCell(int col, int row) {

@@ -2,6 +2,7 @@
 
 #include "maps/value_colour.h"
 
+#include <QColor>
 #include <QRect>
 #include <QTableWidget>
 #include <utility>
@@ -43,6 +44,11 @@ public:
     bool CellDiffers(int col, int row) const;
     // Item data role that carries the mark.
     static constexpr int DiffersRole = Qt::UserRole + 16;
+    // Marks a data cell whose stored bytes differ from the file: a tint that is not the
+    // selection colour and bold text, so the mark does not depend on telling colours apart.
+    void SetCellMarked(int col, int row, bool marked);
+    bool CellMarked(int col, int row) const;
+    static const QColor MarkTint;
 
     // Makes a data cell current, and scrolls it into view, without emitting SelectCell.
     void SetCurrentCell(int col, int row);

@@ -1,6 +1,7 @@
 #include "maps/surface_geometry.h"
 
 #include "image/firmware_image.h"
+#include "maps/cell_edit.h"
 
 #include <array>
 #include <limits>
@@ -258,4 +259,23 @@ void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked
         AddBatch(frame, SurfacePrimitive::LineStrip, SurfaceColors::ExtraLine, style.extraWidth,
                  first);
     }
+
+    // Cells whose stored bytes differ from the file: a small cross of three strokes at the
+    // vertex, drawn last so the surface never hides it.
+    first = static_cast<int>(frame.points.size());
+    const float m = ChangedMarkerSize;
+    for (int r = 0; r < R; ++r)
+        for (int c = 0; c < C; ++c)
+            if (CellDiffersFromFile(image, map, r, c)) {
+                const SurfacePoint p = at(r, c);
+                frame.points.insert(frame.points.end(), {{p.x - m, p.y, p.z},
+                                                         {p.x + m, p.y, p.z},
+                                                         {p.x, p.y - m, p.z},
+                                                         {p.x, p.y + m, p.z},
+                                                         {p.x, p.y, p.z - m},
+                                                         {p.x, p.y, p.z + m}});
+            }
+    if (static_cast<int>(frame.points.size()) > first)
+        AddBatch(frame, SurfacePrimitive::Lines, SurfaceColors::ChangedMarker, CrossHairWidth,
+                 first);
 }

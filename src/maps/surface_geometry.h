@@ -61,7 +61,8 @@ float ColumnZOf(MapKind map, int col);
 SurfacePoint CellPoint(const FirmwareImage& image, MapKind map, int row, int col);
 
 // Builds the whole frame: the three axes, then for the marked map its wireframe surface, the
-// cross-hair through the current grid cell (selRow, selCol) and its extra line. With no map
+// cross-hair through the current grid cell (selRow, selCol), its extra line and a marker on
+// every cell whose stored bytes differ from the file (LoadedCopy). With no map
 // marked, or a one-column table, only the axes are drawn. A cross-hair line whose row or column
 // lies outside the drawn table is left out, so nothing is read outside the tables. `frame` is
 // cleared first; its storage is reused between frames. With a reference image (decoded), its
@@ -75,5 +76,8 @@ constexpr SurfaceColor Axis{0.0f, 0.0f, 1.0f};
 constexpr SurfaceColor CrossHair{1.0f, 1.0f, 1.0f};
 constexpr SurfaceColor ExtraLine{0.85f, 0.97f, 0.027f};
 constexpr SurfaceColor Reference{0.5f, 0.5f, 0.5f};
+constexpr SurfaceColor ChangedMarker{1.0f, 0.35f, 0.0f};
 } // namespace SurfaceColors
 constexpr float CrossHairWidth = 2.0f;
+// Half the length of a stroke of the marker on a changed cell, in model units.
+constexpr float ChangedMarkerSize = 0.03f;

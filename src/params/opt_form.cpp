@@ -378,7 +378,7 @@ void TOptForm::TableConstResultChange(int row, std::optional<double> value) {
     const int64_t raw = EncodeConstantRaw(rec, entered, eval_);
     if (!LimitsAccepted(this, rec, entered))
         return;
-    WriteConstantRaw(image_, rec.Address, rec.Type, raw);
+    Edit("Константа " + rec.Name, [&] { WriteConstantRaw(image_, rec.Address, rec.Type, raw); });
     // The cell shows what the unit gets: the value decoded from the bytes just written.
     std::string error;
     try {
@@ -523,7 +523,8 @@ void TOptForm::CommitPointText(int col, const QString& text) {
         showPoint();
         return;
     }
-    WriteVectorValueRaw(image_, rec.AddressPar, rec.TypePar, point, raw);
+    Edit("Вектор " + rec.Name + ", точка " + std::to_string(point + 1),
+         [&] { WriteVectorValueRaw(image_, rec.AddressPar, rec.TypePar, point, raw); });
     // The cell and the chart show what the unit gets: the value decoded from the stored bytes.
     try {
         ParValues[point] = DecodeVectorPoint(image_, rec, point, eval_);

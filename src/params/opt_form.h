@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/edit_steps.h"
 #include "params/parameter_decode.h"
 #include "params/parameter_records.h"
 
@@ -79,6 +80,10 @@ public:
     QScatterSeries* Series2 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* StatusLine = nullptr;
+
+    // Every value the window stores goes this way, one step per value; the main window makes
+    // each a step of its edit history.
+    EditPath Edit = DirectEditPath();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

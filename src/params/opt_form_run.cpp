@@ -11,13 +11,14 @@
 std::function<void(TOptForm&)> ShowOptFormModal = [](TOptForm& form) { form.exec(); };
 
 void RunParameterWindow(FirmwareImage& image, QWidget* parent, const QString& chosenDatabase,
-                        const QString& imageFile) {
+                        const QString& imageFile, const EditPath& edit) {
     // The database is looked up at the moment the window is created.
     const DatabaseLocation found =
         LocateParameterDatabase(QFile::encodeName(chosenDatabase).toStdString(),
                                 QFile::encodeName(QDir::currentPath()).toStdString(),
                                 QFile::encodeName(imageFile).toStdString());
     TOptForm form(image, EvaluateParameterFormula, QFile::decodeName(found.path.c_str()), parent);
+    form.Edit = edit;
     if (found.chosenMissing)
         form.AddStatusNote(QStringLiteral("Выбранная база параметров %1 не найдена.")
                                .arg(QDir::toNativeSeparators(chosenDatabase)));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "image/edit_steps.h"
+
 #include <QString>
 #include <functional>
 
@@ -13,7 +15,8 @@ class TOptForm;
 // modally and destroys it. The caller then decodes the image again and repaints.
 void RunParameterWindow(FirmwareImage& image, QWidget* parent,
                         const QString& chosenDatabase = QString(),
-                        const QString& imageFile = QString());
+                        const QString& imageFile = QString(),
+                        const EditPath& edit = DirectEditPath());
 
 // Shows the window modally; tests replace it to drive the window without a modal loop.
 extern std::function<void(TOptForm& form)> ShowOptFormModal;

@@ -483,7 +483,7 @@ void TProgForm::DoRead() {
     if (outcome == ReadOutcome::Failed)
         return; // the image stays as it was; polling waits for a read that succeeds
     compare_with_image();
-    image_.ReplaceData(buffer_.get());
+    Edit("Чтение ЭБУ", [this] { image_.ReplaceData(buffer_.get()); });
     image_.Loaded = true; // every block of the read arrived whole
     image_.Complete = true;
     image_.DecodeIdent();
@@ -499,7 +499,7 @@ bool TProgForm::PreflightPasses() {
         reasons.end());
     if (reasons.empty()) {
         const uint16_t stored = image_.StoredChecksum();
-        image_.UpdateChecksum();
+        Edit("Контрольная сумма", [this] { image_.UpdateChecksum(); });
         if (image_.StoredChecksum() != stored)
             Log(QStringLiteral("Контрольная сумма обновлена: %1 -> %2")
                     .arg(Hex4(stored), Hex4(image_.StoredChecksum())));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/edit_steps.h"
 #include "programmer/runs.h"
 #include "programmer/timer.h"
 
@@ -87,6 +88,10 @@ public:
     void Timer4Timer();
     void ReadClick();
     void WriteClick();
+
+    // The unit read and the checksum refresh change the image this way, each as one step; the
+    // main window makes them steps of its edit history.
+    EditPath Edit = DirectEditPath();
 
 public slots:
     void done(int result) override;

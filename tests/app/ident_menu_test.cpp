@@ -1,3 +1,4 @@
+#include "app/edit_history.h"
 #include "main_form_fixture.h"
 #include "params/comp_form.h"
 #include "params/flash_form.h"
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUndoStack>
 
 namespace {
 
@@ -78,6 +80,41 @@ TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndNothingIsDecodedAfter) {
     EXPECT_EQ(form->Image->Nuz[0], 24 * 25);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
     EXPECT_TRUE(form->Image->IsModified());
+}
+
+// Each closing that changed something is one step, undone and redone to the exact bytes.
+TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
+    QUndoStack& stack = *form->History->Stack();
+    const int before = stack.count();
+    auto bytes = [&] {
+        return std::vector<uint8_t>(form->Image->Data.get(),
+                                    form->Image->Data.get() + FirmwareImage::Size);
+    };
+    const std::vector<uint8_t> start = bytes();
+    RunModal<TFlashForm>(form->MIden, [](TFlashForm& window) { window.close(); });
+    ASSERT_EQ(stack.count(), before + 1);
+    EXPECT_EQ(stack.undoText(), "Идентификация");
+    const std::vector<uint8_t> named = bytes();
+    RunModal<TCompForm>(form->MComp, [](TCompForm& window) {
+        auto* list = window.findChild<QListWidget*>("CLB1");
+        list->setFocus();
+        list->setCurrentRow(6);
+        QTest::keyClick(list, Qt::Key_Space);
+        QTest::mouseClick(window.findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    ASSERT_EQ(stack.count(), before + 2);
+    EXPECT_EQ(stack.undoText(), "Комплектация");
+    const std::vector<uint8_t> equipped = bytes();
+    RunModal<TCompForm>(form->MComp, [](TCompForm& window) { window.close(); });
+    EXPECT_EQ(stack.count(), before + 2); // nothing changed: no step
+
+    form->AUndo->trigger();
+    EXPECT_EQ(bytes(), named);
+    form->AUndo->trigger();
+    EXPECT_EQ(bytes(), start);
+    form->ARedo->trigger();
+    form->ARedo->trigger();
+    EXPECT_EQ(bytes(), equipped);
 }
 
 } // namespace

@@ -45,7 +45,7 @@ TEST_F(OpenCommand, TheExtensionChoosesTheLoaderWhateverTheFilter) {
     openAnswers.push_back({WriteImage("Text.HEX", 2, true), 2});
     form->AOpenExecute();
     EXPECT_EQ(Data(), PatternBytes(2));
-    EXPECT_EQ(form->windowTitle(), Caption + " - Text.HEX");
+    EXPECT_EQ(form->windowTitle(), Caption + " - Text.HEX[*]");
     EXPECT_EQ(form->CurrentFile, Path("Text.HEX"));
 
     // Any other extension goes by the entry: HEX, binary, and binary under "All Files".
@@ -248,7 +248,7 @@ TEST_F(SaveCommand, WritesBinAndHexUnderTheTypedNameAndAFreshChecksum) {
     const QString bin = Path("Sub/My.Map.BIN"), hex = Path("Sub/My.Map.HEX");
     EXPECT_EQ(QDir(Path("Sub")).entryList(QDir::Files), QStringList({"My.Map.BIN", "My.Map.HEX"}));
     EXPECT_EQ(form->CurrentFile, hex);
-    EXPECT_EQ(form->windowTitle(), Caption + " - My.Map.HEX");
+    EXPECT_EQ(form->windowTitle(), Caption + " - My.Map.HEX[*]");
 
     EXPECT_EQ(form->Image->StoredChecksum(), form->Image->ComputeChecksum());
     EXPECT_EQ(ReadAll(bin), Data());

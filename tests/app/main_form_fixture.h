@@ -69,6 +69,10 @@ protected:
             return yes;
         };
         form->Dialogs.ShowHelp = [this](QWidget*) { ++helpShown; };
+        form->Dialogs.AskRestore = [this](QWidget*, const QString& text) {
+            restoreOffers << text;
+            return restoreAnswer;
+        };
         form->show();
     }
     void TearDown() override {
@@ -110,7 +114,8 @@ protected:
     std::deque<QString> saveAnswers;
     std::deque<SaveAnswer> askAnswers;
     std::deque<bool> confirmAnswers; // No when none is left
-    QStringList errors, warnings, questions, savePresets, confirmations;
+    bool restoreAnswer = false;
+    QStringList errors, warnings, questions, savePresets, confirmations, restoreOffers;
     int openDialogs = 0;
     int helpShown = 0;
 };

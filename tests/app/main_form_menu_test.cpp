@@ -29,7 +29,7 @@ using Menu = MainFormTest;
 
 TEST_F(Menu, CaptionsAndOrder) {
     EXPECT_EQ(Captions(form->menuBar()->actions()),
-              QStringList({"&Файл", "Правка", "Настройки", "Программатор", "&Помощь"}));
+              QStringList({"&Файл", "&Правка", "Настройки", "Программатор", "&Помощь"}));
     EXPECT_EQ(form->MFlasher->menu(), nullptr); // acts when clicked
     EXPECT_EQ(Captions(form->MFile->actions()),
               QStringList({"&Открыть...", "-", "Сохранить", "-", "Сравнить с…", "Сравнить с ЭБУ",
@@ -76,11 +76,13 @@ TEST_F(Menu, CaptionsAndOrder) {
     EXPECT_EQ(form->AHelp->shortcut(), QKeySequence("F1"));
     EXPECT_EQ(form->AOpen->toolTip(), "Открыть");
     EXPECT_EQ(form->ASave->toolTip(), "Сохранить");
-    EXPECT_EQ(form->ToolBar9->actions().size(), 4);
+    EXPECT_EQ(form->ToolBar9->actions().size(), 6);
     EXPECT_EQ(form->ToolBar9->actions()[0], form->AOpen);
     EXPECT_EQ(form->ToolBar9->actions()[1], form->ASave);
-    EXPECT_TRUE(form->ToolBar9->actions()[2]->isSeparator());
-    EXPECT_EQ(form->ToolBar9->actions()[3], form->AHelp);
+    EXPECT_EQ(form->ToolBar9->actions()[2], form->AUndo);
+    EXPECT_EQ(form->ToolBar9->actions()[3], form->ARedo);
+    EXPECT_TRUE(form->ToolBar9->actions()[4]->isSeparator());
+    EXPECT_EQ(form->ToolBar9->actions()[5], form->AHelp);
     for (QAction* a : {form->AOpen, form->ASave, form->AHelp})
         EXPECT_FALSE(a->icon().isNull());
     // Menu items are found by their names.
@@ -89,7 +91,7 @@ TEST_F(Menu, CaptionsAndOrder) {
 }
 
 TEST_F(Menu, StartState) {
-    EXPECT_EQ(form->windowTitle(), "Редактор алгоритма и калибровок двигателя");
+    EXPECT_EQ(form->windowTitle(), "Редактор алгоритма и калибровок двигателя[*]");
     EXPECT_TRUE(form->MUoz->isChecked());
     EXPECT_FALSE(form->MLam->isChecked());
     EXPECT_FALSE(form->Image->UseO2Maps);

@@ -1,5 +1,6 @@
 // The main window's command "Константы и вектора": the parameter window opens modally on the
 // working directory's database, and afterwards the image is decoded again.
+#include "app/edit_history.h"
 #include "app/main_form.h"
 #include "params/opt_form.h"
 #include "params/opt_form_models.h"
@@ -12,6 +13,7 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QUndoStack>
 
 #include <gtest/gtest.h>
 
@@ -77,6 +79,48 @@ TEST(ParameterCommand, EditsReachTheDecodedTablesAfterTheWindowCloses) {
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_EQ(image.ReadWord(image.AddrPmax), 900);
     EXPECT_EQ(image.PmaxRaw[0], 900); // decoded again after the window closed
+
+    std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+    form.reset();
+    ShowOptFormModal = [](TOptForm& opt) { opt.exec(); };
+    QLocale::setDefault(QLocale::c());
+}
+
+// Each stored value is one step: undo restores the exact bytes, redo the value again, and the
+// decoded tables follow.
+TEST(ParameterCommand, EveryStoredValueIsAStepOfTheHistory) {
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto form = std::make_unique<TMainForm>();
+    FirmwareImage& image = form->GetImage();
+    image.WriteWord(image.AddrPmax, 0x1234);
+    std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+    MakeDatabase(dir.filePath(QStringLiteral("database.mdb")), image.AddrPmax);
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    ShowOptFormModal = [&](TOptForm& opt) {
+        QAbstractItemModel* model = opt.DBGrid1->model();
+        const QModelIndex result = model->index(0, ConstTableModel::ColResult);
+        EXPECT_TRUE(model->setData(result, QStringLiteral("900")));
+        EXPECT_TRUE(model->setData(result, QStringLiteral("901")));
+    };
+    form->MOpt->trigger();
+    QDir::setCurrent(previous);
+    QUndoStack& stack = *form->History->Stack();
+    const int steps = stack.count();
+    EXPECT_EQ(stack.undoText(), "Константа Pmax");
+    form->AUndo->trigger();
+    EXPECT_EQ(image.ReadWord(image.AddrPmax), 900);
+    form->AUndo->trigger();
+    EXPECT_EQ(image.ReadWord(image.AddrPmax), 0x1234);
+    EXPECT_EQ(image.PmaxRaw[0], 0x1234);
+    EXPECT_FALSE(image.IsModified());
+    form->ARedo->trigger();
+    form->ARedo->trigger();
+    EXPECT_EQ(image.ReadWord(image.AddrPmax), 901);
+    EXPECT_EQ(image.PmaxRaw[0], 901);
+    EXPECT_EQ(stack.count(), steps);
 
     std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
     form.reset();

@@ -1,12 +1,16 @@
 // The main window's programmer command: after the programmer window closes, the main window
 // shows what the window left in the image.
+#include "app/edit_history.h"
 #include "app/main_form.h"
 #include "maps/map_grid.h"
 #include "programmer/prog_form.h"
 
+#include <QAction>
 #include <QTimer>
+#include <QUndoStack>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <vector>
 
 TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
     const auto saved = TProgForm::ShowMessage;
@@ -32,4 +36,37 @@ TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
     EXPECT_EQ(form.findChild<TProgForm*>(), nullptr); // destroyed when closed
     EXPECT_NE(form.Image->Uoz[0][0], uozBefore);      // decoded
     EXPECT_NE(form.SG->Cell(1, 1), before);           // grid refilled
+}
+
+// A unit read through the programmer window is one step "Чтение ЭБУ" of the main window's
+// history: undo gives back the exact bytes before it, redo the bytes read.
+TEST(ProgrammerCommand, AUnitReadIsAStepOfTheMainWindowsHistory) {
+    const auto saved = TProgForm::ShowMessage;
+    TProgForm::ShowMessage = [](QWidget*, const QString&, const QString&) {};
+    TMainForm form;
+    for (uint16_t a = 0; a < 0x100; ++a)
+        form.Image->Data[a] = static_cast<uint8_t>(a);
+    const std::vector<uint8_t> before(form.Image->Data.get(),
+                                      form.Image->Data.get() + FirmwareImage::Size);
+    const std::vector<uint8_t> read(FirmwareImage::Size, 0x40);
+    QTimer::singleShot(200, &form, [&] {
+        auto* prog = form.findChild<TProgForm*>();
+        ASSERT_NE(prog, nullptr);
+        prog->Edit("Чтение ЭБУ", [&] { form.Image->ReplaceData(read.data()); });
+        prog->close();
+    });
+    form.MFlasherClick();
+    TProgForm::ShowMessage = saved;
+    auto bytes = [&] {
+        return std::vector<uint8_t>(form.Image->Data.get(),
+                                    form.Image->Data.get() + FirmwareImage::Size);
+    };
+    QUndoStack& stack = *form.History->Stack();
+    ASSERT_EQ(stack.count(), 1);
+    EXPECT_EQ(form.AUndo->text(), "Отменить: Чтение ЭБУ");
+    form.AUndo->trigger();
+    EXPECT_EQ(bytes(), before);
+    form.ARedo->trigger();
+    EXPECT_EQ(bytes(), read);
+    std::memcpy(form.Image->LoadedCopy.get(), form.Image->Data.get(), FirmwareImage::Size);
 }

@@ -1,4 +1,5 @@
 #include "image/firmware_image.h"
+#include "maps/cell_edit.h"
 #include "maps/surface_geometry.h"
 
 #include <gtest/gtest.h>
@@ -251,4 +252,21 @@ TEST(SurfaceGeometry, ReferenceSurfaceIsAGreyWireframeBeneathTheCurrentOne) {
     ExpectPoint(f.points[grey.first + 4 * quad], RowXOf(MapKind::Uoz, 4),
                 CellPoint(*reference, MapKind::Uoz, 4, 6).y, ColumnZOf(MapKind::Uoz, 6));
     EXPECT_NE(f.points[f.batches[2].first + 4 * quad].y, f.points[grey.first + 4 * quad].y);
+}
+
+TEST(SurfaceGeometry, ChangedCellsCarryAMarkerAndOnlyThey) {
+    auto image = ZeroImage();
+    SurfaceFrame f;
+    BuildSurfaceFrame(*image, MapKind::Uoz, 0, 0, f);
+    const std::size_t unchanged = f.batches.size();
+    image->WriteByte(static_cast<uint16_t>(MapCellAddress(*image, MapKind::Uoz, 3, 5)), 7);
+    image->Decode();
+    BuildSurfaceFrame(*image, MapKind::Uoz, 0, 0, f);
+    ASSERT_EQ(f.batches.size(), unchanged + 1);
+    const SurfaceBatch& marker = f.batches.back();
+    EXPECT_EQ(marker.primitive, SurfacePrimitive::Lines);
+    ASSERT_EQ(marker.count, 6);
+    const SurfacePoint cell = CellPoint(*image, MapKind::Uoz, 3, 5);
+    ExpectPoint(f.points[marker.first], cell.x - ChangedMarkerSize, cell.y, cell.z);
+    ExpectPoint(f.points[marker.first + 5], cell.x, cell.y, cell.z + ChangedMarkerSize);
 }

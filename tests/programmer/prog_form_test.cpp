@@ -251,6 +251,23 @@ TEST_F(ProgFormTest, AUnitReadIsOneEditOfTheDifferingBytes) {
     EXPECT_TRUE(image.IsModified());
 }
 
+// The read reaches the image through the window's edit path, as one named step.
+TEST_F(ProgFormTest, AUnitReadGoesThroughTheEditPathAsOneStep) {
+    SetImage(SparseImage(6));
+    Open(PatternMemory(5));
+    ASSERT_TRUE(WaitLinked());
+    ChangeRecorder heard(image);
+    std::vector<std::pair<std::string, std::size_t>> steps;
+    form->Edit = [&](const std::string& name, const std::function<void()>& writes) {
+        const std::size_t before = heard.sets.size();
+        writes();
+        steps.push_back({name, heard.sets.size() - before});
+    };
+    form->ReadClick();
+    EXPECT_EQ(steps, (std::vector<std::pair<std::string, std::size_t>>{{"Чтение ЭБУ", 1}}));
+    EXPECT_EQ(heard.sets.size(), 1u);
+}
+
 TEST_F(ProgFormTest, ProgramAndVerify) {
     const std::vector<uint8_t> wanted = SparseImage(12);
     SetImage(wanted);

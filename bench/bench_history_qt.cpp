@@ -1,0 +1,118 @@
+// The edit history: undo and redo of a keypad step and of a unit read in the main window
+// (bytes written back, Decode, the grid refilled with its marks), the memory of many keypad
+// steps, and one journal append with its flush. Runs on a patterned image saved to a
+// temporary file, so the journal is written as in real use.
+#include "app/edit_history.h"
+#include "app/main_form.h"
+#include "image/edit_journal.h"
+#include "maps/map_grid.h"
+#include "ui/error_report.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QUndoStack>
+#include <benchmark/benchmark.h>
+
+#include <malloc.h>
+
+namespace {
+
+struct OpenForm {
+    QTemporaryDir dir;
+    std::unique_ptr<TMainForm> form;
+    OpenForm() {
+        FirmwareImage image;
+        for (size_t i = 0; i < FirmwareImage::Size; ++i)
+            image.Data[i] = static_cast<uint8_t>(i * 7 + 3);
+        const QString file = dir.filePath(QStringLiteral("bench.bin"));
+        image.SaveBin(file.toStdString());
+        form = std::make_unique<TMainForm>();
+        form->OpenFromCommandLine(file);
+        form->show();
+        QApplication::processEvents();
+    }
+    ~OpenForm() {
+        std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(), FirmwareImage::Size);
+    }
+};
+
+// Each iteration is one undo and one redo; the figure per step is half the time shown.
+void UndoRedo(benchmark::State& state, const std::function<void(TMainForm&)>& makeStep) {
+    OpenForm open;
+    makeStep(*open.form);
+    for (auto _ : state) {
+        open.form->AUndo->trigger();
+        open.form->ARedo->trigger();
+    }
+    state.counters["per_step_us"] = benchmark::Counter(
+        2, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_UndoRedoKeypadStep(benchmark::State& state) {
+    UndoRedo(state, [](TMainForm& form) {
+        QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::KeypadModifier, QStringLiteral("+"));
+        QApplication::sendEvent(form.SG, &plus);
+    });
+}
+
+void BM_UndoRedoUnitRead(benchmark::State& state) {
+    UndoRedo(state, [](TMainForm& form) {
+        std::vector<uint8_t> read(FirmwareImage::Size);
+        for (size_t i = 0; i < read.size(); ++i)
+            read[i] = static_cast<uint8_t>(i * 13 + 1);
+        form.WindowEditPath()("Чтение ЭБУ", [&] { form.Image->ReplaceData(read.data()); });
+    });
+}
+
+// 10 000 keypad steps on different cells, none merged: the heap they hold.
+void BM_MemoryOfKeypadSteps(benchmark::State& state) {
+    for (auto _ : state) {
+        OpenForm open;
+        TMainForm& form = *open.form;
+        form.History->DiscardJournal(); // memory only
+        const size_t before = mallinfo2().uordblks;
+        const int steps = 10000;
+        for (int i = 0; i < steps; ++i) {
+            const int row = i % 39, col = (i / 39) % 22;
+            form.SG->SetCurrentCell(col + 1, row + 1);
+            form.SelectCellState(col + 1, row + 1);
+            QKeyEvent key(QEvent::KeyPress, (i / 858) % 2 ? Qt::Key_Minus : Qt::Key_Plus,
+                          Qt::KeypadModifier);
+            QApplication::sendEvent(form.SG, &key);
+        }
+        state.counters["steps"] = form.History->Stack()->count();
+        state.counters["heap_MB"] =
+            static_cast<double>(mallinfo2().uordblks - before) / (1024.0 * 1024.0);
+    }
+}
+
+void BM_JournalAppendWithFlush(benchmark::State& state) {
+    QTemporaryDir dir;
+    EditJournal journal;
+    journal.Start(dir.filePath(QStringLiteral("j")).toStdString(), "bench.bin", 0);
+    int64_t t = 0;
+    for (auto _ : state)
+        journal.Push({"УОЗ 2000/43: 14,0 → 14,5", ++t, {{0x1234, 0x10, 0x11}}});
+}
+
+} // namespace
+
+BENCHMARK(BM_UndoRedoKeypadStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_UndoRedoUnitRead)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MemoryOfKeypadSteps)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JournalAppendWithFlush)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ShowErrorMessage = [](QWidget*, const QString& text) {
+        fprintf(stderr, "error: %s\n", qPrintable(text));
+    };
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

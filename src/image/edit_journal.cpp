@@ -1,0 +1,244 @@
+// The crash journal's file format: writing records as they happen and replaying them.
+#include "image/edit_journal.h"
+
+#include "image/edit_steps.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+constexpr const char* Magic = "VELMARIS-JOURNAL";
+constexpr int Version = 1;
+
+uint32_t Crc32(const std::string& text) {
+    static const std::array<uint32_t, 256> table = [] {
+        std::array<uint32_t, 256> t{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char ch : text)
+        crc = table[(crc ^ ch) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+const char HexDigits[] = "0123456789abcdef";
+
+void AppendHex(std::string& out, uint32_t value, int digits) {
+    for (int i = digits - 1; i >= 0; --i)
+        out += HexDigits[(value >> (4 * i)) & 0xF];
+}
+
+std::string HexText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() * 2 + 1);
+    out += '='; // an empty name still makes a field
+    for (unsigned char ch : text)
+        AppendHex(out, ch, 2);
+    return out;
+}
+
+[[noreturn]] void Damaged(const std::string& why) {
+    throw std::runtime_error("damaged journal: " + why);
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+uint32_t ParseHex(const std::string& text, std::size_t pos, int digits) {
+    uint32_t v = 0;
+    for (int i = 0; i < digits; ++i) {
+        const int d = HexValue(text[pos + static_cast<std::size_t>(i)]);
+        if (d < 0)
+            Damaged("bad hexadecimal digit");
+        v = (v << 4) | static_cast<uint32_t>(d);
+    }
+    return v;
+}
+
+std::string ParseHexText(const std::string& field) {
+    if (field.empty() || field[0] != '=' || field.size() % 2 != 1)
+        Damaged("bad text field");
+    std::string out;
+    for (std::size_t i = 1; i < field.size(); i += 2)
+        out += static_cast<char>(ParseHex(field, i, 2));
+    return out;
+}
+
+int64_t ParseNumber(const std::string& field) {
+    if (field.empty() || field.find_first_not_of("0123456789") != std::string::npos ||
+        field.size() > 18)
+        Damaged("bad number");
+    return std::stoll(field);
+}
+
+std::string StepLine(char kind, const JournalStep& step) {
+    std::string line(1, kind);
+    line += ' ' + std::to_string(step.timeMs) + ' ' + HexText(step.name) + ' ';
+    line.reserve(line.size() + step.changes.size() * 8 + 12);
+    if (step.changes.empty())
+        line += '-'; // a merge that took the step back to where it began
+    for (const ByteChange& c : step.changes) {
+        AppendHex(line, c.address, 4);
+        AppendHex(line, c.before, 2);
+        AppendHex(line, c.after, 2);
+    }
+    return line;
+}
+
+JournalStep ParseStep(std::istringstream& fields) {
+    std::string time, name, changes;
+    fields >> time >> name >> changes;
+    JournalStep step;
+    step.timeMs = ParseNumber(time);
+    step.name = ParseHexText(name);
+    if (changes == "-")
+        return step;
+    if (changes.empty() || changes.size() % 8 != 0)
+        Damaged("bad change list");
+    for (std::size_t i = 0; i < changes.size(); i += 8) {
+        const ByteChange c{static_cast<uint16_t>(ParseHex(changes, i, 4)),
+                           static_cast<uint8_t>(ParseHex(changes, i + 4, 2)),
+                           static_cast<uint8_t>(ParseHex(changes, i + 6, 2))};
+        if (c.address >= 0x8000 || c.before == c.after ||
+            (!step.changes.empty() && c.address <= step.changes.back().address))
+            Damaged("bad change");
+        step.changes.push_back(c);
+    }
+    return step;
+}
+
+} // namespace
+
+EditJournal::~EditJournal() {
+    Close();
+}
+
+void EditJournal::Start(const std::string& path, const std::string& imageFile, int64_t fileTimeMs) {
+    Close();
+    file_ = std::fopen(path.c_str(), "wb");
+    if (!file_)
+        throw std::runtime_error("Can't open file.\n" + path + ": " + std::strerror(errno));
+    path_ = path;
+    Append(std::string(Magic) + ' ' + std::to_string(Version) + ' ' + std::to_string(fileTimeMs) +
+           ' ' + HexText(imageFile));
+}
+
+void EditJournal::Push(const JournalStep& step) {
+    Append(StepLine('P', step));
+}
+
+void EditJournal::Amend(const JournalStep& step) {
+    Append(StepLine('M', step));
+}
+
+void EditJournal::Close() {
+    if (file_)
+        std::fclose(file_);
+    file_ = nullptr;
+}
+
+void EditJournal::Discard() {
+    Close();
+    if (!path_.empty())
+        std::remove(path_.c_str());
+    path_.clear();
+}
+
+void EditJournal::Append(const std::string& line) {
+    if (!file_)
+        return;
+    std::string record = line + " *";
+    AppendHex(record, Crc32(line), 8);
+    record += '\n';
+    // Flushed per record: the step is in the system's hands before the program goes on, so a
+    // crash of the program loses nothing.
+    if (std::fwrite(record.data(), 1, record.size(), file_) != record.size() ||
+        std::fflush(file_) != 0) {
+        const std::string why = std::strerror(errno);
+        Close();
+        throw std::runtime_error("Can't write file.\n" + path_ + ": " + why);
+    }
+}
+
+JournalContents ReadJournal(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("Can't open file.\n" + path);
+    std::ostringstream all;
+    all << in.rdbuf();
+    const std::string text = all.str();
+
+    JournalContents contents;
+    bool header = true;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            break; // the last record was being written when the program died
+        const std::string record = text.substr(pos, end - pos);
+        pos = end + 1;
+        const std::size_t star = record.rfind(" *");
+        if (star == std::string::npos || record.size() != star + 10)
+            Damaged("record without check sum");
+        const std::string line = record.substr(0, star);
+        if (ParseHex(record, star + 2, 8) != Crc32(line))
+            Damaged("check sum mismatch");
+        std::istringstream fields(line);
+        std::string kind;
+        fields >> kind;
+        if (header) {
+            std::string version, time, name;
+            fields >> version >> time >> name;
+            if (kind != Magic || version != std::to_string(Version))
+                Damaged("not a journal");
+            contents.fileTimeMs = ParseNumber(time);
+            contents.imageFile = ParseHexText(name);
+            header = false;
+        } else if (kind == "P") {
+            contents.steps.push_back(ParseStep(fields));
+        } else if (kind == "M") {
+            if (contents.steps.empty())
+                Damaged("merge without a step");
+            contents.steps.back() = ParseStep(fields);
+        } else {
+            Damaged("unknown record");
+        }
+        std::string rest;
+        if (fields >> rest)
+            Damaged("extra fields");
+    }
+    if (header)
+        Damaged("no header");
+    return contents;
+}
+
+ChangeSet JournalChanges(const JournalContents& contents) {
+    ChangeSet all;
+    for (const JournalStep& step : contents.steps)
+        all = CombineChangeSets(all, step.changes);
+    return all;
+}
+
+ChangeSet ReverseChanges(const ChangeSet& changes) {
+    ChangeSet out(changes);
+    for (ByteChange& c : out)
+        std::swap(c.before, c.after);
+    return out;
+}

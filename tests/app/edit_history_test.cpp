@@ -1,0 +1,162 @@
+// The main window's edit history: keypad steps, undo and redo, the unsaved state, the marks
+// and the crash journal.
+#include "main_form_fixture.h"
+
+#include "app/edit_history.h"
+#include "maps/map_grid.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QTest>
+#include <QUndoStack>
+#include <QUndoView>
+
+namespace {
+
+class EditHistoryTest : public MainFormTest {
+protected:
+    // Opens a binary image and returns its bytes.
+    std::vector<uint8_t> OpenImage(const QString& name, int seed) {
+        openAnswers.push_back({WriteImage(name, seed, false), 2});
+        form->AOpen->trigger();
+        return PatternBytes(seed);
+    }
+    void Keypad(Qt::Key key) { QTest::keyClick(form->SG, key, Qt::KeypadModifier); }
+    QUndoStack& Stack() { return *form->History->Stack(); }
+    QString ChangedBytes() { return form->ChangedBytesLabel->text(); }
+};
+
+TEST_F(EditHistoryTest, KeypadStepsMergeAndUndoRedoToExactBytesAndTheCell) {
+    const std::vector<uint8_t> file = OpenImage("a.bin", 3);
+    form->SG->setFocus();
+    Keypad(Qt::Key_Plus);
+    Keypad(Qt::Key_Plus);
+    Keypad(Qt::Key_Plus);
+    ASSERT_EQ(Stack().count(), 1); // one cell within a second: one step
+    EXPECT_TRUE(form->AUndo->text().startsWith("Отменить: УОЗ "))
+        << form->AUndo->text().toStdString();
+    EXPECT_TRUE(form->AUndo->text().contains(" → "));
+    EXPECT_EQ(form->AUndo->shortcut(), QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(form->ARedo->shortcuts(),
+              QList<QKeySequence>({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
+    EXPECT_EQ(ChangedBytes(), "Изменено байт: 1");
+    EXPECT_TRUE(form->SG->CellMarked(1, 1));
+    EXPECT_FALSE(form->SG->CellMarked(2, 1));
+    EXPECT_TRUE(form->isWindowModified());
+
+    QTest::keyClick(form->SG, Qt::Key_Right);
+    Keypad(Qt::Key_Minus);
+    ASSERT_EQ(Stack().count(), 2);
+    const std::vector<uint8_t> edited = Data();
+
+    // Undo moves the grid to the cell the step changed.
+    form->SG->SetCurrentCell(5, 5);
+    form->SelectCellState(5, 5);
+    form->AUndo->trigger();
+    form->AUndo->trigger();
+    EXPECT_EQ(Data(), file);
+    EXPECT_EQ(form->SG->Col(), 1);
+    EXPECT_EQ(form->SG->Row(), 1);
+    EXPECT_EQ(form->SG->Cell(1, 1).toStdString(),
+              FormatMapCell(*form->Image, MapKind::Uoz, 0, 0, ","));
+    EXPECT_EQ(ChangedBytes(), "Изменено байт: 0");
+    EXPECT_FALSE(form->SG->CellMarked(1, 1));
+    EXPECT_FALSE(form->isWindowModified());
+    EXPECT_TRUE(form->FormCloseQuery()); // back at the file: no question
+    EXPECT_TRUE(questions.isEmpty());
+
+    form->ARedo->trigger();
+    form->ARedo->trigger();
+    EXPECT_EQ(Data(), edited);
+    EXPECT_FALSE(form->FormCloseQuery()); // Cancel
+    EXPECT_EQ(questions.size(), 1);
+}
+
+TEST_F(EditHistoryTest, PressesASecondApartOrAfterAnUndoAreStepsOfTheirOwn) {
+    OpenImage("a.bin", 4);
+    form->SG->setFocus();
+    Keypad(Qt::Key_Plus);
+    QTest::qWait(1100);
+    Keypad(Qt::Key_Plus);
+    EXPECT_EQ(Stack().count(), 2);
+    Keypad(Qt::Key_Minus); // back to where the step began: the step is gone
+    EXPECT_EQ(Stack().count(), 1);
+    form->AUndo->trigger();
+    Keypad(Qt::Key_Plus);
+    EXPECT_EQ(Stack().count(), 1);
+    EXPECT_EQ(ChangedBytes(), "Изменено байт: 1");
+}
+
+TEST_F(EditHistoryTest, EditsAndTheSaveChecksumAreStepsAndSavingEndsTheQuestion) {
+    const std::vector<uint8_t> file = OpenImage("a.bin", 5);
+    form->ApplyEdit("Установить значение", [&] { form->Image->WriteByte(0x10, 0x99); });
+    form->ApplyEdit("Ничего", [] {});
+    ASSERT_EQ(Stack().count(), 1);
+    EXPECT_EQ(form->AUndo->text(), "Отменить: Установить значение");
+    saveAnswers.push_back(Path("b.hex"));
+    form->ASave->trigger();
+    EXPECT_EQ(Stack().count(), 2); // the checksum refresh
+    EXPECT_EQ(form->AUndo->text(), "Отменить: Контрольная сумма");
+    EXPECT_FALSE(form->isWindowModified());
+    // Choosing the first line of the history list takes the image back to the file opened.
+    form->AHistory->trigger();
+    QAbstractItemModel* steps = form->HistoryView->model();
+    ASSERT_EQ(steps->rowCount(), 3);
+    form->HistoryView->setCurrentIndex(steps->index(0, 0));
+    EXPECT_EQ(Data(), file);
+    EXPECT_TRUE(form->isWindowModified()); // differs from the file saved
+}
+
+TEST_F(EditHistoryTest, JournalOfAKilledProcessRestoresExactBytes) {
+    const QString file = WriteImage("crash.bin", 6, false);
+    const qint64 fileTime = QFileInfo(file).lastModified().toMSecsSinceEpoch();
+    const QString journal = JournalPathFor(file);
+    QDir().mkpath(QFileInfo(journal).absolutePath());
+    QProcess writer;
+    writer.start(JOURNAL_CRASH_WRITER, {journal, QFileInfo(file).absoluteFilePath(),
+                                        QString::number(fileTime), QStringLiteral("3")});
+    ASSERT_TRUE(writer.waitForReadyRead(10000));
+    writer.kill(); // SIGKILL: no chance to close anything
+    ASSERT_TRUE(writer.waitForFinished(10000));
+    ASSERT_EQ(writer.exitStatus(), QProcess::CrashExit);
+
+    std::vector<uint8_t> expected = PatternBytes(6);
+    for (int i = 0; i < 3; ++i) {
+        const int a = 0x100 + 3 * i;
+        const int word = (expected[a] | expected[a + 1] << 8) + 0x101;
+        expected[a] = static_cast<uint8_t>(word);
+        expected[a + 1] = static_cast<uint8_t>(word >> 8);
+    }
+    restoreAnswer = true;
+    openAnswers.push_back({file, 2});
+    form->AOpen->trigger();
+    ASSERT_EQ(restoreOffers.size(), 1);
+    EXPECT_TRUE(restoreOffers[0].startsWith("Восстановить несохранённые изменения?"));
+    EXPECT_EQ(Data(), expected);
+    EXPECT_TRUE(form->isWindowModified());
+    form->AUndo->trigger(); // the restore is a step like any other
+    EXPECT_EQ(Data(), PatternBytes(6));
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
+}
+
+TEST_F(EditHistoryTest, DamagedJournalIsIgnoredWithAMessage) {
+    const QString file = WriteImage("d.bin", 7, false);
+    const QString journal = JournalPathFor(file);
+    QDir().mkpath(QFileInfo(journal).absolutePath());
+    QFile damaged(journal);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("VELMARIS-JOURNAL 1 0 =00 *00000000\nP 1 = 01000102 *0\n");
+    damaged.close();
+    openAnswers.push_back({file, 2});
+    form->AOpen->trigger();
+    EXPECT_EQ(Data(), PatternBytes(7));
+    EXPECT_TRUE(restoreOffers.isEmpty());
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains("повреждён")) << warnings[0].toStdString();
+    EXPECT_EQ(form->CurrentFile, file);
+}
+
+} // namespace
