@@ -6,6 +6,7 @@
 
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
+#include "maps/map_operations.h"
 #include "maps/map_status.h"
 #include "maps/value_colour.h"
 #include "ui/app_settings.h"
