@@ -100,7 +100,7 @@ public:
     QToolBar* ToolBar1 = nullptr;
     QLabel* Label1 = nullptr;
     TMapGrid* SG = nullptr;
-    QLabel* StatusLabel = nullptr; // the line in the status bar under the grid
+    QLabel* StatusLabel = nullptr;       // the line in the status bar under the grid
     QLabel* ChangedBytesLabel = nullptr; // "Изменено байт: N" in the status bar
     QWidget* HistoryWindow = nullptr; // "История изменений", made when first asked for
     QUndoView* HistoryView = nullptr;

@@ -6,6 +6,7 @@
 #include "app/diff_form.h"
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
+#include "params/opt_form_run.h"
 #include "params/param_db.h"
 #include "params/parameter_compare.h"
 #include "params/parameter_formula.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -53,8 +55,7 @@ private:
 
 // The constants and vectors of the parameter database the constants window uses, so the
 // comparison lists them too; nothing when there is no readable database.
-std::unique_ptr<ParameterTables> LoadParameterTables() {
-    const QString path = QStringLiteral("database.mdb");
+std::unique_ptr<ParameterTables> LoadParameterTables(const QString& path) {
     const ParamDatabase::Format format = ParamDatabase::detectFormat(path);
     if (format != ParamDatabase::Format::SQLite && format != ParamDatabase::Format::Jet)
         return nullptr;
@@ -153,7 +154,8 @@ void TMainForm::OpenReference(std::unique_ptr<FirmwareImage> reference, const QS
     Reference->UseO2Maps = Image->UseO2Maps;
     Reference->Decode();
     ReferenceName = name;
-    CompareTables = LoadParameterTables();
+    CompareTables = LoadParameterTables(
+        QFile::decodeName(FindParameterDatabase(ChosenDatabase(), LoadedFile).path.c_str()));
     if (!CompareWatch)
         CompareWatch = std::make_unique<CompareWatcher>(*Image, this);
     UpdateComparison();

@@ -15,6 +15,22 @@ const QStringList OpenFilters = {QStringLiteral("Hex Files (*.hex)"),
                                  QStringLiteral("Binary Files (*.bin)"),
                                  QStringLiteral("All Files (*)")};
 
+// Runs a file dialog that starts at fileName, else in the folder the same dialog (`key`) last
+// chose a file in, and remembers the chosen file's folder. False when cancelled.
+bool RunRememberingDialog(QFileDialog& dialog, const QString& key, QString& fileName) {
+    AppSettings settings;
+    const QString folder = settings.LastFolder(key);
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
+    else if (!folder.isEmpty())
+        dialog.setDirectory(folder);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName = dialog.selectedFiles().front();
+    settings.RememberFolder(key, fileName);
+    return true;
+}
+
 bool RunOpenDialog(QWidget* parent, QString& fileName, int& filterIndex) {
     QFileDialog dialog(parent, QStringLiteral("Открытие файла"));
     dialog.setObjectName(QStringLiteral("OpenDialog"));
@@ -23,14 +39,9 @@ bool RunOpenDialog(QWidget* parent, QString& fileName, int& filterIndex) {
     dialog.setNameFilters(OpenFilters);
     dialog.selectNameFilter(OpenFilters.front());
     dialog.setSizeGripEnabled(true);
-    AppSettings settings;
-    const QString folder = settings.LastFolder(QStringLiteral("open"));
-    if (!folder.isEmpty())
-        dialog.setDirectory(folder);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    fileName.clear(); // the open dialog always starts in the folder of the last open
+    if (!RunRememberingDialog(dialog, QStringLiteral("open"), fileName))
         return false;
-    fileName = dialog.selectedFiles().front();
-    settings.RememberFolder(QStringLiteral("open"), fileName);
     filterIndex = static_cast<int>(OpenFilters.indexOf(dialog.selectedNameFilter())) + 1;
     if (filterIndex < 1)
         filterIndex = 3;
@@ -44,17 +55,7 @@ bool RunSaveDialog(QWidget* parent, QString& fileName) {
     dialog.setDefaultSuffix(QStringLiteral("hex"));
     dialog.setNameFilter(QStringLiteral("All Files (*)"));
     dialog.setSizeGripEnabled(true);
-    AppSettings settings;
-    const QString folder = settings.LastFolder(QStringLiteral("save"));
-    if (!fileName.isEmpty())
-        dialog.selectFile(fileName);
-    else if (!folder.isEmpty())
-        dialog.setDirectory(folder);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return false;
-    fileName = dialog.selectedFiles().front();
-    settings.RememberFolder(QStringLiteral("save"), fileName);
-    return true;
+    return RunRememberingDialog(dialog, QStringLiteral("save"), fileName);
 }
 
 bool RunDatabaseDialog(QWidget* parent, QString& fileName) {
@@ -65,17 +66,7 @@ bool RunDatabaseDialog(QWidget* parent, QString& fileName) {
     dialog.setNameFilters(
         {QStringLiteral("Базы параметров (*.mdb *.db *.sqlite)"), QStringLiteral("All Files (*)")});
     dialog.setSizeGripEnabled(true);
-    AppSettings settings;
-    const QString folder = settings.LastFolder(QStringLiteral("database"));
-    if (!fileName.isEmpty())
-        dialog.selectFile(fileName);
-    else if (!folder.isEmpty())
-        dialog.setDirectory(folder);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return false;
-    fileName = dialog.selectedFiles().front();
-    settings.RememberFolder(QStringLiteral("database"), fileName);
-    return true;
+    return RunRememberingDialog(dialog, QStringLiteral("database"), fileName);
 }
 
 SaveAnswer AskSaveBox(const QString& text) {
@@ -119,7 +110,6 @@ bool AskRestoreBox(QWidget* parent, const QString& text) {
 } // namespace
 
 MainFormDialogs MainFormDialogs::Defaults() {
-    return {RunOpenDialog,     RunSaveDialog, AskSaveBox,     WarnBox,
-            ConfirmReplaceBox, AskRestoreBox, ShowHelpWindow, RunDatabaseDialog,
-            AskNumberBox};
+    return {RunOpenDialog, RunSaveDialog,  AskSaveBox,        WarnBox,     ConfirmReplaceBox,
+            AskRestoreBox, ShowHelpWindow, RunDatabaseDialog, AskNumberBox};
 }

@@ -8,8 +8,8 @@
 #include "maps/map_grid.h"
 #include "ui/app_settings.h"
 
-#include <QDir>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>

@@ -260,6 +260,13 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
     RewriteCurrentCell();
     if (inTable && SelRow + 1 < SG->RowCount() && SelCol + 1 < SG->ColCount())
         SG->SetCellMarked(SelCol + 1, SelRow + 1, CellDiffersFromFile(*Image, map, row, col));
+    if (delta != 0) {
+        // The reference marks, the tints and the status line follow the keystroke at once.
+        if (Reference)
+            UpdateComparison();
+        RefreshTints();
+        RefreshStatus();
+    }
     Repaint3D();
     UpdateEditState();
 }

@@ -10,13 +10,16 @@
 
 std::function<void(TOptForm&)> ShowOptFormModal = [](TOptForm& form) { form.exec(); };
 
+DatabaseLocation FindParameterDatabase(const QString& chosenDatabase, const QString& imageFile) {
+    return LocateParameterDatabase(QFile::encodeName(chosenDatabase).toStdString(),
+                                   QFile::encodeName(QDir::currentPath()).toStdString(),
+                                   QFile::encodeName(imageFile).toStdString());
+}
+
 void RunParameterWindow(FirmwareImage& image, QWidget* parent, const QString& chosenDatabase,
                         const QString& imageFile, const EditPath& edit) {
     // The database is looked up at the moment the window is created.
-    const DatabaseLocation found =
-        LocateParameterDatabase(QFile::encodeName(chosenDatabase).toStdString(),
-                                QFile::encodeName(QDir::currentPath()).toStdString(),
-                                QFile::encodeName(imageFile).toStdString());
+    const DatabaseLocation found = FindParameterDatabase(chosenDatabase, imageFile);
     TOptForm form(image, EvaluateParameterFormula, QFile::decodeName(found.path.c_str()), parent);
     form.Edit = edit;
     if (found.chosenMissing)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "image/edit_steps.h"
+#include "params/database_location.h"
 
 #include <QString>
 #include <functional>
@@ -17,6 +18,10 @@ void RunParameterWindow(FirmwareImage& image, QWidget* parent,
                         const QString& chosenDatabase = QString(),
                         const QString& imageFile = QString(),
                         const EditPath& edit = DirectEditPath());
+
+// The parameter database as the window looks it up now: the chosen file, else "database.mdb" of
+// the working folder, else the one beside imageFile.
+DatabaseLocation FindParameterDatabase(const QString& chosenDatabase, const QString& imageFile);
 
 // Shows the window modally; tests replace it to drive the window without a modal loop.
 extern std::function<void(TOptForm& form)> ShowOptFormModal;

@@ -1,6 +1,6 @@
-#include "temp_dir.h"
 #include "cli_run.h"
 #include "maps/image_compare.h"
+#include "temp_dir.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
