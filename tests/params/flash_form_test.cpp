@@ -1,3 +1,4 @@
+#include "ident_bytes.h"
 #include "image/codepage.h"
 #include "image/firmware_image.h"
 #include "params/flash_form.h"
@@ -25,20 +26,6 @@ QLineEdit* Edit(TFlashForm& form, int number) {
 void Type(QLineEdit* edit, const QString& text) {
     for (const QChar ch : text)
         QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-}
-
-void PutRaw(FirmwareImage& image, uint16_t address, const std::string& bytes) {
-    for (size_t i = 0; i < bytes.size(); ++i)
-        image.WriteByte(static_cast<uint16_t>(address + i), static_cast<uint8_t>(bytes[i]));
-}
-
-std::string Raw(const FirmwareImage& image, uint16_t address, int length) {
-    return std::string(reinterpret_cast<const char*>(image.Data.get()) + address,
-                       static_cast<size_t>(length));
-}
-
-std::string Padded(const std::string& text, int length) {
-    return text + std::string(static_cast<size_t>(length) - text.size(), '\0');
 }
 
 void MarkLoaded(FirmwareImage& image) {

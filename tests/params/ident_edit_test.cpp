@@ -1,3 +1,4 @@
+#include "ident_bytes.h"
 #include "image/codepage.h"
 #include "image/firmware_image.h"
 #include "params/ident_edit.h"
@@ -13,20 +14,6 @@ using namespace std::string_literals;
 
 constexpr int EcuType = 0;  // 0x6030, 16 bytes
 constexpr int DataFile = 8; // 0x6040, 16 bytes, right behind EcuType
-
-void PutRaw(FirmwareImage& image, uint16_t address, const std::string& bytes) {
-    for (size_t i = 0; i < bytes.size(); ++i)
-        image.WriteByte(static_cast<uint16_t>(address + i), static_cast<uint8_t>(bytes[i]));
-}
-
-std::string Raw(const FirmwareImage& image, uint16_t address, int length) {
-    return std::string(reinterpret_cast<const char*>(image.Data.get()) + address,
-                       static_cast<size_t>(length));
-}
-
-std::string Padded(const std::string& text, int length) {
-    return text + std::string(static_cast<size_t>(length) - text.size(), '\0');
-}
 
 // An image as just loaded: raw texts in place, decoded, LoadedCopy equal to Data.
 struct Loaded {
