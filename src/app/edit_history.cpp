@@ -2,6 +2,7 @@
 #include "app/edit_history.h"
 
 #include "image/firmware_image.h"
+#include "image/stored_changes.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <QStandardPaths>
 #include <QUndoStack>
 #include <exception>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -24,61 +26,76 @@ int64_t NowMs() {
 } // namespace
 
 // One step: the bytes it changed, before and after. Undo writes the before bytes, redo the
-// after bytes; the first redo, made by QUndoStack::push, finds them written already.
+// after bytes; the first redo, made by QUndoStack::push, finds them written already. A long
+// history holds many of these, so a step keeps only its name (the command's text), its cell
+// packed small and its bytes inline; what a merge needs lives only while the step is the last.
 class ImageStep : public QUndoCommand {
 public:
     ImageStep(EditHistory& history, const StepInfo& info, const ChangeSet& changes)
-        : history_(history), info_(info), changes_(changes) {
-        setText(info.name);
-        info_.name.clear(); // the command's text holds it
+        : history_(history), changes_(changes), map_(static_cast<int16_t>(info.cell.map)),
+          row_(static_cast<int16_t>(info.cell.row)), col_(static_cast<int16_t>(info.cell.col)) {
+        SetName(info.name);
+        if (info.keypad)
+            merge_ = std::make_unique<Merge>(
+                Merge{*info.keypad, info.keypadPrefix, info.keypadBefore, info.keypadAfter});
     }
 
-    // Once another step follows, this one can no longer merge: the texts kept for a merge go,
-    // so that a long history stays small.
-    void Settle() {
-        info_.keypad.reset();
-        info_.keypadPrefix.clear();
-        info_.keypadBefore.clear();
-        info_.keypadAfter.clear();
-        info_.keypadPrefix.squeeze();
-        info_.keypadBefore.squeeze();
-        info_.keypadAfter.squeeze();
-    }
+    // Once another step follows, this one can no longer merge: what a merge needs goes.
+    void Settle() { merge_.reset(); }
 
     void undo() override {
-        history_.ApplyStep(text(), changes_, false, info_.cell);
+        history_.ApplyStep(text(), changes_.Changes(), false, Cell());
         history_.SetLastApplied(nullptr);
     }
     void redo() override {
         if (pushed_) {
-            history_.ApplyStep(text(), changes_, true, info_.cell);
+            history_.ApplyStep(text(), changes_.Changes(), true, Cell());
             history_.SetLastApplied(this);
         }
         pushed_ = true;
     }
-    int id() const override { return info_.keypad ? KeypadStepId : -1; }
+    int id() const override { return merge_ ? KeypadStepId : -1; }
 
     // Only onto the change the journal holds last, so that its merge record amends this step.
     bool mergeWith(const QUndoCommand* other) override {
         const auto* next = static_cast<const ImageStep*>(other);
-        if (history_.LastApplied() != this || !info_.keypad || !next->info_.keypad ||
-            !KeypadStepsMerge(*info_.keypad, *next->info_.keypad))
+        if (history_.LastApplied() != this || !merge_ || !next->merge_ ||
+            !KeypadStepsMerge(merge_->keypad, next->merge_->keypad))
             return false;
-        changes_ = CombineChangeSets(changes_, next->changes_);
-        info_.keypad = next->info_.keypad;
-        info_.keypadAfter = next->info_.keypadAfter;
-        setText(info_.keypadPrefix + info_.keypadBefore + QStringLiteral(" → ") +
-                info_.keypadAfter);
-        setObsolete(changes_.empty()); // pressed back to where it began: no step at all
+        const ChangeSet combined = CombineChangeSets(changes_.Changes(), next->changes_.Changes());
+        changes_.Assign(combined);
+        merge_->keypad = next->merge_->keypad;
+        merge_->after = next->merge_->after;
+        SetName(merge_->prefix + merge_->before + QStringLiteral(" → ") + merge_->after);
+        setObsolete(combined.empty()); // pressed back to where it began: no step at all
         history_.merged_ = true;
-        history_.JournalAmend(text(), changes_);
+        history_.JournalAmend(text(), combined);
         return true;
     }
 
 private:
+    // A keypad press's merge data: the name is prefix + the first press's before + " → " + the
+    // last press's after.
+    struct Merge {
+        KeypadStep keypad;
+        QString prefix;
+        QString before;
+        QString after;
+    };
+
+    // The name is kept for the life of the step: no spare capacity from its building.
+    void SetName(QString name) {
+        name.squeeze();
+        setText(name);
+    }
+    StepCell Cell() const { return {map_, row_, col_}; }
+
     EditHistory& history_;
-    StepInfo info_;
-    ChangeSet changes_;
+    std::unique_ptr<Merge> merge_;
+    StoredChanges changes_;
+    int16_t map_;
+    int16_t row_;
+    int16_t col_;
     bool pushed_ = false;
 };
 

@@ -139,14 +139,18 @@ void TMainForm::FillGrid(MapKind kind, bool keepLayout) {
     SG->SetCell(0, 0, QString::fromUtf8(info.corner));
     if (info.columnTitle)
         SG->SetCell(1, 0, QString::fromUtf8(info.columnTitle));
+    // Only texts that changed are written: every write measures its text for the column width,
+    // and an undo of a whole-image step would otherwise measure every cell and label again.
+    const auto setChanged = [&](int col, int row, const QString& text) {
+        if (!keepLayout || SG->Cell(col, row) != text)
+            SG->SetCell(col, row, text);
+    };
     for (int r = 0; r < info.rows; ++r) {
-        SG->SetCell(0, r + 1, QString::number(MapRowLabel(*Image, kind, r)));
+        setChanged(0, r + 1, QString::number(MapRowLabel(*Image, kind, r)));
         for (int c = 0; c < info.cols; ++c) {
             if (r == 0 && info.colAxis != MapAxis::None)
-                SG->SetCell(c + 1, 0, QString::number(MapColLabel(*Image, kind, c)));
-            const QString text = CellText(kind, r, c);
-            if (!keepLayout || SG->Cell(c + 1, r + 1) != text)
-                SG->SetCell(c + 1, r + 1, text);
+                setChanged(c + 1, 0, QString::number(MapColLabel(*Image, kind, c)));
+            setChanged(c + 1, r + 1, CellText(kind, r, c));
             SG->SetCellMarked(c + 1, r + 1, CellDiffersFromFile(*Image, kind, r, c));
         }
     }

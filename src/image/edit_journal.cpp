@@ -14,7 +14,7 @@
 namespace {
 
 constexpr const char* Magic = "VELMARIS-JOURNAL";
-constexpr int Version = 1;
+constexpr int Version = 2;
 
 uint32_t Crc32(const std::string& text) {
     static const std::array<uint32_t, 256> table = [] {
@@ -88,17 +88,94 @@ int64_t ParseNumber(const std::string& field) {
     return std::stoll(field);
 }
 
+const char Base64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+void AppendBase64(std::string& out, const std::vector<uint8_t>& bytes) {
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        const uint32_t v =
+            (uint32_t{bytes[i]} << 16) | (uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
+        out += Base64Digits[v >> 18];
+        out += Base64Digits[(v >> 12) & 63];
+        out += Base64Digits[(v >> 6) & 63];
+        out += Base64Digits[v & 63];
+    }
+    if (i < bytes.size()) {
+        const bool two = i + 1 < bytes.size();
+        const uint32_t v = (uint32_t{bytes[i]} << 16) | (two ? uint32_t{bytes[i + 1]} << 8 : 0);
+        out += Base64Digits[v >> 18];
+        out += Base64Digits[(v >> 12) & 63];
+        out += two ? Base64Digits[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+}
+
+int Base64Value(char c) {
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+std::vector<uint8_t> ParseBase64(const std::string& text, std::size_t pos, std::size_t end) {
+    if ((end - pos) % 4 != 0)
+        Damaged("bad byte run");
+    std::vector<uint8_t> out;
+    out.reserve((end - pos) / 4 * 3);
+    for (; pos < end; pos += 4) {
+        const bool last = pos + 4 == end;
+        const int pad = last ? (text[end - 1] == '=') + (text[end - 2] == '=') : 0;
+        uint32_t v = 0;
+        for (int k = 0; k < 4; ++k) {
+            const int d = k >= 4 - pad ? 0 : Base64Value(text[pos + static_cast<std::size_t>(k)]);
+            if (d < 0)
+                Damaged("bad byte run");
+            v = (v << 6) | static_cast<uint32_t>(d);
+        }
+        out.push_back(static_cast<uint8_t>(v >> 16));
+        if (pad < 2)
+            out.push_back(static_cast<uint8_t>(v >> 8));
+        if (pad < 1)
+            out.push_back(static_cast<uint8_t>(v));
+    }
+    return out;
+}
+
+// Changes as runs of neighbouring addresses: a unit read changes nearly every byte, and a line
+// of 8 hex digits per byte would be 256 KB to build, check and flush on every undo.
+void AppendChanges(std::string& line, const ChangeSet& changes) {
+    std::vector<uint8_t> run;
+    for (std::size_t i = 0; i < changes.size();) {
+        std::size_t end = i + 1;
+        while (end < changes.size() && changes[end].address == changes[end - 1].address + 1)
+            ++end;
+        if (i != 0)
+            line += ',';
+        AppendHex(line, changes[i].address, 4);
+        run.clear();
+        for (std::size_t k = i; k < end; ++k)
+            run.push_back(changes[k].before);
+        for (std::size_t k = i; k < end; ++k)
+            run.push_back(changes[k].after);
+        AppendBase64(line, run);
+        i = end;
+    }
+}
+
 std::string StepLine(char kind, const JournalStep& step) {
     std::string line(1, kind);
     line += ' ' + std::to_string(step.timeMs) + ' ' + HexText(step.name) + ' ';
-    line.reserve(line.size() + step.changes.size() * 8 + 12);
+    line.reserve(line.size() + step.changes.size() * 8 / 3 + 12);
     if (step.changes.empty())
         line += '-'; // a merge that took the step back to where it began
-    for (const ByteChange& c : step.changes) {
-        AppendHex(line, c.address, 4);
-        AppendHex(line, c.before, 2);
-        AppendHex(line, c.after, 2);
-    }
+    AppendChanges(line, step.changes);
     return line;
 }
 
@@ -110,16 +187,27 @@ JournalStep ParseStep(std::istringstream& fields) {
     step.name = ParseHexText(name);
     if (changes == "-")
         return step;
-    if (changes.empty() || changes.size() % 8 != 0)
+    if (changes.empty())
         Damaged("bad change list");
-    for (std::size_t i = 0; i < changes.size(); i += 8) {
-        const ByteChange c{static_cast<uint16_t>(ParseHex(changes, i, 4)),
-                           static_cast<uint8_t>(ParseHex(changes, i + 4, 2)),
-                           static_cast<uint8_t>(ParseHex(changes, i + 6, 2))};
-        if (c.address >= 0x8000 || c.before == c.after ||
-            (!step.changes.empty() && c.address <= step.changes.back().address))
+    for (std::size_t pos = 0; pos <= changes.size();) {
+        std::size_t end = changes.find(',', pos);
+        if (end == std::string::npos)
+            end = changes.size();
+        if (end < pos + 4)
+            Damaged("bad change list");
+        const uint32_t address = ParseHex(changes, pos, 4);
+        const std::vector<uint8_t> bytes = ParseBase64(changes, pos + 4, end);
+        const std::size_t count = bytes.size() / 2;
+        if (bytes.empty() || bytes.size() % 2 != 0 || address + count > 0x8000 ||
+            (!step.changes.empty() && address <= step.changes.back().address))
             Damaged("bad change");
-        step.changes.push_back(c);
+        for (std::size_t k = 0; k < count; ++k) {
+            const ByteChange c{static_cast<uint16_t>(address + k), bytes[k], bytes[count + k]};
+            if (c.before == c.after)
+                Damaged("bad change");
+            step.changes.push_back(c);
+        }
+        pos = end + 1;
     }
     return step;
 }

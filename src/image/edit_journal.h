@@ -32,10 +32,11 @@ struct JournalContents {
 // at once, so a killed program leaves every change it made behind, and replaying the lines in
 // order on the file gives the image as it was. Lines are text: a record letter, its fields and a
 // CRC-32 of the line, so that damage is recognised instead of restored.
-//   header  "VELMARIS-JOURNAL 1 <file time> <file name in hex>"
+//   header  "VELMARIS-JOURNAL 2 <file time> <file name in hex>"
 //   "P <time> <name in hex> <changes>"  a change applied to the image
 //   "M <time> <name in hex> <changes>"  the last change, grown by a merge (replaces it)
-// Changes are 8 hex digits each: address, before, after.
+// Changes are runs of neighbouring addresses separated by commas: the run's first address in 4
+// hex digits, then base64 of its before bytes followed by its after bytes.
 // Writes raise std::runtime_error with a short English text when the file cannot be written.
 class EditJournal {
 public:

@@ -17,6 +17,9 @@
 
 namespace {
 
+// Enough for every text of a few tables; past it the widths are measured afresh.
+constexpr qsizetype MaxRememberedWidths = 8192;
+
 // Paints the top-left corner button of the grid as a header section carrying the corner
 // text (the short caption of both axes); the button itself draws no text.
 class CornerPainter : public QObject {
@@ -193,7 +196,7 @@ void TMapGrid::SetCell(int col, int row, const QString& text) {
         setItem(row, col, it);
     }
     it->setText(text);
-    const int need = fontMetrics().horizontalAdvance(text) + 2 * TextMargin;
+    const int need = TextWidth(text) + 2 * TextMargin;
     if (col == 0) {
         // The row labels' header widens by itself; it must also hold the corner text.
         if (row == 0)
@@ -230,6 +233,23 @@ bool TMapGrid::CellDiffers(int col, int row) const {
 }
 
 const QColor TMapGrid::MarkTint(255, 221, 153);
+
+int TMapGrid::TextWidth(const QString& text) {
+    const auto known = widths_.constFind(text);
+    if (known != widths_.constEnd())
+        return *known;
+    if (widths_.size() >= MaxRememberedWidths)
+        widths_.clear();
+    const int width = fontMetrics().horizontalAdvance(text);
+    widths_.insert(text, width);
+    return width;
+}
+
+void TMapGrid::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange)
+        widths_.clear();
+    QTableWidget::changeEvent(event);
+}
 
 void TMapGrid::SetCellMarked(int col, int row, bool marked) {
     QTableWidgetItem* it = item(row, col);

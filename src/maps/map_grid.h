@@ -3,6 +3,7 @@
 #include "maps/value_colour.h"
 
 #include <QColor>
+#include <QHash>
 #include <QRect>
 #include <QTableWidget>
 #include <utility>
@@ -88,8 +89,13 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // The width of a cell text in the grid's font. A refill after a whole-image change sets
+    // hundreds of texts, mostly ones shown before (an undo brings back the previous texts), so
+    // widths are remembered until the font changes.
+    int TextWidth(const QString& text);
     QTableWidgetItem* MakeItem(int col, int row) const;
     bool IsDataCell(int col, int row) const;
     // Moves the far corner of the selection and selects from the current cell to it.
@@ -101,4 +107,5 @@ private:
     int tintCols_ = 0;
     QPoint extent_{1, 1}; // far corner of the selection (column, row)
     QLineEdit* editor_ = nullptr;
+    QHash<QString, int> widths_;
 };

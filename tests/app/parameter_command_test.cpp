@@ -2,6 +2,7 @@
 // working directory's database, and afterwards the image is decoded again.
 #include "app/edit_history.h"
 #include "app/main_form.h"
+#include "params/my_sg.h"
 #include "params/opt_form.h"
 #include "params/opt_form_models.h"
 #include "params/opt_form_run.h"
@@ -10,6 +11,7 @@
 #include <QAction>
 #include <QDir>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -49,6 +51,26 @@ void MakeDatabase(const QString& path, int address) {
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("mk"));
+}
+
+// Adds a vector of three word points over word arguments, both stored as is.
+void AddVector(const QString& path, int parAddress, int argAddress) {
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("mv"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral(
+            "INSERT INTO table2 (Mark, Name, Unit, AddressPar, TypePar, DecimalPar, InFormula, "
+            "OutFormula, AddressArg, TypeArg, DecimalArg, FormulaArg, MarkArg, UnitArg, Count) "
+            "VALUES ('TV', 'Tv', '', ?, 3, 0, 'X', 'X', ?, 3, 0, 'X', 'N', '', 3)"));
+        q.addBindValue(parAddress);
+        q.addBindValue(argAddress);
+        ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("mv"));
 }
 
 TEST(ParameterCommand, EditsReachTheDecodedTablesAfterTheWindowCloses) {
@@ -129,3 +151,54 @@ TEST(ParameterCommand, EveryStoredValueIsAStepOfTheHistory) {
 }
 
 } // namespace
+
+// A vector point is a step as a constant is: undo gives back the exact bytes before it, redo the
+// exact bytes after it.
+TEST(ParameterCommand, EveryVectorPointIsAStepOfTheHistory) {
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto form = std::make_unique<TMainForm>();
+    FirmwareImage& image = form->GetImage();
+    const int par = 0x5000, arg = 0x5010;
+    for (int i = 0; i < 3; ++i) {
+        image.WriteWord(par + 2 * i, 0x1234 + i);
+        image.WriteWord(arg + 2 * i, 1000 * (i + 1));
+    }
+    std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+    const std::vector<uint8_t> before(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+    const QString db = dir.filePath(QStringLiteral("database.mdb"));
+    MakeDatabase(db, image.AddrPmax);
+    AddVector(db, par, arg);
+    QStringList errors;
+    ShowErrorMessage = [&](QWidget*, const QString& text) { errors << text; };
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    ShowOptFormModal = [&](TOptForm& opt) {
+        ASSERT_EQ(opt.CurrentVector(), 0);
+        opt.SG1->EditorCommitted(2, 2, QStringLiteral("900"));
+        opt.SG1->EditorCommitted(2, 2, QStringLiteral("901"));
+    };
+    form->MOpt->trigger();
+    QDir::setCurrent(previous);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    ASSERT_EQ(image.ReadWord(par + 2), 901);
+    const std::vector<uint8_t> after(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+    const auto data = [&] {
+        return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+    };
+    QUndoStack& stack = *form->History->Stack();
+    EXPECT_EQ(stack.undoText(), "Вектор Tv, точка 2");
+    form->AUndo->trigger();
+    EXPECT_EQ(image.ReadWord(par + 2), 900);
+    form->AUndo->trigger();
+    EXPECT_EQ(data(), before);
+    form->ARedo->trigger();
+    form->ARedo->trigger();
+    EXPECT_EQ(data(), after);
+
+    std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+    form.reset();
+    ShowOptFormModal = [](TOptForm& opt) { opt.exec(); };
+    QLocale::setDefault(QLocale::c());
+}

@@ -45,6 +45,27 @@ TEST(EditJournal, ReadsBackEveryStepAndMergeExactly) {
     EXPECT_FALSE(std::ifstream(dir.File("j")).good());
 }
 
+// A unit read changes nearly every byte: its line stays small enough to write on every undo,
+// and runs broken by unchanged bytes, at both ends of the image, read back exactly.
+TEST(EditJournal, AWholeImageChangeIsCompactAndReadsBackExactly) {
+    TempDir dir;
+    JournalStep read{"Чтение ЭБУ", 9, {}};
+    for (uint32_t a = 0; a < 0x8000; ++a)
+        if (a % 1000 != 999)
+            read.changes.push_back({static_cast<uint16_t>(a), static_cast<uint8_t>(a * 7 + 3),
+                                    static_cast<uint8_t>(a * 7 + 4)});
+    EditJournal journal;
+    journal.Start(dir.File("j"), "f.bin", 1);
+    journal.Push(read);
+    journal.Push({"x", 10, {{0x7FFF, 0, 1}}});
+    journal.Close();
+    EXPECT_LT(ReadAll(dir.File("j")).size(), read.changes.size() * 3);
+    const JournalContents back = ReadJournal(dir.File("j"));
+    ASSERT_EQ(back.steps.size(), 2u);
+    EXPECT_EQ(back.steps[0], read);
+    EXPECT_EQ(back.steps[1].changes, (ChangeSet{{0x7FFF, 0, 1}}));
+}
+
 TEST(EditJournal, DamageIsRecognisedButATornLastLineIsLeftOut) {
     TempDir dir;
     EditJournal journal;
@@ -58,7 +79,7 @@ TEST(EditJournal, DamageIsRecognisedButATornLastLineIsLeftOut) {
     EXPECT_EQ(ReadJournal(dir.File("j")).steps.size(), 2u);
 
     std::string flipped = good;
-    flipped[flipped.find("00100102")] = '1';
+    flipped[flipped.find("0010AQI=") + 4] = 'B';
     WriteAll(dir.File("j"), flipped);
     EXPECT_THROW(ReadJournal(dir.File("j")), std::runtime_error);
 
