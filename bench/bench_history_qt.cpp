@@ -6,7 +6,7 @@
 #include "app/main_form.h"
 #include "image/edit_journal.h"
 #include "maps/map_grid.h"
-#include "ui/error_report.h"
+#include "qt_bench_main.h"
 
 #include <QAction>
 #include <QApplication>
@@ -105,14 +105,5 @@ BENCHMARK(BM_MemoryOfKeypadSteps)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JournalAppendWithFlush)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ShowErrorMessage = [](QWidget*, const QString& text) {
-        fprintf(stderr, "error: %s\n", qPrintable(text));
-    };
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunQtBenchmarks(argc, argv);
 }

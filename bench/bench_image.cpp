@@ -3,6 +3,7 @@
 
 #include "image/firmware_image.h"
 #include "image/hex_format.h"
+#include "varied_image.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
@@ -14,13 +15,7 @@ namespace {
 
 // An image with varied bytes everywhere, so every table decodes to non-trivial values.
 void FillImage(FirmwareImage& img) {
-    uint32_t x = 12345;
-    for (uint32_t a = 0; a < FirmwareImage::Size; ++a) {
-        x = x * 1103515245u + 12345u;
-        img.WriteByte(static_cast<uint16_t>(a), static_cast<uint8_t>(x >> 16));
-    }
-    for (int n = 0; n < FirmwareImage::LoadCols; ++n)
-        img.WriteByte(static_cast<uint16_t>(img.AddrP + n), static_cast<uint8_t>(3 + 2 * n));
+    FillVariedImage(img, 12345);
 }
 
 std::string TempFolder() {

@@ -3,13 +3,11 @@
 // part of it. Runs on examples/demo.hex when it exists, else on a patterned image.
 #include "app/main_form.h"
 #include "maps/map_grid.h"
-#include "ui/error_report.h"
+#include "qt_bench_main.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -112,17 +110,5 @@ BENCHMARK(BM_KeystrokeToTintedCell)
     ->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // The colour choice the bench makes is remembered in a folder of its own.
-    QTemporaryDir settings;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    ShowErrorMessage = [](QWidget*, const QString& text) {
-        fprintf(stderr, "error: %s\n", qPrintable(text));
-    };
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunQtBenchmarks(argc, argv);
 }

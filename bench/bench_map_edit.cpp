@@ -5,20 +5,15 @@
 #include "maps/map_operations.h"
 #include "maps/nearest_raw.h"
 #include "maps/table_text.h"
+#include "varied_image.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-// Varied bytes everywhere and a rising load axis, so every table decodes to ordinary values.
+// Varied bytes everywhere and a rising load axis, decoded.
 void FillImage(FirmwareImage& img) {
-    uint32_t x = 54321;
-    for (uint32_t a = 0; a < FirmwareImage::Size; ++a) {
-        x = x * 1103515245u + 12345u;
-        img.WriteByte(static_cast<uint16_t>(a), static_cast<uint8_t>(x >> 16));
-    }
-    for (int n = 0; n < FirmwareImage::LoadCols; ++n)
-        img.WriteByte(static_cast<uint16_t>(img.AddrP + n), static_cast<uint8_t>(3 + 2 * n));
+    FillVariedImage(img, 54321);
     img.Decode();
 }
 
