@@ -2,7 +2,6 @@
 #include "app/edit_history.h"
 
 #include "image/firmware_image.h"
-#include "image/stored_changes.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -12,7 +11,6 @@
 #include <QStandardPaths>
 #include <QUndoStack>
 #include <exception>
-#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -25,88 +23,55 @@ int64_t NowMs() {
 
 } // namespace
 
-// One step: the bytes it changed, before and after. Undo writes the before bytes, redo the
-// after bytes; the first redo, made by QUndoStack::push, finds them written already. A long
-// history holds many of these, so a step keeps only its name (the command's text), its cell
-// packed small and its bytes inline; what a merge needs lives only while the step is the last.
+// One step of the stack. Its name and bytes are in the history's log; the step keeps where, and
+// the cell it happened at. Undo writes the before bytes, redo the after bytes; the first redo,
+// made by QUndoStack::push, finds them written already.
 class ImageStep : public QUndoCommand {
 public:
-    ImageStep(EditHistory& history, const StepInfo& info, const ChangeSet& changes)
-        : history_(history), changes_(changes), map_(static_cast<int16_t>(info.cell.map)),
-          row_(static_cast<int16_t>(info.cell.row)), col_(static_cast<int16_t>(info.cell.col)) {
-        SetName(info.name);
-        if (info.keypad)
-            merge_ = std::make_unique<Merge>(
-                Merge{*info.keypad, info.keypadPrefix, info.keypadBefore, info.keypadAfter});
-    }
+    ImageStep(EditHistory& history, StepLog::Offset record, const StepCell& cell)
+        : history_(history), record_(record), map_(Small(cell.map)), row_(Small(cell.row)),
+          col_(Small(cell.col)) {}
+    ~ImageStep() override { history_.Forget(*this); }
 
-    // Once another step follows, this one can no longer merge: what a merge needs goes.
-    void Settle() { merge_.reset(); }
-
-    void undo() override {
-        history_.ApplyStep(text(), changes_.Changes(), false, Cell());
-        history_.SetLastApplied(nullptr);
-    }
+    void undo() override { history_.ApplyStep(*this, false); }
     void redo() override {
-        if (pushed_) {
-            history_.ApplyStep(text(), changes_.Changes(), true, Cell());
-            history_.SetLastApplied(this);
-        }
-        pushed_ = true;
+        if (history_.pushing_ != this)
+            history_.ApplyStep(*this, true);
     }
-    int id() const override { return merge_ ? KeypadStepId : -1; }
-
-    // Only onto the change the journal holds last, so that its merge record amends this step.
+    int id() const override { return history_.MayMerge(this) ? KeypadStepId : -1; }
     bool mergeWith(const QUndoCommand* other) override {
-        const auto* next = static_cast<const ImageStep*>(other);
-        if (history_.LastApplied() != this || !merge_ || !next->merge_ ||
-            !KeypadStepsMerge(merge_->keypad, next->merge_->keypad))
-            return false;
-        const ChangeSet combined = CombineChangeSets(changes_.Changes(), next->changes_.Changes());
-        changes_.Assign(combined);
-        merge_->keypad = next->merge_->keypad;
-        merge_->after = next->merge_->after;
-        SetName(merge_->prefix + merge_->before + QStringLiteral(" → ") + merge_->after);
-        setObsolete(combined.empty()); // pressed back to where it began: no step at all
-        history_.merged_ = true;
-        history_.JournalAmend(text(), combined);
-        return true;
+        return history_.MergeInto(*this,
+                                  *static_cast<ImageStep*>(const_cast<QUndoCommand*>(other)));
     }
+
+    StepCell Cell() const { return {map_, row_, col_}; }
+    // Where the step's record is in the log; NoRecord once it has been given back.
+    static constexpr StepLog::Offset NoRecord = ~StepLog::Offset{0};
+    StepLog::Offset Record() const { return record_; }
+    void SetRecord(StepLog::Offset record) { record_ = record; }
 
 private:
-    // A keypad press's merge data: the name is prefix + the first press's before + " → " + the
-    // last press's after.
-    struct Merge {
-        KeypadStep keypad;
-        QString prefix;
-        QString before;
-        QString after;
-    };
-
-    // The name is kept for the life of the step: no spare capacity from its building.
-    void SetName(QString name) {
-        name.squeeze();
-        setText(name);
-    }
-    StepCell Cell() const { return {map_, row_, col_}; }
+    // Map kinds, rows and columns are all small; a cell outside that range is no cell.
+    static int8_t Small(int n) { return n >= -1 && n <= 127 ? static_cast<int8_t>(n) : -1; }
 
     EditHistory& history_;
-    std::unique_ptr<Merge> merge_;
-    StoredChanges changes_;
-    int16_t map_;
-    int16_t row_;
-    int16_t col_;
-    bool pushed_ = false;
+    StepLog::Offset record_;
+    int8_t map_;
+    int8_t row_;
+    int8_t col_;
 };
 
 EditHistory::EditHistory(FirmwareImage& image, QObject* parent)
     : QObject(parent), image_(image), stack_(new QUndoStack(this)) {
     image_.AddListener(this);
+    connect(stack_, &QUndoStack::indexChanged, this, &EditHistory::AnnounceNames);
 }
 
 EditHistory::~EditHistory() {
     image_.RemoveListener(this);
     journal_.Close();
+    // The steps give their records back to the log as they go, so they go first.
+    delete stack_;
 }
 
 void EditHistory::Record(const QString& name, const std::function<void()>& writes) {
@@ -135,29 +100,75 @@ void EditHistory::Record(const std::function<void()>& writes,
 }
 
 void EditHistory::Push(const StepInfo& info, const ChangeSet& changes) {
+    const QString name = info.keypad ? info.keypadPrefix + info.keypadBefore +
+                                           QStringLiteral(" → ") + info.keypadAfter
+                                     : info.name;
+    // The push deletes the undone steps after the current one. Their records are the log's last,
+    // so giving them back first lets the new record take their room.
+    for (int i = stack_->count() - 1; i >= stack_->index(); --i)
+        Forget(*static_cast<ImageStep*>(const_cast<QUndoCommand*>(stack_->command(i))));
+    auto* step = new ImageStep(*this, log_.Append(name.toStdString(), changes), info.cell);
+    pushing_ = step;
+    incoming_ = &info;
     merged_ = false;
-    const bool keypad = info.keypad.has_value();
-    StepInfo named = info;
-    if (keypad)
-        named.name =
-            info.keypadPrefix + info.keypadBefore + QStringLiteral(" → ") + info.keypadAfter;
-    auto* previous = static_cast<ImageStep*>(const_cast<void*>(lastApplied_));
-    const int countBefore = stack_->count();
-    stack_->push(new ImageStep(*this, named, changes));
-    if (!merged_) {
-        JournalPush(named.name, changes);
-        if (previous && stack_->index() >= 2 && stack_->command(stack_->index() - 2) == previous)
-            previous->Settle();
-    }
-    // A merge that emptied the step removed it; the journal's last record is then no step's.
-    const bool removed = merged_ && stack_->count() < countBefore;
-    lastApplied_ = removed || stack_->index() == 0 ? nullptr : stack_->command(stack_->index() - 1);
+    // A merge deletes step, and a merge that emptied the step before removes that one too; the
+    // steps forget themselves as they go.
+    stack_->push(step);
+    pushing_ = nullptr;
+    incoming_ = nullptr;
+    if (merged_)
+        return;
+    JournalPush(name, changes);
+    lastApplied_ = step;
+    if (info.keypad)
+        merge_ =
+            KeypadMerge{step, *info.keypad, info.keypadPrefix, info.keypadBefore, info.keypadAfter};
+    else
+        merge_.reset();
 }
 
-void EditHistory::ApplyStep(const QString& name, const ChangeSet& changes, bool redo,
-                            const StepCell& cell) {
+bool EditHistory::MayMerge(const ImageStep* step) const {
+    if (step == pushing_)
+        return incoming_ && incoming_->keypad;
+    return merge_ && merge_->step == step;
+}
+
+// Only onto the change the journal holds last, so that its merge record amends this step.
+bool EditHistory::MergeInto(ImageStep& last, ImageStep& next) {
+    if (&next != pushing_ || !incoming_ || !incoming_->keypad || !merge_ || merge_->step != &last ||
+        lastApplied_ != &last || !KeypadStepsMerge(merge_->keypad, *incoming_->keypad))
+        return false;
+    const ChangeSet combined =
+        CombineChangeSets(log_.Changes(last.Record()), log_.Changes(next.Record()));
+    // Both records are the log's last two: dropping them gives their room back.
+    log_.Drop(next.Record());
+    next.SetRecord(ImageStep::NoRecord);
+    log_.Drop(last.Record());
+    merge_->keypad = *incoming_->keypad;
+    merge_->after = incoming_->keypadAfter;
+    const QString name = merge_->prefix + merge_->before + QStringLiteral(" → ") + merge_->after;
+    last.SetRecord(log_.Append(name.toStdString(), combined));
+    last.setObsolete(combined.empty()); // pressed back to where it began: no step at all
+    merged_ = true;
+    JournalAmend(name, combined);
+    return true;
+}
+
+void EditHistory::Forget(ImageStep& step) {
+    if (step.Record() != ImageStep::NoRecord)
+        log_.Drop(step.Record());
+    step.SetRecord(ImageStep::NoRecord);
+    if (merge_ && merge_->step == &step)
+        merge_.reset();
+    if (lastApplied_ == &step)
+        lastApplied_ = nullptr;
+}
+
+void EditHistory::ApplyStep(const ImageStep& step, bool redo) {
     // QUndoStack calls this from a menu, a shortcut or the history list: nothing may throw out.
     try {
+        const QString name = QString::fromStdString(log_.Name(step.Record()));
+        const ChangeSet changes = log_.Changes(step.Record());
         applying_ = true;
         if (redo)
             WriteAfterBytes(image_, changes);
@@ -169,7 +180,27 @@ void EditHistory::ApplyStep(const QString& name, const ChangeSet& changes, bool 
     } catch (const std::exception&) {
         applying_ = false; // the bytes are written; a journal failure was announced
     }
-    emit Applied(cell);
+    lastApplied_ = redo ? &step : nullptr;
+    emit Applied(step.Cell());
+}
+
+QString EditHistory::StepName(int position) const {
+    if (position < 0 || position >= stack_->count())
+        return {};
+    const auto* step = static_cast<const ImageStep*>(stack_->command(position));
+    return QString::fromStdString(log_.Name(step->Record()));
+}
+
+QString EditHistory::UndoName() const {
+    return StepName(stack_->index() - 1);
+}
+
+QString EditHistory::RedoName() const {
+    return StepName(stack_->index());
+}
+
+void EditHistory::AnnounceNames() {
+    emit NamesChanged(UndoName(), RedoName());
 }
 
 void EditHistory::JournalPush(const QString& name, const ChangeSet& changes) {
@@ -219,7 +250,7 @@ void EditHistory::DataChanged(const ChangeSet& changes) {
 void EditHistory::DataReplaced() {
     // Another file (or none): the steps before belong to the old one.
     stack_->clear();
-    lastApplied_ = nullptr;
+    log_.Clear();
 }
 
 QString JournalPathFor(const QString& imageFile) {

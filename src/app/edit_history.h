@@ -3,6 +3,7 @@
 #include "image/change_set.h"
 #include "image/edit_journal.h"
 #include "image/edit_steps.h"
+#include "image/step_log.h"
 
 #include <QObject>
 #include <QString>
@@ -32,11 +33,17 @@ struct StepInfo {
     QString keypadAfter;
 };
 
+class ImageStep;
+
 // The one edit history of the image: a QUndoStack whose steps are the image's change sets. Every
 // write of the image while a step is recorded joins that step; a write outside any record (which
 // no command of the program makes) still becomes a step of its own, so undo never skips bytes.
 // Undo and redo write the step's bytes back through the image and announce Applied. Each step,
 // undo and redo is appended to the crash journal while one is started.
+//
+// A long history must stay small, so the steps keep their names and bytes in one log rather than
+// as command texts: the names come from StepName, UndoName and RedoName (the commands' own texts
+// are empty), and NamesChanged tells when the undo and redo names change.
 class EditHistory : public QObject, public ImageListener {
     Q_OBJECT
 public:
@@ -52,6 +59,12 @@ public:
     void Record(const QString& name, const std::function<void()>& writes);
     bool Recording() const { return recording_; }
 
+    // The name of the step at a position of the stack (0 is the first step).
+    QString StepName(int position) const;
+    // The step undo would take back, and the one redo would make again; empty when there is none.
+    QString UndoName() const;
+    QString RedoName() const;
+
     // The journal of the file the image now stands for; what it held before is replaced. An
     // empty path stops journalling. Failures are announced by JournalFailed and stop it.
     void StartJournal(const QString& path, const QString& imageFile, qint64 fileTimeMs);
@@ -63,30 +76,51 @@ public:
     void DataChanged(const ChangeSet& changes) override;
     void DataReplaced() override;
 
-    // Used by the steps themselves.
-    void ApplyStep(const QString& name, const ChangeSet& changes, bool redo, const StepCell& cell);
-    void JournalPush(const QString& name, const ChangeSet& changes);
-    void JournalAmend(const QString& name, const ChangeSet& changes);
-    const void* LastApplied() const { return lastApplied_; }
-    void SetLastApplied(const void* step) { lastApplied_ = step; }
-
 signals:
     // An undo or redo wrote the image; cell is where the step happened.
     void Applied(const StepCell& cell);
+    // The step undo or redo would take now, or its name, changed.
+    void NamesChanged(const QString& undoName, const QString& redoName);
     // The journal could not be written; it is stopped.
     void JournalFailed(const QString& message);
 
 private:
+    friend class ImageStep;
+
+    // What merging a keypad press needs: its place and time, and the parts of the name, which
+    // is prefix + the first press's before + " → " + the last press's after. Only the step
+    // pushed last may merge, so the history keeps this for that step alone.
+    struct KeypadMerge {
+        const ImageStep* step;
+        KeypadStep keypad;
+        QString prefix;
+        QString before;
+        QString after;
+    };
+
     void Push(const StepInfo& info, const ChangeSet& changes);
+    void AnnounceNames();
+    // Called by the steps.
+    void ApplyStep(const ImageStep& step, bool redo);
+    bool MayMerge(const ImageStep* step) const;
+    bool MergeInto(ImageStep& last, ImageStep& next);
+    void Forget(ImageStep& step);
+    void JournalPush(const QString& name, const ChangeSet& changes);
+    void JournalAmend(const QString& name, const ChangeSet& changes);
 
     FirmwareImage& image_;
     QUndoStack* stack_;
+    StepLog log_;
     EditJournal journal_;
     bool recording_ = false;
     bool applying_ = false;
-    const void* lastApplied_ = nullptr;
+    // The step being pushed, its description, and whether it merged into the one before.
+    const ImageStep* pushing_ = nullptr;
+    const StepInfo* incoming_ = nullptr;
     bool merged_ = false;
-    friend class ImageStep;
+    // The step whose change the journal holds last: only onto it may a keypad press merge.
+    const ImageStep* lastApplied_ = nullptr;
+    std::optional<KeypadMerge> merge_;
 };
 
 // Where the journal of an image file lives: the user's data folder, one file per absolute path.

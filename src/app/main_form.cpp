@@ -2,6 +2,7 @@
 
 #include "app/edit_history.h"
 #include "app/elided_label.h"
+#include "app/history_view.h"
 #include "app/tool_icons.h"
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
@@ -120,10 +121,11 @@ void TMainForm::BuildActions() {
         action->setText(text);
         action->setToolTip(text);
     };
-    connect(stack, &QUndoStack::undoTextChanged, this,
-            [=](const QString& step) { caption(AUndo, QStringLiteral("Отменить"), step); });
-    connect(stack, &QUndoStack::redoTextChanged, this,
-            [=](const QString& step) { caption(ARedo, QStringLiteral("Повторить"), step); });
+    connect(History, &EditHistory::NamesChanged, this,
+            [=](const QString& undoName, const QString& redoName) {
+                caption(AUndo, QStringLiteral("Отменить"), undoName);
+                caption(ARedo, QStringLiteral("Повторить"), redoName);
+            });
     connect(stack, &QUndoStack::canUndoChanged, AUndo, &QAction::setEnabled);
     connect(stack, &QUndoStack::canRedoChanged, ARedo, &QAction::setEnabled);
     AUndo->setEnabled(false);
@@ -393,9 +395,7 @@ void TMainForm::ShowHistoryWindow() {
         HistoryWindow->setWindowTitle(QStringLiteral("История изменений"));
         auto* layout = new QVBoxLayout(HistoryWindow);
         layout->setContentsMargins(0, 0, 0, 0);
-        HistoryView = new QUndoView(History->Stack(), HistoryWindow);
-        HistoryView->setObjectName(QStringLiteral("HistoryView"));
-        HistoryView->setEmptyLabel(QStringLiteral("Файл как открыт"));
+        HistoryView = NewHistoryView(*History, HistoryWindow);
         layout->addWidget(HistoryView);
         HistoryWindow->resize(300, 400);
     }

@@ -3,6 +3,7 @@
 #include "main_form_fixture.h"
 
 #include "app/edit_history.h"
+#include "app/history_view.h"
 #include "maps/map_grid.h"
 
 #include <QAction>
@@ -38,7 +39,8 @@ TEST_F(EditHistoryTest, KeypadStepsMergeAndUndoRedoToExactBytesAndTheCell) {
     ASSERT_EQ(Stack().count(), 1); // one cell within a second: one step
     EXPECT_TRUE(form->AUndo->text().startsWith("Отменить: УОЗ "))
         << form->AUndo->text().toStdString();
-    EXPECT_TRUE(form->AUndo->text().contains(" → "));
+    EXPECT_TRUE(form->AUndo->text().endsWith(" → " + form->SG->Cell(1, 1)))
+        << form->AUndo->text().toStdString(); // the last press's value
     EXPECT_EQ(form->AUndo->shortcut(), QKeySequence("Ctrl+Z"));
     EXPECT_EQ(form->ARedo->shortcuts(),
               QList<QKeySequence>({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
@@ -85,9 +87,12 @@ TEST_F(EditHistoryTest, PressesASecondApartOrAfterAnUndoAreStepsOfTheirOwn) {
     Keypad(Qt::Key_Minus); // back to where the step began: the step is gone
     EXPECT_EQ(Stack().count(), 1);
     form->AUndo->trigger();
+    EXPECT_TRUE(form->ARedo->text().startsWith("Повторить: УОЗ "));
     Keypad(Qt::Key_Plus);
     EXPECT_EQ(Stack().count(), 1);
     EXPECT_EQ(ChangedBytes(), "Изменено байт: 1");
+    EXPECT_EQ(form->AUndo->text(), "Отменить: " + form->History->StepName(0));
+    EXPECT_EQ(form->ARedo->text(), "Повторить"); // the undone step went with its branch
 }
 
 TEST_F(EditHistoryTest, EditsAndTheSaveChecksumAreStepsAndSavingEndsTheQuestion) {
@@ -105,6 +110,11 @@ TEST_F(EditHistoryTest, EditsAndTheSaveChecksumAreStepsAndSavingEndsTheQuestion)
     form->AHistory->trigger();
     QAbstractItemModel* steps = form->HistoryView->model();
     ASSERT_EQ(steps->rowCount(), 3);
+    auto* names = dynamic_cast<StepNameDelegate*>(form->HistoryView->itemDelegate());
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(names->RowText(steps->index(0, 0)), "Файл как открыт");
+    EXPECT_EQ(names->RowText(steps->index(1, 0)), "Установить значение");
+    EXPECT_EQ(names->RowText(steps->index(2, 0)), "Контрольная сумма");
     form->HistoryView->setCurrentIndex(steps->index(0, 0));
     EXPECT_EQ(Data(), file);
     EXPECT_TRUE(form->isWindowModified()); // differs from the file saved

@@ -93,7 +93,7 @@ TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
     const std::vector<uint8_t> start = bytes();
     RunModal<TFlashForm>(form->MIden, [](TFlashForm& window) { window.close(); });
     ASSERT_EQ(stack.count(), before + 1);
-    EXPECT_EQ(stack.undoText(), "Идентификация");
+    EXPECT_EQ(form->History->UndoName(), "Идентификация");
     const std::vector<uint8_t> named = bytes();
     RunModal<TCompForm>(form->MComp, [](TCompForm& window) {
         auto* list = window.findChild<QListWidget*>("CLB1");
@@ -103,7 +103,7 @@ TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
         QTest::mouseClick(window.findChild<QPushButton*>(), Qt::LeftButton);
     });
     ASSERT_EQ(stack.count(), before + 2);
-    EXPECT_EQ(stack.undoText(), "Комплектация");
+    EXPECT_EQ(form->History->UndoName(), "Комплектация");
     const std::vector<uint8_t> equipped = bytes();
     RunModal<TCompForm>(form->MComp, [](TCompForm& window) { window.close(); });
     EXPECT_EQ(stack.count(), before + 2); // nothing changed: no step

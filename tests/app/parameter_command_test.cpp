@@ -131,7 +131,7 @@ TEST(ParameterCommand, EveryStoredValueIsAStepOfTheHistory) {
     QDir::setCurrent(previous);
     QUndoStack& stack = *form->History->Stack();
     const int steps = stack.count();
-    EXPECT_EQ(stack.undoText(), "Константа Pmax");
+    EXPECT_EQ(form->History->UndoName(), "Константа Pmax");
     form->AUndo->trigger();
     EXPECT_EQ(image.ReadWord(image.AddrPmax), 900);
     form->AUndo->trigger();
@@ -187,8 +187,7 @@ TEST(ParameterCommand, EveryVectorPointIsAStepOfTheHistory) {
     const auto data = [&] {
         return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
     };
-    QUndoStack& stack = *form->History->Stack();
-    EXPECT_EQ(stack.undoText(), "Вектор Tv, точка 2");
+    EXPECT_EQ(form->History->UndoName(), "Вектор Tv, точка 2");
     form->AUndo->trigger();
     EXPECT_EQ(image.ReadWord(par + 2), 900);
     form->AUndo->trigger();

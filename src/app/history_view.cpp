@@ -1,0 +1,27 @@
+// The history list: Qt's undo view over the history's stack, showing the steps' names.
+#include "app/history_view.h"
+
+#include "app/edit_history.h"
+
+#include <QUndoView>
+
+StepNameDelegate::StepNameDelegate(const EditHistory& history, QObject* parent)
+    : QStyledItemDelegate(parent), history_(history) {}
+
+QString StepNameDelegate::RowText(const QModelIndex& index) const {
+    return index.row() == 0 ? index.data().toString() : history_.StepName(index.row() - 1);
+}
+
+void StepNameDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                       const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->text = RowText(index);
+}
+
+QUndoView* NewHistoryView(EditHistory& history, QWidget* parent) {
+    auto* view = new QUndoView(history.Stack(), parent);
+    view->setObjectName(QStringLiteral("HistoryView"));
+    view->setEmptyLabel(QStringLiteral("Файл как открыт"));
+    view->setItemDelegate(new StepNameDelegate(history, view));
+    return view;
+}

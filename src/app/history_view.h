@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+class EditHistory;
+class QUndoView;
+
+// Draws the rows of the history list with the steps' names, which the history keeps in its log
+// rather than as the commands' texts. Row 0 is the file as opened, drawn as the list gives it.
+class StepNameDelegate : public QStyledItemDelegate {
+public:
+    StepNameDelegate(const EditHistory& history, QObject* parent);
+    QString RowText(const QModelIndex& index) const;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+private:
+    const EditHistory& history_;
+};
+
+// The "История изменений" list: clicking a row moves the image to that point of the history.
+QUndoView* NewHistoryView(EditHistory& history, QWidget* parent);
