@@ -21,6 +21,11 @@ int64_t NowMs() {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
+// A keypad step's name: the first press's value before, the last press's value after.
+QString KeypadName(const QString& prefix, const QString& before, const QString& after) {
+    return prefix + before + QStringLiteral(" → ") + after;
+}
+
 } // namespace
 
 // One step of the stack. Its name and bytes are in the history's log; the step keeps where, and
@@ -100,9 +105,9 @@ void EditHistory::Record(const std::function<void()>& writes,
 }
 
 void EditHistory::Push(const StepInfo& info, const ChangeSet& changes) {
-    const QString name = info.keypad ? info.keypadPrefix + info.keypadBefore +
-                                           QStringLiteral(" → ") + info.keypadAfter
-                                     : info.name;
+    const QString name = info.keypad
+                             ? KeypadName(info.keypadPrefix, info.keypadBefore, info.keypadAfter)
+                             : info.name;
     // The push deletes the undone steps after the current one. Their records are the log's last,
     // so giving them back first lets the new record take their room.
     for (int i = stack_->count() - 1; i >= stack_->index(); --i)
@@ -146,7 +151,7 @@ bool EditHistory::MergeInto(ImageStep& last, ImageStep& next) {
     log_.Drop(last.Record());
     merge_->keypad = *incoming_->keypad;
     merge_->after = incoming_->keypadAfter;
-    const QString name = merge_->prefix + merge_->before + QStringLiteral(" → ") + merge_->after;
+    const QString name = KeypadName(merge_->prefix, merge_->before, merge_->after);
     last.SetRecord(log_.Append(name.toStdString(), combined));
     last.setObsolete(combined.empty()); // pressed back to where it began: no step at all
     merged_ = true;
