@@ -2,7 +2,7 @@
 // (bytes written back, Decode, the grid refilled with its marks), the memory of many keypad
 // steps, and one journal append with its flush. Runs on a patterned image saved to a
 // temporary file, so the journal is written as in real use.
-#include "app/edit_history.h"
+#include "document/edit_history.h"
 #include "app/main_form.h"
 #include "image/edit_journal.h"
 #include "maps/map_grid.h"
@@ -34,7 +34,7 @@ struct OpenForm {
         QApplication::processEvents();
     }
     ~OpenForm() {
-        std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(), FirmwareImage::Size);
+        std::memcpy(form->GetImage().LoadedCopy.get(), form->GetImage().Data.get(), FirmwareImage::Size);
     }
 };
 
@@ -62,7 +62,7 @@ void BM_UndoRedoUnitRead(benchmark::State& state) {
         std::vector<uint8_t> read(FirmwareImage::Size);
         for (size_t i = 0; i < read.size(); ++i)
             read[i] = static_cast<uint8_t>(i * 13 + 1);
-        form.WindowEditPath()("Чтение ЭБУ", [&] { form.Image->ReplaceData(read.data()); });
+        form.WindowEditPath()("Чтение ЭБУ", [&] { form.GetImage().ReplaceData(read.data()); });
     });
 }
 
@@ -83,7 +83,7 @@ void BM_MemoryOfKeypadSteps(benchmark::State& state) {
     for (auto _ : state) {
         OpenForm open;
         TMainForm& form = *open.form;
-        form.History->DiscardJournal(); // memory only
+        form.Document().History().DiscardJournal(); // memory only
         const int rows = 39, cols = 22, cells = rows * cols;
         auto press = [&](int i) {
             const int row = i % rows, col = (i / rows) % cols;
@@ -100,7 +100,7 @@ void BM_MemoryOfKeypadSteps(benchmark::State& state) {
         const int steps = 10000;
         for (int i = cells; i < cells + steps; ++i)
             press(i);
-        state.counters["steps"] = form.History->Stack()->count() - cells;
+        state.counters["steps"] = form.Document().History().Stack()->count() - cells;
         state.counters["first_pass_MB"] = Megabytes(marked - opened);
         state.counters["heap_MB"] = Megabytes(HeapInUse() - marked);
     }

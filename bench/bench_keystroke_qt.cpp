@@ -22,8 +22,8 @@ std::unique_ptr<TMainForm> MakeForm() {
         form->OpenFromCommandLine(QString::fromStdString(demo.string()));
     } else {
         for (size_t i = 0; i < FirmwareImage::Size; ++i)
-            form->Image->Data[i] = static_cast<uint8_t>(i * 7 + 3);
-        form->Image->Decode();
+            form->GetImage().Data[i] = static_cast<uint8_t>(i * 7 + 3);
+        form->GetImage().Decode();
     }
     form->show();
     return form;
@@ -34,7 +34,7 @@ std::unique_ptr<TMainForm> MakeForm() {
 void OpenReference(TMainForm& form) {
     auto reference = std::make_unique<FirmwareImage>();
     for (size_t i = 0; i < FirmwareImage::Size; ++i)
-        reference->Data[i] = static_cast<uint8_t>(form.Image->Data[i] + (i % 3 == 0 ? 1 : 0));
+        reference->Data[i] = static_cast<uint8_t>(form.GetImage().Data[i] + (i % 3 == 0 ? 1 : 0));
     form.OpenReference(std::move(reference), QStringLiteral("reference"));
 }
 
@@ -58,7 +58,7 @@ void Keys(benchmark::State& state, bool paint, bool tinted = false, bool compare
         up = !up;
     }
     state.SetLabel(GetMapInfo(static_cast<MapKind>(state.range(0))).menuCaption);
-    std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(), FirmwareImage::Size);
+    std::memcpy(form->GetImage().LoadedCopy.get(), form->GetImage().Data.get(), FirmwareImage::Size);
 }
 
 void BM_KeystrokeToCell(benchmark::State& state) {
@@ -88,7 +88,7 @@ void BM_WholeMapOperationPainted(benchmark::State& state) {
         QApplication::processEvents();
         up = !up;
     }
-    std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(), FirmwareImage::Size);
+    std::memcpy(form->GetImage().LoadedCopy.get(), form->GetImage().Data.get(), FirmwareImage::Size);
 }
 
 } // namespace

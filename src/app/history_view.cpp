@@ -1,7 +1,7 @@
 // The history list: Qt's undo view over the history's stack, showing the steps' names.
 #include "app/history_view.h"
 
-#include "app/edit_history.h"
+#include "document/edit_history.h"
 
 #include <QUndoView>
 

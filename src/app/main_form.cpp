@@ -1,9 +1,9 @@
 #include "app/main_form.h"
 
-#include "app/edit_history.h"
 #include "app/elided_label.h"
 #include "app/history_view.h"
 #include "app/tool_icons.h"
+#include "document/edit_history.h"
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
 #include "maps/opengl_panel.h"
@@ -36,8 +36,8 @@
 const QString TMainForm::MainCaption = QStringLiteral("Редактор алгоритма и калибровок двигателя");
 
 TMainForm::TMainForm(QWidget* parent)
-    : QMainWindow(parent), Image(std::make_unique<FirmwareImage>()),
-      Dialogs(MainFormDialogs::Defaults()) {
+    : QMainWindow(parent), Dialogs(MainFormDialogs::Defaults()),
+      Doc(std::make_unique<ImageDocument>()), Compared(std::make_unique<Comparison>(Doc->Image())) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(MainCaption + QStringLiteral("[*]"));
     resize(757, 577);
@@ -45,11 +45,11 @@ TMainForm::TMainForm(QWidget* parent)
     font.setPixelSize(11);
     setFont(font);
 
-    History = new EditHistory(*Image, this);
-    connect(History, &EditHistory::Applied, this, [this](const StepCell& cell) {
+    EditHistory* history = &Doc->History();
+    connect(history, &EditHistory::Applied, this, [this](const StepCell& cell) {
         Guard([&] { UndoApplied(cell.map, cell.row, cell.col); });
     });
-    connect(History, &EditHistory::JournalFailed, this, [this](const QString& message) {
+    connect(history, &EditHistory::JournalFailed, this, [this](const QString& message) {
         Dialogs.Warn(this, QStringLiteral("Журнал несохранённых изменений не записан: они не "
                                           "будут восстановлены после сбоя.\n") +
                                message);
@@ -73,10 +73,9 @@ TMainForm::TMainForm(QWidget* parent)
 TMainForm::~TMainForm() {
     SaveWindowSettings();
     // A window that ends in order has asked about its changes: nothing is left to recover. The
-    // history listens on the image, which goes before the window's children do.
-    History->DiscardJournal();
+    // history list shows the document's history, which goes before the window's children do.
+    Doc->DiscardJournal();
     delete HistoryWindow;
-    delete History;
 }
 
 bool TMainForm::Guard(const std::function<void()>& command) {
@@ -107,7 +106,8 @@ void TMainForm::BuildActions() {
     MInfo = AHelp;
 
     // Undo and redo name the step they take back or make again.
-    QUndoStack* stack = History->Stack();
+    EditHistory* history = &Doc->History();
+    QUndoStack* stack = history->Stack();
     AUndo = makeAction("AUndo", QStringLiteral("Отменить"), QStringLiteral("Отменить"),
                        style()->standardIcon(QStyle::SP_ArrowBack), QKeySequence::Undo);
     ARedo = makeAction("ARedo", QStringLiteral("Повторить"), QStringLiteral("Повторить"),
@@ -121,7 +121,7 @@ void TMainForm::BuildActions() {
         action->setText(text);
         action->setToolTip(text);
     };
-    connect(History, &EditHistory::NamesChanged, this,
+    connect(history, &EditHistory::NamesChanged, this,
             [=](const QString& undoName, const QString& redoName) {
                 caption(AUndo, QStringLiteral("Отменить"), undoName);
                 caption(ARedo, QStringLiteral("Повторить"), redoName);
@@ -130,13 +130,13 @@ void TMainForm::BuildActions() {
     connect(stack, &QUndoStack::canRedoChanged, ARedo, &QAction::setEnabled);
     AUndo->setEnabled(false);
     ARedo->setEnabled(false);
-    connect(AUndo, &QAction::triggered, this, [this] {
-        if (!History->Recording())
-            History->Stack()->undo();
+    connect(AUndo, &QAction::triggered, this, [history] {
+        if (!history->Recording())
+            history->Stack()->undo();
     });
-    connect(ARedo, &QAction::triggered, this, [this] {
-        if (!History->Recording())
-            History->Stack()->redo();
+    connect(ARedo, &QAction::triggered, this, [history] {
+        if (!history->Recording())
+            history->Stack()->redo();
     });
     connect(AHistory, &QAction::triggered, this,
             [this] { Guard([this] { ShowHistoryWindow(); }); });
@@ -313,7 +313,7 @@ void TMainForm::MExitClick() {
 }
 
 void TMainForm::MOptClick() {
-    RunParameterWindow(*Image, this, ChosenDatabase(), LoadedFile, WindowEditPath());
+    RunParameterWindow(GetImage(), this, ChosenDatabase(), Doc->LoadedFile(), WindowEditPath());
     RefreshAfterOptions();
 }
 
@@ -322,8 +322,8 @@ void TMainForm::MOptClick() {
 // so nothing is decoded afterwards.
 void TMainForm::MIdenClick() {
     {
-        TFlashForm form(*Image, this);
-        History->Record(QStringLiteral("Идентификация"), [&] { form.exec(); });
+        TFlashForm form(GetImage(), this);
+        Doc->History().Record(QStringLiteral("Идентификация"), [&] { form.exec(); });
     }
     UpdateEditState();
     RefreshStatus(); // the checksum may no longer agree
@@ -331,8 +331,8 @@ void TMainForm::MIdenClick() {
 
 void TMainForm::MCompClick() {
     {
-        TCompForm form(*Image, this);
-        History->Record(QStringLiteral("Комплектация"), [&] { form.exec(); });
+        TCompForm form(GetImage(), this);
+        Doc->History().Record(QStringLiteral("Комплектация"), [&] { form.exec(); });
     }
     UpdateEditState();
     RefreshStatus();
@@ -345,7 +345,7 @@ void TMainForm::MFlasherClick() {
         QString port = settings.Text(QStringLiteral("programmer/port"));
         if (port.isEmpty())
             port = QStringLiteral("COM1");
-        TProgForm form(*Image, this, port, CurrentFile);
+        TProgForm form(GetImage(), this, port, Doc->CurrentFile());
         const QString speed = settings.Text(QStringLiteral("programmer/speed"));
         if (form.Speed->findText(speed) >= 0)
             form.Speed->setCurrentText(speed);
@@ -353,14 +353,13 @@ void TMainForm::MFlasherClick() {
         form.exec();
         settings.SetValue(QStringLiteral("programmer/port"), form.ComNumber->currentText());
         settings.SetValue(QStringLiteral("programmer/speed"), form.Speed->currentText());
-        if (!form.LastUnitRead().empty())
-            LastUnitRead = form.LastUnitRead();
+        Compared->RememberUnitRead(form.LastUnitRead());
     } // the window and its port are gone before the image is shown again
     RefreshAfterProgrammer();
 }
 
 void TMainForm::RefreshAfterProgrammer() {
-    Image->Decode();
+    GetImage().Decode();
     ShowMap(CurrentMap);
     UpdateComparison(); // a unit read makes "Сравнить с ЭБУ" possible
     UpdateEditState();
@@ -368,7 +367,7 @@ void TMainForm::RefreshAfterProgrammer() {
 
 void TMainForm::RefreshAfterOptions() {
     // The grid keeps its numbers until the next map command; the 3-D view shows the new ones.
-    Image->Decode();
+    GetImage().Decode();
     RefreshStatus();
     Repaint3D();
     UpdateEditState();
@@ -379,7 +378,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     Guard([&] { mayClose = FormCloseQuery(); });
     if (mayClose) {
         // Saved or given up: nothing is left to recover.
-        History->DiscardJournal();
+        Doc->DiscardJournal();
         if (HistoryWindow)
             HistoryWindow->close();
         event->accept();
@@ -395,7 +394,7 @@ void TMainForm::ShowHistoryWindow() {
         HistoryWindow->setWindowTitle(QStringLiteral("История изменений"));
         auto* layout = new QVBoxLayout(HistoryWindow);
         layout->setContentsMargins(0, 0, 0, 0);
-        HistoryView = NewHistoryView(*History, HistoryWindow);
+        HistoryView = NewHistoryView(Doc->History(), HistoryWindow);
         layout->addWidget(HistoryView);
         HistoryWindow->resize(300, 400);
     }

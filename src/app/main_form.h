@@ -1,7 +1,9 @@
 #pragma once
 
 #include "app/main_form_dialogs.h"
-#include "app/save_names.h"
+#include "document/comparison.h"
+#include "document/image_document.h"
+#include "document/image_loading.h"
 #include "image/edit_steps.h"
 #include "image/firmware_image.h"
 #include "maps/image_compare.h"
@@ -19,7 +21,6 @@
 #include <optional>
 #include <vector>
 
-class EditHistory;
 class QAction;
 class QCloseEvent;
 class QFrame;
@@ -33,8 +34,6 @@ class QVBoxLayout;
 class QWidget;
 class TDiffForm;
 class TMapGrid;
-struct DiffLine;
-struct ParameterTables;
 struct CellRect;
 struct MapEditCount;
 class TOpenGLPanel;
@@ -52,16 +51,11 @@ public:
     // The window title; once a file is open or saved, " - " and the file's name follow it.
     static const QString MainCaption;
 
-    // The one image every window reads and writes.
-    FirmwareImage& GetImage() { return *Image; }
-    std::unique_ptr<FirmwareImage> Image;
-
-    // Name of the current file as chosen or as last saved (the ".hex" file of a save).
-    QString CurrentFile;
-    // The file the image was last opened from, and what that open warned of when the file did
-    // not give a whole image (empty when it did): a save over that file asks first and names it.
-    QString LoadedFile;
-    QString LoadWarning;
+    // The one image every window reads and writes, with its history, journal and file.
+    FirmwareImage& GetImage() { return Doc->Image(); }
+    ImageDocument& Document() { return *Doc; }
+    // The comparison with a reference image.
+    Comparison& Compare() { return *Compared; }
 
     // Map state: the table shown in the grid and the edit state of its current cell.
     MapKind CurrentMap = MapKind::Uoz;
@@ -83,9 +77,6 @@ public:
     bool Panning = false;
     int PanMouseX = 0;
     int PanMouseY = 0;
-
-    // The edit history of the image: every user edit is one step of it.
-    EditHistory* History = nullptr;
 
     // Dialogs and message boxes the commands open; tests replace them.
     MainFormDialogs Dialogs;
@@ -272,18 +263,9 @@ public:
     // The close question; true when the window may close.
     bool FormCloseQuery();
 
-    // Comparison with a reference image (main_form_compare.cpp). While Reference is open the
+    // Comparison with a reference image (main_form_compare.cpp). While a reference is open the
     // grid marks the cells that differ from it and can show the reference's values or the
     // differences instead of the image's; the 3-D view draws the reference under the image.
-    enum class CellShow { Value, Reference, Difference };
-    std::unique_ptr<FirmwareImage> Reference; // decoded with the image's map set; null when closed
-    QString ReferenceName;                    // as the status bar names it
-    ImageDifferences Differences;             // image against Reference, kept current
-    // Records of the parameter database compared too; null without a readable database.
-    std::unique_ptr<ParameterTables> CompareTables;
-    CellShow Show = CellShow::Value;
-    // The unit's memory as last read in the programmer window during this run; empty if none.
-    std::vector<uint8_t> LastUnitRead;
     QAction* MCompare = nullptr;
     QAction* MCompareUnit = nullptr;
     QAction* MCloseCompare = nullptr;
@@ -299,8 +281,8 @@ public:
     void MCompareUnitClick();
     void MCloseCompareClick();
     void MDifferencesClick();
-    void SetCellShow(CellShow show);
-    // Makes an image the reference (its bytes are taken; it is decoded here).
+    void SetCellShow(Comparison::CellShow show);
+    // Makes an image the reference (its bytes are taken; it is decoded with the image's maps).
     void OpenReference(std::unique_ptr<FirmwareImage> reference, const QString& name);
     // Compares again and refreshes the marks, the status bar and the differences window.
     void UpdateComparison();
@@ -317,7 +299,6 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    enum class Loader { Hex, Bin };
     void BuildActions();
     void BuildMenu();
     void BuildToolBar();
@@ -331,22 +312,16 @@ private:
     // Places OpenGLPanel1 at the top of Panel1, as wide as the panel and 0.8 as high.
     void PlaceView();
     void OpenCommand();
-    void OpenFile(const QString& fileName, Loader loader);
-    // Loads a file into a new image without touching the current one; warning says how the
-    // file fails to give a whole image (empty when it does). Load errors are thrown.
-    std::unique_ptr<FirmwareImage> LoadFile(const QString& fileName, Loader loader,
-                                            QString& warning);
-    // The open dialog and the loader its answer asks for; nothing when cancelled.
-    std::optional<Loader> ChooseFile(QString& fileName);
+    void OpenFile(const QString& fileName, ImageFormat format);
+    // The open dialog and the format its answer asks for; nothing when cancelled.
+    std::optional<ImageFormat> ChooseFile(QString& fileName);
     void BuildCompareMenu();
     void MarkDifferences();
     bool SaveCommand();
-    bool ConfirmSaveOver(const QString& chosen, const SaveNames& names);
     bool ConfirmLoseChanges();
     // The journal of the file just opened: offers to restore what a crash left there, then
     // starts the file's journal afresh.
-    void RecoverJournal(const QString& fileName);
-    void StartJournal(const QString& fileName);
+    void RecoverJournal();
     void UndoApplied(int map, int row, int col);
     void MapCommand(MapKind kind);
     void UpdateCaption(const QString& fileName);
@@ -355,6 +330,6 @@ private:
 
     // Lines of the last frame; the storage is reused from frame to frame.
     SurfaceFrame ViewFrame;
-    // Hears every change of the image's bytes while a reference is open.
-    std::unique_ptr<ImageListener> CompareWatch;
+    std::unique_ptr<ImageDocument> Doc;
+    std::unique_ptr<Comparison> Compared; // listens on the document's image, so goes first
 };

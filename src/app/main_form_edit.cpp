@@ -142,7 +142,7 @@ void TMainForm::SGValueEntered(const QString& text) {
 void TMainForm::StepSelection(int delta) {
     MapEditCount count;
     ApplyEdit(QStringLiteral("Шаг значения"),
-              [&] { count = StepMapCells(*Image, CurrentMap, SelectedRect(), delta); });
+              [&] { count = StepMapCells(GetImage(), CurrentMap, SelectedRect(), delta); });
     ShowEditCount(count);
 }
 
@@ -166,13 +166,13 @@ void TMainForm::ApplyOperation(int operation, double operand) {
     const OperationItem& item = Operation(operation);
     MapEditCount count;
     ApplyEdit(QString::fromUtf8(item.step), [&] {
-        count = ApplyMapOperation(*Image, CurrentMap, SelectedRect(), item.op, operand);
+        count = ApplyMapOperation(GetImage(), CurrentMap, SelectedRect(), item.op, operand);
     });
     ShowEditCount(count);
 }
 
 void TMainForm::CopySelection(bool withAxes) {
-    const std::string text = SelectionText(*Image, CurrentMap, SelectedRect(),
+    const std::string text = SelectionText(GetImage(), CurrentMap, SelectedRect(),
                                            std::string(1, LocaleDecimalSeparator()), withAxes);
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
@@ -189,6 +189,6 @@ void TMainForm::PasteText(const QString& text) {
     }
     MapEditCount count;
     ApplyEdit(QStringLiteral("Вставить"),
-              [&] { count = StoreMapValues(*Image, CurrentMap, SelRow, SelCol, values); });
+              [&] { count = StoreMapValues(GetImage(), CurrentMap, SelRow, SelCol, values); });
     ShowEditCount(count);
 }

@@ -2,7 +2,7 @@
 // steps; these handlers move the results into the grid and the menu.
 #include "app/main_form.h"
 
-#include "app/edit_history.h"
+#include "document/edit_history.h"
 
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
@@ -87,8 +87,8 @@ void TMainForm::MapCommand(MapKind kind) {
 
 void TMainForm::MLamClick() {
     // The menu has flipped the mark; the image follows it.
-    Image->UseO2Maps = MLam->isChecked();
-    Image->Decode();
+    GetImage().UseO2Maps = MLam->isChecked();
+    GetImage().Decode();
     UpdateComparison(); // the reference switches map sets with the image
     ShowMap(CurrentMap);
     FitView();
@@ -106,7 +106,7 @@ void TMainForm::RefreshTints() {
     }
     const MapInfo& info = GetMapInfo(CurrentMap);
     std::array<double, FirmwareImage::Rows * FirmwareImage::LoadCols> values;
-    ReadMapValues(*Image, CurrentMap, values.data());
+    ReadMapValues(GetImage(), CurrentMap, values.data());
     std::vector<CellTint> tints;
     TintValues(values.data(), info.rows * info.cols, tints);
     SG->SetTints(std::move(tints), info.cols);
@@ -114,8 +114,8 @@ void TMainForm::RefreshTints() {
 
 void TMainForm::RefreshStatus() {
     const QString text =
-        Image->Loaded
-            ? QString::fromStdString(MapStatusText(*Image, CurrentMap, SelRow, SelCol,
+        GetImage().Loaded
+            ? QString::fromStdString(MapStatusText(GetImage(), CurrentMap, SelRow, SelCol,
                                                    std::string(1, LocaleDecimalSeparator())))
             : QString();
     StatusLabel->setText(text);
@@ -146,12 +146,12 @@ void TMainForm::FillGrid(MapKind kind, bool keepLayout) {
             SG->SetCell(col, row, text);
     };
     for (int r = 0; r < info.rows; ++r) {
-        setChanged(0, r + 1, QString::number(MapRowLabel(*Image, kind, r)));
+        setChanged(0, r + 1, QString::number(MapRowLabel(GetImage(), kind, r)));
         for (int c = 0; c < info.cols; ++c) {
             if (r == 0 && info.colAxis != MapAxis::None)
-                setChanged(c + 1, 0, QString::number(MapColLabel(*Image, kind, c)));
+                setChanged(c + 1, 0, QString::number(MapColLabel(GetImage(), kind, c)));
             setChanged(c + 1, r + 1, CellText(kind, r, c));
-            SG->SetCellMarked(c + 1, r + 1, CellDiffersFromFile(*Image, kind, r, c));
+            SG->SetCellMarked(c + 1, r + 1, CellDiffersFromFile(GetImage(), kind, r, c));
         }
     }
     MarkDifferences();
@@ -162,19 +162,19 @@ void TMainForm::FillGrid(MapKind kind, bool keepLayout) {
 // Every edit through here is one step of the history; the grid, the marks, the tints, the status
 // line and the 3-D view then follow the image.
 void TMainForm::ApplyEdit(const QString& stepName, const std::function<void()>& writes) {
-    History->Record(stepName, writes);
+    Doc->History().Record(stepName, writes);
     RefreshAfterEdit();
 }
 
 EditPath TMainForm::WindowEditPath() {
     return [this](const std::string& name, const std::function<void()>& writes) {
-        History->Record(QString::fromStdString(name), writes);
+        Doc->History().Record(QString::fromStdString(name), writes);
     };
 }
 
 void TMainForm::RefreshAfterEdit() {
-    Image->Decode();
-    if (Reference)
+    GetImage().Decode();
+    if (Compared->IsOpen())
         UpdateComparison();
     FillGrid(CurrentMap, true);
     const MapInfo& info = GetMapInfo(CurrentMap);
@@ -199,7 +199,7 @@ void TMainForm::UndoApplied(int map, int row, int col) {
 }
 
 void TMainForm::UpdateEditState() {
-    const std::size_t changed = CountChangedBytes(*Image);
+    const std::size_t changed = CountChangedBytes(GetImage());
     ChangedBytesLabel->setText(QStringLiteral("Изменено байт: %1").arg(changed));
     setWindowModified(changed != 0);
 }
@@ -211,8 +211,8 @@ void TMainForm::SGSelectCell(int ACol, int ARow) {
 void TMainForm::SelectCellState(int ACol, int ARow) {
     SelRow = ARow - 1;
     SelCol = ACol - 1;
-    CellAddress = MapCellAddress(*Image, CurrentMap, SelRow, SelCol);
-    CellRaw = ReadCellRaw(*Image, CellWidth, CellAddress, CellRaw);
+    CellAddress = MapCellAddress(GetImage(), CurrentMap, SelRow, SelCol);
+    CellRaw = ReadCellRaw(GetImage(), CellWidth, CellAddress, CellRaw);
     RefreshStatus();
     Repaint3D();
 }
@@ -242,31 +242,32 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
     const bool inTable = row >= 0 && col >= 0 && row < info.rows && col < info.cols;
     const std::string sep(1, LocaleDecimalSeparator());
     auto cellText = [&] {
-        return inTable ? QString::fromStdString(FormatMapCell(*Image, map, row, col, sep))
+        return inTable ? QString::fromStdString(FormatMapCell(GetImage(), map, row, col, sep))
                        : QString();
     };
     const QString before = cellText();
-    History->Record([&] { CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta); },
-                    [&] {
-                        StepInfo step;
-                        step.cell = {static_cast<int>(map), row, col};
-                        step.keypad = KeypadStep{static_cast<int>(map), CellAddress,
-                                                 QDateTime::currentMSecsSinceEpoch()};
-                        QString place = QString::number(MapRowLabel(*Image, map, row));
-                        if (info.colAxis != MapAxis::None)
-                            place += QStringLiteral("/%1").arg(MapColLabel(*Image, map, col));
-                        step.keypadPrefix = QString::fromUtf8(info.menuCaption) +
-                                            QStringLiteral(" ") + place + QStringLiteral(": ");
-                        step.keypadBefore = before;
-                        step.keypadAfter = cellText();
-                        return step;
-                    });
+    Doc->History().Record(
+        [&] { CellRaw = StepCellRaw(GetImage(), CellWidth, CellAddress, CellRaw, delta); },
+        [&] {
+            StepInfo step;
+            step.cell = {static_cast<int>(map), row, col};
+            step.keypad =
+                KeypadStep{static_cast<int>(map), CellAddress, QDateTime::currentMSecsSinceEpoch()};
+            QString place = QString::number(MapRowLabel(GetImage(), map, row));
+            if (info.colAxis != MapAxis::None)
+                place += QStringLiteral("/%1").arg(MapColLabel(GetImage(), map, col));
+            step.keypadPrefix = QString::fromUtf8(info.menuCaption) + QStringLiteral(" ") + place +
+                                QStringLiteral(": ");
+            step.keypadBefore = before;
+            step.keypadAfter = cellText();
+            return step;
+        });
     RewriteCurrentCell();
     if (inTable && SelRow + 1 < SG->RowCount() && SelCol + 1 < SG->ColCount())
-        SG->SetCellMarked(SelCol + 1, SelRow + 1, CellDiffersFromFile(*Image, map, row, col));
+        SG->SetCellMarked(SelCol + 1, SelRow + 1, CellDiffersFromFile(GetImage(), map, row, col));
     if (delta != 0) {
         // The reference marks, the tints and the status line follow the keystroke at once.
-        if (Reference)
+        if (Compared->IsOpen())
             UpdateComparison();
         RefreshTints();
         RefreshStatus();

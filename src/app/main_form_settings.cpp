@@ -77,7 +77,7 @@ void TMainForm::MDatabaseClick() {
     if (file.isEmpty()) // the dialog starts at the database in use
         file = QFile::decodeName(
             LocateParameterDatabase({}, QFile::encodeName(QDir::currentPath()).toStdString(),
-                                    QFile::encodeName(LoadedFile).toStdString())
+                                    QFile::encodeName(Doc->LoadedFile()).toStdString())
                 .path.c_str());
     if (!Dialogs.ChooseDatabase(this, file))
         return;

@@ -97,7 +97,7 @@ void TMainForm::OpenGLPanel1Resize(TOpenGLPanel* sender) {
 }
 
 void TMainForm::OpenGLPanel1Paint(TOpenGLPanel* sender) {
-    BuildSurfaceFrame(*Image, MarkedMap(), SelRow, SelCol, ViewFrame, Reference.get());
+    BuildSurfaceFrame(GetImage(), MarkedMap(), SelRow, SelCol, ViewFrame, Compared->Reference());
     DrawSurfaceFrame(sender->Gl(), ViewFrame, RotX, RotY, ViewPlace);
 }
 
@@ -156,7 +156,7 @@ void TMainForm::FitView() {
     // size, a 5 x 4 one stands in for it.
     const bool sized = OpenGLPanel1 != nullptr && OpenGLPanel1->height() > 0;
     FittedMap = MarkedMap();
-    BuildSurfaceFrame(*Image, FittedMap, SelRow, SelCol, ViewFrame);
+    BuildSurfaceFrame(GetImage(), FittedMap, SelRow, SelCol, ViewFrame);
     ViewPlace = FitPlacement(ViewFrame, RotX, RotY, sized ? OpenGLPanel1->width() : 5,
                              sized ? OpenGLPanel1->height() : 4);
     Repaint3D();

@@ -2,7 +2,7 @@
 // and the crash journal.
 #include "main_form_fixture.h"
 
-#include "app/edit_history.h"
+#include "document/edit_history.h"
 #include "app/history_view.h"
 #include "maps/map_grid.h"
 
@@ -26,7 +26,7 @@ protected:
         return PatternBytes(seed);
     }
     void Keypad(Qt::Key key) { QTest::keyClick(form->SG, key, Qt::KeypadModifier); }
-    QUndoStack& Stack() { return *form->History->Stack(); }
+    QUndoStack& Stack() { return form->Document().History().Stack(); }
     QString ChangedBytes() { return form->ChangedBytesLabel->text(); }
 };
 
@@ -63,7 +63,7 @@ TEST_F(EditHistoryTest, KeypadStepsMergeAndUndoRedoToExactBytesAndTheCell) {
     EXPECT_EQ(form->SG->Col(), 1);
     EXPECT_EQ(form->SG->Row(), 1);
     EXPECT_EQ(form->SG->Cell(1, 1).toStdString(),
-              FormatMapCell(*form->Image, MapKind::Uoz, 0, 0, ","));
+              FormatMapCell(form->GetImage(), MapKind::Uoz, 0, 0, ","));
     EXPECT_EQ(ChangedBytes(), "Изменено байт: 0");
     EXPECT_FALSE(form->SG->CellMarked(1, 1));
     EXPECT_FALSE(form->isWindowModified());
@@ -91,13 +91,13 @@ TEST_F(EditHistoryTest, PressesASecondApartOrAfterAnUndoAreStepsOfTheirOwn) {
     Keypad(Qt::Key_Plus);
     EXPECT_EQ(Stack().count(), 1);
     EXPECT_EQ(ChangedBytes(), "Изменено байт: 1");
-    EXPECT_EQ(form->AUndo->text(), "Отменить: " + form->History->StepName(0));
+    EXPECT_EQ(form->AUndo->text(), "Отменить: " + form->Document().History().StepName(0));
     EXPECT_EQ(form->ARedo->text(), "Повторить"); // the undone step went with its branch
 }
 
 TEST_F(EditHistoryTest, EditsAndTheSaveChecksumAreStepsAndSavingEndsTheQuestion) {
     const std::vector<uint8_t> file = OpenImage("a.bin", 5);
-    form->ApplyEdit("Установить значение", [&] { form->Image->WriteByte(0x10, 0x99); });
+    form->ApplyEdit("Установить значение", [&] { form->GetImage().WriteByte(0x10, 0x99); });
     form->ApplyEdit("Ничего", [] {});
     ASSERT_EQ(Stack().count(), 1);
     EXPECT_EQ(form->AUndo->text(), "Отменить: Установить значение");
@@ -166,7 +166,7 @@ TEST_F(EditHistoryTest, DamagedJournalIsIgnoredWithAMessage) {
     EXPECT_TRUE(restoreOffers.isEmpty());
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains("повреждён")) << warnings[0].toStdString();
-    EXPECT_EQ(form->CurrentFile, file);
+    EXPECT_EQ(form->Document().CurrentFile(), file);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "app/edit_history.h"
+#include "document/edit_history.h"
 #include "main_form_fixture.h"
 #include "params/comp_form.h"
 #include "params/flash_form.h"
@@ -19,7 +19,7 @@ protected:
     // a speed-axis byte changes behind the decoded tables, so a Decode would show.
     void SetUp() override {
         MainFormTest::SetUp();
-        FirmwareImage& image = *form->Image;
+        FirmwareImage& image = form->GetImage();
         const char padded[] = "  EDC ";
         for (size_t i = 0; i < sizeof padded - 1; ++i)
             image.WriteByte(static_cast<uint16_t>(0x6030 + i), static_cast<uint8_t>(padded[i]));
@@ -55,9 +55,9 @@ TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndNothingIsDecodedAfter) {
         EXPECT_EQ(window.findChild<QLineEdit*>("LabeledEdit1")->text(), "EDC");
         window.close();
     });
-    const std::string field(reinterpret_cast<const char*>(form->Image->Data.get()) + 0x6030, 16);
+    const std::string field(reinterpret_cast<const char*>(form->GetImage().Data.get()) + 0x6030, 16);
     EXPECT_EQ(field, std::string("EDC") + std::string(13, '\0'));
-    EXPECT_EQ(form->Image->Nuz[0], 24 * 25);
+    EXPECT_EQ(form->GetImage().Nuz[0], 24 * 25);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 
     // The normalised text counts as a change: closing asks to save.
@@ -76,24 +76,24 @@ TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndNothingIsDecodedAfter) {
         QTest::keyClick(list, Qt::Key_Space);
         QTest::mouseClick(window.findChild<QPushButton*>(), Qt::LeftButton);
     });
-    EXPECT_EQ(form->Image->ReadByte(0x656A), 0x41);
-    EXPECT_EQ(form->Image->Nuz[0], 24 * 25);
+    EXPECT_EQ(form->GetImage().ReadByte(0x656A), 0x41);
+    EXPECT_EQ(form->GetImage().Nuz[0], 24 * 25);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
-    EXPECT_TRUE(form->Image->IsModified());
+    EXPECT_TRUE(form->GetImage().IsModified());
 }
 
 // Each closing that changed something is one step, undone and redone to the exact bytes.
 TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
-    QUndoStack& stack = *form->History->Stack();
+    QUndoStack& stack = form->Document().History().Stack();
     const int before = stack.count();
     auto bytes = [&] {
-        return std::vector<uint8_t>(form->Image->Data.get(),
-                                    form->Image->Data.get() + FirmwareImage::Size);
+        return std::vector<uint8_t>(form->GetImage().Data.get(),
+                                    form->GetImage().Data.get() + FirmwareImage::Size);
     };
     const std::vector<uint8_t> start = bytes();
     RunModal<TFlashForm>(form->MIden, [](TFlashForm& window) { window.close(); });
     ASSERT_EQ(stack.count(), before + 1);
-    EXPECT_EQ(form->History->UndoName(), "Идентификация");
+    EXPECT_EQ(form->Document().History().UndoName(), "Идентификация");
     const std::vector<uint8_t> named = bytes();
     RunModal<TCompForm>(form->MComp, [](TCompForm& window) {
         auto* list = window.findChild<QListWidget*>("CLB1");
@@ -103,7 +103,7 @@ TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
         QTest::mouseClick(window.findChild<QPushButton*>(), Qt::LeftButton);
     });
     ASSERT_EQ(stack.count(), before + 2);
-    EXPECT_EQ(form->History->UndoName(), "Комплектация");
+    EXPECT_EQ(form->Document().History().UndoName(), "Комплектация");
     const std::vector<uint8_t> equipped = bytes();
     RunModal<TCompForm>(form->MComp, [](TCompForm& window) { window.close(); });
     EXPECT_EQ(stack.count(), before + 2); // nothing changed: no step

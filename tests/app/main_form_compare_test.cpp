@@ -49,16 +49,16 @@ TEST_F(CompareTest, ReferenceMarksCellsSwitchesValuesAndEnds) {
 
     const QString value = form->SG->Cell(5, 3);
     const QString neighbour = form->SG->Cell(6, 3);
-    form->SetCellShow(TMainForm::CellShow::Reference);
+    form->SetCellShow(Comparison::CellShow::Reference);
     EXPECT_EQ(form->SG->Cell(5, 3),
               QString::fromStdString(FormatMapNumber(refBytes[uoz] * 0.5, 1, ",")));
     EXPECT_EQ(form->SG->Cell(6, 3), neighbour);
-    form->SetCellShow(TMainForm::CellShow::Difference);
+    form->SetCellShow(Comparison::CellShow::Difference);
     EXPECT_EQ(form->SG->Cell(5, 3), QString::fromStdString(FormatMapNumber(
-                                        (form->Image->Data[uoz] - refBytes[uoz]) * 0.5, 1, ",")));
+                                        (form->GetImage().Data[uoz] - refBytes[uoz]) * 0.5, 1, ",")));
     EXPECT_EQ(form->SG->Cell(6, 3), QStringLiteral("0,0"));
 
-    form->SetCellShow(TMainForm::CellShow::Value);
+    form->SetCellShow(Comparison::CellShow::Value);
     EXPECT_EQ(form->SG->Cell(5, 3), value);
     form->MCloseCompareClick();
     EXPECT_EQ(MarkedCells(), 0);
@@ -88,7 +88,7 @@ TEST_F(CompareTest, TakingFromTheReferenceChangesOnlyWhatWasChosen) {
     tree->topLevelItem(1)->child(0)->setSelected(true);
     form->DiffForm->TakeButton->click();
     EXPECT_EQ(Data(), refBytes);
-    EXPECT_TRUE(form->Differences.Empty());
+    EXPECT_TRUE(form->Compare().Differences().Empty());
     EXPECT_EQ(tree->topLevelItemCount(), 0);
 }
 
@@ -119,14 +119,14 @@ using CompareUnit = MainFormTest;
 TEST_F(CompareUnit, TheUnitsLastReadIsAReferenceOnceThereIsOne) {
     form->OpenFromCommandLine(WriteImage("a.bin", 3, false));
     EXPECT_FALSE(form->MCompareUnit->isEnabled());
-    form->LastUnitRead = PatternBytes(4);
+    form->Compare().RememberUnitRead(PatternBytes(4));
     form->RefreshAfterProgrammer();
     ASSERT_TRUE(form->MCompareUnit->isEnabled());
     form->MCompareUnit->trigger();
-    EXPECT_EQ(form->ReferenceName, QStringLiteral("ЭБУ (последнее чтение)"));
-    EXPECT_FALSE(form->Differences.Empty());
-    EXPECT_EQ(std::vector<uint8_t>(form->Reference->Data.get(),
-                                   form->Reference->Data.get() + FirmwareImage::Size),
+    EXPECT_EQ(form->Compare().ReferenceName(), QStringLiteral("ЭБУ (последнее чтение)"));
+    EXPECT_FALSE(form->Compare().Differences().Empty());
+    EXPECT_EQ(std::vector<uint8_t>(form->Compare().Reference()->Data.get(),
+                                   form->Compare().Reference()->Data.get() + FirmwareImage::Size),
               PatternBytes(4));
 }
 

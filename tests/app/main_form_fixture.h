@@ -78,7 +78,7 @@ protected:
     void TearDown() override {
         // Leave without questions so the next test starts clean.
         if (form)
-            std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(),
+            std::memcpy(form->GetImage().LoadedCopy.get(), form->GetImage().Data.get(),
                         FirmwareImage::Size);
         form.reset();
         ShowErrorMessage = savedError;
@@ -104,7 +104,7 @@ protected:
         return {image.Data.get(), image.Data.get() + FirmwareImage::Size};
     }
     std::vector<uint8_t> Data() const {
-        return {form->Image->Data.get(), form->Image->Data.get() + FirmwareImage::Size};
+        return {form->GetImage().Data.get(), form->GetImage().Data.get() + FirmwareImage::Size};
     }
 
     QTemporaryDir dir;

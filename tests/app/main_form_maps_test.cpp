@@ -85,7 +85,7 @@ protected:
 };
 
 TEST_F(MapGrid, ShowMapLaysOutEveryKindWithRussianNumbers) {
-    const FirmwareImage& im = *form->Image;
+    const FirmwareImage& im = form->GetImage();
     for (const Expected& e : Kinds) {
         SCOPED_TRACE(static_cast<int>(e.kind));
         form->MapItem(e.kind)->trigger();
@@ -170,7 +170,7 @@ TEST_F(MapGrid, ANewTableStartsInViewAtItsFirstCell) {
 }
 
 TEST_F(MapGrid, DecimalCommaMinusAndNonFiniteValues) {
-    FirmwareImage& im = *form->Image;
+    FirmwareImage& im = form->GetImage();
     im.WriteWord(im.AddrTauBase, 0);
     im.Data[im.AddrP + 0] = 0;         // load 0
     im.Data[im.AddrP + 1] = 1;         // raw load 16
@@ -199,7 +199,7 @@ TEST_F(MapGrid, DecimalCommaMinusAndNonFiniteValues) {
 }
 
 TEST_F(MapGrid, KeypadPlusChangesExactlyTheByteBehindTheCurrentCell) {
-    FirmwareImage& im = *form->Image;
+    FirmwareImage& im = form->GetImage();
     const int32_t main = im.AddrMainMap, cor = im.AddrCorMap;
     struct Case {
         MapKind kind;
@@ -229,15 +229,15 @@ TEST_F(MapGrid, KeypadPlusChangesExactlyTheByteBehindTheCurrentCell) {
     form->MUoz->trigger();
     const auto before = Data();
     Press(Qt::Key_Plus);
-    EXPECT_EQ(form->Image->Data[main + 1], before[main + 1] + 1);
+    EXPECT_EQ(form->GetImage().Data[main + 1], before[main + 1] + 1);
     Press(Qt::Key_Minus);
     EXPECT_EQ(Data(), before);
     Press(Qt::Key_Minus, Qt::KeypadModifier);
-    EXPECT_EQ(form->Image->Data[main + 1], before[main + 1] - 1);
+    EXPECT_EQ(form->GetImage().Data[main + 1], before[main + 1] - 1);
 }
 
 TEST_F(MapGrid, UozStepsByHalfADegreeAndClampsAtTheEnds) {
-    FirmwareImage& im = *form->Image;
+    FirmwareImage& im = form->GetImage();
     im.Data[im.AddrMainMap + 1] = 20;
     im.Decode();
     form->MUoz->trigger();
@@ -266,7 +266,7 @@ TEST_F(MapGrid, UozStepsByHalfADegreeAndClampsAtTheEnds) {
 }
 
 TEST_F(MapGrid, ArrowKeysRewriteTheCellThenMove) {
-    FirmwareImage& im = *form->Image;
+    FirmwareImage& im = form->GetImage();
     form->MRcod->trigger();
     // Another window changes the byte behind the current cell and decodes.
     im.Data[im.AddrRcod] = 128;
@@ -294,7 +294,7 @@ TEST_F(MapGrid, ArrowKeysRewriteTheCellThenMove) {
 }
 
 TEST_F(MapGrid, TheOxygenSwitchShowsAndEditsTheSecondMapSet) {
-    FirmwareImage& im = *form->Image;
+    FirmwareImage& im = form->GetImage();
     im.Data[im.AddrMainMap + 1] = 10;
     im.Data[im.AddrMainMapO2 + 1] = 30;
     im.Data[im.AddrPmax] = 50;
@@ -322,13 +322,13 @@ TEST_F(MapGrid, TheMapAndSwitchPersistAcrossOpens) {
     form->MLam->trigger();
     form->OpenFromCommandLine(WriteImage("next.bin", 9, false));
     EXPECT_EQ(form->CurrentMap, MapKind::CorTau);
-    EXPECT_TRUE(form->Image->UseO2Maps);
+    EXPECT_TRUE(form->GetImage().UseO2Maps);
     EXPECT_EQ(form->SG->ColCount(), 8);
-    EXPECT_EQ(form->CellAddress, form->Image->AddrCorMapO2);
+    EXPECT_EQ(form->CellAddress, form->GetImage().AddrCorMapO2);
 }
 
 TEST_F(MapGrid, ColourByValueTintsTheTableAndIsRemembered) {
-    const FirmwareImage& im = *form->Image;
+    const FirmwareImage& im = form->GetImage();
     int lo = 0, hi = 0; // flat indices of the smallest and largest Uoz cell
     for (int i = 0; i < FirmwareImage::Rows * FirmwareImage::LoadCols; ++i) {
         const double v = im.Uoz[i / FirmwareImage::LoadCols][i % FirmwareImage::LoadCols];
@@ -364,7 +364,7 @@ TEST_F(MapGrid, ColourByValueTintsTheTableAndIsRemembered) {
 TEST_F(MapGrid, StatusLineFollowsTheCellEditsAndSaves) {
     auto status = [&] { return form->StatusLabel->text().toStdString(); };
     auto expected = [&] {
-        return MapStatusText(*form->Image, form->CurrentMap, form->SelRow, form->SelCol, ",");
+        return MapStatusText(form->GetImage(), form->CurrentMap, form->SelRow, form->SelCol, ",");
     };
     EXPECT_EQ(status(), expected());
     EXPECT_NE(status().find("УОЗ, без датчика кислорода"), std::string::npos);

@@ -94,7 +94,7 @@ TEST_F(Menu, StartState) {
     EXPECT_EQ(form->windowTitle(), "Редактор алгоритма и калибровок двигателя[*]");
     EXPECT_TRUE(form->MUoz->isChecked());
     EXPECT_FALSE(form->MLam->isChecked());
-    EXPECT_FALSE(form->Image->UseO2Maps);
+    EXPECT_FALSE(form->GetImage().UseO2Maps);
     EXPECT_EQ(form->Label1->text(), "УОЗ");
     EXPECT_EQ(form->CurrentMap, MapKind::Uoz);
     EXPECT_EQ(form->CellWidth, CellWidthKind::None);
@@ -164,10 +164,10 @@ TEST_F(Menu, CheckMarkRules) {
     // The oxygen switch flips its own mark and leaves the label alone.
     form->MLam->trigger();
     EXPECT_TRUE(form->MLam->isChecked());
-    EXPECT_TRUE(form->Image->UseO2Maps);
+    EXPECT_TRUE(form->GetImage().UseO2Maps);
     EXPECT_EQ(form->Label1->text(), "Лямбда");
     form->MLam->trigger();
-    EXPECT_FALSE(form->Image->UseO2Maps);
+    EXPECT_FALSE(form->GetImage().UseO2Maps);
 }
 
 TEST_F(Menu, HelpOpensTheContentsPageAndEveryPageExists) {
@@ -193,7 +193,7 @@ TEST_F(Menu, HelpOpensTheContentsPageAndEveryPageExists) {
 }
 
 TEST_F(Menu, ExitRunsTheCloseQuestion) {
-    form->Image->Data[5] = 9;
+    form->GetImage().Data[5] = 9;
     askAnswers.push_back(SaveAnswer::Cancel);
     form->MExit->trigger();
     EXPECT_EQ(questions.size(), 1);

@@ -1,6 +1,6 @@
 // The main window's command "Константы и вектора": the parameter window opens modally on the
 // working directory's database, and afterwards the image is decoded again.
-#include "app/edit_history.h"
+#include "document/edit_history.h"
 #include "app/main_form.h"
 #include "params/my_sg.h"
 #include "params/opt_form.h"
@@ -129,9 +129,9 @@ TEST(ParameterCommand, EveryStoredValueIsAStepOfTheHistory) {
     };
     form->MOpt->trigger();
     QDir::setCurrent(previous);
-    QUndoStack& stack = *form->History->Stack();
+    QUndoStack& stack = form->Document().History().Stack();
     const int steps = stack.count();
-    EXPECT_EQ(form->History->UndoName(), "Константа Pmax");
+    EXPECT_EQ(form->Document().History().UndoName(), "Константа Pmax");
     form->AUndo->trigger();
     EXPECT_EQ(image.ReadWord(image.AddrPmax), 900);
     form->AUndo->trigger();
@@ -187,7 +187,7 @@ TEST(ParameterCommand, EveryVectorPointIsAStepOfTheHistory) {
     const auto data = [&] {
         return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
     };
-    EXPECT_EQ(form->History->UndoName(), "Вектор Tv, точка 2");
+    EXPECT_EQ(form->Document().History().UndoName(), "Вектор Tv, точка 2");
     form->AUndo->trigger();
     EXPECT_EQ(image.ReadWord(par + 2), 900);
     form->AUndo->trigger();

@@ -1,6 +1,6 @@
 // The main window's programmer command: after the programmer window closes, the main window
 // shows what the window left in the image.
-#include "app/edit_history.h"
+#include "document/edit_history.h"
 #include "app/main_form.h"
 #include "maps/map_grid.h"
 #include "programmer/prog_form.h"
@@ -18,7 +18,7 @@ TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
 
     TMainForm form;
     const QString before = form.SG->Cell(1, 1);
-    const double uozBefore = form.Image->Uoz[0][0];
+    const double uozBefore = form.GetImage().Uoz[0][0];
     bool seen = false;
     // Stands in for a read: the window puts new bytes into the image, then closes.
     QTimer::singleShot(200, &form, [&] {
@@ -26,7 +26,7 @@ TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
         ASSERT_NE(prog, nullptr);
         ASSERT_TRUE(prog->isModal() && prog->isVisible());
         seen = true;
-        std::memset(form.Image->Data.get(), 0x40, FirmwareImage::Size);
+        std::memset(form.GetImage().Data.get(), 0x40, FirmwareImage::Size);
         prog->close();
     });
     form.MFlasherClick();
@@ -34,7 +34,7 @@ TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
 
     EXPECT_TRUE(seen);
     EXPECT_EQ(form.findChild<TProgForm*>(), nullptr); // destroyed when closed
-    EXPECT_NE(form.Image->Uoz[0][0], uozBefore);      // decoded
+    EXPECT_NE(form.GetImage().Uoz[0][0], uozBefore);      // decoded
     EXPECT_NE(form.SG->Cell(1, 1), before);           // grid refilled
 }
 
@@ -45,28 +45,28 @@ TEST(ProgrammerCommand, AUnitReadIsAStepOfTheMainWindowsHistory) {
     TProgForm::ShowMessage = [](QWidget*, const QString&, const QString&) {};
     TMainForm form;
     for (uint16_t a = 0; a < 0x100; ++a)
-        form.Image->Data[a] = static_cast<uint8_t>(a);
-    const std::vector<uint8_t> before(form.Image->Data.get(),
-                                      form.Image->Data.get() + FirmwareImage::Size);
+        form.GetImage().Data[a] = static_cast<uint8_t>(a);
+    const std::vector<uint8_t> before(form.GetImage().Data.get(),
+                                      form.GetImage().Data.get() + FirmwareImage::Size);
     const std::vector<uint8_t> read(FirmwareImage::Size, 0x40);
     QTimer::singleShot(200, &form, [&] {
         auto* prog = form.findChild<TProgForm*>();
         ASSERT_NE(prog, nullptr);
-        prog->Edit("Чтение ЭБУ", [&] { form.Image->ReplaceData(read.data()); });
+        prog->Edit("Чтение ЭБУ", [&] { form.GetImage().ReplaceData(read.data()); });
         prog->close();
     });
     form.MFlasherClick();
     TProgForm::ShowMessage = saved;
     auto bytes = [&] {
-        return std::vector<uint8_t>(form.Image->Data.get(),
-                                    form.Image->Data.get() + FirmwareImage::Size);
+        return std::vector<uint8_t>(form.GetImage().Data.get(),
+                                    form.GetImage().Data.get() + FirmwareImage::Size);
     };
-    QUndoStack& stack = *form.History->Stack();
+    QUndoStack& stack = form.Document().History().Stack();
     ASSERT_EQ(stack.count(), 1);
     EXPECT_EQ(form.AUndo->text(), "Отменить: Чтение ЭБУ");
     form.AUndo->trigger();
     EXPECT_EQ(bytes(), before);
     form.ARedo->trigger();
     EXPECT_EQ(bytes(), read);
-    std::memcpy(form.Image->LoadedCopy.get(), form.Image->Data.get(), FirmwareImage::Size);
+    std::memcpy(form.GetImage().LoadedCopy.get(), form.GetImage().Data.get(), FirmwareImage::Size);
 }

@@ -59,7 +59,7 @@ protected:
     // Lines the core builds for the window's current state, and where they land on the view.
     SurfaceFrame Lines(MapKind map) const {
         SurfaceFrame f;
-        BuildSurfaceFrame(*form->Image, map, form->SelRow, form->SelCol, f);
+        BuildSurfaceFrame(form->GetImage(), map, form->SelRow, form->SelCol, f);
         return f;
     }
     std::vector<QPointF> OnView(const SurfaceFrame& f, int batch) const {
@@ -225,12 +225,12 @@ TEST_F(FormView, GridCellAndKeypadStepRedrawTheView) {
     EXPECT_GT(ShareOnLines(moved, Qt::white, {OnView(lines, 2), OnView(lines, 3)}, 2.5), 0.99);
 
     // Ten keypad steps lift the current cell's point; the frame changes with it.
-    const SurfacePoint low = CellPoint(*form->Image, MapKind::Uoz, 10, 5);
+    const SurfacePoint low = CellPoint(form->GetImage(), MapKind::Uoz, 10, 5);
     for (int i = 0; i < 10; ++i) {
         QTest::keyClick(form->SG, Qt::Key_Plus, Qt::KeypadModifier);
         EXPECT_TRUE(Repainted());
     }
-    EXPECT_NEAR(CellPoint(*form->Image, MapKind::Uoz, 10, 5).y, low.y + 10 * 0.5f * 0.05f, 1e-4f);
+    EXPECT_NEAR(CellPoint(form->GetImage(), MapKind::Uoz, 10, 5).y, low.y + 10 * 0.5f * 0.05f, 1e-4f);
     EXPECT_NE(Frame(), moved);
 }
 
