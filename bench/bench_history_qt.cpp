@@ -2,8 +2,8 @@
 // (bytes written back, Decode, the grid refilled with its marks), the memory of many keypad
 // steps, and one journal append with its flush. Runs on a patterned image saved to a
 // temporary file, so the journal is written as in real use.
-#include "document/edit_history.h"
 #include "app/main_form.h"
+#include "document/edit_history.h"
 #include "image/edit_journal.h"
 #include "maps/map_grid.h"
 #include "qt_bench_main.h"
@@ -34,7 +34,8 @@ struct OpenForm {
         QApplication::processEvents();
     }
     ~OpenForm() {
-        std::memcpy(form->GetImage().LoadedCopy.get(), form->GetImage().Data.get(), FirmwareImage::Size);
+        std::memcpy(form->GetImage().LoadedCopy.get(), form->GetImage().Data.get(),
+                    FirmwareImage::Size);
     }
 };
 
@@ -43,8 +44,8 @@ void UndoRedo(benchmark::State& state, const std::function<void(TMainForm&)>& ma
     OpenForm open;
     makeStep(*open.form);
     for (auto _ : state) {
-        open.form->AUndo->trigger();
-        open.form->ARedo->trigger();
+        open.form->findChild<QAction*>("AUndo")->trigger();
+        open.form->findChild<QAction*>("ARedo")->trigger();
     }
     state.counters["per_step_us"] = benchmark::Counter(
         2, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
@@ -53,7 +54,7 @@ void UndoRedo(benchmark::State& state, const std::function<void(TMainForm&)>& ma
 void BM_UndoRedoKeypadStep(benchmark::State& state) {
     UndoRedo(state, [](TMainForm& form) {
         QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::KeypadModifier, QStringLiteral("+"));
-        QApplication::sendEvent(form.SG, &plus);
+        QApplication::sendEvent(form.Grid(), &plus);
     });
 }
 
@@ -87,11 +88,11 @@ void BM_MemoryOfKeypadSteps(benchmark::State& state) {
         const int rows = 39, cols = 22, cells = rows * cols;
         auto press = [&](int i) {
             const int row = i % rows, col = (i / rows) % cols;
-            form.SG->SetCurrentCell(col + 1, row + 1);
+            form.Grid()->SetCurrentCell(col + 1, row + 1);
             form.SelectCellState(col + 1, row + 1);
             QKeyEvent key(QEvent::KeyPress, (i / cells) % 2 ? Qt::Key_Minus : Qt::Key_Plus,
                           Qt::KeypadModifier);
-            QApplication::sendEvent(form.SG, &key);
+            QApplication::sendEvent(form.Grid(), &key);
         };
         const size_t opened = HeapInUse();
         for (int i = 0; i < cells; ++i)

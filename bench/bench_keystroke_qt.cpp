@@ -44,21 +44,22 @@ void Keys(benchmark::State& state, bool paint, bool tinted = false, bool compare
     auto form = MakeForm();
     if (compare)
         OpenReference(*form);
-    form->MapItem(static_cast<MapKind>(state.range(0)))->trigger();
-    form->MColour->setChecked(tinted);
+    form->MapAction(static_cast<MapKind>(state.range(0)))->trigger();
+    form->findChild<QAction*>("MColour")->setChecked(tinted);
     form->MColourClick();
     QApplication::processEvents();
     QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::KeypadModifier, QStringLiteral("+"));
     QKeyEvent minus(QEvent::KeyPress, Qt::Key_Minus, Qt::KeypadModifier, QStringLiteral("-"));
     bool up = true;
     for (auto _ : state) {
-        QApplication::sendEvent(form->SG, up ? &plus : &minus);
+        QApplication::sendEvent(form->Grid(), up ? &plus : &minus);
         if (paint)
             QApplication::processEvents(); // the grid repaints the changed cell
         up = !up;
     }
     state.SetLabel(GetMapInfo(static_cast<MapKind>(state.range(0))).menuCaption);
-    std::memcpy(form->GetImage().LoadedCopy.get(), form->GetImage().Data.get(), FirmwareImage::Size);
+    std::memcpy(form->GetImage().LoadedCopy.get(), form->GetImage().Data.get(),
+                FirmwareImage::Size);
 }
 
 void BM_KeystrokeToCell(benchmark::State& state) {
@@ -79,8 +80,8 @@ void BM_KeystrokeToTintedCell(benchmark::State& state) {
 // grid's changed cells and repaint. Adding and taking back half a degree changes every cell.
 void BM_WholeMapOperationPainted(benchmark::State& state) {
     auto form = MakeForm();
-    form->MUoz->trigger();
-    form->SG->SelectCells(1, 1, form->SG->ColCount() - 1, form->SG->RowCount() - 1);
+    form->MapAction(MapKind::Uoz)->trigger();
+    form->Grid()->SelectCells(1, 1, form->Grid()->ColCount() - 1, form->Grid()->RowCount() - 1);
     QApplication::processEvents();
     bool up = true;
     for (auto _ : state) {
@@ -88,7 +89,8 @@ void BM_WholeMapOperationPainted(benchmark::State& state) {
         QApplication::processEvents();
         up = !up;
     }
-    std::memcpy(form->GetImage().LoadedCopy.get(), form->GetImage().Data.get(), FirmwareImage::Size);
+    std::memcpy(form->GetImage().LoadedCopy.get(), form->GetImage().Data.get(),
+                FirmwareImage::Size);
 }
 
 } // namespace

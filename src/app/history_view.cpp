@@ -4,6 +4,7 @@
 #include "document/edit_history.h"
 
 #include <QUndoView>
+#include <QVBoxLayout>
 
 StepNameDelegate::StepNameDelegate(const EditHistory& history, QObject* parent)
     : QStyledItemDelegate(parent), history_(history) {}
@@ -24,4 +25,15 @@ QUndoView* NewHistoryView(EditHistory& history, QWidget* parent) {
     view->setEmptyLabel(QStringLiteral("Файл как открыт"));
     view->setItemDelegate(new StepNameDelegate(history, view));
     return view;
+}
+
+QWidget* NewHistoryWindow(EditHistory& history, QWidget* parent) {
+    auto* window = new QWidget(parent, Qt::Tool);
+    window->setObjectName(QStringLiteral("HistoryWindow"));
+    window->setWindowTitle(QStringLiteral("История изменений"));
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(NewHistoryView(history, window));
+    window->resize(300, 400);
+    return window;
 }

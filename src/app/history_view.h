@@ -21,3 +21,5 @@ private:
 
 // The "История изменений" list: clicking a row moves the image to that point of the history.
 QUndoView* NewHistoryView(EditHistory& history, QWidget* parent);
+// The tool window around the list, hidden until shown.
+QWidget* NewHistoryWindow(EditHistory& history, QWidget* parent);

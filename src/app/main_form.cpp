@@ -36,7 +36,7 @@
 const QString TMainForm::MainCaption = QStringLiteral("Редактор алгоритма и калибровок двигателя");
 
 TMainForm::TMainForm(QWidget* parent)
-    : QMainWindow(parent), Dialogs(MainFormDialogs::Defaults()),
+    : QMainWindow(parent), Asks(MainFormDialogs::Defaults()),
       Doc(std::make_unique<ImageDocument>()), Compared(std::make_unique<Comparison>(Doc->Image())) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(MainCaption + QStringLiteral("[*]"));
@@ -50,9 +50,9 @@ TMainForm::TMainForm(QWidget* parent)
         Guard([&] { UndoApplied(cell.map, cell.row, cell.col); });
     });
     connect(history, &EditHistory::JournalFailed, this, [this](const QString& message) {
-        Dialogs.Warn(this, QStringLiteral("Журнал несохранённых изменений не записан: они не "
-                                          "будут восстановлены после сбоя.\n") +
-                               message);
+        Asks.Warn(this, QStringLiteral("Журнал несохранённых изменений не записан: они не "
+                                       "будут восстановлены после сбоя.\n") +
+                            message);
     });
 
     BuildActions();
@@ -101,9 +101,6 @@ void TMainForm::BuildActions() {
     connect(AOpen, &QAction::triggered, this, [this] { AOpenExecute(); });
     connect(ASave, &QAction::triggered, this, [this] { ASaveExecute(); });
     connect(AHelp, &QAction::triggered, this, [this] { AHelpExecute(); });
-    MOpen = AOpen;
-    MSave = ASave;
-    MInfo = AHelp;
 
     // Undo and redo name the step they take back or make again.
     EditHistory* history = &Doc->History();
@@ -162,14 +159,14 @@ void TMainForm::BuildMenu() {
 
     MFile = bar->addMenu(QStringLiteral("&Файл"));
     MFile->setObjectName(QStringLiteral("MFile"));
-    MFile->addAction(MOpen);
+    MFile->addAction(AOpen);
     separator(MFile, "N3");
-    MFile->addAction(MSave);
+    MFile->addAction(ASave);
     separator(MFile, "N2");
     BuildRecentMenu();
     MFile->addMenu(MRecent);
     separator(MFile, "N8");
-    MExit = item(MFile, "MExit", QStringLiteral("В&ыход"), &TMainForm::MExitClick);
+    item(MFile, "MExit", QStringLiteral("В&ыход"), &TMainForm::MExitClick);
 
     MEdit = bar->addMenu(QStringLiteral("&Правка"));
     MEdit->setObjectName(QStringLiteral("MEdit"));
@@ -209,82 +206,82 @@ void TMainForm::BuildMenu() {
     separator(Graph, "N7");
     mapItems(false);
     separator(Graph, "N5");
-    MOpt = item(Graph, "MOpt", QStringLiteral("Константы и вектора"), &TMainForm::MOptClick);
+    item(Graph, "MOpt", QStringLiteral("Константы и вектора"), &TMainForm::MOptClick);
     separator(Graph, "N6");
-    MIden = item(Graph, "MIden", QStringLiteral("Идентификация"), &TMainForm::MIdenClick);
-    MComp = item(Graph, "MComp", QStringLiteral("Комплектация"), &TMainForm::MCompClick);
+    item(Graph, "MIden", QStringLiteral("Идентификация"), &TMainForm::MIdenClick);
+    item(Graph, "MComp", QStringLiteral("Комплектация"), &TMainForm::MCompClick);
     separator(Graph, "N9");
-    MDatabase =
-        item(Graph, "MDatabase", QStringLiteral("База параметров…"), &TMainForm::MDatabaseClick);
-    MUoz->setChecked(true);
+    item(Graph, "MDatabase", QStringLiteral("База параметров…"), &TMainForm::MDatabaseClick);
+    MapAction(MapKind::Uoz)->setChecked(true);
 
     // A top-level entry that acts when clicked.
-    MFlasher = bar->addAction(QStringLiteral("Программатор"));
-    MFlasher->setObjectName(QStringLiteral("MFlasher"));
-    connect(MFlasher, &QAction::triggered, this, [this] { Guard([this] { MFlasherClick(); }); });
+    QAction* flasher = bar->addAction(QStringLiteral("Программатор"));
+    flasher->setObjectName(QStringLiteral("MFlasher"));
+    connect(flasher, &QAction::triggered, this, [this] { Guard([this] { MFlasherClick(); }); });
 
-    MHelp = bar->addMenu(QStringLiteral("&Помощь"));
-    MHelp->setObjectName(QStringLiteral("MHelp"));
-    MHelp->addAction(MInfo);
+    QMenu* help = bar->addMenu(QStringLiteral("&Помощь"));
+    help->setObjectName(QStringLiteral("MHelp"));
+    help->addAction(AHelp);
 }
 
 void TMainForm::BuildToolBar() {
-    ToolBar9 = addToolBar(QStringLiteral("ToolBar9"));
-    ToolBar9->setObjectName(QStringLiteral("ToolBar9"));
-    ToolBar9->setMovable(false);
-    ToolBar9->setFixedHeight(25);
-    ToolBar9->setIconSize(QSize(16, 16));
-    ToolBar9->addAction(AOpen);
-    ToolBar9->addAction(ASave);
-    ToolBar9->addAction(AUndo);
-    ToolBar9->addAction(ARedo);
-    ToolBar9->addSeparator()->setObjectName(QStringLiteral("ToolButton6"));
-    ToolBar9->addAction(AHelp);
+    // The saved window state knows the bar by its old name.
+    CommandBar = addToolBar(QStringLiteral("ToolBar9"));
+    CommandBar->setObjectName(QStringLiteral("ToolBar9"));
+    CommandBar->setMovable(false);
+    CommandBar->setFixedHeight(25);
+    CommandBar->setIconSize(QSize(16, 16));
+    CommandBar->addAction(AOpen);
+    CommandBar->addAction(ASave);
+    CommandBar->addAction(AUndo);
+    CommandBar->addAction(ARedo);
+    CommandBar->addSeparator()->setObjectName(QStringLiteral("ToolButton6"));
+    CommandBar->addAction(AHelp);
 }
 
 void TMainForm::BuildPanels() {
-    Splitter1 = new QSplitter(Qt::Horizontal, this);
-    Splitter1->setObjectName(QStringLiteral("Splitter1"));
-    Splitter1->setHandleWidth(5);
-    Splitter1->setChildrenCollapsible(false);
+    ViewSplitter = new QSplitter(Qt::Horizontal, this);
+    ViewSplitter->setObjectName(QStringLiteral("ViewSplitter"));
+    ViewSplitter->setHandleWidth(5);
+    ViewSplitter->setChildrenCollapsible(false);
 
-    Panel1 = new QFrame(Splitter1);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setAutoFillBackground(true);
-    QPalette black = Panel1->palette();
+    ViewPanel = new QFrame(ViewSplitter);
+    ViewPanel->setObjectName(QStringLiteral("ViewPanel"));
+    ViewPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ViewPanel->setAutoFillBackground(true);
+    QPalette black = ViewPanel->palette();
     black.setColor(QPalette::Window, Qt::black);
-    Panel1->setPalette(black);
-    Panel1Layout = new QVBoxLayout(Panel1);
-    Panel1Layout->setContentsMargins(2, 2, 2, 2);
-    Panel1Layout->setAlignment(Qt::AlignTop);
+    ViewPanel->setPalette(black);
+    auto* viewLayout = new QVBoxLayout(ViewPanel);
+    viewLayout->setContentsMargins(2, 2, 2, 2);
+    viewLayout->setAlignment(Qt::AlignTop);
 
-    Panel2 = new QWidget(Splitter1);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    auto* right = new QVBoxLayout(Panel2);
+    GridPanel = new QWidget(ViewSplitter);
+    GridPanel->setObjectName(QStringLiteral("GridPanel"));
+    auto* right = new QVBoxLayout(GridPanel);
     right->setContentsMargins(0, 0, 0, 0);
     right->setSpacing(0);
-    ToolBar1 = new QToolBar(Panel2);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setFixedHeight(29);
-    Label1 = new TElidedLabel(QStringLiteral("УОЗ"), ToolBar1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setToolTip(Label1->text());
-    ToolBar1->addWidget(Label1);
-    right->addWidget(ToolBar1);
-    SG = new TMapGrid(Panel2);
+    MapToolBar = new QToolBar(GridPanel);
+    MapToolBar->setObjectName(QStringLiteral("MapToolBar"));
+    MapToolBar->setFixedHeight(29);
+    MapCaption = new TElidedLabel(QStringLiteral("УОЗ"), MapToolBar);
+    MapCaption->setObjectName(QStringLiteral("MapCaption"));
+    MapCaption->setToolTip(MapCaption->text());
+    MapToolBar->addWidget(MapCaption);
+    right->addWidget(MapToolBar);
+    SG = new TMapGrid(GridPanel);
     SG->setObjectName(QStringLiteral("SG"));
     right->addWidget(SG, 1);
 
-    Splitter1->addWidget(Panel1);
-    Splitter1->addWidget(Panel2);
-    Splitter1->setStretchFactor(0, 1);
-    Splitter1->setStretchFactor(1, 0);
-    Splitter1->setSizes({757 - 275 - 5, 275});
-    setCentralWidget(Splitter1);
+    ViewSplitter->addWidget(ViewPanel);
+    ViewSplitter->addWidget(GridPanel);
+    ViewSplitter->setStretchFactor(0, 1);
+    ViewSplitter->setStretchFactor(1, 0);
+    ViewSplitter->setSizes({757 - 275 - 5, 275});
+    setCentralWidget(ViewSplitter);
 
-    connect(Splitter1, &QSplitter::splitterMoved, this,
-            [this] { Guard([this] { Splitter1Moved(); }); });
+    connect(ViewSplitter, &QSplitter::splitterMoved, this,
+            [this] { Guard([this] { ViewSplitterMoved(); }); });
     BuildView();
     connect(SG, &TMapGrid::SelectCell, this,
             [this](int col, int row) { Guard([&] { SGSelectCell(col, row); }); });
@@ -296,16 +293,6 @@ void TMainForm::BuildStatusBar() {
     StatusLabel = new TElidedLabel(QString(), statusBar());
     StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
     statusBar()->addWidget(StatusLabel, 1);
-}
-
-void TMainForm::Splitter1Moved() {
-    // The 3-D view keeps its height at 0.8 of its width.
-    PlaceView();
-}
-
-void TMainForm::Repaint3D() {
-    if (OpenGLPanel1)
-        OpenGLPanel1->update();
 }
 
 void TMainForm::MExitClick() {
@@ -388,16 +375,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::ShowHistoryWindow() {
-    if (!HistoryWindow) {
-        HistoryWindow = new QWidget(this, Qt::Tool);
-        HistoryWindow->setObjectName(QStringLiteral("HistoryWindow"));
-        HistoryWindow->setWindowTitle(QStringLiteral("История изменений"));
-        auto* layout = new QVBoxLayout(HistoryWindow);
-        layout->setContentsMargins(0, 0, 0, 0);
-        HistoryView = NewHistoryView(Doc->History(), HistoryWindow);
-        layout->addWidget(HistoryView);
-        HistoryWindow->resize(300, 400);
-    }
+    if (!HistoryWindow)
+        HistoryWindow = NewHistoryWindow(Doc->History(), this);
     HistoryWindow->show();
     HistoryWindow->raise();
 }

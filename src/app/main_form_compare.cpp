@@ -62,8 +62,8 @@ void TMainForm::BuildCompareMenu() {
         if (a->objectName() == QLatin1String("N2"))
             exitSeparator = a;
     MFile->insertSeparator(exitSeparator)->setObjectName(QStringLiteral("NCompare"));
-    MCompare = item(MFile, exitSeparator, "MCompare", QStringLiteral("Сравнить с…"),
-                    &TMainForm::MCompareClick);
+    item(MFile, exitSeparator, "MCompare", QStringLiteral("Сравнить с…"),
+         &TMainForm::MCompareClick);
     MCompareUnit = item(MFile, exitSeparator, "MCompareUnit", QStringLiteral("Сравнить с ЭБУ"),
                         &TMainForm::MCompareUnitClick);
     MDifferences = item(MFile, exitSeparator, "MDifferences", QStringLiteral("Различия"),
@@ -112,7 +112,7 @@ void TMainForm::MCompareClick() {
     LoadedImage loaded = LoadImageFile(fileName, *format);
     OpenReference(std::move(loaded.image), QFileInfo(fileName).fileName());
     if (!loaded.warning.isEmpty())
-        Dialogs.Warn(this, loaded.warning);
+        Asks.Warn(this, loaded.warning);
 }
 
 void TMainForm::MCompareUnitClick() {

@@ -82,30 +82,26 @@ void TMainForm::BuildEditMenu() {
         connect(a, &QAction::triggered, this, [this, handler] { Guard(handler); });
         return a;
     };
-    MStepUp = item("MStepUp", QStringLiteral("Увеличить на шаг"), QKeySequence(),
-                   [this] { StepSelection(1); });
-    MStepDown = item("MStepDown", QStringLiteral("Уменьшить на шаг"), QKeySequence(),
-                     [this] { StepSelection(-1); });
+    item("MStepUp", QStringLiteral("Увеличить на шаг"), QKeySequence(),
+         [this] { StepSelection(1); });
+    item("MStepDown", QStringLiteral("Уменьшить на шаг"), QKeySequence(),
+         [this] { StepSelection(-1); });
     MEdit->addSeparator();
-    QAction** targets[] = {&MSetValue,        &MAddValue,        &MMultiply, &MInterpolateRows,
-                           &MInterpolateCols, &MInterpolateRect, &MSmooth};
     for (int i = 0; i < static_cast<int>(std::size(Operations)); ++i) {
         if (i == 3 || i == 6)
             MEdit->addSeparator();
-        *targets[i] = item(Operations[i].name, QString::fromUtf8(Operations[i].text),
-                           QKeySequence(), [this, i] { AskAndApply(i); });
+        item(Operations[i].name, QString::fromUtf8(Operations[i].text), QKeySequence(),
+             [this, i] { AskAndApply(i); });
     }
     MEdit->addSeparator();
-    MCopy = item("MCopy", QStringLiteral("Копировать"), QKeySequence(Qt::CTRL | Qt::Key_C),
-                 [this] { CopySelection(false); });
-    MCopyWithAxes =
-        item("MCopyWithAxes", QStringLiteral("Копировать с осями"),
-             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), [this] { CopySelection(true); });
-    MPaste = item("MPaste", QStringLiteral("Вставить"), QKeySequence(Qt::CTRL | Qt::Key_V),
-                  [this] { PasteText(QGuiApplication::clipboard()->text()); });
-    MSelectAll =
-        item("MSelectAll", QStringLiteral("Выделить всё"), QKeySequence(Qt::CTRL | Qt::Key_A),
-             [this] { SG->SelectCells(1, 1, SG->ColCount() - 1, SG->RowCount() - 1); });
+    item("MCopy", QStringLiteral("Копировать"), QKeySequence(Qt::CTRL | Qt::Key_C),
+         [this] { CopySelection(false); });
+    item("MCopyWithAxes", QStringLiteral("Копировать с осями"),
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), [this] { CopySelection(true); });
+    item("MPaste", QStringLiteral("Вставить"), QKeySequence(Qt::CTRL | Qt::Key_V),
+         [this] { PasteText(QGuiApplication::clipboard()->text()); });
+    item("MSelectAll", QStringLiteral("Выделить всё"), QKeySequence(Qt::CTRL | Qt::Key_A),
+         [this] { SG->SelectCells(1, 1, SG->ColCount() - 1, SG->RowCount() - 1); });
     SG->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(SG, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { MEdit->popup(SG->viewport()->mapToGlobal(at)); });
@@ -133,7 +129,7 @@ void TMainForm::ShowEditCount(const MapEditCount& count) {
 void TMainForm::SGValueEntered(const QString& text) {
     double value = 0;
     if (!ParseCellNumber(text.toStdString(), value)) {
-        Dialogs.Warn(this, QStringLiteral("«%1» — не число. Значение не изменено.").arg(text));
+        Asks.Warn(this, QStringLiteral("«%1» — не число. Значение не изменено.").arg(text));
         return;
     }
     ApplyOperation(0, value);
@@ -152,10 +148,10 @@ void TMainForm::AskAndApply(int operation) {
     if (item.asksNumber) {
         QString text = item.op == MapOperation::MultiplyPercent ? QStringLiteral("100")
                                                                 : SG->Cell(SG->Col(), SG->Row());
-        if (!Dialogs.AskNumber(this, QString::fromUtf8(item.step), text))
+        if (!Asks.AskNumber(this, QString::fromUtf8(item.step), text))
             return;
         if (!ParseCellNumber(text.toStdString(), operand)) {
-            Dialogs.Warn(this, QStringLiteral("«%1» — не число. Таблица не изменена.").arg(text));
+            Asks.Warn(this, QStringLiteral("«%1» — не число. Таблица не изменена.").arg(text));
             return;
         }
     }
@@ -184,7 +180,7 @@ void TMainForm::PasteText(const QString& text) {
     if (error.fault == TableTextFault::None)
         FitsTable(values, CurrentMap, SelRow, SelCol, error);
     if (error.fault != TableTextFault::None) {
-        Dialogs.Warn(this, PasteRefusal(error));
+        Asks.Warn(this, PasteRefusal(error));
         return;
     }
     MapEditCount count;

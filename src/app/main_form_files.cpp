@@ -19,7 +19,7 @@ void TMainForm::ASaveExecute() {
 }
 
 void TMainForm::AHelpExecute() {
-    Guard([this] { Dialogs.ShowHelp(this); });
+    Guard([this] { Asks.ShowHelp(this); });
 }
 
 void TMainForm::OpenFromCommandLine(const QString& fileName) {
@@ -30,9 +30,9 @@ void TMainForm::OpenRecentFile(const QString& fileName) {
     if (!QFileInfo(fileName).isFile()) {
         AppSettings().RemoveRecentFile(fileName);
         FillRecentMenu();
-        Dialogs.Warn(this, QStringLiteral("Файл %1 не найден. Он удалён из списка последних "
-                                          "файлов.")
-                               .arg(QDir::toNativeSeparators(fileName)));
+        Asks.Warn(this, QStringLiteral("Файл %1 не найден. Он удалён из списка последних "
+                                       "файлов.")
+                            .arg(QDir::toNativeSeparators(fileName)));
         return;
     }
     // Unsaved edits are never dropped silently by opening another file.
@@ -51,7 +51,7 @@ void TMainForm::OpenCommand() {
 
 std::optional<ImageFormat> TMainForm::ChooseFile(QString& fileName) {
     int filterIndex = 1;
-    if (!Dialogs.OpenFile(this, fileName, filterIndex))
+    if (!Asks.OpenFile(this, fileName, filterIndex))
         return std::nullopt;
     return FormatForOpen(fileName, filterIndex);
 }
@@ -69,16 +69,16 @@ void TMainForm::OpenFile(const QString& fileName, ImageFormat format) {
     SG->setFocus(); // the keypad edits the grid straight away
     RecoverJournal();
     if (!loaded.warning.isEmpty())
-        Dialogs.Warn(this, loaded.warning);
+        Asks.Warn(this, loaded.warning);
 }
 
 bool TMainForm::SaveCommand() {
     QString chosen = Doc->CurrentFile();
-    if (!Dialogs.SaveFile(this, chosen))
+    if (!Asks.SaveFile(this, chosen))
         return false;
     const SavePlan plan = Doc->PlanSave(chosen);
     for (const QString& question : plan.questions)
-        if (!Dialogs.ConfirmReplace(this, question))
+        if (!Asks.ConfirmReplace(this, question))
             return false;
     Doc->Save(plan.names);
     UpdateCaption(Doc->CurrentFile());
@@ -90,8 +90,8 @@ bool TMainForm::SaveCommand() {
 void TMainForm::RecoverJournal() {
     const JournalOffer offer = Doc->ExamineJournal();
     if (!offer.damage.isEmpty())
-        Dialogs.Warn(this, offer.damage);
-    const bool accepted = offer.changes && Dialogs.AskRestore(this, offer.question);
+        Asks.Warn(this, offer.damage);
+    const bool accepted = offer.changes && Asks.AskRestore(this, offer.question);
     Doc->StartJournal();
     if (accepted)
         ApplyEdit(QStringLiteral("Восстановление несохранённых изменений"),
@@ -112,7 +112,7 @@ bool TMainForm::ConfirmLoseChanges() {
     const std::optional<QString> question = Doc->LoseChangesQuestion();
     if (!question)
         return true;
-    switch (Dialogs.AskSave(*question)) {
+    switch (Asks.AskSave(*question)) {
     case SaveAnswer::No:
         return true;
     case SaveAnswer::Yes:

@@ -23,64 +23,33 @@
 #include <utility>
 #include <vector>
 
-QAction* TMainForm::MapItem(MapKind kind) const {
+QAction* TMainForm::MapAction(MapKind kind) const {
     return MapItems.at(static_cast<std::size_t>(kind));
 }
 
 std::optional<MapKind> TMainForm::MarkedMap() const {
     for (const MapInfo& info : MapCatalogue())
-        if (info.mark != MarkRule::Never && MapItem(info.kind)->isChecked())
+        if (info.mark != MarkRule::Never && MapAction(info.kind)->isChecked())
             return info.kind;
     return std::nullopt;
-}
-
-void TMainForm::MUozClick() {
-    MapCommand(MapKind::Uoz);
-}
-void TMainForm::MTauClick() {
-    MapCommand(MapKind::Tau);
-}
-void TMainForm::MCoefCorUozClick() {
-    MapCommand(MapKind::CoefCorUoz);
-}
-void TMainForm::MCoefCorTauClick() {
-    MapCommand(MapKind::CoefCorTau);
-}
-void TMainForm::MCorUozClick() {
-    MapCommand(MapKind::CorUoz);
-}
-void TMainForm::MCorTauClick() {
-    MapCommand(MapKind::CorTau);
-}
-void TMainForm::MPmaxClick() {
-    MapCommand(MapKind::Pmax);
-}
-void TMainForm::MLambdaClick() {
-    MapCommand(MapKind::Lambda);
-}
-void TMainForm::MRcodClick() {
-    MapCommand(MapKind::Rcod);
-}
-void TMainForm::MDrmaxClick() {
-    MapCommand(MapKind::Drmax);
 }
 
 // The menu has already flipped a checkable item's mark when this runs, which is exactly the
 // "flips" rule; "set" items are marked again, and a marked item clears the rest of its group.
 void TMainForm::MapCommand(MapKind kind) {
-    QAction* item = MapItem(kind);
+    QAction* item = MapAction(kind);
     const MarkRule rule = GetMapInfo(kind).mark;
     if (rule == MarkRule::Set)
         item->setChecked(true);
     if (rule != MarkRule::Never && item->isChecked())
         for (const MapInfo& other : MapCatalogue())
             if (other.kind != kind && other.mark != MarkRule::Never)
-                MapItem(other.kind)->setChecked(false);
-    Label1->setText(item->text());
-    Label1->setToolTip(item->text()); // the label may show it cut short
+                MapAction(other.kind)->setChecked(false);
+    MapCaption->setText(item->text());
+    MapCaption->setToolTip(item->text()); // the label may show it cut short
     CurrentMap = kind;
     ShowMap(kind);
-    if (MarkedMap() != FittedMap)
+    if (MarkedMap() != ViewState.FittedMap)
         FitView();
     Repaint3D();
 }

@@ -29,12 +29,12 @@ QByteArray StoredBytes(const AppSettings& settings, const QString& key) {
 void TMainForm::RestoreWindowSettings() {
     const AppSettings settings;
     const QByteArray geometry = StoredBytes(settings, GeometryKey);
-    GeometryRestored = !geometry.isEmpty() && restoreGeometry(geometry);
+    Restored = !geometry.isEmpty() && restoreGeometry(geometry);
     const QByteArray state = StoredBytes(settings, StateKey);
     if (!state.isEmpty())
         restoreState(state);
     const QByteArray splitter = StoredBytes(settings, SplitterKey);
-    if (!splitter.isEmpty() && Splitter1->restoreState(splitter))
+    if (!splitter.isEmpty() && ViewSplitter->restoreState(splitter))
         PlaceView();
 }
 
@@ -42,7 +42,7 @@ void TMainForm::SaveWindowSettings() {
     AppSettings settings;
     settings.SetValue(GeometryKey, saveGeometry());
     settings.SetValue(StateKey, saveState());
-    settings.SetValue(SplitterKey, Splitter1->saveState());
+    settings.SetValue(SplitterKey, ViewSplitter->saveState());
 }
 
 void TMainForm::BuildRecentMenu() {
@@ -79,7 +79,7 @@ void TMainForm::MDatabaseClick() {
             LocateParameterDatabase({}, QFile::encodeName(QDir::currentPath()).toStdString(),
                                     QFile::encodeName(Doc->LoadedFile()).toStdString())
                 .path.c_str());
-    if (!Dialogs.ChooseDatabase(this, file))
+    if (!Asks.ChooseDatabase(this, file))
         return;
     settings.SetValue(DatabaseKey, QFileInfo(file).absoluteFilePath());
 }

@@ -1,4 +1,4 @@
-// The 3-D view of the main window: OpenGLPanel1 at the top of Panel1, its three drawing
+// The 3-D view of the main window: SurfacePanel at the top of ViewPanel, its three drawing
 // handlers, mouse rotation and the 5:4 height rule. The lines come from the core
 // (maps/surface_geometry.h); this file only wires them to the panel.
 #include "app/main_form.h"
@@ -37,127 +37,106 @@ private:
 } // namespace
 
 void TMainForm::BuildView() {
-    // Without OpenGL the failure has been reported; Panel1 stays black and the rest of the
+    // Without OpenGL the failure has been reported; ViewPanel stays black and the rest of the
     // window works as before.
-    OpenGLPanel1 = TOpenGLPanel::Create(Panel1);
-    if (OpenGLPanel1 == nullptr)
+    SurfacePanel = TOpenGLPanel::Create(ViewPanel);
+    if (SurfacePanel == nullptr)
         return;
-    OpenGLPanel1->setObjectName(QStringLiteral("OpenGLPanel1"));
-    OpenGLPanel1->setCursor(Qt::PointingHandCursor);
-    OpenGLPanel1->OnInit = [this](TOpenGLPanel* sender) { OpenGLPanel1Init(sender); };
-    OpenGLPanel1->OnResize = [this](TOpenGLPanel* sender) { OpenGLPanel1Resize(sender); };
-    OpenGLPanel1->OnPaint = [this](TOpenGLPanel* sender) { OpenGLPanel1Paint(sender); };
-    OpenGLPanel1->OnMouseDown = [this](TOpenGLPanel*, QMouseEvent* e) {
-        OpenGLPanel1MouseDown(e->button(), e->position().toPoint().x(),
-                              e->position().toPoint().y());
+    SurfacePanel->setObjectName(QStringLiteral("SurfacePanel"));
+    SurfacePanel->setCursor(Qt::PointingHandCursor);
+    SurfacePanel->OnInit = [this](TOpenGLPanel* sender) { SurfaceInit(sender); };
+    SurfacePanel->OnResize = [](TOpenGLPanel* sender) {
+        SetUpSurfaceProjection(sender->Gl(), sender->width(), sender->height(),
+                               sender->devicePixelRatio());
     };
-    OpenGLPanel1->OnMouseMove = [this](TOpenGLPanel*, QMouseEvent* e) {
-        OpenGLPanel1MouseMove(e->position().toPoint().x(), e->position().toPoint().y());
+    SurfacePanel->OnPaint = [this](TOpenGLPanel* sender) { SurfacePaint(sender); };
+    // The left button turns the view, the right button shifts it.
+    auto drag = [](Qt::MouseButton button) {
+        return button == Qt::LeftButton    ? std::optional(SurfaceViewState::Drag::Turn)
+               : button == Qt::RightButton ? std::optional(SurfaceViewState::Drag::Shift)
+                                           : std::nullopt;
     };
-    OpenGLPanel1->OnMouseUp = [this](TOpenGLPanel*, QMouseEvent* e) {
-        OpenGLPanel1MouseUp(e->button());
+    SurfacePanel->OnMouseDown = [this, drag](TOpenGLPanel*, QMouseEvent* e) {
+        if (const auto d = drag(e->button()))
+            ViewState.Press(*d, e->position().toPoint().x(), e->position().toPoint().y());
     };
-    OpenGLPanel1->OnWheel = [this](TOpenGLPanel*, QWheelEvent* e) {
-        OpenGLPanel1Wheel(e->angleDelta().y());
+    SurfacePanel->OnMouseMove = [this](TOpenGLPanel*, QMouseEvent* e) {
+        SurfaceMouseMove(e->position().toPoint().x(), e->position().toPoint().y());
     };
-    OpenGLPanel1->OnDoubleClick = [this](TOpenGLPanel*, QMouseEvent* e) {
+    SurfacePanel->OnMouseUp = [this, drag](TOpenGLPanel*, QMouseEvent* e) {
+        if (const auto d = drag(e->button()))
+            ViewState.Release(*d);
+    };
+    SurfacePanel->OnWheel = [this](TOpenGLPanel*, QWheelEvent* e) {
+        SurfaceWheel(e->angleDelta().y());
+    };
+    SurfacePanel->OnDoubleClick = [this](TOpenGLPanel*, QMouseEvent* e) {
         if (e->button() == Qt::LeftButton)
-            OpenGLPanel1Reset();
+            SurfaceReset();
     };
-    OpenGLPanel1->OnKeyDown = [this](TOpenGLPanel*, QKeyEvent* e) {
+    SurfacePanel->OnKeyDown = [this](TOpenGLPanel*, QKeyEvent* e) {
         if (e->key() == Qt::Key_Home)
-            OpenGLPanel1Reset();
+            SurfaceReset();
         else
             e->ignore();
     };
     // A click gives the view the keyboard, so that Home reaches it.
-    OpenGLPanel1->setFocusPolicy(Qt::ClickFocus);
-    // The view is not in Panel1's layout: its height follows its width, and a window lower
+    SurfacePanel->setFocusPolicy(Qt::ClickFocus);
+    // The view is not in ViewPanel's layout: its height follows its width, and a window lower
     // than the view cuts off the view's bottom instead of growing.
-    Panel1->installEventFilter(new ResizeWatcher(Panel1, [this] { PlaceView(); }));
+    ViewPanel->installEventFilter(new ResizeWatcher(ViewPanel, [this] { PlaceView(); }));
     PlaceView();
 }
 
 void TMainForm::PlaceView() {
-    if (OpenGLPanel1 == nullptr)
+    if (SurfacePanel == nullptr)
         return;
-    const QRect area = Panel1->contentsRect();
-    OpenGLPanel1->setGeometry(area.x(), area.y(), area.width(), ViewHeightForWidth(area.width()));
+    const QRect area = ViewPanel->contentsRect();
+    SurfacePanel->setGeometry(area.x(), area.y(), area.width(), ViewHeightForWidth(area.width()));
 }
 
-void TMainForm::OpenGLPanel1Init(TOpenGLPanel* sender) {
+void TMainForm::ViewSplitterMoved() {
+    PlaceView();
+}
+
+void TMainForm::Repaint3D() {
+    if (SurfacePanel)
+        SurfacePanel->update();
+}
+
+void TMainForm::SurfaceInit(TOpenGLPanel* sender) {
     SetUpSurfaceProjection(sender->Gl(), sender->width(), sender->height(),
                            sender->devicePixelRatio());
     InitSurfaceContext(sender->Gl());
 }
 
-void TMainForm::OpenGLPanel1Resize(TOpenGLPanel* sender) {
-    SetUpSurfaceProjection(sender->Gl(), sender->width(), sender->height(),
-                           sender->devicePixelRatio());
-}
-
-void TMainForm::OpenGLPanel1Paint(TOpenGLPanel* sender) {
+void TMainForm::SurfacePaint(TOpenGLPanel* sender) {
     BuildSurfaceFrame(GetImage(), MarkedMap(), SelRow, SelCol, ViewFrame, Compared->Reference());
-    DrawSurfaceFrame(sender->Gl(), ViewFrame, RotX, RotY, ViewPlace);
+    DrawSurfaceFrame(sender->Gl(), ViewFrame, ViewState.RotX, ViewState.RotY, ViewState.Place);
 }
 
-// The left button turns the view, the right button shifts it; each drag starts and ends with
-// its own button only.
-void TMainForm::OpenGLPanel1MouseDown(Qt::MouseButton button, int x, int y) {
-    if (button == Qt::LeftButton) {
-        Dragging = true;
-        LastMouseX = x;
-        LastMouseY = y;
-    } else if (button == Qt::RightButton) {
-        Panning = true;
-        PanMouseX = x;
-        PanMouseY = y;
-    }
+void TMainForm::SurfaceMouseMove(int x, int y) {
+    if (ViewState.Move(x, y, SurfacePanel ? SurfacePanel->height() : -1))
+        Repaint3D();
 }
 
-void TMainForm::OpenGLPanel1MouseMove(int x, int y) {
-    if (!Dragging && !Panning)
-        return;
-    if (Dragging) {
-        RotY = RotatedAngle(RotY, LastMouseX, x);
-        RotX = RotatedAngle(RotX, LastMouseY, y);
-        LastMouseX = x;
-        LastMouseY = y;
-    }
-    if (Panning && OpenGLPanel1) {
-        ViewPlace =
-            PannedPlacement(ViewPlace, x - PanMouseX, y - PanMouseY, OpenGLPanel1->height());
-        PanMouseX = x;
-        PanMouseY = y;
-    }
+void TMainForm::SurfaceWheel(int wheelDelta) {
+    ViewState.Place = ZoomedPlacement(ViewState.Place, wheelDelta);
     Repaint3D();
 }
 
-void TMainForm::OpenGLPanel1MouseUp(Qt::MouseButton button) {
-    if (button == Qt::LeftButton)
-        Dragging = false;
-    else if (button == Qt::RightButton)
-        Panning = false;
-}
-
-void TMainForm::OpenGLPanel1Wheel(int wheelDelta) {
-    ViewPlace = ZoomedPlacement(ViewPlace, wheelDelta);
-    Repaint3D();
-}
-
-void TMainForm::OpenGLPanel1Reset() {
-    RotX = StartRotX;
-    RotY = StartRotY;
+void TMainForm::SurfaceReset() {
+    ViewState.ResetAngles();
     FitView();
 }
 
 void TMainForm::FitView() {
     // The view keeps 5 to 4, so the fit does not depend on its size; before the view has a
     // size, a 5 x 4 one stands in for it.
-    const bool sized = OpenGLPanel1 != nullptr && OpenGLPanel1->height() > 0;
-    FittedMap = MarkedMap();
-    BuildSurfaceFrame(GetImage(), FittedMap, SelRow, SelCol, ViewFrame);
-    ViewPlace = FitPlacement(ViewFrame, RotX, RotY, sized ? OpenGLPanel1->width() : 5,
-                             sized ? OpenGLPanel1->height() : 4);
+    const bool sized = SurfacePanel != nullptr && SurfacePanel->height() > 0;
+    const std::optional<MapKind> map = MarkedMap();
+    BuildSurfaceFrame(GetImage(), map, SelRow, SelCol, ViewFrame);
+    ViewState.Fit(ViewFrame, map, sized ? SurfacePanel->width() : 5,
+                  sized ? SurfacePanel->height() : 4);
     Repaint3D();
 }

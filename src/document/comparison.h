@@ -3,6 +3,7 @@
 #include "image/firmware_image.h"
 #include "maps/image_compare.h"
 #include "maps/map_catalogue.h"
+#include "params/parameter_compare.h"
 
 #include <QObject>
 #include <QString>
@@ -10,8 +11,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-struct ParameterTables;
 
 // One line of the differences window, and what "Взять из эталона" takes for it.
 struct DiffLine {

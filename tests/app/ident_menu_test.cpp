@@ -51,11 +51,12 @@ protected:
 };
 
 TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndNothingIsDecodedAfter) {
-    RunModal<TFlashForm>(form->MIden, [](TFlashForm& window) {
+    RunModal<TFlashForm>(ChildNamed(*form, "MIden"), [](TFlashForm& window) {
         EXPECT_EQ(window.findChild<QLineEdit*>("LabeledEdit1")->text(), "EDC");
         window.close();
     });
-    const std::string field(reinterpret_cast<const char*>(form->GetImage().Data.get()) + 0x6030, 16);
+    const std::string field(reinterpret_cast<const char*>(form->GetImage().Data.get()) + 0x6030,
+                            16);
     EXPECT_EQ(field, std::string("EDC") + std::string(13, '\0'));
     EXPECT_EQ(form->GetImage().Nuz[0], 24 * 25);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
@@ -68,7 +69,7 @@ TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndNothingIsDecodedAfter) {
 }
 
 TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndNothingIsDecodedAfter) {
-    RunModal<TCompForm>(form->MComp, [](TCompForm& window) {
+    RunModal<TCompForm>(ChildNamed(*form, "MComp"), [](TCompForm& window) {
         auto* list = window.findChild<QListWidget*>("CLB1");
         EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
         list->setFocus();
@@ -84,18 +85,18 @@ TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndNothingIsDecodedAfter) {
 
 // Each closing that changed something is one step, undone and redone to the exact bytes.
 TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
-    QUndoStack& stack = form->Document().History().Stack();
+    QUndoStack& stack = *form->Document().History().Stack();
     const int before = stack.count();
     auto bytes = [&] {
         return std::vector<uint8_t>(form->GetImage().Data.get(),
                                     form->GetImage().Data.get() + FirmwareImage::Size);
     };
     const std::vector<uint8_t> start = bytes();
-    RunModal<TFlashForm>(form->MIden, [](TFlashForm& window) { window.close(); });
+    RunModal<TFlashForm>(ChildNamed(*form, "MIden"), [](TFlashForm& window) { window.close(); });
     ASSERT_EQ(stack.count(), before + 1);
     EXPECT_EQ(form->Document().History().UndoName(), "Идентификация");
     const std::vector<uint8_t> named = bytes();
-    RunModal<TCompForm>(form->MComp, [](TCompForm& window) {
+    RunModal<TCompForm>(ChildNamed(*form, "MComp"), [](TCompForm& window) {
         auto* list = window.findChild<QListWidget*>("CLB1");
         list->setFocus();
         list->setCurrentRow(6);
@@ -105,15 +106,15 @@ TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
     ASSERT_EQ(stack.count(), before + 2);
     EXPECT_EQ(form->Document().History().UndoName(), "Комплектация");
     const std::vector<uint8_t> equipped = bytes();
-    RunModal<TCompForm>(form->MComp, [](TCompForm& window) { window.close(); });
+    RunModal<TCompForm>(ChildNamed(*form, "MComp"), [](TCompForm& window) { window.close(); });
     EXPECT_EQ(stack.count(), before + 2); // nothing changed: no step
 
-    form->AUndo->trigger();
+    ChildNamed(*form, "AUndo")->trigger();
     EXPECT_EQ(bytes(), named);
-    form->AUndo->trigger();
+    ChildNamed(*form, "AUndo")->trigger();
     EXPECT_EQ(bytes(), start);
-    form->ARedo->trigger();
-    form->ARedo->trigger();
+    ChildNamed(*form, "ARedo")->trigger();
+    ChildNamed(*form, "ARedo")->trigger();
     EXPECT_EQ(bytes(), equipped);
 }
 

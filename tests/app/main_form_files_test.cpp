@@ -75,13 +75,13 @@ TEST_F(OpenCommand, OpeningIsALoadNotAnEdit) {
 
 TEST_F(OpenCommand, OpeningDecodesAndFillsTheGridWithTheCurrentMap) {
     form->OpenFromCommandLine(WriteImage("a.hex", 1, true));
-    EXPECT_EQ(form->SG->RowCount(), 40);
-    EXPECT_EQ(form->SG->ColCount(), 23);
-    EXPECT_EQ(form->SG->Cell(0, 0), "N\\P");
-    EXPECT_EQ(form->SG->Cell(0, 1), QString::number(form->GetImage().Nuz[0]));
-    EXPECT_EQ(form->CellWidth, CellWidthKind::Byte);
-    EXPECT_EQ(form->CellAddress, form->GetImage().AddrMainMap + 1);
-    EXPECT_EQ(form->CellRaw, form->GetImage().Data[form->GetImage().AddrMainMap + 1]);
+    EXPECT_EQ(form->Grid()->RowCount(), 40);
+    EXPECT_EQ(form->Grid()->ColCount(), 23);
+    EXPECT_EQ(form->Grid()->Cell(0, 0), "N\\P");
+    EXPECT_EQ(form->Grid()->Cell(0, 1), QString::number(form->GetImage().Nuz[0]));
+    EXPECT_EQ(form->Cursor().CellWidth, CellWidthKind::Byte);
+    EXPECT_EQ(form->Cursor().CellAddress, form->GetImage().AddrMainMap + 1);
+    EXPECT_EQ(form->Cursor().CellRaw, form->GetImage().Data[form->GetImage().AddrMainMap + 1]);
 
     // The command line loads binary for any other extension.
     form->OpenFromCommandLine(WriteImage("b.HEX", 5, true));
@@ -96,7 +96,7 @@ TEST_F(OpenCommand, AFailedOpenLeavesEverythingAsItWas) {
     form->GetImage().Data[0x100] ^= 0xFF; // an unsaved edit
     const auto data = Data();
     const QString title = form->windowTitle();
-    const QString cell = form->SG->Cell(1, 1);
+    const QString cell = form->Grid()->Cell(1, 1);
     askAnswers.push_back(SaveAnswer::No);
 
     openAnswers.push_back({Path("missing.hex"), 1});
@@ -106,7 +106,7 @@ TEST_F(OpenCommand, AFailedOpenLeavesEverythingAsItWas) {
     EXPECT_EQ(Data(), data);
     EXPECT_EQ(form->Document().CurrentFile(), Path("good.hex"));
     EXPECT_EQ(form->windowTitle(), title);
-    EXPECT_EQ(form->SG->Cell(1, 1), cell);
+    EXPECT_EQ(form->Grid()->Cell(1, 1), cell);
     EXPECT_TRUE(form->GetImage().IsModified());
 
     // A folder named like a file, through the binary loader.
@@ -313,7 +313,8 @@ TEST_F(SaveCommand, AnImageReadInPartAsksBeforeReplacingItsSource) {
     saveAnswers.push_back(Path("short.hex"));
     form->ASaveExecute(); // answered No
     ASSERT_EQ(confirmations.size(), 1);
-    EXPECT_TRUE(confirmations[0].startsWith(form->Document().LoadWarning())) << confirmations[0].toStdString();
+    EXPECT_TRUE(confirmations[0].startsWith(form->Document().LoadWarning()))
+        << confirmations[0].toStdString();
     EXPECT_TRUE(confirmations[0].endsWith(QStringLiteral("Заменить файл short.hex?")));
     EXPECT_EQ(ReadAll(Path("short.hex")), source);
     EXPECT_FALSE(QFileInfo::exists(Path("short.bin")));

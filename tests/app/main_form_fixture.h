@@ -3,17 +3,25 @@
 // A main window with every dialog replaced by a recorder, on a Russian locale, and helpers
 // that write image files into a temporary folder.
 
+#include "app/diff_form.h"
 #include "app/main_form.h"
+#include "child_named.h"
 #include "image/firmware_image.h"
 #include "ui/error_report.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFrame>
+#include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QSettings>
+#include <QSplitter>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QToolBar>
+#include <QUndoView>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -36,7 +44,7 @@ protected:
         savedError = ShowErrorMessage;
         ShowErrorMessage = [this](QWidget*, const QString& text) { errors << text; };
         form = std::make_unique<TMainForm>();
-        form->Dialogs.OpenFile = [this](QWidget*, QString& name, int& filter) {
+        form->Dialogs().OpenFile = [this](QWidget*, QString& name, int& filter) {
             ++openDialogs;
             if (openAnswers.empty())
                 return false;
@@ -45,7 +53,7 @@ protected:
             openAnswers.pop_front();
             return true;
         };
-        form->Dialogs.SaveFile = [this](QWidget*, QString& name) {
+        form->Dialogs().SaveFile = [this](QWidget*, QString& name) {
             savePresets << name;
             if (saveAnswers.empty())
                 return false;
@@ -53,23 +61,23 @@ protected:
             saveAnswers.pop_front();
             return true;
         };
-        form->Dialogs.AskSave = [this](const QString& text) {
+        form->Dialogs().AskSave = [this](const QString& text) {
             questions << text;
             const SaveAnswer a = askAnswers.empty() ? SaveAnswer::Cancel : askAnswers.front();
             if (!askAnswers.empty())
                 askAnswers.pop_front();
             return a;
         };
-        form->Dialogs.Warn = [this](QWidget*, const QString& text) { warnings << text; };
-        form->Dialogs.ConfirmReplace = [this](QWidget*, const QString& text) {
+        form->Dialogs().Warn = [this](QWidget*, const QString& text) { warnings << text; };
+        form->Dialogs().ConfirmReplace = [this](QWidget*, const QString& text) {
             confirmations << text;
             const bool yes = !confirmAnswers.empty() && confirmAnswers.front();
             if (!confirmAnswers.empty())
                 confirmAnswers.pop_front();
             return yes;
         };
-        form->Dialogs.ShowHelp = [this](QWidget*) { ++helpShown; };
-        form->Dialogs.AskRestore = [this](QWidget*, const QString& text) {
+        form->Dialogs().ShowHelp = [this](QWidget*) { ++helpShown; };
+        form->Dialogs().AskRestore = [this](QWidget*, const QString& text) {
             restoreOffers << text;
             return restoreAnswer;
         };

@@ -1,7 +1,8 @@
 // The main window's programmer command: after the programmer window closes, the main window
 // shows what the window left in the image.
-#include "document/edit_history.h"
 #include "app/main_form.h"
+#include "child_named.h"
+#include "document/edit_history.h"
 #include "maps/map_grid.h"
 #include "programmer/prog_form.h"
 
@@ -17,7 +18,7 @@ TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
     TProgForm::ShowMessage = [](QWidget*, const QString&, const QString&) {};
 
     TMainForm form;
-    const QString before = form.SG->Cell(1, 1);
+    const QString before = form.Grid()->Cell(1, 1);
     const double uozBefore = form.GetImage().Uoz[0][0];
     bool seen = false;
     // Stands in for a read: the window puts new bytes into the image, then closes.
@@ -34,8 +35,8 @@ TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
 
     EXPECT_TRUE(seen);
     EXPECT_EQ(form.findChild<TProgForm*>(), nullptr); // destroyed when closed
-    EXPECT_NE(form.GetImage().Uoz[0][0], uozBefore);      // decoded
-    EXPECT_NE(form.SG->Cell(1, 1), before);           // grid refilled
+    EXPECT_NE(form.GetImage().Uoz[0][0], uozBefore);  // decoded
+    EXPECT_NE(form.Grid()->Cell(1, 1), before);       // grid refilled
 }
 
 // A unit read through the programmer window is one step "Чтение ЭБУ" of the main window's
@@ -61,12 +62,12 @@ TEST(ProgrammerCommand, AUnitReadIsAStepOfTheMainWindowsHistory) {
         return std::vector<uint8_t>(form.GetImage().Data.get(),
                                     form.GetImage().Data.get() + FirmwareImage::Size);
     };
-    QUndoStack& stack = form.Document().History().Stack();
+    QUndoStack& stack = *form.Document().History().Stack();
     ASSERT_EQ(stack.count(), 1);
-    EXPECT_EQ(form.AUndo->text(), "Отменить: Чтение ЭБУ");
-    form.AUndo->trigger();
+    EXPECT_EQ(ChildNamed(form, "AUndo")->text(), "Отменить: Чтение ЭБУ");
+    ChildNamed(form, "AUndo")->trigger();
     EXPECT_EQ(bytes(), before);
-    form.ARedo->trigger();
+    ChildNamed(form, "ARedo")->trigger();
     EXPECT_EQ(bytes(), read);
     std::memcpy(form.GetImage().LoadedCopy.get(), form.GetImage().Data.get(), FirmwareImage::Size);
 }
