@@ -3,6 +3,8 @@
 
 #include "document/edit_history.h"
 
+#include <QAction>
+#include <QUndoStack>
 #include <QUndoView>
 #include <QVBoxLayout>
 
@@ -36,4 +38,30 @@ QWidget* NewHistoryWindow(EditHistory& history, QWidget* parent) {
     layout->addWidget(NewHistoryView(history, window));
     window->resize(300, 400);
     return window;
+}
+
+void ConnectUndoActions(EditHistory& history, QAction* undo, QAction* redo) {
+    auto caption = [](QAction* action, const QString& verb, const QString& step) {
+        const QString text = step.isEmpty() ? verb : verb + QStringLiteral(": ") + step;
+        action->setText(text);
+        action->setToolTip(text);
+    };
+    QObject::connect(&history, &EditHistory::NamesChanged, undo,
+                     [=](const QString& undoName, const QString& redoName) {
+                         caption(undo, QStringLiteral("Отменить"), undoName);
+                         caption(redo, QStringLiteral("Повторить"), redoName);
+                     });
+    QUndoStack* stack = history.Stack();
+    QObject::connect(stack, &QUndoStack::canUndoChanged, undo, &QAction::setEnabled);
+    QObject::connect(stack, &QUndoStack::canRedoChanged, redo, &QAction::setEnabled);
+    undo->setEnabled(false);
+    redo->setEnabled(false);
+    QObject::connect(undo, &QAction::triggered, &history, [&history] {
+        if (!history.Recording())
+            history.Stack()->undo();
+    });
+    QObject::connect(redo, &QAction::triggered, &history, [&history] {
+        if (!history.Recording())
+            history.Stack()->redo();
+    });
 }

@@ -1,16 +1,16 @@
 #include "app/main_form.h"
 
+#include "app/database_choice.h"
 #include "app/elided_label.h"
+#include "app/help_form.h"
 #include "app/history_view.h"
+#include "app/recent_menu.h"
 #include "app/tool_icons.h"
 #include "document/edit_history.h"
-#include "maps/cell_edit.h"
 #include "maps/map_grid.h"
-#include "maps/opengl_panel.h"
 #include "params/comp_form.h"
 #include "params/flash_form.h"
 #include "params/opt_form_run.h"
-#include "params/parameter_compare.h"
 #include "programmer/prog_form.h"
 #include "ui/app_settings.h"
 #include "ui/error_report.h"
@@ -19,7 +19,6 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFrame>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,8 +26,6 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
-#include <QUndoStack>
-#include <QUndoView>
 #include <QVBoxLayout>
 #include <functional>
 #include <string>
@@ -36,8 +33,9 @@
 const QString TMainForm::MainCaption = QStringLiteral("Редактор алгоритма и калибровок двигателя");
 
 TMainForm::TMainForm(QWidget* parent)
-    : QMainWindow(parent), Asks(MainFormDialogs::Defaults()),
-      Doc(std::make_unique<ImageDocument>()), Compared(std::make_unique<Comparison>(Doc->Image())) {
+    : QMainWindow(parent), Asks(CommandDialogs::Defaults()), Doc(std::make_unique<ImageDocument>()),
+      Compared(std::make_unique<Comparison>(Doc->Image())) {
+    Asks.ShowHelp = ShowHelpWindow;
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(MainCaption + QStringLiteral("[*]"));
     resize(757, 577);
@@ -60,12 +58,9 @@ TMainForm::TMainForm(QWidget* parent)
     BuildToolBar();
     BuildPanels();
     BuildEditMenu();
+    BuildStatusBar();
     BuildCompareMenu();
     RestoreWindowSettings();
-    BuildStatusBar();
-    ChangedBytesLabel = new QLabel(this);
-    ChangedBytesLabel->setObjectName(QStringLiteral("ChangedBytesLabel"));
-    statusBar()->addPermanentWidget(ChangedBytesLabel);
     UpdateEditState();
 }
 
@@ -102,9 +97,6 @@ void TMainForm::BuildActions() {
     connect(ASave, &QAction::triggered, this, [this] { ASaveExecute(); });
     connect(AHelp, &QAction::triggered, this, [this] { AHelpExecute(); });
 
-    // Undo and redo name the step they take back or make again.
-    EditHistory* history = &Doc->History();
-    QUndoStack* stack = history->Stack();
     AUndo = makeAction("AUndo", QStringLiteral("Отменить"), QStringLiteral("Отменить"),
                        style()->standardIcon(QStyle::SP_ArrowBack), QKeySequence::Undo);
     ARedo = makeAction("ARedo", QStringLiteral("Повторить"), QStringLiteral("Повторить"),
@@ -113,28 +105,7 @@ void TMainForm::BuildActions() {
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     AHistory = makeAction("AHistory", QStringLiteral("История изменений"), QString(), QIcon(),
                           QKeySequence());
-    auto caption = [](QAction* action, const QString& verb, const QString& step) {
-        const QString text = step.isEmpty() ? verb : verb + QStringLiteral(": ") + step;
-        action->setText(text);
-        action->setToolTip(text);
-    };
-    connect(history, &EditHistory::NamesChanged, this,
-            [=](const QString& undoName, const QString& redoName) {
-                caption(AUndo, QStringLiteral("Отменить"), undoName);
-                caption(ARedo, QStringLiteral("Повторить"), redoName);
-            });
-    connect(stack, &QUndoStack::canUndoChanged, AUndo, &QAction::setEnabled);
-    connect(stack, &QUndoStack::canRedoChanged, ARedo, &QAction::setEnabled);
-    AUndo->setEnabled(false);
-    ARedo->setEnabled(false);
-    connect(AUndo, &QAction::triggered, this, [history] {
-        if (!history->Recording())
-            history->Stack()->undo();
-    });
-    connect(ARedo, &QAction::triggered, this, [history] {
-        if (!history->Recording())
-            history->Stack()->redo();
-    });
+    ConnectUndoActions(Doc->History(), AUndo, ARedo);
     connect(AHistory, &QAction::triggered, this,
             [this] { Guard([this] { ShowHistoryWindow(); }); });
 }
@@ -163,10 +134,12 @@ void TMainForm::BuildMenu() {
     separator(MFile, "N3");
     MFile->addAction(ASave);
     separator(MFile, "N2");
-    BuildRecentMenu();
+    MRecent = new TRecentMenu(this);
+    connect(MRecent, &TRecentMenu::Chosen, this,
+            [this](const QString& file) { Guard([&] { OpenRecentFile(file); }); });
     MFile->addMenu(MRecent);
     separator(MFile, "N8");
-    item(MFile, "MExit", QStringLiteral("В&ыход"), &TMainForm::MExitClick);
+    item(MFile, "MExit", QStringLiteral("В&ыход"), &QWidget::close);
 
     MEdit = bar->addMenu(QStringLiteral("&Правка"));
     MEdit->setObjectName(QStringLiteral("MEdit"));
@@ -211,7 +184,8 @@ void TMainForm::BuildMenu() {
     item(Graph, "MIden", QStringLiteral("Идентификация"), &TMainForm::MIdenClick);
     item(Graph, "MComp", QStringLiteral("Комплектация"), &TMainForm::MCompClick);
     separator(Graph, "N9");
-    item(Graph, "MDatabase", QStringLiteral("База параметров…"), &TMainForm::MDatabaseClick);
+    item(Graph, "MDatabase", QStringLiteral("База параметров…"),
+         [](TMainForm* form) { ChooseDatabase(form->Asks, form, form->Doc->LoadedFile()); });
     MapAction(MapKind::Uoz)->setChecked(true);
 
     // A top-level entry that acts when clicked.
@@ -225,18 +199,15 @@ void TMainForm::BuildMenu() {
 }
 
 void TMainForm::BuildToolBar() {
-    // The saved window state knows the bar by its old name.
-    CommandBar = addToolBar(QStringLiteral("ToolBar9"));
-    CommandBar->setObjectName(QStringLiteral("ToolBar9"));
-    CommandBar->setMovable(false);
-    CommandBar->setFixedHeight(25);
-    CommandBar->setIconSize(QSize(16, 16));
-    CommandBar->addAction(AOpen);
-    CommandBar->addAction(ASave);
-    CommandBar->addAction(AUndo);
-    CommandBar->addAction(ARedo);
-    CommandBar->addSeparator()->setObjectName(QStringLiteral("ToolButton6"));
-    CommandBar->addAction(AHelp);
+    // The command bar; the saved window state knows it by its old name.
+    QToolBar* commandBar = addToolBar(QStringLiteral("ToolBar9"));
+    commandBar->setObjectName(QStringLiteral("ToolBar9"));
+    commandBar->setMovable(false);
+    commandBar->setFixedHeight(25);
+    commandBar->setIconSize(QSize(16, 16));
+    commandBar->addActions({AOpen, ASave, AUndo, ARedo});
+    commandBar->addSeparator()->setObjectName(QStringLiteral("ToolButton6"));
+    commandBar->addAction(AHelp);
 }
 
 void TMainForm::BuildPanels() {
@@ -245,44 +216,40 @@ void TMainForm::BuildPanels() {
     ViewSplitter->setHandleWidth(5);
     ViewSplitter->setChildrenCollapsible(false);
 
-    ViewPanel = new QFrame(ViewSplitter);
-    ViewPanel->setObjectName(QStringLiteral("ViewPanel"));
-    ViewPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    ViewPanel->setAutoFillBackground(true);
-    QPalette black = ViewPanel->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    ViewPanel->setPalette(black);
-    auto* viewLayout = new QVBoxLayout(ViewPanel);
-    viewLayout->setContentsMargins(2, 2, 2, 2);
-    viewLayout->setAlignment(Qt::AlignTop);
+    ViewPanel = new TViewPanel(ViewSplitter, [this](SurfaceFrame& frame, bool withReference) {
+        const std::optional<MapKind> map = MarkedMap();
+        BuildSurfaceFrame(GetImage(), map, Edit.SelRow, Edit.SelCol, frame,
+                          withReference ? Compared->Reference() : nullptr);
+        return map;
+    });
 
-    GridPanel = new QWidget(ViewSplitter);
-    GridPanel->setObjectName(QStringLiteral("GridPanel"));
-    auto* right = new QVBoxLayout(GridPanel);
+    // The grid under the map's caption.
+    auto* gridPanel = new QWidget(ViewSplitter);
+    gridPanel->setObjectName(QStringLiteral("GridPanel"));
+    auto* right = new QVBoxLayout(gridPanel);
     right->setContentsMargins(0, 0, 0, 0);
     right->setSpacing(0);
-    MapToolBar = new QToolBar(GridPanel);
-    MapToolBar->setObjectName(QStringLiteral("MapToolBar"));
-    MapToolBar->setFixedHeight(29);
-    MapCaption = new TElidedLabel(QStringLiteral("УОЗ"), MapToolBar);
+    auto* mapToolBar = new QToolBar(gridPanel);
+    mapToolBar->setObjectName(QStringLiteral("MapToolBar"));
+    mapToolBar->setFixedHeight(29);
+    MapCaption = new TElidedLabel(QStringLiteral("УОЗ"), mapToolBar);
     MapCaption->setObjectName(QStringLiteral("MapCaption"));
     MapCaption->setToolTip(MapCaption->text());
-    MapToolBar->addWidget(MapCaption);
-    right->addWidget(MapToolBar);
-    SG = new TMapGrid(GridPanel);
+    mapToolBar->addWidget(MapCaption);
+    right->addWidget(mapToolBar);
+    SG = new TMapGrid(gridPanel);
     SG->setObjectName(QStringLiteral("SG"));
     right->addWidget(SG, 1);
 
     ViewSplitter->addWidget(ViewPanel);
-    ViewSplitter->addWidget(GridPanel);
+    ViewSplitter->addWidget(gridPanel);
     ViewSplitter->setStretchFactor(0, 1);
     ViewSplitter->setStretchFactor(1, 0);
     ViewSplitter->setSizes({757 - 275 - 5, 275});
     setCentralWidget(ViewSplitter);
 
-    connect(ViewSplitter, &QSplitter::splitterMoved, this,
-            [this] { Guard([this] { ViewSplitterMoved(); }); });
-    BuildView();
+    // The 3-D view keeps its height at 0.8 of its width as the splitter moves.
+    connect(ViewSplitter, &QSplitter::splitterMoved, ViewPanel, &TViewPanel::PlaceView);
     connect(SG, &TMapGrid::SelectCell, this,
             [this](int col, int row) { Guard([&] { SGSelectCell(col, row); }); });
     connect(SG, &TMapGrid::KeyDown, this, [this](QKeyEvent* e) { Guard([&] { SGKeyDown(e); }); });
@@ -293,36 +260,41 @@ void TMainForm::BuildStatusBar() {
     StatusLabel = new TElidedLabel(QString(), statusBar());
     StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
     statusBar()->addWidget(StatusLabel, 1);
-}
-
-void TMainForm::MExitClick() {
-    close();
+    // The comparison's label comes before the count of changed bytes.
+    for (QLabel** label : {&CompareStatus, &ChangedBytesLabel}) {
+        *label = new QLabel(this);
+        statusBar()->addPermanentWidget(*label);
+    }
+    CompareStatus->setObjectName(QStringLiteral("CompareStatus"));
+    ChangedBytesLabel->setObjectName(QStringLiteral("ChangedBytesLabel"));
 }
 
 void TMainForm::MOptClick() {
     RunParameterWindow(GetImage(), this, ChosenDatabase(), Doc->LoadedFile(), WindowEditPath());
-    RefreshAfterOptions();
+    // The grid keeps its numbers until the next map command; the 3-D view shows the new ones.
+    GetImage().Decode();
+    RefreshStatus();
+    ViewPanel->Repaint();
+    UpdateEditState();
 }
 
 // The identification and equipment windows write into Data themselves when they close, which
 // makes one step of each closing that changed something; no map depends on what they change,
 // so nothing is decoded afterwards.
 void TMainForm::MIdenClick() {
-    {
-        TFlashForm form(GetImage(), this);
-        Doc->History().Record(QStringLiteral("Идентификация"), [&] { form.exec(); });
-    }
-    UpdateEditState();
-    RefreshStatus(); // the checksum may no longer agree
+    TFlashForm form(GetImage(), this);
+    RunRecorded(form, QStringLiteral("Идентификация"));
 }
 
 void TMainForm::MCompClick() {
-    {
-        TCompForm form(GetImage(), this);
-        Doc->History().Record(QStringLiteral("Комплектация"), [&] { form.exec(); });
-    }
+    TCompForm form(GetImage(), this);
+    RunRecorded(form, QStringLiteral("Комплектация"));
+}
+
+void TMainForm::RunRecorded(QDialog& window, const QString& stepName) {
+    Doc->History().Record(stepName, [&] { window.exec(); });
     UpdateEditState();
-    RefreshStatus();
+    RefreshStatus(); // the checksum may no longer agree
 }
 
 void TMainForm::MFlasherClick() {
@@ -347,16 +319,8 @@ void TMainForm::MFlasherClick() {
 
 void TMainForm::RefreshAfterProgrammer() {
     GetImage().Decode();
-    ShowMap(CurrentMap);
+    ShowMap(Edit.CurrentMap);
     UpdateComparison(); // a unit read makes "Сравнить с ЭБУ" possible
-    UpdateEditState();
-}
-
-void TMainForm::RefreshAfterOptions() {
-    // The grid keeps its numbers until the next map command; the 3-D view shows the new ones.
-    GetImage().Decode();
-    RefreshStatus();
-    Repaint3D();
     UpdateEditState();
 }
 

@@ -1,36 +1,26 @@
 #pragma once
 
-#include "app/main_form_dialogs.h"
+#include "app/view_panel.h"
 #include "document/comparison.h"
 #include "document/image_document.h"
-#include "document/image_loading.h"
 #include "image/edit_steps.h"
-#include "image/firmware_image.h"
-#include "maps/map_catalogue.h"
-#include "maps/surface_geometry.h"
-#include "maps/surface_view.h"
+#include "ui/command_dialogs.h"
 
 #include <QMainWindow>
-#include <QString>
 #include <array>
-#include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <vector>
 
 class QAction;
 class QCloseEvent;
-class QFrame;
+class QDialog;
 class QKeyEvent;
 class QLabel;
 class QMenu;
 class QSplitter;
-class QToolBar;
-class QWidget;
 class TDiffForm;
 class TMapGrid;
-class TOpenGLPanel;
+class TRecentMenu;
 struct CellRect;
 struct MapEditCount;
 
@@ -63,20 +53,15 @@ public:
     ImageDocument& Document() { return *Doc; }
     Comparison& Compare() { return *Compared; }
     // The dialogs and message boxes the commands open; tests replace them.
-    MainFormDialogs& Dialogs() { return Asks; }
+    CommandDialogs& Dialogs() { return Asks; }
     TMapGrid* Grid() const { return SG; }
-    // The menu item of a map kind.
-    QAction* MapAction(MapKind kind) const;
-    // The map whose menu item carries the radio mark, if any does. The 3-D view draws this one,
-    // not the map in the grid.
+    QAction* MapAction(MapKind kind) const; // the menu item of a map kind
+    // The map whose item carries the radio mark, if any: the one the 3-D view draws.
     std::optional<MapKind> MarkedMap() const;
-    MapCursor Cursor() const {
-        return {CurrentMap, CellWidth, SelRow, SelCol, CellAddress, CellRaw};
-    }
+    const MapCursor& Cursor() const { return Edit; }
     // Angles, placement and drags of the 3-D view.
-    SurfaceViewState& View() { return ViewState; }
-    // True when the settings held a window geometry and it was restored; the program then
-    // shows the window as it was left instead of maximised.
+    SurfaceViewState& View() { return ViewPanel->State(); }
+    // True when the settings held a window geometry and it was restored (shown as left, then).
     bool GeometryRestored() const { return Restored; }
 
     // File commands, each with its dialogs. A file named on the command line opens without a
@@ -111,10 +96,6 @@ public:
     CellRect SelectedRect() const;
     void ApplyOperation(int operation, double operand);
 
-    // The 3-D view keeps its height at 0.8 of its width as the splitter moves; the wheel zooms.
-    void ViewSplitterMoved();
-    void SurfaceWheel(int wheelDelta);
-
     // Comparison with a reference image (main_form_compare.cpp). While a reference is open the
     // grid marks the cells that differ from it and can show the reference's values or the
     // differences instead of the image's; the 3-D view draws the reference under the image.
@@ -139,16 +120,11 @@ private:
     void BuildToolBar();
     void BuildPanels();
     void BuildStatusBar();
-    void BuildView();
     void BuildEditMenu();
     void BuildCompareMenu();
-    void BuildRecentMenu();
-    void FillRecentMenu();
     void RestoreWindowSettings();
     void SaveWindowSettings();
-    void RememberRecentFile(const QString& fileName);
     void OpenRecentFile(const QString& fileName);
-    QString ChosenDatabase() const;
 
     void OpenCommand();
     void OpenFile(const QString& fileName, ImageFormat format);
@@ -162,13 +138,13 @@ private:
     void UpdateCaption(const QString& fileName);
 
     void MLamClick();
-    void MExitClick();
     void MOptClick();
     void MIdenClick();
     void MCompClick();
-    void MDatabaseClick();
+    // Runs a window that writes the image when it closes; each closing that changed something
+    // is one step of the history.
+    void RunRecorded(QDialog& window, const QString& stepName);
     void MCompareUnitClick();
-    void RefreshAfterOptions();
     void ShowHistoryWindow();
 
     // Fills the grid with a table and makes cell (1,1) current.
@@ -203,43 +179,17 @@ private:
     // Copies the stored bytes behind the lines from the reference into the image, one step.
     void TakeFromReference(const std::vector<DiffLine>& lines);
 
-    // The 3-D view (main_form_view.cpp). The three drawing handlers run with the panel's
-    // OpenGL context current.
-    void Repaint3D();
-    // Places the view at the top of its panel, as wide as the panel and 0.8 as high.
-    void PlaceView();
-    void SurfaceInit(TOpenGLPanel* sender);
-    void SurfacePaint(TOpenGLPanel* sender);
-    void SurfaceMouseMove(int x, int y);
-    // The reset of the Home key and of a double click.
-    void SurfaceReset();
-    // Scales the 3-D view so that the marked map fits it whole at the current angles, with no
-    // zoom or shift: done for every newly marked map and every newly opened image.
-    void FitView();
-
-    MainFormDialogs Asks;
+    CommandDialogs Asks;
     std::unique_ptr<ImageDocument> Doc;
     std::unique_ptr<Comparison> Compared; // listens on the document's image, so goes first
 
-    // The grid's edit state (see MapCursor) and the 3-D view's.
-    MapKind CurrentMap = MapKind::Uoz;
-    CellWidthKind CellWidth = CellWidthKind::None;
-    int32_t SelRow = 0;
-    int32_t SelCol = 0;
-    int32_t CellAddress = 0;
-    int32_t CellRaw = 0;
-    SurfaceViewState ViewState;
-    SurfaceFrame ViewFrame; // lines of the last frame; the storage is reused from frame to frame
-    bool Restored = false;
+    MapCursor Edit{MapKind::Uoz, CellWidthKind::None, 0, 0, 0, 0};
+    bool Restored = false; // see GeometryRestored
 
-    // Widgets: the command tool bar; the splitter with the black panel of the 3-D view on the
-    // left and the grid under the map's caption on the right; the status bar's labels.
-    QToolBar* CommandBar = nullptr;
+    // Widgets: the splitter with the panel of the 3-D view on the left and the grid under the
+    // map's caption on the right; the status bar's labels.
     QSplitter* ViewSplitter = nullptr;
-    QFrame* ViewPanel = nullptr;
-    TOpenGLPanel* SurfacePanel = nullptr; // null without OpenGL
-    QWidget* GridPanel = nullptr;
-    QToolBar* MapToolBar = nullptr;
+    TViewPanel* ViewPanel = nullptr;
     QLabel* MapCaption = nullptr;
     TMapGrid* SG = nullptr;
     QLabel* StatusLabel = nullptr;
@@ -258,7 +208,7 @@ private:
     QMenu* MFile = nullptr;
     QMenu* MEdit = nullptr;
     QMenu* Graph = nullptr;
-    QMenu* MRecent = nullptr;
+    TRecentMenu* MRecent = nullptr;
     QAction* MLam = nullptr;
     QAction* MColour = nullptr;
     // The map items, made from the map catalogue and held in catalogue order.
@@ -266,8 +216,6 @@ private:
     QAction* MCompareUnit = nullptr;
     QAction* MCloseCompare = nullptr;
     QAction* MDifferences = nullptr;
-    QAction* MShowValue = nullptr;
-    QAction* MShowReference = nullptr;
-    QAction* MShowDifference = nullptr;
+    std::array<QAction*, 3> ShowItems{}; // what cells show, in Comparison::CellShow order
     QAction* MTakeReference = nullptr;
 };

@@ -4,8 +4,8 @@
 // the core compares; this file shows.
 #include "app/main_form.h"
 
+#include "app/database_choice.h"
 #include "app/diff_form.h"
-#include "maps/cell_edit.h"
 #include "maps/map_grid.h"
 #include "params/opt_form_run.h"
 #include "params/param_db.h"
@@ -19,8 +19,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
-#include <QStatusBar>
 #include <memory>
 
 namespace {
@@ -83,24 +81,16 @@ void TMainForm::BuildCompareMenu() {
         return a;
     };
     using Show = Comparison::CellShow;
-    MShowValue = showItem("MShowValue", QStringLiteral("Значение"), Show::Value);
-    MShowReference = showItem("MShowReference", QStringLiteral("Эталон"), Show::Reference);
-    MShowDifference = showItem("MShowDifference", QStringLiteral("Разность"), Show::Difference);
-    MShowValue->setChecked(true);
+    ShowItems = {showItem("MShowValue", QStringLiteral("Значение"), Show::Value),
+                 showItem("MShowReference", QStringLiteral("Эталон"), Show::Reference),
+                 showItem("MShowDifference", QStringLiteral("Разность"), Show::Difference)};
+    ShowItems[0]->setChecked(true);
 
-    if (!MEdit) {
-        MEdit = new QMenu(QStringLiteral("Правка"), this);
-        MEdit->setObjectName(QStringLiteral("MEdit"));
-        menuBar()->insertMenu(Graph->menuAction(), MEdit);
-    }
     MTakeReference = item(MEdit, nullptr, "MTakeReference", QStringLiteral("Взять из эталона"),
                           &TMainForm::MTakeReferenceClick);
 
     connect(Compared.get(), &Comparison::ImageChanged, this,
             [this] { Guard([this] { UpdateComparison(); }); });
-    CompareStatus = new QLabel(this);
-    CompareStatus->setObjectName(QStringLiteral("CompareStatus"));
-    statusBar()->addPermanentWidget(CompareStatus);
     UpdateComparison();
 }
 
@@ -154,13 +144,10 @@ void TMainForm::MDifferencesClick() {
 
 void TMainForm::SetCellShow(Comparison::CellShow show) {
     Compared->SetShow(show);
-    using Show = Comparison::CellShow;
-    MShowValue->setChecked(Compared->Show() == Show::Value);
-    MShowReference->setChecked(Compared->Show() == Show::Reference);
-    MShowDifference->setChecked(Compared->Show() == Show::Difference);
+    ShowItems.at(static_cast<std::size_t>(Compared->Show()))->setChecked(true); // the group
     const int col = SG->Col();
     const int row = SG->Row();
-    ShowMap(CurrentMap);
+    ShowMap(Edit.CurrentMap);
     if (row > 0 && col > 0 && row < SG->RowCount() && col < SG->ColCount()) {
         SG->SetCurrentCell(col, row);
         SelectCellState(col, row);
@@ -170,8 +157,7 @@ void TMainForm::SetCellShow(Comparison::CellShow show) {
 void TMainForm::UpdateComparison() {
     const bool open = Compared->IsOpen();
     Compared->Update();
-    for (QAction* a :
-         {MCloseCompare, MDifferences, MShowReference, MShowDifference, MTakeReference})
+    for (QAction* a : {MCloseCompare, MDifferences, ShowItems[1], ShowItems[2], MTakeReference})
         a->setEnabled(open);
     MCompareUnit->setEnabled(Compared->HasUnitRead());
     CompareStatus->setVisible(open);
@@ -183,15 +169,15 @@ void TMainForm::UpdateComparison() {
     if (Compared->Show() != Comparison::CellShow::Value)
         for (int r = 1; r < SG->RowCount(); ++r)
             for (int c = 1; c < SG->ColCount(); ++c)
-                SG->SetCell(c, r, CellText(CurrentMap, r - 1, c - 1));
+                SG->SetCell(c, r, CellText(Edit.CurrentMap, r - 1, c - 1));
     if (DiffForm && open && DiffForm->isVisible())
         DiffForm->Fill(Compared->Differences(), GetImage(), *Compared->Reference());
-    Repaint3D();
+    ViewPanel->Repaint();
 }
 
 void TMainForm::MarkDifferences() {
     const MapDifference* map =
-        Compared->IsOpen() ? Compared->Differences().Map(CurrentMap) : nullptr;
+        Compared->IsOpen() ? Compared->Differences().Map(Edit.CurrentMap) : nullptr;
     std::vector<std::pair<int, int>> cells;
     if (map)
         for (const CellDifference& cell : map->cells)
@@ -221,10 +207,10 @@ void TMainForm::TakeFromReference(const std::vector<DiffLine>& lines) {
 
 void TMainForm::MTakeReferenceClick() {
     std::vector<DiffLine> lines;
-    const MapInfo& info = GetMapInfo(CurrentMap);
+    const MapInfo& info = GetMapInfo(Edit.CurrentMap);
     auto addCell = [&](int row, int col) {
         if (row >= 1 && col >= 1 && row <= info.rows && col <= info.cols)
-            lines.push_back({DiffLine::Cell, static_cast<int>(CurrentMap), row - 1, col - 1});
+            lines.push_back({DiffLine::Cell, static_cast<int>(Edit.CurrentMap), row - 1, col - 1});
     };
     const QList<QTableWidgetSelectionRange> ranges = SG->selectedRanges();
     for (const QTableWidgetSelectionRange& r : ranges)

@@ -3,9 +3,8 @@
 // the user's input, run it as one edit step and report what was clamped.
 #include "app/main_form.h"
 
+#include "app/map_edit_texts.h"
 #include "maps/map_grid.h"
-#include "maps/map_operations.h"
-#include "maps/table_text.h"
 #include "ui/decimal_separator.h"
 
 #include <QAction>
@@ -15,59 +14,6 @@
 #include <QStatusBar>
 #include <iterator>
 #include <string>
-
-namespace {
-
-struct OperationItem {
-    MapOperation op;
-    const char* name;
-    const char* text; // menu item, UTF-8
-    const char* step; // undo step name, UTF-8
-    bool asksNumber;
-};
-
-const OperationItem Operations[] = {
-    {MapOperation::SetValue, "MSetValue", "Установить значение…", "Установить значение", true},
-    {MapOperation::Add, "MAddValue", "Прибавить…", "Прибавить", true},
-    {MapOperation::MultiplyPercent, "MMultiply", "Умножить на %…", "Умножить на %", true},
-    {MapOperation::InterpolateRows, "MInterpolateRows", "Интерполировать по строкам",
-     "Интерполировать", false},
-    {MapOperation::InterpolateColumns, "MInterpolateCols", "Интерполировать по столбцам",
-     "Интерполировать", false},
-    {MapOperation::InterpolateRect, "MInterpolateRect", "Интерполировать по прямоугольнику",
-     "Интерполировать", false},
-    {MapOperation::Smooth, "MSmooth", "Сгладить", "Сгладить", false},
-};
-
-const OperationItem& Operation(int index) {
-    return Operations[index];
-}
-
-QString Where(const TableTextError& e) {
-    return QStringLiteral("строка %1, столбец %2").arg(e.line).arg(e.column);
-}
-
-// Why a paste was refused, in the user's words.
-QString PasteRefusal(const TableTextError& e) {
-    QString why;
-    switch (e.fault) {
-    case TableTextFault::NotNumber:
-        why = QStringLiteral("«%1» — не число").arg(QString::fromStdString(e.field).trimmed());
-        break;
-    case TableTextFault::Ragged:
-        why = QStringLiteral("в строках разное число значений");
-        break;
-    case TableTextFault::OutsideTable:
-    case TableTextFault::WrongShape:
-        why = QStringLiteral("текст не помещается в таблицу от текущей ячейки");
-        break;
-    case TableTextFault::None:
-        break;
-    }
-    return QStringLiteral("Вставка отменена, таблица не изменена: %1: %2.").arg(Where(e), why);
-}
-
-} // namespace
 
 void TMainForm::BuildEditMenu() {
     // The operations follow undo, redo and the history list in the menu the history made.
@@ -87,11 +33,11 @@ void TMainForm::BuildEditMenu() {
     item("MStepDown", QStringLiteral("Уменьшить на шаг"), QKeySequence(),
          [this] { StepSelection(-1); });
     MEdit->addSeparator();
-    for (int i = 0; i < static_cast<int>(std::size(Operations)); ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(MapEditOperations)); ++i) {
         if (i == 3 || i == 6)
             MEdit->addSeparator();
-        item(Operations[i].name, QString::fromUtf8(Operations[i].text), QKeySequence(),
-             [this, i] { AskAndApply(i); });
+        item(MapEditOperations[i].name, QString::fromUtf8(MapEditOperations[i].text),
+             QKeySequence(), [this, i] { AskAndApply(i); });
     }
     MEdit->addSeparator();
     item("MCopy", QStringLiteral("Копировать"), QKeySequence(Qt::CTRL | Qt::Key_C),
@@ -113,17 +59,13 @@ CellRect TMainForm::SelectedRect() const {
     // The current cell is the anchor: a selection that does not hold it (the edit state was
     // moved without the grid) gives way to the current cell alone.
     const QRect cells = SG->SelectedCells().translated(-1, -1);
-    if (!cells.contains(SelCol, SelRow))
-        return {SelRow, SelCol, SelRow, SelCol};
+    if (!cells.contains(Edit.SelCol, Edit.SelRow))
+        return {Edit.SelRow, Edit.SelCol, Edit.SelRow, Edit.SelCol};
     return {cells.top(), cells.left(), cells.bottom(), cells.right()};
 }
 
 void TMainForm::ShowEditCount(const MapEditCount& count) {
-    QString text = QStringLiteral("Изменено ячеек: %1").arg(count.changed);
-    if (count.clamped > 0)
-        text += QStringLiteral("; вне диапазона хранения, взято ближайшее крайнее значение: %1")
-                    .arg(count.clamped);
-    statusBar()->showMessage(text);
+    statusBar()->showMessage(EditCountText(count));
 }
 
 void TMainForm::SGValueEntered(const QString& text) {
@@ -138,12 +80,12 @@ void TMainForm::SGValueEntered(const QString& text) {
 void TMainForm::StepSelection(int delta) {
     MapEditCount count;
     ApplyEdit(QStringLiteral("Шаг значения"),
-              [&] { count = StepMapCells(GetImage(), CurrentMap, SelectedRect(), delta); });
+              [&] { count = StepMapCells(GetImage(), Edit.CurrentMap, SelectedRect(), delta); });
     ShowEditCount(count);
 }
 
 void TMainForm::AskAndApply(int operation) {
-    const OperationItem& item = Operation(operation);
+    const MapEditOperation& item = MapEditOperations[operation];
     double operand = 0;
     if (item.asksNumber) {
         QString text = item.op == MapOperation::MultiplyPercent ? QStringLiteral("100")
@@ -159,16 +101,16 @@ void TMainForm::AskAndApply(int operation) {
 }
 
 void TMainForm::ApplyOperation(int operation, double operand) {
-    const OperationItem& item = Operation(operation);
+    const MapEditOperation& item = MapEditOperations[operation];
     MapEditCount count;
     ApplyEdit(QString::fromUtf8(item.step), [&] {
-        count = ApplyMapOperation(GetImage(), CurrentMap, SelectedRect(), item.op, operand);
+        count = ApplyMapOperation(GetImage(), Edit.CurrentMap, SelectedRect(), item.op, operand);
     });
     ShowEditCount(count);
 }
 
 void TMainForm::CopySelection(bool withAxes) {
-    const std::string text = SelectionText(GetImage(), CurrentMap, SelectedRect(),
+    const std::string text = SelectionText(GetImage(), Edit.CurrentMap, SelectedRect(),
                                            std::string(1, LocaleDecimalSeparator()), withAxes);
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
@@ -178,13 +120,14 @@ void TMainForm::PasteText(const QString& text) {
     TableTextError error;
     const CellValues values = ParseTableText(text.toStdString(), 0, error);
     if (error.fault == TableTextFault::None)
-        FitsTable(values, CurrentMap, SelRow, SelCol, error);
+        FitsTable(values, Edit.CurrentMap, Edit.SelRow, Edit.SelCol, error);
     if (error.fault != TableTextFault::None) {
         Asks.Warn(this, PasteRefusal(error));
         return;
     }
     MapEditCount count;
-    ApplyEdit(QStringLiteral("Вставить"),
-              [&] { count = StoreMapValues(GetImage(), CurrentMap, SelRow, SelCol, values); });
+    ApplyEdit(QStringLiteral("Вставить"), [&] {
+        count = StoreMapValues(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol, values);
+    });
     ShowEditCount(count);
 }

@@ -2,9 +2,8 @@
 // (document/image_document.h) loads, saves and decides what to ask; this file asks.
 #include "app/main_form.h"
 
-#include "document/edit_history.h"
+#include "app/recent_menu.h"
 #include "maps/map_grid.h"
-#include "ui/app_settings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,8 +27,7 @@ void TMainForm::OpenFromCommandLine(const QString& fileName) {
 
 void TMainForm::OpenRecentFile(const QString& fileName) {
     if (!QFileInfo(fileName).isFile()) {
-        AppSettings().RemoveRecentFile(fileName);
-        FillRecentMenu();
+        MRecent->Forget(fileName);
         Asks.Warn(this, QStringLiteral("Файл %1 не найден. Он удалён из списка последних "
                                        "файлов.")
                             .arg(QDir::toNativeSeparators(fileName)));
@@ -62,10 +60,10 @@ void TMainForm::OpenFile(const QString& fileName, ImageFormat format) {
     const LoadedImage loaded = LoadImageFile(fileName, format);
     Doc->Adopt(loaded, fileName);
     UpdateCaption(fileName);
-    RememberRecentFile(fileName);
+    MRecent->Remember(fileName);
     GetImage().Decode();
-    ShowMap(CurrentMap);
-    FitView();
+    ShowMap(Edit.CurrentMap);
+    ViewPanel->Fit();
     SG->setFocus(); // the keypad edits the grid straight away
     RecoverJournal();
     if (!loaded.warning.isEmpty())
@@ -82,7 +80,7 @@ bool TMainForm::SaveCommand() {
             return false;
     Doc->Save(plan.names);
     UpdateCaption(Doc->CurrentFile());
-    RememberRecentFile(Doc->CurrentFile());
+    MRecent->Remember(Doc->CurrentFile());
     RefreshAfterEdit();
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include "document/edit_history.h"
 
+#include "document/keypad_step.h"
 #include "maps/cell_edit.h"
 #include "maps/map_grid.h"
 #include "maps/map_operations.h"
@@ -13,7 +14,6 @@
 #include "ui/decimal_separator.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
 #include <algorithm>
@@ -47,11 +47,11 @@ void TMainForm::MapCommand(MapKind kind) {
                 MapAction(other.kind)->setChecked(false);
     MapCaption->setText(item->text());
     MapCaption->setToolTip(item->text()); // the label may show it cut short
-    CurrentMap = kind;
+    Edit.CurrentMap = kind;
     ShowMap(kind);
-    if (MarkedMap() != ViewState.FittedMap)
-        FitView();
-    Repaint3D();
+    if (MarkedMap() != ViewPanel->State().FittedMap)
+        ViewPanel->Fit();
+    ViewPanel->Repaint();
 }
 
 void TMainForm::MLamClick() {
@@ -59,8 +59,8 @@ void TMainForm::MLamClick() {
     GetImage().UseO2Maps = MLam->isChecked();
     GetImage().Decode();
     UpdateComparison(); // the reference switches map sets with the image
-    ShowMap(CurrentMap);
-    FitView();
+    ShowMap(Edit.CurrentMap);
+    ViewPanel->Fit();
 }
 
 void TMainForm::MColourClick() {
@@ -73,9 +73,9 @@ void TMainForm::RefreshTints() {
         SG->SetTints({}, 0);
         return;
     }
-    const MapInfo& info = GetMapInfo(CurrentMap);
+    const MapInfo& info = GetMapInfo(Edit.CurrentMap);
     std::array<double, FirmwareImage::Rows * FirmwareImage::LoadCols> values;
-    ReadMapValues(GetImage(), CurrentMap, values.data());
+    ReadMapValues(GetImage(), Edit.CurrentMap, values.data());
     std::vector<CellTint> tints;
     TintValues(values.data(), info.rows * info.cols, tints);
     SG->SetTints(std::move(tints), info.cols);
@@ -83,10 +83,10 @@ void TMainForm::RefreshTints() {
 
 void TMainForm::RefreshStatus() {
     const QString text =
-        GetImage().Loaded
-            ? QString::fromStdString(MapStatusText(GetImage(), CurrentMap, SelRow, SelCol,
-                                                   std::string(1, LocaleDecimalSeparator())))
-            : QString();
+        GetImage().Loaded ? QString::fromStdString(
+                                MapStatusText(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol,
+                                              std::string(1, LocaleDecimalSeparator())))
+                          : QString();
     StatusLabel->setText(text);
     StatusLabel->setToolTip(text);
 }
@@ -95,12 +95,12 @@ void TMainForm::ShowMap(MapKind kind) {
     FillGrid(kind, false);
     SG->SetCurrentCell(1, 1);
     SelectCellState(1, 1);
-    Repaint3D();
+    ViewPanel->Repaint();
 }
 
 void TMainForm::FillGrid(MapKind kind, bool keepLayout) {
     const MapInfo& info = GetMapInfo(kind);
-    CellWidth = info.width;
+    Edit.CellWidth = info.width;
     keepLayout = keepLayout && SG->RowCount() == info.rows + 1 && SG->ColCount() == info.cols + 1;
     SG->setUpdatesEnabled(false);
     if (!keepLayout)
@@ -145,24 +145,24 @@ void TMainForm::RefreshAfterEdit() {
     GetImage().Decode();
     if (Compared->IsOpen())
         UpdateComparison();
-    FillGrid(CurrentMap, true);
-    const MapInfo& info = GetMapInfo(CurrentMap);
-    const int col = std::clamp(SelCol, 0, info.cols - 1) + 1;
-    const int row = std::clamp(SelRow, 0, info.rows - 1) + 1;
+    FillGrid(Edit.CurrentMap, true);
+    const MapInfo& info = GetMapInfo(Edit.CurrentMap);
+    const int col = std::clamp(Edit.SelCol, 0, info.cols - 1) + 1;
+    const int row = std::clamp(Edit.SelRow, 0, info.rows - 1) + 1;
     // Moving the grid's current cell clears its selection: only an undo that moves it does so.
     if (SG->Col() != col || SG->Row() != row)
         SG->SetCurrentCell(col, row);
     SelectCellState(col, row);
     RefreshStatus();
-    Repaint3D();
+    ViewPanel->Repaint();
     UpdateEditState();
 }
 
 void TMainForm::UndoApplied(int map, int row, int col) {
     // The grid follows the step when it belongs to the table shown.
-    if (map == static_cast<int>(CurrentMap)) {
-        SelRow = row;
-        SelCol = col;
+    if (map == static_cast<int>(Edit.CurrentMap)) {
+        Edit.SelRow = row;
+        Edit.SelCol = col;
     }
     RefreshAfterEdit();
 }
@@ -178,12 +178,12 @@ void TMainForm::SGSelectCell(int ACol, int ARow) {
 }
 
 void TMainForm::SelectCellState(int ACol, int ARow) {
-    SelRow = ARow - 1;
-    SelCol = ACol - 1;
-    CellAddress = MapCellAddress(GetImage(), CurrentMap, SelRow, SelCol);
-    CellRaw = ReadCellRaw(GetImage(), CellWidth, CellAddress, CellRaw);
+    Edit.SelRow = ARow - 1;
+    Edit.SelCol = ACol - 1;
+    Edit.CellAddress = MapCellAddress(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol);
+    Edit.CellRaw = ReadCellRaw(GetImage(), Edit.CellWidth, Edit.CellAddress, Edit.CellRaw);
     RefreshStatus();
-    Repaint3D();
+    ViewPanel->Repaint();
 }
 
 void TMainForm::SGKeyDown(QKeyEvent* event) {
@@ -204,36 +204,18 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
             return;
         }
     }
-    const MapKind map = CurrentMap;
-    const int row = SelRow;
-    const int col = SelCol;
+    const MapKind map = Edit.CurrentMap;
+    const int row = Edit.SelRow;
+    const int col = Edit.SelCol;
     const MapInfo& info = GetMapInfo(map);
     const bool inTable = row >= 0 && col >= 0 && row < info.rows && col < info.cols;
-    const std::string sep(1, LocaleDecimalSeparator());
-    auto cellText = [&] {
-        return inTable ? QString::fromStdString(FormatMapCell(GetImage(), map, row, col, sep))
-                       : QString();
-    };
-    const QString before = cellText();
-    Doc->History().Record(
-        [&] { CellRaw = StepCellRaw(GetImage(), CellWidth, CellAddress, CellRaw, delta); },
-        [&] {
-            StepInfo step;
-            step.cell = {static_cast<int>(map), row, col};
-            step.keypad =
-                KeypadStep{static_cast<int>(map), CellAddress, QDateTime::currentMSecsSinceEpoch()};
-            QString place = QString::number(MapRowLabel(GetImage(), map, row));
-            if (info.colAxis != MapAxis::None)
-                place += QStringLiteral("/%1").arg(MapColLabel(GetImage(), map, col));
-            step.keypadPrefix = QString::fromUtf8(info.menuCaption) + QStringLiteral(" ") + place +
-                                QStringLiteral(": ");
-            step.keypadBefore = before;
-            step.keypadAfter = cellText();
-            return step;
-        });
+    Edit.CellRaw = RecordKeypadPress(
+        *Doc, {map, row, col, Edit.CellWidth, Edit.CellAddress, Edit.CellRaw, delta},
+        std::string(1, LocaleDecimalSeparator()));
     RewriteCurrentCell();
-    if (inTable && SelRow + 1 < SG->RowCount() && SelCol + 1 < SG->ColCount())
-        SG->SetCellMarked(SelCol + 1, SelRow + 1, CellDiffersFromFile(GetImage(), map, row, col));
+    if (inTable && Edit.SelRow + 1 < SG->RowCount() && Edit.SelCol + 1 < SG->ColCount())
+        SG->SetCellMarked(Edit.SelCol + 1, Edit.SelRow + 1,
+                          CellDiffersFromFile(GetImage(), map, row, col));
     if (delta != 0) {
         // The reference marks, the tints and the status line follow the keystroke at once.
         if (Compared->IsOpen())
@@ -241,14 +223,16 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
         RefreshTints();
         RefreshStatus();
     }
-    Repaint3D();
+    ViewPanel->Repaint();
     UpdateEditState();
 }
 
 void TMainForm::RewriteCurrentCell() {
-    const MapInfo& info = GetMapInfo(CurrentMap);
-    if (SelRow < 0 || SelCol < 0 || SelRow >= info.rows || SelCol >= info.cols ||
-        SelRow + 1 >= SG->RowCount() || SelCol + 1 >= SG->ColCount())
+    const MapInfo& info = GetMapInfo(Edit.CurrentMap);
+    if (Edit.SelRow < 0 || Edit.SelCol < 0 || Edit.SelRow >= info.rows ||
+        Edit.SelCol >= info.cols || Edit.SelRow + 1 >= SG->RowCount() ||
+        Edit.SelCol + 1 >= SG->ColCount())
         return;
-    SG->SetCell(SelCol + 1, SelRow + 1, CellText(CurrentMap, SelRow, SelCol));
+    SG->SetCell(Edit.SelCol + 1, Edit.SelRow + 1,
+                CellText(Edit.CurrentMap, Edit.SelRow, Edit.SelCol));
 }

@@ -270,7 +270,9 @@ TEST_F(FormView, WheelZoomsRightDragShiftsAndHomeResets) {
     EXPECT_EQ(form->View().RotY, StartRotY);
     EXPECT_EQ(ModelViewMatrix(form->View().RotX, form->View().RotY, form->View().Place),
               ModelViewMatrix(StartRotX, StartRotY, fit));
-    form->SurfaceWheel(-120);
+    QWheelEvent back({100, 100}, View()->mapToGlobal(QPoint(100, 100)), {}, {0, -120},
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(View(), &back);
     Mouse(QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, {50, 50});
     EXPECT_EQ(form->View().Place.zoom, 1.0f);
 }
@@ -291,7 +293,7 @@ TEST(FormWithoutOpenGL, ReportsOnceAndTheWindowGoesOn) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
         form.OpenFromCommandLine(VELMARIS_SOURCE_DIR "/examples/demo.hex");
         form.MapAction(MapKind::Tau)->trigger();
-        form.ViewSplitterMoved();
+        emit form.findChild<QSplitter*>("ViewSplitter")->splitterMoved(300, 1);
         QTest::qWait(20);
         EXPECT_EQ(form.Grid()->RowCount(), 40);
         EXPECT_EQ(errors.size(), 1);
