@@ -1,7 +1,7 @@
 #include "app/edit_history.h"
 #include "main_form_fixture.h"
-#include "params/comp_form.h"
-#include "params/flash_form.h"
+#include "params/view/comp_form.h"
+#include "params/view/flash_form.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "image/firmware_image.h"
-#include "params/comp_form.h"
 #include "params/equipment.h"
+#include "params/view/comp_form.h"
 
 #include <QListWidget>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #include "ident_bytes.h"
 #include "image/codepage.h"
 #include "image/firmware_image.h"
-#include "params/flash_form.h"
+#include "params/view/flash_form.h"
 
 #include <QFormLayout>
 #include <QGroupBox>

@@ -2,8 +2,8 @@
 #include "change_recorder.h"
 #include "image/firmware_image.h"
 #include "maps/image_compare.h"
-#include "programmer/prog_form.h"
 #include "programmer/runs.h"
+#include "programmer/view/prog_form.h"
 #include "sim_fixture.h"
 #include "sim_process.h"
 

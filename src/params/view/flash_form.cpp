@@ -1,4 +1,4 @@
-#include "params/flash_form.h"
+#include "params/view/flash_form.h"
 
 #include "image/codepage.h"
 #include "ui/error_report.h"

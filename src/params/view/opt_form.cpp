@@ -1,11 +1,11 @@
-#include "params/opt_form.h"
+#include "params/view/opt_form.h"
 
 #include "image/firmware_image.h"
-#include "params/my_sg.h"
-#include "params/opt_form_models.h"
-#include "params/param_db.h"
+#include "params/db/param_db.h"
 #include "params/parameter_format.h"
 #include "params/parameter_load.h"
+#include "params/view/my_sg.h"
+#include "params/view/opt_form_models.h"
 #include "ui/decimal_separator.h"
 #include "ui/error_report.h"
 

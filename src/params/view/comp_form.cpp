@@ -1,4 +1,4 @@
-#include "params/comp_form.h"
+#include "params/view/comp_form.h"
 
 #include "ui/error_report.h"
 
