@@ -8,8 +8,8 @@
 #include "maps/view/map_grid.h"
 #include "maps/view/opengl_panel.h"
 #include "params/parameter_compare.h"
-#include "params/view/comp_form.h"
-#include "params/view/flash_form.h"
+#include "params/view/equipment_form.h"
+#include "params/view/ident_form.h"
 #include "params/view/opt_form_run.h"
 #include "programmer/view/prog_form.h"
 #include "ui/app_settings.h"
@@ -322,7 +322,7 @@ void TMainForm::MOptClick() {
 // so nothing is decoded afterwards.
 void TMainForm::MIdenClick() {
     {
-        TFlashForm form(*Image, this);
+        TIdentForm form(*Image, this);
         History->Record(QStringLiteral("Идентификация"), [&] { form.exec(); });
     }
     UpdateEditState();
@@ -331,7 +331,7 @@ void TMainForm::MIdenClick() {
 
 void TMainForm::MCompClick() {
     {
-        TCompForm form(*Image, this);
+        TEquipmentForm form(*Image, this);
         History->Record(QStringLiteral("Комплектация"), [&] { form.exec(); });
     }
     UpdateEditState();

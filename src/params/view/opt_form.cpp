@@ -129,7 +129,7 @@ TOptForm::TOptForm(FirmwareImage& image, FormulaEvaluator eval, const QString& d
     SG1->SetCell(0, 1, QStringLiteral("Аргумент"));
     SG1->SetCell(0, 2, QStringLiteral("Значение"));
     FitHeight(SG1);
-    FormCreate();
+    OpenDatabaseAndDecode();
     FitColumns(DBGrid1, {50, 500, 60, 50});
     FitColumns(DBGrid2, {50, 500, 51});
     FitColumns(DBGrid3, {600, 50});
@@ -256,7 +256,7 @@ void TOptForm::BuildComponents() {
     PageControl1->setCurrentIndex(0);
 }
 
-void TOptForm::FormCreate() {
+void TOptForm::OpenDatabaseAndDecode() {
     opening_ = true;
     db_ = std::make_unique<ParamDatabase>(dbPath_);
     loadProblems_ << db_->problems();
