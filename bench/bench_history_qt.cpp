@@ -5,7 +5,7 @@
 #include "app/main_form.h"
 #include "document/edit_history.h"
 #include "image/edit_journal.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 #include "qt_bench_main.h"
 
 #include <QAction>

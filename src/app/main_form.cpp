@@ -7,11 +7,11 @@
 #include "app/recent_menu.h"
 #include "app/tool_icons.h"
 #include "document/edit_history.h"
-#include "maps/map_grid.h"
-#include "params/comp_form.h"
-#include "params/flash_form.h"
-#include "params/opt_form_run.h"
-#include "programmer/prog_form.h"
+#include "maps/view/map_grid.h"
+#include "params/view/equipment_form.h"
+#include "params/view/ident_form.h"
+#include "params/view/opt_form_run.h"
+#include "programmer/view/prog_form.h"
 #include "ui/app_settings.h"
 #include "ui/error_report.h"
 
@@ -282,12 +282,12 @@ void TMainForm::MOptClick() {
 // makes one step of each closing that changed something; no map depends on what they change,
 // so nothing is decoded afterwards.
 void TMainForm::MIdenClick() {
-    TFlashForm form(GetImage(), this);
+    TIdentForm form(GetImage(), this);
     RunRecorded(form, QStringLiteral("Идентификация"));
 }
 
 void TMainForm::MCompClick() {
-    TCompForm form(GetImage(), this);
+    TEquipmentForm form(GetImage(), this);
     RunRecorded(form, QStringLiteral("Комплектация"));
 }
 

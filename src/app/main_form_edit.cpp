@@ -4,7 +4,7 @@
 #include "app/main_form.h"
 
 #include "app/map_edit_texts.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 #include "ui/decimal_separator.h"
 
 #include <QAction>

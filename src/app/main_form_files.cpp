@@ -3,7 +3,7 @@
 #include "app/main_form.h"
 
 #include "app/recent_menu.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "app/view_panel.h"
 
-#include "maps/opengl_panel.h"
-#include "maps/surface_renderer.h"
+#include "maps/view/opengl_panel.h"
+#include "maps/view/surface_renderer.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -4,7 +4,7 @@
 
 #include "app/history_view.h"
 #include "document/edit_history.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 
 #include <QAction>
 #include <QDateTime>

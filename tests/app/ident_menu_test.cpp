@@ -1,7 +1,7 @@
 #include "document/edit_history.h"
 #include "main_form_fixture.h"
-#include "params/comp_form.h"
-#include "params/flash_form.h"
+#include "params/view/equipment_form.h"
+#include "params/view/ident_form.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -51,7 +51,7 @@ protected:
 };
 
 TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndNothingIsDecodedAfter) {
-    RunModal<TFlashForm>(ChildNamed(*form, "MIden"), [](TFlashForm& window) {
+    RunModal<TIdentForm>(ChildNamed(*form, "MIden"), [](TIdentForm& window) {
         EXPECT_EQ(window.findChild<QLineEdit*>("LabeledEdit1")->text(), "EDC");
         window.close();
     });
@@ -69,7 +69,7 @@ TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndNothingIsDecodedAfter) {
 }
 
 TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndNothingIsDecodedAfter) {
-    RunModal<TCompForm>(ChildNamed(*form, "MComp"), [](TCompForm& window) {
+    RunModal<TEquipmentForm>(ChildNamed(*form, "MComp"), [](TEquipmentForm& window) {
         auto* list = window.findChild<QListWidget*>("CLB1");
         EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
         list->setFocus();
@@ -92,11 +92,11 @@ TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
                                     form->GetImage().Data.get() + FirmwareImage::Size);
     };
     const std::vector<uint8_t> start = bytes();
-    RunModal<TFlashForm>(ChildNamed(*form, "MIden"), [](TFlashForm& window) { window.close(); });
+    RunModal<TIdentForm>(ChildNamed(*form, "MIden"), [](TIdentForm& window) { window.close(); });
     ASSERT_EQ(stack.count(), before + 1);
     EXPECT_EQ(form->Document().History().UndoName(), "Идентификация");
     const std::vector<uint8_t> named = bytes();
-    RunModal<TCompForm>(ChildNamed(*form, "MComp"), [](TCompForm& window) {
+    RunModal<TEquipmentForm>(ChildNamed(*form, "MComp"), [](TEquipmentForm& window) {
         auto* list = window.findChild<QListWidget*>("CLB1");
         list->setFocus();
         list->setCurrentRow(6);
@@ -106,7 +106,8 @@ TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
     ASSERT_EQ(stack.count(), before + 2);
     EXPECT_EQ(form->Document().History().UndoName(), "Комплектация");
     const std::vector<uint8_t> equipped = bytes();
-    RunModal<TCompForm>(ChildNamed(*form, "MComp"), [](TCompForm& window) { window.close(); });
+    RunModal<TEquipmentForm>(ChildNamed(*form, "MComp"),
+                             [](TEquipmentForm& window) { window.close(); });
     EXPECT_EQ(stack.count(), before + 2); // nothing changed: no step
 
     ChildNamed(*form, "AUndo")->trigger();

@@ -3,10 +3,10 @@
 #include "app/main_form.h"
 #include "child_named.h"
 #include "document/edit_history.h"
-#include "params/my_sg.h"
-#include "params/opt_form.h"
-#include "params/opt_form_models.h"
-#include "params/opt_form_run.h"
+#include "params/view/my_sg.h"
+#include "params/view/opt_form.h"
+#include "params/view/opt_form_models.h"
+#include "params/view/opt_form_run.h"
 #include "ui/error_report.h"
 
 #include <QAction>

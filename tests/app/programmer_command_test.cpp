@@ -3,8 +3,8 @@
 #include "app/main_form.h"
 #include "child_named.h"
 #include "document/edit_history.h"
-#include "maps/map_grid.h"
-#include "programmer/prog_form.h"
+#include "maps/view/map_grid.h"
+#include "programmer/view/prog_form.h"
 
 #include <QAction>
 #include <QTimer>

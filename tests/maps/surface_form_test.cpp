@@ -2,10 +2,10 @@
 // sits and how high it is, which map it draws, mouse rotation and the repaint triggers.
 #include "app/main_form.h"
 #include "frame_pixels.h"
-#include "maps/map_grid.h"
-#include "maps/opengl_panel.h"
 #include "maps/surface_geometry.h"
 #include "maps/surface_view.h"
+#include "maps/view/map_grid.h"
+#include "maps/view/opengl_panel.h"
 #include "ui/error_report.h"
 
 #include <QAction>
@@ -270,8 +270,8 @@ TEST_F(FormView, WheelZoomsRightDragShiftsAndHomeResets) {
     EXPECT_EQ(form->View().RotY, StartRotY);
     EXPECT_EQ(ModelViewMatrix(form->View().RotX, form->View().RotY, form->View().Place),
               ModelViewMatrix(StartRotX, StartRotY, fit));
-    QWheelEvent back({100, 100}, View()->mapToGlobal(QPoint(100, 100)), {}, {0, -120},
-                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent back({100, 100}, View()->mapToGlobal(QPoint(100, 100)), {}, {0, -120}, Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(View(), &back);
     Mouse(QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, {50, 50});
     EXPECT_EQ(form->View().Place.zoom, 1.0f);
