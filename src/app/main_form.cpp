@@ -30,14 +30,16 @@
 #include <functional>
 #include <string>
 
-const QString TMainForm::MainCaption = QStringLiteral("Редактор алгоритма и калибровок двигателя");
+QString TMainForm::MainCaption() {
+    return QStringLiteral("Редактор алгоритма и калибровок двигателя");
+}
 
 TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent), Asks(CommandDialogs::Defaults()), Doc(std::make_unique<ImageDocument>()),
       Compared(std::make_unique<Comparison>(Doc->Image())) {
     Asks.ShowHelp = ShowHelpWindow;
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(MainCaption + QStringLiteral("[*]"));
+    setWindowTitle(MainCaption() + QStringLiteral("[*]"));
     resize(757, 577);
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(11);
@@ -71,10 +73,6 @@ TMainForm::~TMainForm() {
     // history list shows the document's history, which goes before the window's children do.
     Doc->DiscardJournal();
     delete HistoryWindow;
-}
-
-bool TMainForm::Guard(const std::function<void()>& command) {
-    return RunGuarded(this, command);
 }
 
 void TMainForm::BuildActions() {
@@ -327,15 +325,13 @@ void TMainForm::RefreshAfterProgrammer() {
 void TMainForm::closeEvent(QCloseEvent* event) {
     bool mayClose = false;
     Guard([&] { mayClose = FormCloseQuery(); });
-    if (mayClose) {
-        // Saved or given up: nothing is left to recover.
-        Doc->DiscardJournal();
-        if (HistoryWindow)
-            HistoryWindow->close();
-        event->accept();
-    } else {
-        event->ignore();
-    }
+    if (!mayClose)
+        return event->ignore();
+    // Saved or given up: nothing is left to recover.
+    Doc->DiscardJournal();
+    if (HistoryWindow)
+        HistoryWindow->close();
+    event->accept();
 }
 
 void TMainForm::ShowHistoryWindow() {

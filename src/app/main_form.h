@@ -5,6 +5,7 @@
 #include "document/image_document.h"
 #include "image/edit_steps.h"
 #include "ui/command_dialogs.h"
+#include "ui/error_report.h"
 
 #include <QMainWindow>
 #include <array>
@@ -46,7 +47,7 @@ public:
     ~TMainForm() override;
 
     // The window title; once a file is open or saved, " - " and the file's name follow it.
-    static const QString MainCaption;
+    static QString MainCaption();
 
     // The one image every window reads and writes, and the document around it.
     FirmwareImage& GetImage() { return Doc->Image(); }
@@ -66,12 +67,18 @@ public:
 
     // File commands, each with its dialogs. A file named on the command line opens without a
     // dialog, HEX by a ".hex" extension and binary otherwise; errors are reported alike.
-    void AOpenExecute();
-    void ASaveExecute();
-    void AHelpExecute();
+    void AOpenExecute() {
+        Guard([this] { OpenCommand(); });
+    }
+    void ASaveExecute() {
+        Guard([this] { SaveCommand(); });
+    }
+    void AHelpExecute() {
+        Guard([this] { Asks.ShowHelp(this); });
+    }
     void OpenFromCommandLine(const QString& fileName);
     // The close question; true when the window may close.
-    bool FormCloseQuery();
+    bool FormCloseQuery() { return ConfirmLoseChanges(); }
 
     // A map's menu command, run after the menu has toggled the item's mark.
     void MapCommand(MapKind kind);
@@ -114,7 +121,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool Guard(const std::function<void()>& command);
+    // Runs one command through the top-level error report.
+    bool Guard(const std::function<void()>& command) { return RunGuarded(this, command); }
     void BuildActions();
     void BuildMenu();
     void BuildToolBar();

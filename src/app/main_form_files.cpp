@@ -9,18 +9,6 @@
 #include <QFileInfo>
 #include <optional>
 
-void TMainForm::AOpenExecute() {
-    Guard([this] { OpenCommand(); });
-}
-
-void TMainForm::ASaveExecute() {
-    Guard([this] { SaveCommand(); });
-}
-
-void TMainForm::AHelpExecute() {
-    Guard([this] { Asks.ShowHelp(this); });
-}
-
 void TMainForm::OpenFromCommandLine(const QString& fileName) {
     Guard([&] { OpenFile(fileName, FormatForName(fileName)); });
 }
@@ -99,7 +87,7 @@ void TMainForm::RecoverJournal() {
 }
 
 void TMainForm::UpdateCaption(const QString& fileName) {
-    setWindowTitle(MainCaption + QStringLiteral(" - ") + QFileInfo(fileName).fileName() +
+    setWindowTitle(MainCaption() + QStringLiteral(" - ") + QFileInfo(fileName).fileName() +
                    QStringLiteral("[*]"));
 }
 
@@ -119,8 +107,4 @@ bool TMainForm::ConfirmLoseChanges() {
         break;
     }
     return false;
-}
-
-bool TMainForm::FormCloseQuery() {
-    return ConfirmLoseChanges();
 }

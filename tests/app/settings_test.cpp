@@ -119,7 +119,7 @@ TEST_F(SettingsTest, EverythingChosenSurvivesARestart) {
     recent[1]->trigger();
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains(first)) << warnings[0].toStdString();
-    EXPECT_EQ(form->windowTitle(), TMainForm::MainCaption + QStringLiteral("[*]"));
+    EXPECT_EQ(form->windowTitle(), TMainForm::MainCaption() + QStringLiteral("[*]"));
     EXPECT_EQ(ChildNamed<QMenu>(*form, "MRecent")->actions().size(), 1);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
