@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -16,7 +18,7 @@ namespace {
 // What the cell shows for every stored value, found the slow way: store it, decode, read the
 // table. The stored value is put back afterwards.
 std::vector<double> DecodedForEveryRaw(FirmwareImage& image, MapKind kind, int r, int c) {
-    const CellWidthKind width = GetMapInfo(kind).width;
+    const CellWidthKind width = GetMapInfo(kind).storage.width;
     const int32_t address = MapCellAddress(image, kind, r, c);
     const int32_t before = ReadCellRaw(image, width, address, 0);
     std::vector<double> shown;
@@ -52,7 +54,7 @@ void CheckCell(FirmwareImage& image, MapKind kind, int r, int c) {
                  std::to_string(c));
     const std::vector<double> shown = DecodedForEveryRaw(image, kind, r, c);
     const int32_t current =
-        ReadCellRaw(image, GetMapInfo(kind).width, MapCellAddress(image, kind, r, c), 0);
+        ReadCellRaw(image, GetMapInfo(kind).storage.width, MapCellAddress(image, kind, r, c), 0);
     std::vector<double> finite;
     for (double v : shown)
         if (std::isfinite(v))
