@@ -105,3 +105,19 @@ int32_t NearestRaw(const FirmwareImage& image, MapKind kind, int row, int col, d
         return RisingSearch(valueOf, HighestCode(storage), current, value, clamped);
     return Search(valueOf, HighestCode(storage), current, value, clamped);
 }
+
+MapLimits CellLimits(const FirmwareImage& image, MapKind kind, int row, int col) {
+    const MapInfo& info = GetMapInfo(kind);
+    if (info.limits.fixed)
+        return info.limits;
+    const double inf = std::numeric_limits<double>::infinity();
+    MapLimits limits{false, inf, -inf};
+    for (int32_t code = LowestCode(info.storage); code <= HighestCode(info.storage); ++code) {
+        const double v = info.codeValue(image, row, col, code);
+        if (std::isfinite(v)) {
+            limits.min = std::min(limits.min, v);
+            limits.max = std::max(limits.max, v);
+        }
+    }
+    return limits;
+}

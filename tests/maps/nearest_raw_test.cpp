@@ -106,3 +106,32 @@ TEST(NearestRaw, AgreesWithAnExhaustiveSearchThroughDecodeForEveryMapKind) {
         }
     }
 }
+
+// A value is clamped exactly when it lies beyond the cell's limits; for the tables with a fixed
+// range those are the catalogue row's.
+TEST(CellLimits, MarkWhereTheValueSearchStartsToClamp) {
+    FirmwareImage image;
+    BuildDemoImage(image);
+    image.Decode();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const MapInfo& info : MapCatalogue())
+        for (const auto& [r, c] : {std::pair{0, 0}, std::pair{info.rows - 1, info.cols - 1}}) {
+            SCOPED_TRACE(std::string(info.name) + " " + std::to_string(r) + "," +
+                         std::to_string(c));
+            const MapLimits limits = CellLimits(image, info.kind, r, c);
+            ASSERT_LT(limits.min, limits.max);
+            EXPECT_EQ(limits.fixed, info.limits.fixed);
+            if (info.limits.fixed) {
+                EXPECT_EQ(limits.min, info.limits.min);
+                EXPECT_EQ(limits.max, info.limits.max);
+            }
+            for (const auto& [value, beyond] :
+                 {std::pair{limits.min, false}, std::pair{limits.max, false},
+                  std::pair{std::nextafter(limits.min, -inf), true},
+                  std::pair{std::nextafter(limits.max, inf), true}}) {
+                bool clamped = !beyond;
+                NearestRaw(image, info.kind, r, c, value, &clamped);
+                EXPECT_EQ(clamped, beyond) << value;
+            }
+        }
+}
