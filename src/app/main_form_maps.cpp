@@ -38,15 +38,16 @@ std::optional<MapKind> TMainForm::MarkedMap() const {
 // "flips" rule; "set" items are marked again, and a marked item clears the rest of its group.
 void TMainForm::MapCommand(MapKind kind) {
     QAction* item = MapAction(kind);
-    const MarkRule rule = GetMapInfo(kind).mark;
+    const MapInfo& info = GetMapInfo(kind);
+    const MarkRule rule = info.mark;
     if (rule == MarkRule::Set)
         item->setChecked(true);
     if (rule != MarkRule::Never && item->isChecked())
         for (const MapInfo& other : MapCatalogue())
             if (other.kind != kind && other.mark != MarkRule::Never)
                 MapAction(other.kind)->setChecked(false);
-    MapCaption->setText(item->text());
-    MapCaption->setToolTip(item->text()); // the label may show it cut short
+    MapCaption->setText(QString::fromUtf8(info.caption));
+    MapCaption->setToolTip(MapCaption->text()); // the label may show it cut short
     Edit.CurrentMap = kind;
     ShowMap(kind);
     if (MarkedMap() != ViewPanel->State().FittedMap)
@@ -100,7 +101,7 @@ void TMainForm::ShowMap(MapKind kind) {
 
 void TMainForm::FillGrid(MapKind kind, bool keepLayout) {
     const MapInfo& info = GetMapInfo(kind);
-    Edit.CellWidth = info.width;
+    Edit.CellWidth = info.storage.width;
     keepLayout = keepLayout && SG->RowCount() == info.rows + 1 && SG->ColCount() == info.cols + 1;
     SG->setUpdatesEnabled(false);
     if (!keepLayout)

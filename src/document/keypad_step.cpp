@@ -29,7 +29,7 @@ int32_t RecordKeypadPress(ImageDocument& doc, const KeypadPress& press,
             QString place = QString::number(MapRowLabel(image, press.map, press.row));
             if (info.colAxis != MapAxis::None)
                 place += QStringLiteral("/%1").arg(MapColLabel(image, press.map, press.col));
-            step.keypadPrefix = QString::fromUtf8(info.menuCaption) + QStringLiteral(" ") + place +
+            step.keypadPrefix = QString::fromUtf8(info.caption) + QStringLiteral(" ") + place +
                                 QStringLiteral(": ");
             step.keypadBefore = before;
             step.keypadAfter = cellText();
