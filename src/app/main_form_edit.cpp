@@ -5,6 +5,7 @@
 
 #include "maps/map_operations.h"
 #include "maps/table_text.h"
+#include "maps/value_range.h"
 #include "maps/view/map_grid.h"
 #include "ui/decimal_separator.h"
 
@@ -45,6 +46,24 @@ const OperationItem& Operation(int index) {
 
 QString Where(const TableTextError& e) {
     return QStringLiteral("строка %1, столбец %2").arg(e.line).arg(e.column);
+}
+
+// Warns of a value a cell cannot hold, naming the cell's range; true when there was one.
+bool WarnOutOfRange(const MainFormDialogs& dialogs, QWidget* parent, MapKind kind,
+                    const std::optional<ValueOutOfRange>& bad) {
+    if (!bad)
+        return false;
+    const std::string separator(1, LocaleDecimalSeparator());
+    QString value = QString::fromStdString(ShortestNumberText(bad->value));
+    value.replace(QLatin1Char('.'), QString::fromStdString(separator));
+    dialogs.Warn(parent,
+                 QStringLiteral("Значение вне допустимого диапазона: %1 (строка %2, столбец "
+                                "%3). Допустимо %4. Таблица не изменена.")
+                     .arg(value)
+                     .arg(bad->row + 1)
+                     .arg(bad->col + 1)
+                     .arg(QString::fromStdString(RangeText(kind, bad->limits, separator))));
+    return true;
 }
 
 // Why a paste was refused, in the user's words.
@@ -164,6 +183,10 @@ void TMainForm::AskAndApply(int operation) {
 
 void TMainForm::ApplyOperation(int operation, double operand) {
     const OperationItem& item = Operation(operation);
+    if (item.op == MapOperation::SetValue &&
+        WarnOutOfRange(Dialogs, this, CurrentMap,
+                       FindValueOutOfRange(*Image, CurrentMap, SelectedRect(), operand)))
+        return;
     MapEditCount count;
     ApplyEdit(QString::fromUtf8(item.step), [&] {
         count = ApplyMapOperation(*Image, CurrentMap, SelectedRect(), item.op, operand);
@@ -187,6 +210,9 @@ void TMainForm::PasteText(const QString& text) {
         Dialogs.Warn(this, PasteRefusal(error));
         return;
     }
+    if (WarnOutOfRange(Dialogs, this, CurrentMap,
+                       FindValueOutOfRange(*Image, CurrentMap, SelRow, SelCol, values)))
+        return;
     MapEditCount count;
     ApplyEdit(QStringLiteral("Вставить"),
               [&] { count = StoreMapValues(*Image, CurrentMap, SelRow, SelCol, values); });
