@@ -14,7 +14,9 @@
 #include "maps/value_range.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -158,7 +160,7 @@ bool ReadCsvFile(const std::string& name, std::string& text, std::string& proble
     std::error_code ec;
     const fs::file_status status = fs::status(name, ec);
     if (ec || !fs::exists(status)) {
-        problem = "Can't open file.\n" + name + ": no such file";
+        problem = "Can't open file.\n" + name + ": No such file or directory";
         return false;
     }
     if (fs::is_directory(status)) {
@@ -177,7 +179,7 @@ bool ReadCsvFile(const std::string& name, std::string& text, std::string& proble
     }
     std::ifstream csv(name, std::ios::binary);
     if (!csv.is_open()) {
-        problem = "Can't open file.\n" + name;
+        problem = "Can't open file.\n" + name + ": " + std::strerror(errno);
         return false;
     }
     text.assign(std::istreambuf_iterator<char>(csv), std::istreambuf_iterator<char>());
