@@ -186,7 +186,8 @@ bool ReadCsvFile(const std::string& name, std::string& text, std::string& proble
     return true;
 }
 
-// The first value the table cannot hold: with `clamp` only a NaN (it has no nearest end).
+// The first value the table cannot hold: with `clamp` only a NaN or an infinity, which no
+// stored value is nearest to.
 std::optional<ValueOutOfRange> FindRefusedValue(const FirmwareImage& image, const MapInfo& info,
                                                 const CellValues& values, bool clamp) {
     if (!clamp)
@@ -195,7 +196,7 @@ std::optional<ValueOutOfRange> FindRefusedValue(const FirmwareImage& image, cons
         for (size_t c = 0; c < values[r].size(); ++c) {
             MapLimits limits{};
             const auto row = static_cast<int>(r), col = static_cast<int>(c);
-            if (values[r][c] && std::isnan(*values[r][c]) &&
+            if (values[r][c] && !std::isfinite(*values[r][c]) &&
                 BeyondCellRange(image, info.kind, row, col, *values[r][c], limits))
                 return ValueOutOfRange{row, col, *values[r][c], limits};
         }
@@ -215,7 +216,7 @@ std::string DescribeOutOfRange(const ValueOutOfRange& bad, const MapInfo& info) 
     if (*info.unit)
         text += std::string(" ") + info.unit;
     return text + " of map " + info.name + "; nothing written" +
-           (std::isnan(bad.value) ? "" : " (--clamp takes the nearest end)");
+           (std::isfinite(bad.value) ? " (--clamp takes the nearest end)" : "");
 }
 
 int RunGet(const std::vector<std::string>& argv) {

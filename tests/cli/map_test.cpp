@@ -153,14 +153,16 @@ TEST(CliMap, SetRefusesValuesBeyondTheRangeAndFilesThatAreNoCsv) {
     WriteFile(dir.File("last.csv"), csv.substr(0, csv.rfind(',') + 1) + "128\n");
     refuses(dir.File("last.csv"), "line 40, column 23: 128 is outside");
 
-    // Asked to clamp, the value beyond the range takes the end; a NaN still has none.
+    // Asked to clamp, the value beyond the range takes the end; NaN and infinity still have none.
     WriteFile(dir.File("v.csv"), csv.substr(0, f1) + "2000" + csv.substr(f1End));
     const CliRun clamped = setFrom(dir.File("v.csv"), " --clamp");
     EXPECT_EQ(clamped.status, 0) << clamped.err;
     EXPECT_EQ(clamped.out, "1 cells changed, 1 clamped\n");
     std::remove(dir.File("out.bin").c_str());
-    WriteFile(dir.File("v.csv"), csv.substr(0, f1) + "NAN" + csv.substr(f1End));
-    EXPECT_EQ(setFrom(dir.File("v.csv"), " --clamp").status, 2);
+    for (const std::string value : {"NAN", "-INF"}) {
+        WriteFile(dir.File("v.csv"), csv.substr(0, f1) + value + csv.substr(f1End));
+        EXPECT_EQ(setFrom(dir.File("v.csv"), " --clamp").status, 2) << value;
+    }
 
     // A folder, a FIFO (which would wait for a writer), and an endless or oversized file.
     refuses(dir.Path(), "is a folder");
