@@ -66,6 +66,25 @@ bool WarnOutOfRange(const MainFormDialogs& dialogs, QWidget* parent, MapKind kin
     return true;
 }
 
+// Asks before an operation takes cells beyond their range to the nearest end, naming how many
+// and the range of the first; true when there are none or the user agrees.
+bool ConfirmClamping(const MainFormDialogs& dialogs, QWidget* parent, const FirmwareImage& image,
+                     MapKind kind, CellRect rect, MapOperation op, double operand) {
+    rect = ClipToTable(kind, rect);
+    std::optional<ValueOutOfRange> first;
+    const int count =
+        CountFiniteOutOfRange(image, kind, rect.top, rect.left,
+                              MapOperationValues(image, kind, rect, op, operand), first);
+    if (count == 0)
+        return true;
+    const std::string separator(1, LocaleDecimalSeparator());
+    return dialogs.ConfirmOutOfRange(
+        parent, QStringLiteral("Ячеек вне допустимого диапазона: %1 (допустимо %2). Взять для "
+                               "них ближайшее крайнее значение?")
+                    .arg(count)
+                    .arg(QString::fromStdString(RangeText(kind, first->limits, separator))));
+}
+
 // Why a paste was refused, in the user's words.
 QString PasteRefusal(const TableTextError& e) {
     QString why;
@@ -186,6 +205,9 @@ void TMainForm::ApplyOperation(int operation, double operand) {
     if (item.op == MapOperation::SetValue &&
         WarnOutOfRange(Dialogs, this, CurrentMap,
                        FindValueOutOfRange(*Image, CurrentMap, SelectedRect(), operand)))
+        return;
+    if (item.op != MapOperation::SetValue &&
+        !ConfirmClamping(Dialogs, this, *Image, CurrentMap, SelectedRect(), item.op, operand))
         return;
     MapEditCount count;
     ApplyEdit(QString::fromUtf8(item.step), [&] {

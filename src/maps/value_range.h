@@ -33,5 +33,11 @@ std::optional<ValueOutOfRange> FindValueOutOfRange(const FirmwareImage& image, M
 std::optional<ValueOutOfRange> FindValueOutOfRange(const FirmwareImage& image, MapKind kind,
                                                    CellRect rect, double value);
 
+// How many finite values of a block beyond their cells' range (those an edit takes to the
+// nearest end); `first` receives the first of them. Computed results such as an interpolation
+// are checked here, so the user can be asked before cells are clamped.
+int CountFiniteOutOfRange(const FirmwareImage& image, MapKind kind, int top, int left,
+                          const CellValues& values, std::optional<ValueOutOfRange>& first);
+
 // A range as the grid shows it: "от 0,0 до 127,5 °" with the table's decimals and unit.
 std::string RangeText(MapKind kind, const MapLimits& limits, const std::string& decimalSeparator);

@@ -121,6 +121,26 @@ TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     form->MMultiply->trigger();
     EXPECT_EQ(Raw(0, 0), 15);
     EXPECT_EQ(Raw(0, 1), 45);
+    EXPECT_TRUE(clampQuestions.isEmpty());
+
+    // An operation that would take cells beyond the range asks first; Cancel writes nothing.
+    const auto unchanged = Data();
+    form->Dialogs.AskNumber = [](QWidget*, const QString&, QString& text) {
+        text = "120";
+        return true;
+    };
+    form->MAddValue->trigger();
+    EXPECT_EQ(Data(), unchanged);
+    ASSERT_EQ(clampQuestions.size(), 1);
+    EXPECT_TRUE(clampQuestions[0].contains("Ячеек вне допустимого диапазона: 1 (допустимо от 0,0 "
+                                           "до 127,5 °)"))
+        << clampQuestions[0].toStdString();
+    clampAnswer = true;
+    form->MAddValue->trigger();
+    EXPECT_EQ(Raw(0, 0), 255); // 7,5 + 120 is beyond: the top
+    EXPECT_EQ(Raw(0, 1), 255);
+    form->AUndo->trigger();
+    EXPECT_EQ(Data(), unchanged);
 
     form->MCopy->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "7,5\t22,5\n");
