@@ -41,9 +41,12 @@ std::string unit_state_text(const ProgramReport& report) {
     case UnitState::Untouched:
         return "the unit is untouched (nothing was erased)";
     case UnitState::Erased:
+        if (report.erasedSectors == 0)
+            return "the unit may be partly erased (erasing sector 0 failed) and nothing was "
+                   "written";
         return "the unit is erased (" + std::to_string(report.erasedSectors) + " of " +
-               std::to_string(SectorCount) +
-               " sectors erased, the next one failed) and nothing was written";
+               std::to_string(SectorCount) + " sectors; erasing sector " +
+               std::to_string(report.erasedSectors) + " failed) and nothing was written";
     case UnitState::PartlyProgrammed:
         return "the unit is erased and partly programmed (up to " + Hex(report.writtenUpTo) + ")";
     case UnitState::Unverified:

@@ -101,7 +101,7 @@ TEST_F(CliTest, ProgramSaysWhatAFailureLeftInTheUnitAndRecovers) {
         const char* state;
     } damages[] = {
         {{"--fault", "fail-erase=0"},
-         "the unit is erased (0 of 4 sectors erased, the next one failed) and nothing was written"},
+         "the unit may be partly erased (erasing sector 0 failed) and nothing was written"},
         // The line goes dead a few blocks into programming, as when the unit loses power.
         {{"--fault", "disconnect-after=1000"}, "the unit is erased and partly programmed (up to "},
     };

@@ -81,7 +81,7 @@ TEST(ProgramRun, FailuresSayWhereTheUnitStands) {
         EXPECT_EQ(r.state, UnitState::Erased);
         EXPECT_EQ(r.erasedSectors, 3);
         EXPECT_FALSE(unit_intact(r.state));
-        EXPECT_EQ(unit_state_text(r), "the unit is erased (3 of 4 sectors erased, the next one "
+        EXPECT_EQ(unit_state_text(r), "the unit is erased (3 of 4 sectors; erasing sector 3 "
                                       "failed) and nothing was written");
         EXPECT_EQ(run.steps, 0);
     }
@@ -91,6 +91,8 @@ TEST(ProgramRun, FailuresSayWhereTheUnitStands) {
         const ProgramReport r = run.Go(image);
         EXPECT_EQ(r.state, UnitState::Erased);
         EXPECT_EQ(r.erasedSectors, 0);
+        EXPECT_EQ(unit_state_text(r), "the unit may be partly erased (erasing sector 0 failed) "
+                                      "and nothing was written");
     }
     {
         FakeRun run;

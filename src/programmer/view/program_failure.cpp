@@ -71,10 +71,15 @@ ProgramFailureNotice DescribeProgramFailure(const prog::ProgramReport& report,
         break;
     case UnitState::Erased:
         n.line = QStringLiteral(" Ошибка стирания ЭБУ");
-        n.text = QStringLiteral("Ошибка стирания ЭБУ.\n\nЭБУ стёрт (секторов стёрто: %1 из %2), "
-                                "образ не записан: в таком виде ЭБУ не работает. ")
-                     .arg(report.erasedSectors)
-                     .arg(prog::SectorCount) +
+        n.text = QStringLiteral("Ошибка стирания ЭБУ.\n\n") +
+                 (report.erasedSectors == 0
+                      ? QStringLiteral("ЭБУ мог быть частично стёрт (стирание сектора 0 не "
+                                       "удалось), образ не записан: ЭБУ может не работать. ")
+                      : QStringLiteral("ЭБУ стёрт (секторов стёрто: %1 из %2, стирание сектора "
+                                       "%1 не удалось), образ не записан: в таком виде ЭБУ не "
+                                       "работает. ")
+                            .arg(report.erasedSectors)
+                            .arg(prog::SectorCount)) +
                  WayOut;
         break;
     case UnitState::PartlyProgrammed:
