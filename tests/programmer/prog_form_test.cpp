@@ -622,20 +622,11 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
          DifferenceSummary(CompareImages(wanted.data(), unit.data(), false)))
         EXPECT_TRUE(groups.contains(QString::fromStdString(line))) << line;
     // "Нет": the image is byte for byte as loaded, unmarked and without a step; nothing was
-    // read, saved or erased.
+    // erased, and the unit's memory was read and saved before the question.
     EXPECT_EQ(ImageBytes(image), loaded);
     EXPECT_FALSE(image.IsModified());
     EXPECT_TRUE(steps.empty());
-    EXPECT_TRUE(Backups().isEmpty());
     EXPECT_TRUE(form->Read->isEnabled() && form->LinkCheckTimer->isActive());
-
-    answer = true;
-    form->WriteClick();
-    EXPECT_EQ(questions.size(), 2);
-    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
-    // "Да": the fresh checksum went into the image as one step, as a save would put it.
-    EXPECT_EQ(steps, std::vector<std::string>{"Контрольная сумма"});
-    EXPECT_EQ(ImageBytes(image), wanted);
     const QStringList backups = Backups();
     ASSERT_EQ(backups.size(), 2);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^backup-\\d{8}-\\d{6}\\.bin$"))
@@ -648,6 +639,23 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
     EXPECT_TRUE(fromHex.LoadHex(files.filePath("backups/" + backups[1]).toStdString()).complete);
     EXPECT_EQ(ImageBytes(fromHex), unit);
     EXPECT_TRUE(Logged(form->LogList, QDir::toNativeSeparators(bin.chopped(4))));
+
+    answer = true;
+    form->WriteClick();
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
+    // "Да": the fresh checksum went into the image as one step, as a save would put it.
+    EXPECT_EQ(steps, std::vector<std::string>{"Контрольная сумма"});
+    EXPECT_EQ(ImageBytes(image), wanted);
+    EXPECT_EQ(Backups().size(), 4u);
+
+    // The unit holds the image already: the question says so, and "Нет" is the answer.
+    answer = false;
+    form->WriteClick();
+    ASSERT_EQ(questions.size(), 3);
+    EXPECT_TRUE(questions[2].contains(QStringLiteral("Изменится байт: 0 ")));
+    EXPECT_TRUE(questions[2].contains(QStringLiteral("ЭБУ уже содержит этот образ")));
+    EXPECT_FALSE(questions[2].contains(QStringLiteral("пересчитана")));
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(Dump(), wanted);
 }

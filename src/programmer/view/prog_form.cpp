@@ -601,8 +601,12 @@ bool TProgForm::ConfirmProgramming(const std::vector<uint8_t>& refreshed) {
                                "при ответе «Да»)\n")
                     .arg(Hex4(stored), Hex4(fresh));
     if (unitRead_) {
+        const std::size_t changing = prog::count_differences(refreshed.data(), buffer_.get());
         text += QStringLiteral("Изменится байт: %1 (по сравнению с последним чтением ЭБУ)")
-                    .arg(prog::count_differences(refreshed.data(), buffer_.get()));
+                    .arg(changing);
+        if (changing == 0)
+            text += QStringLiteral("\nЭБУ уже содержит этот образ: программировать его "
+                                   "незачем.");
         for (const std::string& line :
              DifferenceSummary(CompareImages(refreshed.data(), buffer_.get(), image_.UseO2Maps)))
             text += QStringLiteral("\n  ") + QString::fromStdString(line);
@@ -639,22 +643,14 @@ void TProgForm::DoWrite() {
     std::vector<uint8_t> refreshed;
     if (!PreflightPasses(refreshed))
         return;
-    if (!ConfirmProgramming(refreshed)) {
-        Log(QStringLiteral("Программирование отменено"));
-        return;
-    }
     ClearFailure();
-    const uint16_t stored = image_.StoredChecksum();
-    Edit("Контрольная сумма", [this] { image_.UpdateChecksum(); });
-    if (image_.StoredChecksum() != stored)
-        Log(QStringLiteral("Контрольная сумма обновлена: %1 -> %2")
-                .arg(Hex4(stored), Hex4(image_.StoredChecksum())));
-    disable_controls();
-    LinkCheckTimer->stop();
     match_ = false;
     mustFinishSaid_ = false;
     lastBackup_.clear();
+    // The backup comes first: the question can then say exactly what changes in the unit.
     if (Backup->isChecked()) {
+        disable_controls();
+        LinkCheckTimer->stop();
         Log(QStringLiteral("Резервная копия: чтение ЭБУ"));
         const ReadOutcome outcome = ReadUnit();
         if (outcome == ReadOutcome::Stopped)
@@ -665,7 +661,21 @@ void TProgForm::DoWrite() {
             EnableAfterFailure();
             return;
         }
+        PanelMess->setText(Linked);
     }
+    if (!ConfirmProgramming(refreshed)) {
+        Log(QStringLiteral("Программирование отменено"));
+        enable_controls();
+        LinkCheckTimer->start();
+        return;
+    }
+    const uint16_t stored = image_.StoredChecksum();
+    Edit("Контрольная сумма", [this] { image_.UpdateChecksum(); });
+    if (image_.StoredChecksum() != stored)
+        Log(QStringLiteral("Контрольная сумма обновлена: %1 -> %2")
+                .arg(Hex4(stored), Hex4(image_.StoredChecksum())));
+    disable_controls();
+    LinkCheckTimer->stop();
     RunProgramming(ImageBytes(image_));
 }
 

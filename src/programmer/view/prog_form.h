@@ -30,11 +30,11 @@ class QTimer;
 // the image and programs the image into the unit with a verifying read.
 //
 // Programming never starts on an image that must not reach a unit (nothing opened, an
-// incomplete or blank image); it asks once before erasing, naming the checksum it computed
-// afresh (written into the image, as saving does, only when the answer is "Да"), and, unless
-// told otherwise, first reads the unit and saves what it holds. A run that fails says in one
-// message box what the unit holds now and the way out; the lamp stays red and the result line
-// stays until the next run.
+// incomplete or blank image). Unless told otherwise it first reads the unit and saves what it
+// holds; then it asks once before erasing, naming the bytes that change and the checksum it
+// computed afresh (written into the image, as saving does, only when the answer is "Да"). A run
+// that fails says in one message box what the unit holds now and the way out; the lamp stays red
+// and the result line stays until the next run.
 //
 // Everything runs on the window's thread. During a read or programming run the window handles
 // pending events once per 128-byte block; a busy guard keeps any second exchange from starting
