@@ -9,7 +9,7 @@ namespace {
 
 bool FindCell(const FirmwareImage& image, uint32_t address, ByteOwner& owner) {
     for (const MapInfo& info : MapCatalogue()) {
-        const uint32_t width = info.width == CellWidthKind::Word ? 2 : 1;
+        const uint32_t width = info.storage.width == CellWidthKind::Word ? 2 : 1;
         for (int r = 0; r < info.rows; ++r)
             for (int c = 0; c < info.cols; ++c) {
                 const int32_t first = MapCellAddress(image, info.kind, r, c);

@@ -398,7 +398,7 @@ TEST_F(ProgFormTest, AFailedVerifyNamesTheByteAndOffersToProgramAgain) {
         EXPECT_TRUE(questions[i].contains(QStringLiteral("чтение нашло отличающихся байт: 1.")));
         EXPECT_TRUE(questions[i].contains(
             QStringLiteral("\n0x7000 — %1 %2/%3 (в образе 0x%4, в ЭБУ 0x%5)")
-                .arg(QString::fromUtf8(GetMapInfo(owner.map).menuCaption))
+                .arg(QString::fromUtf8(GetMapInfo(owner.map).caption))
                 .arg(owner.rowLabel)
                 .arg(owner.colLabel)
                 .arg(QString::asprintf("%02X", wanted[0x7000]))

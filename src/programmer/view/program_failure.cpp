@@ -21,7 +21,7 @@ QString OwnerText(const FirmwareImage& image, uint32_t address) {
     const ByteOwner owner = OwnerOfByte(image, address);
     switch (owner.kind) {
     case ByteOwner::Kind::MapCell: {
-        QString text = QString::fromUtf8(GetMapInfo(owner.map).menuCaption) + QLatin1Char(' ') +
+        QString text = QString::fromUtf8(GetMapInfo(owner.map).caption) + QLatin1Char(' ') +
                        QString::number(owner.rowLabel);
         if (owner.hasColumn)
             text += QLatin1Char('/') + QString::number(owner.colLabel);
