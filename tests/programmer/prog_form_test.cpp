@@ -432,6 +432,7 @@ TEST_F(ProgFormTest, AfterTheLineDiedMidWriteTheSameImageIsProgrammedAgain) {
     EXPECT_TRUE(messages[0].contains(QStringLiteral("ЭБУ стёрт и записан частично (до 0x")))
         << messages[0].toStdString();
     EXPECT_FALSE(messages[0].contains(QStringLiteral("GetLastError")));
+    EXPECT_LE(messages[0].count(QStringLiteral("Причина:")), 1);
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Ошибка программирования"));
     EXPECT_FALSE(form->link_lamp_green());
     sim->Stop();

@@ -325,13 +325,13 @@ void TProgForm::SetLamp(bool green) {
 
 void TProgForm::Message(const QString& text, QMessageBox::Icon icon) {
     Log(text);
-    ShowMessage(this, icon, windowTitle(), text + TakePortReasons());
+    const QString reasons = TakePortReasons();
+    ShowMessage(this, icon, windowTitle(),
+                reasons.isEmpty() ? text : text + QStringLiteral("\n\nПричина: ") + reasons);
 }
 
 QString TProgForm::TakePortReasons() {
-    if (portReasons_.isEmpty())
-        return QString();
-    const QString text = QStringLiteral("\n\nПричина: ") + portReasons_.join(QLatin1Char('\n'));
+    const QString text = portReasons_.join(QLatin1Char('\n'));
     portReasons_.clear();
     return text;
 }
@@ -739,8 +739,8 @@ bool TProgForm::ShowProgramReport(const prog::ProgramReport& report,
     programmed.ReplaceData(bytes.data());
     programmed.UseO2Maps = image_.UseO2Maps;
     programmed.Decode();
-    const ProgramFailureNotice notice = DescribeProgramFailure(
-        report, programmed, buffer_.get(), lastBackup_, TakePortReasons().trimmed());
+    const ProgramFailureNotice notice =
+        DescribeProgramFailure(report, programmed, buffer_.get(), lastBackup_, TakePortReasons());
     failureLine_ = notice.line;
     SetLamp(false);
     PanelMess->setText(failureLine_);
