@@ -189,6 +189,49 @@ TEST_F(HexFileTest, CutAndHoleyFilesNameTheMissingAddresses) {
     EXPECT_FALSE(GaveNoImageData(r));
 }
 
+// Completeness is judged to the byte: a file that gives every byte but lacks its end record,
+// or lacks only the last byte or one byte in the middle, is not the whole image.
+TEST_F(HexFileTest, EveryByteAndTheEndRecordMakeAWholeImage) {
+    FirmwareImage pattern;
+    FillPattern(pattern);
+    const std::vector<std::string> lines = WholeHexLines(pattern);
+
+    HexLoadResult r = Load(Join({lines.begin(), lines.end() - 1}));
+    EXPECT_TRUE(r.missing.empty());
+    EXPECT_FALSE(r.complete);
+    EXPECT_FALSE(img.Complete);
+    EXPECT_EQ(HexLoadProblems(r, 4), std::vector<std::string>{"no end-of-file record"});
+
+    // The last record one byte short: only 0x7FFF is missing.
+    std::vector<std::string> shortEnd = lines;
+    std::vector<uint8_t> last;
+    for (uint16_t a = 0x7FF0; a < 0x7FFF; ++a)
+        last.push_back(pattern.ReadByte(a));
+    shortEnd[shortEnd.size() - 2] = Record(0x7FF0, last) + "\n";
+    r = Load(Join(shortEnd));
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.missing, (Ranges{{0x7FFF, 0x7FFF}}));
+    EXPECT_EQ(HexLoadProblems(r, 4), std::vector<std::string>{"no data for 0x7FFF"});
+
+    // One-byte holes at the first address, in the middle, and between two records that
+    // follow each other.
+    std::vector<std::string> holey = lines;
+    std::vector<uint8_t> first, middle;
+    for (uint16_t a = 1; a < 0x10; ++a)
+        first.push_back(pattern.ReadByte(a));
+    for (uint16_t a = 0x1235; a < 0x1240; ++a)
+        middle.push_back(pattern.ReadByte(a));
+    holey[1] = Record(0x0001, first) + "\n";
+    holey[1 + 0x123] = Record(0x1230, {pattern.ReadByte(0x1230), pattern.ReadByte(0x1231),
+                                       pattern.ReadByte(0x1232), pattern.ReadByte(0x1233)}) +
+                       "\n" + Record(0x1235, middle) + "\n";
+    r = Load(Join(holey));
+    EXPECT_TRUE(r.endRecord);
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.missing, (Ranges{{0x0000, 0x0000}, {0x1234, 0x1234}}));
+    EXPECT_EQ(img.ReadByte(0x1235), pattern.ReadByte(0x1235));
+}
+
 TEST_F(HexFileTest, BlankFirstLineLoadsNothing) {
     const HexLoadResult r = Load("\r\n" + Record(0, {9}) + "\r\n");
     EXPECT_FALSE(r.complete);
@@ -272,6 +315,10 @@ TEST_F(HexFileTest, InvalidLinesEndTheLoadAndAreReported) {
     };
     const Case cases[] = {
         {":0100000001FF", "bad record checksum"},
+        // Records without data are checked as strictly: end, segment and upper address.
+        {":00000001FE", "bad record checksum"},
+        {":020000020800F5", "bad record checksum"},
+        {":0200000400C03B", "bad record checksum"},
         {":0200000001FD", "record length does not match its bytes"},
         {":01000000", "record length does not match its bytes"},
         {":0100000G01FE", "not a hexadecimal digit"},

@@ -104,4 +104,46 @@ TEST_F(ImageCompare, StoredBytesThatDecodeAlikeStillShowAsTheirCell) {
     EXPECT_TRUE(d.bytes.empty());
 }
 
+// Equal 64-byte blocks are passed over whole; the bytes right after one, and the last one of a
+// block, are still seen.
+TEST_F(ImageCompare, CodeBytesAtBlockEdgesAreSeen) {
+    for (const uint16_t address : {0x0040, 0x007F, 0x0080})
+        b.WriteByte(address, static_cast<uint8_t>(~a.ReadByte(address)));
+    EXPECT_EQ(Compare().bytes, (std::vector<AddressRange>{{0x40, 0x40}, {0x7F, 0x80}}));
+}
+
+// A two-byte cell owns exactly its two bytes: a change in the next cell's first byte is that
+// cell's alone, and taking a cell takes both of its bytes.
+TEST_F(ImageCompare, AWordCellOwnsItsTwoBytes) {
+    b.WriteByte(static_cast<uint16_t>(a.AddrPmax + 6),
+                static_cast<uint8_t>(a.ReadByte(static_cast<uint16_t>(a.AddrPmax + 6)) + 1));
+    const ImageDifferences d = Compare();
+    ASSERT_NE(d.Map(MapKind::Pmax), nullptr);
+    ASSERT_EQ(d.Map(MapKind::Pmax)->cells.size(), 1u);
+    EXPECT_EQ(d.Map(MapKind::Pmax)->cells[0].row, 3);
+
+    const AddressRange cell = CellBytes(a, MapKind::Pmax, 3, 0);
+    EXPECT_EQ(cell, (AddressRange{a.AddrPmax + 6u, a.AddrPmax + 7u}));
+    EXPECT_EQ(CellBytes(a, MapKind::Rcod, 0, 0), (AddressRange{a.AddrRcod, a.AddrRcod}));
+    b.WriteByte(static_cast<uint16_t>(a.AddrPmax + 7), 0x3C);
+    TakeBytes(a, b, cell);
+    EXPECT_EQ(a.ReadWord(static_cast<uint16_t>(a.AddrPmax + 6)),
+              b.ReadWord(static_cast<uint16_t>(a.AddrPmax + 6)));
+    EXPECT_TRUE(Compare().Empty());
+}
+
+// Taking one equipment item changes its bit only; the other items of the byte stay the
+// working image's, whatever the reference holds for them.
+TEST_F(ImageCompare, TakingAnEquipmentItemTakesItsBitAlone) {
+    const uint16_t byte = static_cast<uint16_t>(a.AddrEquipment + 2);
+    a.WriteByte(byte, 0b10100101);
+    b.WriteByte(byte, 0b01011110);
+    TakeEquipmentBit(a, b, 18); // bit 2 of the third byte: 1 in a, 1 in b
+    EXPECT_EQ(a.ReadByte(byte), 0b10100101);
+    TakeEquipmentBit(a, b, 19); // bit 3: 0 in a, 1 in b
+    EXPECT_EQ(a.ReadByte(byte), 0b10101101);
+    TakeEquipmentBit(a, b, 16); // bit 0: 1 in a, 0 in b
+    EXPECT_EQ(a.ReadByte(byte), 0b10101100);
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 #include "damaged_jet.h"
 #include "image/firmware_image.h"
 #include "params/param_db.h"
+#include "params/param_db_jet.h"
 #include "params/parameter_decode.h"
 #include "params/parameter_formula.h"
 #include "params/parameter_storage.h"
@@ -194,6 +195,19 @@ TEST(ParamDatabase, NumericFieldsThatAreNotNumbersAreNamed) {
     ASSERT_EQ(jc.size(), 13u);
     EXPECT_EQ(ConstantProblem(jc[6]), "поле Address пусто (NULL)");
     EXPECT_FALSE(ConstantProblem(jc[5]).has_value());
+
+    // A Jet value the reader library prints as something other than a number reaches the
+    // copy as text, which reading then names as above; numbers arrive as numbers.
+    EXPECT_EQ(JetTextValue(ColumnKind::Integer, QStringLiteral("12")), QVariant(qlonglong{12}));
+    EXPECT_EQ(JetTextValue(ColumnKind::Double, QStringLiteral("-1.5")), QVariant(-1.5));
+    for (const ColumnKind kind : {ColumnKind::Key, ColumnKind::Integer, ColumnKind::Double}) {
+        const QVariant v = JetTextValue(kind, QStringLiteral("1,5 x"));
+        EXPECT_EQ(v.typeId(), QMetaType::QString);
+        EXPECT_EQ(v.toString(), QStringLiteral("1,5 x"));
+    }
+    EXPECT_EQ(JetTextValue(ColumnKind::Integer, QStringLiteral("1.5")).typeId(),
+              QMetaType::QString);
+    EXPECT_EQ(JetTextValue(ColumnKind::Text, QStringLiteral("7")).typeId(), QMetaType::QString);
 }
 
 // Another program holding the file locked must not freeze the window: opening gives up within

@@ -212,6 +212,11 @@ TEST_P(ParameterFormat, FixedAndGeneralTexts) {
     EXPECT_EQ(FormatGeneral(-0.0, ','), "0");
     EXPECT_EQ(FormatGeneral(6200, ','), "6200");
     EXPECT_EQ(FormatGeneral(INFINITY, ','), "INF");
+    // 15 significant digits: enough for every digit typed, too few to show binary noise.
+    EXPECT_EQ(FormatGeneral(0.1 + 0.2, '.'), "0.3");
+    EXPECT_EQ(FormatGeneral(1.0 / 3, '.'), "0.333333333333333");
+    EXPECT_EQ(FormatFixed(123456789.123456, 6, '.'), "123456789.123456");
+    EXPECT_EQ(FormatFixed(0.1 + 0.2, 15, ','), "0,300000000000000");
 }
 
 TEST_P(ParameterFormat, ParsingUsesOnlyTheGivenSeparator) {

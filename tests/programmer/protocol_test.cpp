@@ -273,4 +273,13 @@ TEST(ProtocolFrames, BringUpKeepsTheWindowsRhythm) {
     EXPECT_GE(ms(start, link.at[0]), 1000 + 500 - 20);
     EXPECT_GE(ms(link.at[0], link.at[1]), 500 - 20);
     EXPECT_GE(ms(link.at[1], link.at[2]), 1000 - 20);
+
+    // A failed link check starts waking again, after the usual 500 ms and not at once.
+    TimedLink failing;
+    failing.answers = {Bytes(20, 0x33), Bytes(4, 0x44)}; // the link test gets no answer
+    EXPECT_FALSE(bring_up(failing, 19200, 3200));
+    ASSERT_EQ(failing.sent.size(), 4u);
+    EXPECT_EQ(failing.sent[2], Bytes{0x93});
+    EXPECT_EQ(failing.sent[3], (Bytes{0x55, 0xAB, 0x00}));
+    EXPECT_GE(ms(failing.at[2], failing.at[3]), 500 - 20);
 }
