@@ -81,6 +81,46 @@ TEST(PairWriter, AFailedFlushKeepsTheOldFiles) {
     EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"a.bin", "a.hex"}));
 }
 
+// The second file failing to move in puts the first one's previous contents back; a file
+// system that cannot swap two names gets a plain rename instead.
+TEST(PairWriter, AFailedMoveTakesBackTheFirstAndAMissingSwapFallsBackToRename) {
+    TempDir dir;
+    const std::string bin = dir.File("a.bin"), hex = dir.File("a.hex");
+    WriteTextFile(bin, "old bin");
+    WriteTextFile(hex, "old hex");
+    FirmwareImage img;
+    {
+        SystemCallLog log;
+        log.FailSwapOnto("a.hex", EIO);
+        EXPECT_EQ(SaveError([&] { img.SaveBinAndHex(bin, hex); }),
+                  "Can't open file.\n" + hex + ": Input/output error");
+    }
+    EXPECT_EQ(ReadTextFile(bin), "old bin");
+    EXPECT_EQ(ReadTextFile(hex), "old hex");
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"a.bin", "a.hex"}));
+    // A first file that is new is taken away again.
+    std::filesystem::remove(bin);
+    {
+        SystemCallLog log;
+        log.FailSwapOnto("a.hex", EIO);
+        EXPECT_NE(SaveError([&] { img.SaveBinAndHex(bin, hex); }), "(no error)");
+    }
+    EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"a.hex"});
+    WriteTextFile(bin, "old bin");
+
+    for (const int missing : {EINVAL, ENOSYS}) {
+        SystemCallLog log;
+        log.FailSwapOnto("a.hex", missing);
+        EXPECT_EQ(SaveError([&] { img.SaveHex(hex); }), "(no error)");
+        EXPECT_EQ(log.Calls().back().substr(0, 7), "rename ");
+        EXPECT_EQ(log.Calls().size(), 3u); // fsync, the failed swap, the plain rename
+        FirmwareImage back;
+        EXPECT_TRUE(back.LoadHex(hex).complete);
+        EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"a.bin", "a.hex"}));
+        WriteTextFile(hex, "old hex");
+    }
+}
+
 // Saving the pair under two names of one file would leave one of the two contents there, or
 // swap them; the save is refused before anything is replaced. Two different files are fine.
 TEST(PairWriter, TwoNamesOfOneFileAreRefused) {
