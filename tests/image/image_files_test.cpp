@@ -232,6 +232,45 @@ TEST_F(HexFileTest, EveryByteAndTheEndRecordMakeAWholeImage) {
     EXPECT_EQ(img.ReadByte(0x1235), pattern.ReadByte(0x1235));
 }
 
+// The problems of a load name every kind of fault once, each list of ranges cut at the limit.
+TEST_F(HexFileTest, ProblemsNameTheRangesUpToTheLimit) {
+    // Records out of order beyond the image join into one range; the load stops at line 6.
+    const HexLoadResult r =
+        Load(Record(0x0001, {1}) + "\n" + Record(0x0003, {2, 3}) + "\n:020000040001F9\n" +
+             Record(0x0010, std::vector<uint8_t>(16, 4)) + "\n" +
+             Record(0x0000, std::vector<uint8_t>(16, 5)) + "\n:00000001FE\n");
+    EXPECT_EQ(r.stop, HexStop::BadChecksum);
+    EXPECT_EQ(r.line, 6);
+    EXPECT_EQ(r.outside, (Ranges{{0x10000, 0x1001F}}));
+    EXPECT_EQ(HexLoadProblems(r, 3),
+              (std::vector<std::string>{
+                  "the load ended early at line 6: bad record checksum; nothing after it was "
+                  "loaded",
+                  "no end-of-file record", "no data for 0x0000, 0x0002, 0x0005..0x7FFF",
+                  "data outside the image, not loaded: 0x10000..0x1001F"}));
+    EXPECT_EQ(HexLoadProblems(r, 1)[2], "no data for 0x0000 and 2 more");
+    // A whole image has no problem, and its result names no line.
+    FirmwareImage pattern;
+    FillPattern(pattern);
+    const HexLoadResult whole = Load(Join(WholeHexLines(pattern)));
+    EXPECT_TRUE(HexLoadProblems(whole, 3).empty());
+    EXPECT_EQ(whole.line, 0);
+}
+
+// A record may start at 0x8000 at most (its bytes then lie beyond the image and are reported);
+// a larger offset ends the load. A damaged line after the end record still marks the file
+// as damaged, though every byte came.
+TEST_F(HexFileTest, OffsetLimitAndDamageAfterTheEndRecord) {
+    EXPECT_EQ(Load(Record(0x8000, {1}) + "\n").stop, HexStop::None);
+    EXPECT_EQ(Load(Record(0x8001, {1}) + "\n").stop, HexStop::AddressAbove8000);
+    FirmwareImage pattern;
+    FillPattern(pattern);
+    const HexLoadResult r = Load(Join(WholeHexLines(pattern)) + "garbage\n");
+    EXPECT_TRUE(r.missing.empty());
+    EXPECT_EQ(r.stop, HexStop::NoRecordMark);
+    EXPECT_FALSE(r.complete);
+}
+
 TEST_F(HexFileTest, BlankFirstLineLoadsNothing) {
     const HexLoadResult r = Load("\r\n" + Record(0, {9}) + "\r\n");
     EXPECT_FALSE(r.complete);

@@ -132,6 +132,41 @@ TEST_F(ImageCompare, AWordCellOwnsItsTwoBytes) {
     EXPECT_TRUE(Compare().Empty());
 }
 
+// Every byte a table stores is listed as its cell and never again among the other bytes: the
+// first byte of each table's first cell and the last byte of its last one, in both map sets.
+TEST_F(ImageCompare, TableBytesAtTheEdgesAreListedOnlyAsCells) {
+    for (const bool o2 : {false, true}) {
+        a.UseO2Maps = o2;
+        for (const MapInfo& info : MapCatalogue()) {
+            for (const uint32_t address :
+                 {CellBytes(a, info.kind, 0, 0).first,
+                  CellBytes(a, info.kind, info.rows - 1, info.cols - 1).last}) {
+                SetUp();
+                const auto at = static_cast<uint16_t>(address);
+                b.WriteByte(at, static_cast<uint8_t>(a.ReadByte(at) ^ 0x01));
+                const ImageDifferences d = Compare(o2);
+                EXPECT_NE(d.Map(info.kind), nullptr) << info.name << " " << address;
+                EXPECT_TRUE(d.bytes.empty()) << info.name << " " << address;
+            }
+        }
+    }
+}
+
+// An identification field lists when its stored bytes differ, also behind the end of its text.
+TEST_F(ImageCompare, IdentBytesBehindTheTextStillDiffer) {
+    const FirmwareImage::IdentField f = a.Ident(0);
+    for (int k = 0; k < f.length; ++k) {
+        const auto at = static_cast<uint16_t>(f.address + k);
+        a.WriteByte(at, k < 2 ? 'A' : 0);
+        b.WriteByte(at, k < 2 ? 'A' : 0);
+    }
+    b.WriteByte(static_cast<uint16_t>(f.address + f.length - 1), 'Z');
+    const ImageDifferences d = Compare();
+    ASSERT_EQ(d.ident.size(), 1u);
+    EXPECT_EQ(d.ident[0].field, 0);
+    EXPECT_TRUE(d.bytes.empty());
+}
+
 // Taking one equipment item changes its bit only; the other items of the byte stay the
 // working image's, whatever the reference holds for them.
 TEST_F(ImageCompare, TakingAnEquipmentItemTakesItsBitAlone) {
