@@ -167,6 +167,16 @@ TEST_F(ImageCompare, IdentBytesBehindTheTextStillDiffer) {
     EXPECT_TRUE(d.bytes.empty());
 }
 
+// Bytes another group lists leave the other-bytes runs, which split around them.
+TEST(RemoveCoveredBytes, SplitsRunsAroundCoveredBytes) {
+    ImageDifferences diff;
+    diff.bytes = {{0x10, 0x14}, {0x20, 0x20}, {0x30, 0x31}};
+    std::vector<bool> covered(FirmwareImage::Size, false);
+    covered[0x12] = covered[0x20] = covered[0x30] = true;
+    RemoveCoveredBytes(diff, covered);
+    EXPECT_EQ(diff.bytes, (std::vector<AddressRange>{{0x10, 0x11}, {0x13, 0x14}, {0x31, 0x31}}));
+}
+
 // Taking one equipment item changes its bit only; the other items of the byte stay the
 // working image's, whatever the reference holds for them.
 TEST_F(ImageCompare, TakingAnEquipmentItemTakesItsBitAlone) {

@@ -262,7 +262,11 @@ TEST(ProtocolFrames, BringUpKeepsTheWindowsRhythm) {
     // out and is answered; then the link test and the speed word.
     link.answers = {Bytes(20, 0x33), Bytes(4, 0x44), {Ack1, Ack2}, {Ack1}, {Ack2}};
     const auto start = Clock::now();
-    ASSERT_TRUE(bring_up(link, 19200, 20000));
+    std::vector<std::string> stages;
+    ASSERT_TRUE(
+        bring_up(link, 19200, 20000, [&](const std::string& stage) { stages.push_back(stage); }));
+    EXPECT_EQ(stages, (std::vector<std::string>{"listening", "waking the unit", "synchronising",
+                                                "checking the link"}));
     ASSERT_EQ(link.sent.size(), 5u);
     EXPECT_EQ(link.sent[0], (Bytes{0x55, 0xAB, 0x00}));
     EXPECT_EQ(link.sent[1][0], 0xED);
