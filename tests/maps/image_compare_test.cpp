@@ -167,6 +167,26 @@ TEST_F(ImageCompare, IdentBytesBehindTheTextStillDiffer) {
     EXPECT_TRUE(d.bytes.empty());
 }
 
+// The account names each group that has differences, a group with one as much as one with many.
+TEST(DifferenceSummary, OneLinePerGroupWithItsCount) {
+    ImageDifferences d;
+    EXPECT_TRUE(DifferenceSummary(d).empty());
+    d.maps.push_back({MapKind::Rcod, {{0, 0, 1, 2}}});
+    d.constants.resize(1);
+    d.vectors.resize(2);
+    d.ident.resize(1);
+    d.equipment.resize(3);
+    d.checksum = ChecksumDifference{1, 2};
+    d.bytes = {{0x10, 0x11}};
+    const std::vector<std::string> lines = DifferenceSummary(d);
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[0], std::string(GetMapInfo(MapKind::Rcod).menuCaption) + ": ячеек 1");
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
+              (std::vector<std::string>{"Константы: 1", "Векторы: точек 2",
+                                        "Идентификация: полей 1", "Комплектация: битов 3",
+                                        "Контрольная сумма", "Прочие байты: участков 1, байт 2"}));
+}
+
 // Bytes another group lists leave the other-bytes runs, which split around them.
 TEST(RemoveCoveredBytes, SplitsRunsAroundCoveredBytes) {
     ImageDifferences diff;
