@@ -133,6 +133,29 @@ TEST(ProtocolFrames, WrongEchoOfACommandByteSendsNoFrame) {
     EXPECT_FALSE(set_link_speed(word, 19200));
     EXPECT_EQ(word.sent, std::vector<Bytes>{{0x82}});
     EXPECT_TRUE(word.speeds.empty());
+
+    // A frame whose echo did not come back whole was not heard: the acks that follow count
+    // for nothing.
+    struct NoEcho : ScriptedLink {
+        bool write_block(uint8_t* buffer, std::size_t n) override {
+            ScriptedLink::write_block(buffer, n);
+            return false;
+        }
+    } silent;
+    silent.answers = {{Ack1, Ack2}};
+    EXPECT_FALSE(link_test(silent));
+}
+
+TEST(ProtocolFrames, CallRoutineHandsBackTheWholeResultBlock) {
+    Bytes answer;
+    for (uint8_t i = 1; i <= 14; ++i)
+        answer.push_back(i);
+    answer.insert(answer.end(), {0, 12, Ack2});
+    ScriptedLink link;
+    link.answers = {{Ack1}, answer};
+    ParamBlock result{};
+    EXPECT_TRUE(call_routine(link, erase_params(1), &result));
+    EXPECT_EQ(Bytes(result.begin(), result.end()), Bytes(answer.begin(), answer.begin() + 16));
 }
 
 TEST(ProtocolFrames, ProgramRegionStepsBeforeEveryBlockAndStopsOnFailure) {
