@@ -41,6 +41,14 @@ TEST(ProtocolFrames, SpeedSwitchWritesTheSpeedRegister) {
     }
 }
 
+// Addresses and words go least significant byte first, every bit of them.
+TEST(ProtocolFrames, WordWriteSendsAddressAndWordLowByteFirst) {
+    ScriptedLink link;
+    link.answers = {{Ack1}, {Ack2}};
+    ASSERT_TRUE(write_word(link, 0xABCDEF, 0x1235));
+    EXPECT_EQ(link.sent, (std::vector<Bytes>{{0x82}, {0xEF, 0xCD, 0xAB, 0x35, 0x12}}));
+}
+
 TEST(ProtocolFrames, LinkTestWithoutSecondAckChangesNothing) {
     ScriptedLink link;
     link.answers = {{Ack1}};
