@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include <cstring>
 #include <vector>
 
@@ -62,6 +65,22 @@ TEST(TableText, ReadsSpreadsheetTextAndRefusesWhatIsNotATableOfNumbers) {
     EXPECT_EQ(error.line, 2);
     EXPECT_EQ(error.column, 2);
     EXPECT_EQ(error.field, "4 x");
+
+    // One field: blanks and tabs round it, either decimal separator, the texts a copy writes
+    // for infinities and NaN in any case; a value too large to hold is no number.
+    double v = 0;
+    EXPECT_TRUE(ParseCellNumber(" \t+2,5\t ", v));
+    EXPECT_EQ(v, 2.5);
+    for (const char* inf : {"INF", "inf", "+Inf"}) {
+        EXPECT_TRUE(ParseCellNumber(inf, v)) << inf;
+        EXPECT_EQ(v, std::numeric_limits<double>::infinity()) << inf;
+    }
+    EXPECT_TRUE(ParseCellNumber("-INF", v));
+    EXPECT_EQ(v, -std::numeric_limits<double>::infinity());
+    EXPECT_TRUE(ParseCellNumber("nan", v));
+    EXPECT_TRUE(std::isnan(v));
+    for (const char* bad : {"", "INFO", "IN", "1,5.0", "1,2,3", "1e999", "x1"})
+        EXPECT_FALSE(ParseCellNumber(bad, v)) << bad;
 
     // A block that runs off the table is refused whole: nothing is written.
     FirmwareImage image;
