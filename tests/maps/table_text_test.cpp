@@ -94,4 +94,8 @@ TEST(TableText, ReadsSpreadsheetTextAndRefusesWhatIsNotATableOfNumbers) {
     EXPECT_EQ(error.column, 3);
     EXPECT_FALSE(PasteTableText(image, MapKind::Rcod, 0, 0, "0.5\nabc\n", count, error));
     EXPECT_TRUE(Bytes(image) == before);
+    // Pasting nothing writes nothing, even at the table's last cell.
+    PasteTableText(image, MapKind::Rcod, 11, 10, "", count, error);
+    EXPECT_EQ(count.changed, 0);
+    EXPECT_TRUE(Bytes(image) == before);
 }
