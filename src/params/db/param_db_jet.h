@@ -1,6 +1,6 @@
 #pragma once
 
-#include "params/param_db_schema.h"
+#include "params/db/param_db_schema.h"
 
 #include <QSqlDatabase>
 #include <QString>
