@@ -61,12 +61,15 @@ TEST(EditJournal, TheLineFormatStaysReadableAndIsWrittenAlike) {
     ASSERT_EQ(read.steps.size(), 1u);
     EXPECT_EQ(read.steps[0], (JournalStep{"Шаг", 1700000000789, {{0x10, 1, 5}}}));
 
-    WriteAll(dir.File("j"), Checked(Header) + Checked("P 6 = 0011AQI="));
-    EXPECT_EQ(ReadJournal(dir.File("j")).steps.size(), 1u);
+    WriteAll(dir.File("j"), Checked(Header) + Checked("P 123456789012345678 = 0011AQI="));
+    ASSERT_EQ(ReadJournal(dir.File("j")).steps.size(), 1u);
+    EXPECT_EQ(ReadJournal(dir.File("j")).steps[0].timeMs, 123456789012345678);
     // Lines whose check is right but whose fields are not are damage all the same.
     for (const std::string& line :
          {std::string("P 5 x4142 0010AQI="), std::string("P 5 =414 0010AQI="),
-          std::string("P 5 = 0010AQI=,"), std::string("P x5 = 0010AQI=")}) {
+          std::string("P 5 = 0010AQI=,"), std::string("P x5 = 0010AQI="),
+          std::string("P 5 = 0011AQI=,0010AQI="), std::string("P 1234567890123456789 = 0010AQI="),
+          std::string("X 5 = 0010AQI=")}) {
         WriteAll(dir.File("j"), Checked(Header) + Checked(line) + Checked("P 6 = 0011AQI="));
         EXPECT_THROW(ReadJournal(dir.File("j")), std::runtime_error) << line;
     }
@@ -95,6 +98,7 @@ TEST(EditJournal, ReadsBackEveryStepAndMergeExactly) {
         EXPECT_EQ(JournalChanges(read),
                   (ChangeSet{{0x0000, 0xFF, 0x01}, {0x1234, 0x10, 0x11}, {0x7FFF, 0x00, 0xFF}}));
         journal.Discard();
+        EXPECT_FALSE(journal.IsOpen());
     }
     EXPECT_FALSE(std::ifstream(dir.File("j")).good());
 }
