@@ -35,4 +35,5 @@ TEST(StepLog, KeepsNamesAndBytesAndGivesBackTheRoomOfRecordsDroppedFromTheEnd) {
     EXPECT_EQ(log.Changes(first), whole);
 
     EXPECT_THROW(log.Append(std::string(70000, 'x'), keypad), std::length_error);
+    EXPECT_THROW(log.Append("x", ChangeSet(0x10000, ByteChange{0, 1, 2})), std::length_error);
 }
