@@ -55,6 +55,10 @@ TEST(TableText, ReadsSpreadsheetTextAndRefusesWhatIsNotATableOfNumbers) {
     EXPECT_EQ(ParseTableText("1;2,5\n", 0, error), (CellValues{Row{1.0, 2.5}}));
     EXPECT_EQ(ParseTableText("1.5,2\n", 0, error), (CellValues{Row{1.5, 2.0}}));
     EXPECT_EQ(ParseTableText("1,5\n2,75\n", 0, error), (CellValues{Row{1.5}, Row{2.75}}));
+    // The last line needs no line feed.
+    EXPECT_EQ(ParseTableText("1\t2\r\n3\t4", 0, error), (CellValues{Row{1.0, 2.0}, Row{3.0, 4.0}}));
+    // An empty block fits at any cell.
+    EXPECT_TRUE(FitsTable({}, MapKind::Rcod, 0, 0, error));
 
     EXPECT_TRUE(ParseTableText("1\t2\n3\n", 0, error).empty());
     EXPECT_EQ(error.fault, TableTextFault::Ragged);
