@@ -168,7 +168,7 @@ TEST(ParamDatabase, NumericFieldsThatAreNotNumbersAreNamed) {
     { ParamDatabase(Fixture).saveAsSQLite(sqlite); }
     MakeSQLite(sqlite, {QStringLiteral("UPDATE table1 SET Address = NULL WHERE Mark = 'XX_RPM'"),
                         QStringLiteral("UPDATE table1 SET Type = 'два' WHERE Mark = 'N_LIM'"),
-                        QStringLiteral("UPDATE table1 SET Decimal = 1.5 WHERE Mark = 'T_COLD'"),
+                        QStringLiteral("UPDATE table1 SET Decimal = 2.0 / 3 WHERE Mark = 'T_COLD'"),
                         QStringLiteral("UPDATE table1 SET Max = 'x', Type = 2.0 "
                                        "WHERE Mark = 'U_MIN'"),
                         QStringLiteral("UPDATE table2 SET AddressPar = NULL WHERE ID = 1"),
@@ -178,7 +178,7 @@ TEST(ParamDatabase, NumericFieldsThatAreNotNumbersAreNamed) {
     ASSERT_EQ(c.size(), 13u);
     EXPECT_EQ(ConstantProblem(c[0]), "поле Address пусто (NULL)");
     EXPECT_EQ(ConstantProblem(c[1]), "поле Type не число ('два')");
-    EXPECT_EQ(ConstantProblem(c[4]), "поле Decimal не целое число (1.5)");
+    EXPECT_EQ(ConstantProblem(c[4]), "поле Decimal не целое число (0.666666666666667)");
     EXPECT_EQ(ConstantProblem(c[7]), "поле Max не число ('x')"); // 2.0 is a whole number
     EXPECT_FALSE(ConstantProblem(c[6]).has_value());
     const auto v = db.vectors();
@@ -269,6 +269,14 @@ TEST(ParamDatabase, FailedConversionLeavesNoFile) {
     old.close();
     db.saveAsSQLite(target);
     EXPECT_EQ(ParamDatabase(target).constants().size(), 13u);
+
+    // An SQLite database saves a copy of itself too; a file that is no database saves nothing.
+    const QString copy = dir.filePath(QStringLiteral("copy.sqlite"));
+    ParamDatabase(target).saveAsSQLite(copy);
+    EXPECT_EQ(ParamDatabase(copy).constants().size(), 13u);
+    EXPECT_THROW(ParamDatabase(dir.filePath(QStringLiteral("none.mdb"))).saveAsSQLite(copy),
+                 std::runtime_error);
+    EXPECT_EQ(ParamDatabase(copy).constants().size(), 13u);
 }
 
 // The demo database and the demo image are made for each other: every constant decodes to the
