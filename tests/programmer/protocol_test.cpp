@@ -309,6 +309,27 @@ TEST(ProtocolFrames, BringUpKeepsTheWindowsRhythm) {
     EXPECT_GE(ms(link.at[0], link.at[1]), 500 - 20);
     EXPECT_GE(ms(link.at[1], link.at[2]), 1000 - 20);
 
+    // A unit still streaming a stopped read is waited for in silence, and the time-out counts
+    // from the quiet line: two seconds of stream do not use up 2.6 s of patience.
+    struct BusyLink : ScriptedLink {
+        int busyProbes = 20; // each probe of the line finds a stream's bytes waiting
+        void purge() override {
+            ScriptedLink::purge();
+            if (busyProbes > 0) {
+                --busyProbes;
+                Queue(Bytes(BusyProbeLength, 0x33));
+            }
+        }
+    } busy;
+    busy.answers = {Bytes(20, 0x33), Bytes(4, 0x44), {Ack1, Ack2}, {Ack1}, {Ack2}};
+    stages.clear();
+    EXPECT_TRUE(
+        bring_up(busy, 19200, 2600, [&](const std::string& stage) { stages.push_back(stage); }));
+    EXPECT_EQ(busy.busyProbes, 0);
+    ASSERT_FALSE(stages.empty());
+    EXPECT_EQ(stages.front(), "waiting for the unit to finish sending");
+    EXPECT_EQ(busy.sent.front(), (Bytes{0x55, 0xAB, 0x00})); // nothing was sent into the stream
+
     // A failed link check starts waking again, after the usual 500 ms and not at once.
     TimedLink failing;
     failing.answers = {Bytes(20, 0x33), Bytes(4, 0x44)}; // the link test gets no answer
