@@ -254,6 +254,42 @@ TEST(ParamDatabase, LockedSQLiteFileGivesUpQuickly) {
     QSqlDatabase::removeDatabase(QStringLiteral("other"));
 }
 
+// Stores that could not be committed are taken back, so the next commit holds only its own.
+TEST(ParamDatabase, AFailedCommitTakesItsStoresBack) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("database.mdb"));
+    { ParamDatabase(Fixture).saveAsSQLite(path); }
+    std::optional<double> before;
+    {
+        QSqlDatabase other =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+        other.setDatabaseName(path);
+        ASSERT_TRUE(other.open());
+        ParamDatabase writer(path);
+        const auto c = writer.constants();
+        ASSERT_EQ(c.size(), 13u);
+        before = c[0].Result;
+        {
+            QSqlQuery read(other); // another program reads through the commit
+            ASSERT_TRUE(read.exec(QStringLiteral("BEGIN")));
+            ASSERT_TRUE(read.exec(QStringLiteral("SELECT * FROM table1")) && read.next());
+            writer.begin();
+            writer.storeResult(c[0].RowKey, 1234.5);
+            EXPECT_THROW(writer.commit(), std::runtime_error);
+            read.finish();
+            ASSERT_TRUE(read.exec(QStringLiteral("ROLLBACK")));
+        }
+        writer.begin();
+        writer.storeResult(c[1].RowKey, 6000);
+        writer.commit();
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+    const auto c = ParamDatabase(path).constants();
+    EXPECT_EQ(c[0].Result, before);
+    EXPECT_EQ(c[1].Result, 6000);
+}
+
 TEST(ParamDatabase, FailedConversionLeavesNoFile) {
     QTemporaryDir dir;
     ParamDatabase db(Fixture); // read only, never written

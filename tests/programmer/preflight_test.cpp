@@ -28,7 +28,7 @@ TEST(Preflight, BlankMeansTheWholeCodeAreaHoldsOneErasedValue) {
         image.WriteByte(0x6000, 0x12);
         image.UpdateChecksum();
         EXPECT_EQ(prog::preflight_check(image), Refusals{PreflightRefusal::Blank});
-        for (const uint16_t address : {0x0000, 0x2F00, 0x5FEF}) {
+        for (const uint16_t address : {0x0000, 0x0001, 0x2F00, 0x5FEF}) {
             FirmwareImage code;
             Whole(code, fill);
             code.WriteByte(address, 0x12);

@@ -131,6 +131,10 @@ TEST(UnitBackup, NoBackupReplacesAnEarlierOne) {
     EXPECT_EQ(third, first + "-4");
     EXPECT_EQ(ReadTextFile(first + "-3.hex"), "stray");
     EXPECT_FALSE(std::filesystem::exists(first + "-3.bin"));
+    // And one that only its .bin holds.
+    WriteTextFile(first + "-5.bin", "stray");
+    EXPECT_EQ(save_unit_backup(after.data(), folder, when), first + "-6");
+    EXPECT_EQ(ReadTextFile(first + "-5.bin"), "stray");
 }
 
 // The name tells the time on the user's clock, not in UTC.
