@@ -69,7 +69,8 @@ TEST(EditJournal, TheLineFormatStaysReadableAndIsWrittenAlike) {
          {std::string("P 5 x4142 0010AQI="), std::string("P 5 =414 0010AQI="),
           std::string("P 5 = 0010AQI=,"), std::string("P x5 = 0010AQI="),
           std::string("P 5 = 0011AQI=,0010AQI="), std::string("P 1234567890123456789 = 0010AQI="),
-          std::string("X 5 = 0010AQI="), std::string("X")}) {
+          std::string("X 5 = 0010AQI="), std::string("X"), std::string("P 5 =4g 0010AQI="),
+          std::string("P 5 = 0010A!I=")}) {
         WriteAll(dir.File("j"), Checked(Header) + Checked(line) + Checked("P 6 = 0011AQI="));
         EXPECT_THROW(ReadJournal(dir.File("j")), std::runtime_error) << line;
     }
