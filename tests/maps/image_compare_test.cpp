@@ -180,7 +180,7 @@ TEST(DifferenceSummary, OneLinePerGroupWithItsCount) {
     d.bytes = {{0x10, 0x11}};
     const std::vector<std::string> lines = DifferenceSummary(d);
     ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[0], std::string(GetMapInfo(MapKind::Rcod).menuCaption) + ": ячеек 1");
+    EXPECT_EQ(lines[0], std::string(GetMapInfo(MapKind::Rcod).caption) + ": ячеек 1");
     EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
               (std::vector<std::string>{"Константы: 1", "Векторы: точек 2",
                                         "Идентификация: полей 1", "Комплектация: битов 3",
