@@ -75,6 +75,10 @@ TEST(TableText, ReadsSpreadsheetTextAndRefusesWhatIsNotATableOfNumbers) {
     double v = 0;
     EXPECT_TRUE(ParseCellNumber(" \t+2,5\t ", v));
     EXPECT_EQ(v, 2.5);
+    EXPECT_TRUE(ParseCellNumber(".5", v));
+    EXPECT_EQ(v, 0.5);
+    EXPECT_TRUE(ParseCellNumber(",25", v));
+    EXPECT_EQ(v, 0.25);
     for (const char* inf : {"INF", "inf", "+Inf"}) {
         EXPECT_TRUE(ParseCellNumber(inf, v)) << inf;
         EXPECT_EQ(v, std::numeric_limits<double>::infinity()) << inf;
@@ -96,6 +100,10 @@ TEST(TableText, ReadsSpreadsheetTextAndRefusesWhatIsNotATableOfNumbers) {
     EXPECT_EQ(error.fault, TableTextFault::OutsideTable);
     EXPECT_EQ(error.line, 1);
     EXPECT_EQ(error.column, 3);
+    EXPECT_FALSE(PasteTableText(image, MapKind::Rcod, 9, 0, "1\n2\n", count, error));
+    EXPECT_EQ(error.fault, TableTextFault::OutsideTable);
+    EXPECT_EQ(error.line, 2);
+    EXPECT_EQ(error.column, 1);
     EXPECT_FALSE(PasteTableText(image, MapKind::Rcod, 0, 0, "0.5\nabc\n", count, error));
     EXPECT_TRUE(Bytes(image) == before);
     // Pasting nothing writes nothing, even at the table's last cell.

@@ -107,8 +107,11 @@ TEST(ParameterStorage, AddressesOutsideTheImageAreNeverTouched) {
     c.Mark = "FAR";
     c.Address = 0x7FFF;
     c.Type = 3;
-    ASSERT_TRUE(ConstantProblem(c).has_value());
-    EXPECT_NE(ConstantProblem(c)->find("0x7FFF"), std::string::npos);
+    EXPECT_EQ(ConstantProblem(c), "адрес 0x7FFF вне образа 0x0000..0x7FFF");
+    c.Address = -1;
+    c.Type = 0;
+    EXPECT_EQ(ConstantProblem(c), "адрес -0x0001 вне образа 0x0000..0x7FFF");
+    c.Address = 0x7FFF;
     c.Type = 2;
     EXPECT_FALSE(ConstantProblem(c).has_value());
 }
@@ -159,7 +162,7 @@ TEST(ParameterStorage, VectorRangesAndCounts) {
     v.Count = 128; // words 0x7F00..0x7FFF
     EXPECT_FALSE(VectorProblem(v).has_value());
     v.AddressPar = 0x7F01; // the last word's high byte would be 0x8000
-    EXPECT_TRUE(VectorProblem(v).has_value());
+    EXPECT_EQ(VectorProblem(v), "массив значений 0x7F01..0x8000 вне образа 0x0000..0x7FFF");
     v.AddressPar = 0x7F00;
     v.Count = 129;
     EXPECT_TRUE(VectorProblem(v).has_value());

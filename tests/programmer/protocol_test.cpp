@@ -49,6 +49,26 @@ TEST(ProtocolFrames, WordWriteSendsAddressAndWordLowByteFirst) {
     EXPECT_EQ(link.sent, (std::vector<Bytes>{{0x82}, {0xEF, 0xCD, 0xAB, 0x35, 0x12}}));
 }
 
+// A command byte the unit does not acknowledge sends nothing after it.
+TEST(ProtocolFrames, UnacknowledgedCommandStopsTheExchange) {
+    ScriptedLink link;
+    link.answers = {{}, {Ack2}};
+    EXPECT_FALSE(write_word(link, 0x10, 0x1234));
+    EXPECT_EQ(link.sent, std::vector<Bytes>{{0x82}});
+}
+
+// Bytes that were on the line before the wake-up frame are no answer to it.
+TEST(ProtocolFrames, WakeUpIgnoresBytesThatCameBeforeIt) {
+    struct StaleLine : QueuedLink {
+        void set_speed(int) override {}
+        bool write_byte(uint8_t) override { return true; }
+        bool write_block(uint8_t*, std::size_t) override { return true; }
+        void Stale() { Queue(Bytes(40, 0x33)); }
+    } line;
+    line.Stale();
+    EXPECT_FALSE(wake_up(line));
+}
+
 TEST(ProtocolFrames, LinkTestWithoutSecondAckChangesNothing) {
     ScriptedLink link;
     link.answers = {{Ack1}};
