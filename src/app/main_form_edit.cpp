@@ -102,6 +102,12 @@ void TMainForm::AskAndApply(int operation) {
 
 void TMainForm::ApplyOperation(int operation, double operand) {
     const MapEditOperation& item = MapEditOperations[operation];
+    const EditCheck check =
+        CheckOperation(GetImage(), Edit.CurrentMap, SelectedRect(), item.op, operand);
+    if (!check.refusal.isEmpty())
+        return Asks.Warn(this, check.refusal);
+    if (!check.question.isEmpty() && !Asks.ConfirmOutOfRange(this, check.question))
+        return;
     MapEditCount count;
     ApplyEdit(QString::fromUtf8(item.step), [&] {
         count = ApplyMapOperation(GetImage(), Edit.CurrentMap, SelectedRect(), item.op, operand);
@@ -117,14 +123,10 @@ void TMainForm::CopySelection(bool withAxes) {
 
 void TMainForm::PasteText(const QString& text) {
     // Checked in full before the edit step, so a refused text leaves no step behind.
-    TableTextError error;
-    const CellValues values = ParseTableText(text.toStdString(), 0, error);
-    if (error.fault == TableTextFault::None)
-        FitsTable(values, Edit.CurrentMap, Edit.SelRow, Edit.SelCol, error);
-    if (error.fault != TableTextFault::None) {
-        Asks.Warn(this, PasteRefusal(error));
-        return;
-    }
+    CellValues values;
+    if (const auto refusal = CheckPaste(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol,
+                                        text.toStdString(), values))
+        return Asks.Warn(this, *refusal);
     MapEditCount count;
     ApplyEdit(QStringLiteral("Вставить"), [&] {
         count = StoreMapValues(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol, values);

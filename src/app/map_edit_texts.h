@@ -2,8 +2,11 @@
 
 #include "maps/map_operations.h"
 #include "maps/table_text.h"
+#include "maps/value_range.h"
 
 #include <QString>
+#include <optional>
+#include <string>
 
 // An operation of the "Правка" menu on the selected cells: what the core does, the item's object
 // name and text, the name of its history step, and whether it asks for a number first.
@@ -22,5 +25,18 @@ extern const MapEditOperation MapEditOperations[7];
 // holds instead of the one asked for.
 QString EditCountText(const MapEditCount& count);
 
-// Why a paste was refused, in the user's words.
-QString PasteRefusal(const TableTextError& e);
+// What an operation on the cells of rect must say or ask before it runs: a value to set that
+// the cells cannot hold refuses it whole, naming the first cell and its range; cells the
+// operation would take beyond their range ask first whether to take the nearest end, naming how
+// many and the range of the first. Both empty when the operation may simply run.
+struct EditCheck {
+    QString refusal;
+    QString question;
+};
+EditCheck CheckOperation(const FirmwareImage& image, MapKind kind, CellRect rect, MapOperation op,
+                         double operand);
+
+// Reads pasted text into values for the cells from (row, col) on; why it is refused, in the
+// user's words (not numbers, off the table, a value a cell cannot hold), when it is.
+std::optional<QString> CheckPaste(const FirmwareImage& image, MapKind kind, int row, int col,
+                                  const std::string& text, CellValues& values);

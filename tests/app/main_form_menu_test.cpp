@@ -40,11 +40,11 @@ TEST_F(Menu, CaptionsAndOrder) {
                            "Цвет по значению",
                            "-",
                            "УОЗ",
-                           "Топливолподача",
+                           "Топливоподача",
                            "Коэффициент коррекции УОЗ по оборотам и дросселю",
-                           "Коэффициент коррекции топливолподачи по оборотам и дросселю",
+                           "Коэффициент коррекции топливоподачи по оборотам и дросселю",
                            "Коррекция УОЗ по оборотам и дросселю",
-                           "Коррекция топливолподачи по оборотам и дросселю",
+                           "Коррекция топливоподачи по оборотам и дросселю",
                            "Лямбда",
                            "Чувствительность RCOD",
                            "-",
@@ -140,7 +140,7 @@ TEST_F(Menu, CheckMarkRules) {
     EXPECT_FALSE(form->MapAction(MapKind::Uoz)->isChecked());
     form->MapAction(MapKind::Tau)->trigger();
     EXPECT_TRUE(form->MapAction(MapKind::Tau)->isChecked());
-    EXPECT_EQ(form->findChild<QLabel*>("MapCaption")->text(), "Топливолподача");
+    EXPECT_EQ(form->findChild<QLabel*>("MapCaption")->text(), "Топливоподача");
     EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Tau);
 
     // "Flip" items clear their mark when chosen while marked; the grid still shows them.
