@@ -152,10 +152,9 @@ int RunGet(const std::vector<std::string>& argv) {
         return ExitBadInput;
     }
     FirmwareImage image;
+    image.UseO2Maps = HasFlag(args, "--o2"); // the map set the load decodes
     if (const int status = LoadImageForCli("map get", image, args.files[0], args))
         return status;
-    image.UseO2Maps = HasFlag(args, "--o2");
-    image.Decode();
     std::cout << (HasFlag(args, "--json") ? TableJson(image, *info) : TableCsv(image, *info));
     std::cout.flush();
     return std::cout ? 0 : ExitBadInput;
@@ -183,10 +182,9 @@ int RunSet(const std::vector<std::string>& argv) {
         return ExitBadInput;
     }
     FirmwareImage image;
+    image.UseO2Maps = HasFlag(args, "--o2"); // the map set the load decodes
     if (const int status = LoadImageForCli("map set", image, args.files[0], args))
         return status;
-    image.UseO2Maps = HasFlag(args, "--o2");
-    image.Decode();
     const MapEditCount count = StoreMapValues(image, info->kind, 0, 0, values);
     image.UpdateChecksum();
     SaveImageByExtension(image, args.files[3]);

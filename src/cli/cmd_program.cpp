@@ -169,7 +169,7 @@ int Run(const std::vector<std::string>& argv) {
     {
         cli_link::ProgressLine progress("programming", static_cast<int>(prog::BlockCount));
         report = prog::program_image(
-            *port, image.Data.get(), readBack.data(), progress.Step(), [&](prog::ProgramPhase p) {
+            *port, image.Bytes(), readBack.data(), progress.Step(), [&](prog::ProgramPhase p) {
                 if (p == prog::ProgramPhase::Verifying)
                     progress.Restart("verifying", static_cast<int>(prog::BlockCount));
             });

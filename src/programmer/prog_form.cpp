@@ -434,7 +434,7 @@ bool TProgForm::ProgressStep() {
 }
 
 void TProgForm::compare_with_image() {
-    const std::size_t count = prog::count_differences(image_.Data.get(), buffer_.get());
+    const std::size_t count = prog::count_differences(image_.Bytes(), buffer_.get());
     match_ = count == 0;
     PanelMess->setText(QStringLiteral(" Найдено различий: ") + QString::number(count));
     Log(PanelMess->text());
@@ -486,7 +486,6 @@ void TProgForm::DoRead() {
     Edit("Чтение ЭБУ", [this] { image_.ReplaceData(buffer_.get()); });
     image_.Loaded = true; // every block of the read arrived whole
     image_.Complete = true;
-    image_.DecodeIdent();
     imageFromUnit_ = true;
     Timer2->start();
 }
@@ -515,7 +514,6 @@ bool TProgForm::PreflightPasses() {
 }
 
 bool TProgForm::ConfirmProgramming() {
-    image_.DecodeIdent();
     auto ident = [](const char* text) { return QString::fromStdString(Cp1251ToUtf8(text)); };
     QString file = currentFile_.isEmpty()
                        ? QStringLiteral("не открыт")
@@ -530,9 +528,9 @@ bool TProgForm::ConfirmProgramming() {
                  Hex4(image_.StoredChecksum()));
     if (unitRead_) {
         text += QStringLiteral("Изменится байт: %1 (по сравнению с последним чтением ЭБУ)")
-                    .arg(prog::count_differences(image_.Data.get(), buffer_.get()));
+                    .arg(prog::count_differences(image_.Bytes(), buffer_.get()));
         for (const std::string& line :
-             DifferenceSummary(CompareImages(image_.Data.get(), buffer_.get(), image_.UseO2Maps)))
+             DifferenceSummary(CompareImages(image_.Bytes(), buffer_.get(), image_.UseO2Maps)))
             text += QStringLiteral("\n  ") + QString::fromStdString(line);
     } else
         text += QStringLiteral("ЭБУ в этом окне не читался: число изменяемых байт неизвестно.");
@@ -586,7 +584,7 @@ void TProgForm::DoWrite() {
         }
     }
     const prog::ProgramReport report = prog::program_image(
-        *port_, image_.Data.get(), buffer_.get(), [this] { return ProgressStep(); },
+        *port_, image_.Bytes(), buffer_.get(), [this] { return ProgressStep(); },
         [this](prog::ProgramPhase phase) { ShowPhase(phase); });
     committed_ = false;
     ShowProgramReport(report);

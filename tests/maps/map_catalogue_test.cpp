@@ -1,5 +1,6 @@
 #include "comma_locale.h"
 #include "image/firmware_image.h"
+#include "image_bytes.h"
 #include "maps/map_catalogue.h"
 
 #include <gtest/gtest.h>
@@ -84,18 +85,13 @@ TEST(MapCatalogue, SizesFormatsAndWidthsOfAllKinds) {
 
 class CatalogueOnImage : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (size_t i = 0; i < FirmwareImage::Size; ++i)
-            image.Data[i] = static_cast<uint8_t>(i * 7 + 3);
-        image.Decode();
-    }
+    void SetUp() override { image.ReplaceData(PatternBytes(7, 3).data()); }
     FirmwareImage image;
 };
 
 TEST_F(CatalogueOnImage, CellTextsUseTheTablesFormat) {
-    image.Data[image.AddrMainMap + 1] = 21; // Uoz (0,0) = 10.5
-    image.WriteWord(image.AddrPmax, 15);    // shows trunc(15 * 8 / 9 + 0.5) = 13
-    image.Decode();
+    image.WriteByte(image.AddrMainMap + 1, 21); // Uoz (0,0) = 10.5
+    image.WriteWord(image.AddrPmax, 15);        // shows trunc(15 * 8 / 9 + 0.5) = 13
     EXPECT_EQ(FormatMapCell(image, MapKind::Uoz, 0, 0, ","), "10,5");
     EXPECT_EQ(FormatMapCell(image, MapKind::Pmax, 0, 0, ","), "13");
     const std::string drmax = FormatMapCell(image, MapKind::Drmax, 0, 0, ",");

@@ -22,11 +22,9 @@ std::vector<double> DecodedForEveryRaw(FirmwareImage& image, MapKind kind, int r
     std::vector<double> shown;
     for (int32_t raw = 0; raw <= (width == CellWidthKind::Word ? 0xFFFF : 0xFF); ++raw) {
         WriteCellRaw(image, width, address, raw);
-        image.Decode();
         shown.push_back(MapValue(image, kind, r, c));
     }
     WriteCellRaw(image, width, address, before);
-    image.Decode();
     return shown;
 }
 

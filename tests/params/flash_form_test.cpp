@@ -30,7 +30,7 @@ void Type(QLineEdit* edit, const QString& text) {
 
 void MarkLoaded(FirmwareImage& image) {
     image.DecodeIdent();
-    std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+    image.MarkSaved();
 }
 
 // Closes the window by its close box, the way the window manager does.

@@ -20,7 +20,7 @@ struct Loaded {
     FirmwareImage image;
     void Load() {
         image.DecodeIdent();
-        std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+        image.MarkSaved();
     }
 };
 

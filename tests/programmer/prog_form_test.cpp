@@ -1,6 +1,7 @@
 // The programmer window's state machine against the simulated unit (offscreen).
 #include "change_recorder.h"
 #include "image/firmware_image.h"
+#include "image_bytes.h"
 #include "maps/image_compare.h"
 #include "programmer/prog_form.h"
 #include "programmer/runs.h"
@@ -39,10 +40,6 @@ void ExpectPortNotFound(const QStringList& messages) {
     EXPECT_TRUE(messages[0].contains(QStringLiteral("не найдено")));
 }
 
-std::vector<uint8_t> ImageBytes(const FirmwareImage& image) {
-    return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
-}
-
 // A test image as a whole file gives it: patterned blocks with every fourth block left zero,
 // and a stored checksum that agrees with the bytes.
 std::vector<uint8_t> SparseImage(unsigned seed) {
@@ -50,7 +47,7 @@ std::vector<uint8_t> SparseImage(unsigned seed) {
     for (std::size_t a = 0; a < bytes.size(); a += 512)
         std::fill_n(bytes.begin() + a, 128, 0);
     FirmwareImage scratch;
-    std::memcpy(scratch.Data.get(), bytes.data(), bytes.size());
+    scratch.ReplaceData(bytes.data());
     scratch.UpdateChecksum();
     return ImageBytes(scratch);
 }
@@ -110,8 +107,7 @@ protected:
     }
     // The image as a load of a whole file leaves it.
     void SetImage(const std::vector<uint8_t>& bytes) {
-        std::memcpy(image.Data.get(), bytes.data(), bytes.size());
-        std::memcpy(image.LoadedCopy.get(), bytes.data(), bytes.size());
+        LoadBytes(image, bytes);
         image.Loaded = true;
         image.Complete = true;
     }
@@ -196,7 +192,7 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Связь с ЭБУ"));
     EXPECT_FALSE(form->Timer1->isActive() || form->Timer3->isActive() || form->Timer4->isActive());
 
-    const std::size_t expected = prog::count_differences(image.Data.get(), memory.data());
+    const std::size_t expected = prog::count_differences(image.Bytes(), memory.data());
     form->ReadClick();
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Найдено различий: %1").arg(expected));
     EXPECT_FALSE(form->match());
@@ -245,8 +241,8 @@ TEST_F(ProgFormTest, AUnitReadIsOneEditOfTheDifferingBytes) {
     form->ReadClick(); // the same memory again changes nothing
     ChangeSet expected;
     for (uint16_t a = 0; a < FirmwareImage::Size; ++a)
-        if (image.LoadedCopy[a] != memory[a])
-            expected.push_back({a, image.LoadedCopy[a], memory[a]});
+        if (image.LoadedBytes()[a] != memory[a])
+            expected.push_back({a, image.LoadedBytes()[a], memory[a]});
     EXPECT_EQ(heard.sets, std::vector<ChangeSet>{expected});
     EXPECT_TRUE(image.IsModified());
 }
@@ -471,7 +467,7 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
     image.WriteByte(0x6100, static_cast<uint8_t>(image.ReadByte(0x6100) ^ 0x5A));
     ASSERT_NE(image.StoredChecksum(), image.ComputeChecksum());
     FirmwareImage refreshed;
-    std::memcpy(refreshed.Data.get(), image.Data.get(), FirmwareImage::Size);
+    refreshed.ReplaceData(image.Bytes());
     refreshed.UpdateChecksum();
     const std::vector<uint8_t> wanted = ImageBytes(refreshed);
 
