@@ -2,7 +2,7 @@
 #include "image_bytes.h"
 #include "main_form_fixture.h"
 #include "maps/cell_edit.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "app/help_form.h"
 #include "main_form_fixture.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 
 #include <QAction>
 #include <QActionGroup>

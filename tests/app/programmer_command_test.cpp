@@ -3,8 +3,8 @@
 #include "app/edit_history.h"
 #include "app/main_form.h"
 #include "image_bytes.h"
-#include "maps/map_grid.h"
-#include "programmer/prog_form.h"
+#include "maps/view/map_grid.h"
+#include "programmer/view/prog_form.h"
 
 #include <QAction>
 #include <QTimer>

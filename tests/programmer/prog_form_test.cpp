@@ -3,8 +3,8 @@
 #include "image/firmware_image.h"
 #include "image_bytes.h"
 #include "maps/image_compare.h"
-#include "programmer/prog_form.h"
 #include "programmer/runs.h"
+#include "programmer/view/prog_form.h"
 #include "sim_fixture.h"
 #include "sim_process.h"
 
@@ -97,8 +97,8 @@ protected:
         form->show();
     }
     bool WaitLinked(int ms = 20000) {
-        return QTest::qWaitFor([&] { return form->Read->isEnabled() && form->Timer2->isActive(); },
-                               ms);
+        return QTest::qWaitFor(
+            [&] { return form->Read->isEnabled() && form->LinkCheckTimer->isActive(); }, ms);
     }
     std::vector<uint8_t> Dump() {
         form.reset();
@@ -143,11 +143,12 @@ TEST_F(ProgFormTest, InitialStateWithAnUnopenablePort) {
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Нет связи"));
     EXPECT_FALSE(form->link_lamp_green());
     EXPECT_EQ(form->ProgressBar->maximum(), 255);
-    EXPECT_TRUE(form->Timer4->isActive());
-    EXPECT_FALSE(form->Timer1->isActive() || form->Timer2->isActive() || form->Timer3->isActive());
+    EXPECT_TRUE(form->ListenTimer->isActive());
+    EXPECT_FALSE(form->WakeTimer->isActive() || form->LinkCheckTimer->isActive() ||
+                 form->SyncTimer->isActive());
     // After the first second nothing answered: the window keeps trying to wake the unit.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timer1->isActive(); }, 5000));
-    EXPECT_FALSE(form->Timer4->isActive());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
+    EXPECT_FALSE(form->ListenTimer->isActive());
     EXPECT_FALSE(form->Read->isEnabled());
 }
 
@@ -190,7 +191,8 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
     ASSERT_TRUE(WaitLinked());
     EXPECT_TRUE(form->link_lamp_green());
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Связь с ЭБУ"));
-    EXPECT_FALSE(form->Timer1->isActive() || form->Timer3->isActive() || form->Timer4->isActive());
+    EXPECT_FALSE(form->WakeTimer->isActive() || form->SyncTimer->isActive() ||
+                 form->ListenTimer->isActive());
 
     const std::size_t expected = prog::count_differences(image.Bytes(), memory.data());
     form->ReadClick();
@@ -198,7 +200,7 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
     EXPECT_FALSE(form->match());
     EXPECT_EQ(ImageBytes(image), memory);
     EXPECT_EQ(form->ProgressBar->value(), 0);
-    EXPECT_TRUE(form->Timer2->isActive());
+    EXPECT_TRUE(form->LinkCheckTimer->isActive());
     EXPECT_TRUE(form->ComNumber->isEnabled() && form->Speed->isEnabled());
     form->ReadClick();
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Найдено различий: 0"));
@@ -224,7 +226,7 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
 
     // The unit goes away: the next check fails and the window goes back to waking.
     sim->Stop();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timer1->isActive(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
     EXPECT_FALSE(form->link_lamp_green());
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Нет связи"));
     EXPECT_FALSE(form->Read->isEnabled());
@@ -273,7 +275,7 @@ TEST_F(ProgFormTest, ProgramAndVerify) {
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
     EXPECT_TRUE(form->match());
     EXPECT_TRUE(form->Read->isEnabled() && form->ComNumber->isEnabled());
-    EXPECT_TRUE(form->Timer2->isActive());
+    EXPECT_TRUE(form->LinkCheckTimer->isActive());
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(ImageBytes(image), wanted);
     EXPECT_EQ(Dump(), wanted);
@@ -316,7 +318,7 @@ TEST_F(ProgFormTest, FailuresAndWhatFollows) {
             EXPECT_EQ(form->PanelMess->text(), QString::fromUtf8(c.line));
         }
         EXPECT_FALSE(form->match());
-        EXPECT_EQ(form->Timer2->isActive(), c.polling);
+        EXPECT_EQ(form->LinkCheckTimer->isActive(), c.polling);
         EXPECT_EQ(ImageBytes(image), wanted); // the image is never replaced by a failed run
         // The port and the speed can be changed again at once, whatever failed.
         EXPECT_TRUE(form->ComNumber->isEnabled() && form->Speed->isEnabled());
@@ -435,7 +437,7 @@ TEST_F(ProgFormTest, ProgrammingRefusedLeavesTheUnitUntouched) {
                 << messages[0].toStdString();
         EXPECT_TRUE(questions.isEmpty());
         EXPECT_EQ(ImageBytes(image), before);
-        EXPECT_TRUE(form->Read->isEnabled() && form->Timer2->isActive());
+        EXPECT_TRUE(form->Read->isEnabled() && form->LinkCheckTimer->isActive());
     }
 
     // A good image, but the backup cannot be saved ("backups" is taken by a file).
@@ -490,7 +492,7 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
     EXPECT_EQ(ImageBytes(image), wanted); // refreshed as a save would, so the image is modified
     EXPECT_TRUE(image.IsModified());
     EXPECT_TRUE(Backups().isEmpty()); // "Нет": nothing was read, saved or erased
-    EXPECT_TRUE(form->Read->isEnabled() && form->Timer2->isActive());
+    EXPECT_TRUE(form->Read->isEnabled() && form->LinkCheckTimer->isActive());
 
     answer = true;
     form->WriteClick();
@@ -548,7 +550,7 @@ TEST_F(ProgFormTest, AfterTheUnitWasLostTheWindowLinksAgainWithoutClosing) {
     form->WriteClick();
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Ошибка программирования"));
     EXPECT_TRUE(form->ComNumber->isEnabled() && form->Speed->isEnabled());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timer1->isActive(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
     EXPECT_FALSE(form->link_lamp_green());
 
     // The unit on a line again, whose path the user types in: the window links and programs.
@@ -580,8 +582,8 @@ TEST_F(ProgFormTest, NoSecondExchangeDuringARunAndPortChange) {
         ++attempts;
         form->WriteClick();
         form->ReadClick();
-        form->Timer2Timer();
-        form->Timer1Timer();
+        form->LinkCheckTimerTimeout();
+        form->WakeTimerTimeout();
     });
     form->ReadClick();
     EXPECT_EQ(attempts, 1);
@@ -594,7 +596,7 @@ TEST_F(ProgFormTest, NoSecondExchangeDuringARunAndPortChange) {
     form->ComNumber->setEditText(files.filePath("gone"));
     form->ComNumberChange();
     ExpectPortNotFound(messages);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timer1->isActive(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
     EXPECT_FALSE(form->link_lamp_green());
     EXPECT_FALSE(form->Read->isEnabled());
 }
