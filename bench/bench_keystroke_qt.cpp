@@ -25,7 +25,7 @@ std::unique_ptr<TMainForm> MakeForm() {
         std::vector<uint8_t> bytes(FirmwareImage::Size);
         for (size_t i = 0; i < bytes.size(); ++i)
             bytes[i] = static_cast<uint8_t>(i * 7 + 3);
-        form->Image->AdoptLoad(*FirmwareImage::FromBytes(bytes.data()));
+        form->Image->ReplaceData(bytes.data());
     }
     form->show();
     return form;
