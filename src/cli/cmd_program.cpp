@@ -96,10 +96,8 @@ bool SaveBackup(COMPort& port, const std::string& backup) {
                   << "; nothing was programmed, the unit is untouched\n";
         return false;
     }
-    FirmwareImage unit;
-    unit.ReplaceData(memory.data());
     try {
-        SaveImageByExtension(unit, backup);
+        SaveImageByExtension(*FirmwareImage::FromBytes(memory.data()), backup);
     } catch (const std::exception& e) {
         std::cerr << "velmaris-cli program: backup " << backup << ": " << e.what()
                   << "\nnothing was programmed, the unit is untouched\n";
