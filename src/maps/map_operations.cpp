@@ -98,9 +98,9 @@ MapEditCount StoreMapValues(FirmwareImage& image, MapKind kind, int top, int lef
         }
     FirmwareImage::WriteBatch batch(image);
     for (const Store& s : stores) {
-        if (ReadCellRaw(image, info.width, s.address, s.raw) == s.raw)
+        if (ReadCellRaw(image, info.storage.width, s.address, s.raw) == s.raw)
             continue;
-        WriteCellRaw(image, info.width, s.address, s.raw);
+        WriteCellRaw(image, info.storage.width, s.address, s.raw);
         ++count.changed;
     }
     return count;
@@ -121,8 +121,9 @@ MapEditCount ApplyMapOperation(FirmwareImage& image, MapKind kind, CellRect rect
 
 MapEditCount StepMapCells(FirmwareImage& image, MapKind kind, CellRect rect, int delta) {
     rect = ClipToTable(kind, rect);
-    const CellWidthKind width = GetMapInfo(kind).width;
-    const int32_t top = width == CellWidthKind::Word ? 0xFFFF : 0xFF;
+    const MapStorage& storage = GetMapInfo(kind).storage;
+    const CellWidthKind width = storage.width;
+    const int32_t top = HighestCode(storage);
     MapEditCount count;
     FirmwareImage::WriteBatch batch(image);
     for (int r = rect.top; r <= rect.bottom; ++r)
