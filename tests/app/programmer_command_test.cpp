@@ -15,7 +15,7 @@
 
 TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
     const auto saved = TProgForm::ShowMessage;
-    TProgForm::ShowMessage = [](QWidget*, const QString&, const QString&) {};
+    TProgForm::ShowMessage = [](QWidget*, QMessageBox::Icon, const QString&, const QString&) {};
 
     TMainForm form;
     const QString before = form.SG->Cell(1, 1);
@@ -43,7 +43,7 @@ TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
 // history: undo gives back the exact bytes before it, redo the bytes read.
 TEST(ProgrammerCommand, AUnitReadIsAStepOfTheMainWindowsHistory) {
     const auto saved = TProgForm::ShowMessage;
-    TProgForm::ShowMessage = [](QWidget*, const QString&, const QString&) {};
+    TProgForm::ShowMessage = [](QWidget*, QMessageBox::Icon, const QString&, const QString&) {};
     TMainForm form;
     std::vector<uint8_t> start(FirmwareImage::Size, 0);
     for (uint16_t a = 0; a < 0x100; ++a)
