@@ -271,7 +271,6 @@ void TMainForm::BuildStatusBar() {
 void TMainForm::MOptClick() {
     RunParameterWindow(GetImage(), this, ChosenDatabase(), Doc->LoadedFile(), WindowEditPath());
     // The grid keeps its numbers until the next map command; the 3-D view shows the new ones.
-    GetImage().Decode();
     RefreshStatus();
     ViewPanel->Repaint();
     UpdateEditState();
@@ -279,7 +278,7 @@ void TMainForm::MOptClick() {
 
 // The identification and equipment windows write into Data themselves when they close, which
 // makes one step of each closing that changed something; no map depends on what they change,
-// so nothing is decoded afterwards.
+// so the grid is not refilled afterwards.
 void TMainForm::MIdenClick() {
     TIdentForm form(GetImage(), this);
     RunRecorded(form, QStringLiteral("Идентификация"));
@@ -317,7 +316,6 @@ void TMainForm::MFlasherClick() {
 }
 
 void TMainForm::RefreshAfterProgrammer() {
-    GetImage().Decode();
     ShowMap(Edit.CurrentMap);
     UpdateComparison(); // a unit read makes "Сравнить с ЭБУ" possible
     UpdateEditState();

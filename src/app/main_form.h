@@ -84,13 +84,13 @@ public:
     void MapCommand(MapKind kind);
     // Tints the grid or takes the tint away as the item's mark says, and remembers the choice.
     void MColourClick();
-    // The programmer window; the image is decoded and shown again when it closes.
+    // The programmer window; the image is shown again when it closes.
     void MFlasherClick();
     void RefreshAfterProgrammer();
 
     // The one path of a user's edit: runs writes (which change the image only through its
     // byte, word and whole-image writes) as one step of the edit history named stepName, then
-    // decodes and refreshes the grid, keeping the current cell, and the 3-D view.
+    // refreshes the grid, keeping the current cell, and the 3-D view.
     void ApplyEdit(const QString& stepName, const std::function<void()>& writes);
     // The same step recording for writes made inside a window, which refreshes the main window
     // itself when it closes.
@@ -110,7 +110,7 @@ public:
     void MCloseCompareClick();
     void MDifferencesClick();
     void SetCellShow(Comparison::CellShow show);
-    // Makes an image the reference (its bytes are taken; it is decoded with the image's maps).
+    // Makes an image the reference (decoded again when its map set differs from the image's).
     void OpenReference(std::unique_ptr<FirmwareImage> reference, const QString& name);
     // Shows a map with a data cell current, as a double-click in the differences window does.
     void ShowMapCell(MapKind kind, int row, int col);
@@ -172,7 +172,7 @@ private:
     void CopySelection(bool withAxes);
     void PasteText(const QString& text);
     void ShowEditCount(const MapEditCount& count);
-    // Decodes and shows the image after an edit, an undo or a redo, keeping the current cell.
+    // Shows the image after an edit, an undo or a redo, keeping the current cell.
     void RefreshAfterEdit();
     void UndoApplied(int map, int row, int col);
     // The marks, the status bar and the title's unsaved mark, from the bytes as they are now.

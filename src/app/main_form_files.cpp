@@ -49,7 +49,6 @@ void TMainForm::OpenFile(const QString& fileName, ImageFormat format) {
     Doc->Adopt(loaded, fileName);
     UpdateCaption(fileName);
     MRecent->Remember(fileName);
-    GetImage().Decode();
     ShowMap(Edit.CurrentMap);
     ViewPanel->Fit();
     SG->setFocus(); // the keypad edits the grid straight away

@@ -143,7 +143,6 @@ EditPath TMainForm::WindowEditPath() {
 }
 
 void TMainForm::RefreshAfterEdit() {
-    GetImage().Decode();
     if (Compared->IsOpen())
         UpdateComparison();
     FillGrid(Edit.CurrentMap, true);

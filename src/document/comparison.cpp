@@ -3,7 +3,6 @@
 #include "params/parameter_compare.h"
 
 #include <QTimer>
-#include <cstring>
 
 Comparison::Comparison(FirmwareImage& image, QObject* parent) : QObject(parent), image_(image) {}
 
@@ -14,9 +13,7 @@ Comparison::~Comparison() {
 
 void Comparison::Open(std::unique_ptr<FirmwareImage> reference, const QString& name,
                       std::unique_ptr<ParameterTables> tables) {
-    reference_ = std::move(reference);
-    reference_->UseO2Maps = image_.UseO2Maps;
-    reference_->Decode();
+    reference_ = std::move(reference); // Update gives it the image's map set
     name_ = name;
     tables_ = std::move(tables);
     if (!listening_)
@@ -104,9 +101,7 @@ void Comparison::RememberUnitRead(const std::vector<uint8_t>& memory) {
 std::unique_ptr<FirmwareImage> Comparison::UnitReadImage() const {
     if (!HasUnitRead())
         return nullptr;
-    auto image = std::make_unique<FirmwareImage>();
-    std::memcpy(image->Data.get(), unitRead_.data(), FirmwareImage::Size);
-    return image;
+    return FirmwareImage::FromBytes(unitRead_.data(), image_.UseO2Maps);
 }
 
 void Comparison::Schedule() {

@@ -35,8 +35,8 @@ public:
     ~Comparison() override;
 
     bool IsOpen() const { return reference_ != nullptr; }
-    // Makes an image the reference (its bytes are taken; it is decoded here with the image's
-    // map set) and compares. tables: the parameter database's records, compared too; may be
+    // Makes an image the reference (decoded again here when its map set differs from the
+    // image's) and compares. tables: the parameter database's records, compared too; may be
     // null.
     void Open(std::unique_ptr<FirmwareImage> reference, const QString& name,
               std::unique_ptr<ParameterTables> tables);

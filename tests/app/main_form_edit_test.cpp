@@ -25,10 +25,10 @@ protected:
         QTest::keyClick(form->Grid(), key, mods);
     }
     int Raw(int r, int c) const {
-        return form->GetImage().Data[MapCellAddress(form->GetImage(), MapKind::Uoz, r, c)];
+        return form->GetImage().ReadByte(MapCellAddress(form->GetImage(), MapKind::Uoz, r, c));
     }
     void SetRaw(int r, int c, uint8_t raw) {
-        form->GetImage().Data[MapCellAddress(form->GetImage(), MapKind::Uoz, r, c)] = raw;
+        form->GetImage().WriteByte(MapCellAddress(form->GetImage(), MapKind::Uoz, r, c), raw);
     }
     void Mouse(QEvent::Type type, int col, int row, Qt::MouseButtons buttons) {
         const QPoint at = form->Grid()->visualItemRect(form->Grid()->item(row, col)).center();
@@ -112,7 +112,6 @@ TEST_F(MapEdit, TypedValuesAndStepKeysChangeEverySelectedCell) {
 TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     SetRaw(0, 0, 10);
     SetRaw(0, 1, 30);
-    form->GetImage().Decode();
     Press(Qt::Key_Right, Qt::ShiftModifier);
     form->Dialogs().AskNumber = [](QWidget*, const QString&, QString& text) {
         text = "150";

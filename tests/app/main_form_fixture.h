@@ -7,6 +7,7 @@
 #include "app/main_form.h"
 #include "child_named.h"
 #include "image/firmware_image.h"
+#include "image_bytes.h"
 #include "ui/error_report.h"
 
 #include <QApplication>
@@ -32,8 +33,7 @@
 
 // Fills an image with a byte pattern that differs from address to address.
 inline void FillPattern(FirmwareImage& image, int seed) {
-    for (size_t i = 0; i < FirmwareImage::Size; ++i)
-        image.Data[i] = static_cast<uint8_t>(i * 7 + seed);
+    image.ReplaceData(PatternBytes(7, static_cast<unsigned>(seed)).data());
 }
 
 class MainFormTest : public ::testing::Test {
@@ -90,8 +90,7 @@ protected:
     void TearDown() override {
         // Leave without questions so the next test starts clean.
         if (form)
-            std::memcpy(form->GetImage().LoadedCopy.get(), form->GetImage().Data.get(),
-                        FirmwareImage::Size);
+            form->GetImage().MarkSaved();
         form.reset();
         ShowErrorMessage = savedError;
         QLocale::setDefault(QLocale::c());
@@ -111,12 +110,10 @@ protected:
         return Path(name);
     }
     static std::vector<uint8_t> PatternBytes(int seed) {
-        FirmwareImage image;
-        FillPattern(image, seed);
-        return {image.Data.get(), image.Data.get() + FirmwareImage::Size};
+        return ::PatternBytes(7, static_cast<unsigned>(seed));
     }
     std::vector<uint8_t> Data() const {
-        return {form->GetImage().Data.get(), form->GetImage().Data.get() + FirmwareImage::Size};
+        return {form->GetImage().Bytes(), form->GetImage().Bytes() + FirmwareImage::Size};
     }
 
     QTemporaryDir dir;

@@ -201,7 +201,7 @@ TEST_F(Menu, HelpOpensTheContentsPageAndEveryPageExists) {
 }
 
 TEST_F(Menu, ExitRunsTheCloseQuestion) {
-    form->GetImage().Data[5] = 9;
+    form->GetImage().WriteByte(5, 9);
     askAnswers.push_back(SaveAnswer::Cancel);
     ChildNamed(*form, "MExit")->trigger();
     EXPECT_EQ(questions.size(), 1);

@@ -3,6 +3,7 @@
 #include "app/main_form.h"
 #include "child_named.h"
 #include "document/edit_history.h"
+#include "image_bytes.h"
 #include "maps/view/map_grid.h"
 #include "programmer/view/prog_form.h"
 
@@ -27,7 +28,7 @@ TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
         ASSERT_NE(prog, nullptr);
         ASSERT_TRUE(prog->isModal() && prog->isVisible());
         seen = true;
-        std::memset(form.GetImage().Data.get(), 0x40, FirmwareImage::Size);
+        form.GetImage().ReplaceData(std::vector<uint8_t>(FirmwareImage::Size, 0x40).data());
         prog->close();
     });
     form.MFlasherClick();
@@ -45,10 +46,12 @@ TEST(ProgrammerCommand, AUnitReadIsAStepOfTheMainWindowsHistory) {
     const auto saved = TProgForm::ShowMessage;
     TProgForm::ShowMessage = [](QWidget*, QMessageBox::Icon, const QString&, const QString&) {};
     TMainForm form;
+    std::vector<uint8_t> start(FirmwareImage::Size, 0);
     for (uint16_t a = 0; a < 0x100; ++a)
-        form.GetImage().Data[a] = static_cast<uint8_t>(a);
-    const std::vector<uint8_t> before(form.GetImage().Data.get(),
-                                      form.GetImage().Data.get() + FirmwareImage::Size);
+        start[a] = static_cast<uint8_t>(a);
+    LoadBytes(form.GetImage(), start);
+    const std::vector<uint8_t> before(form.GetImage().Bytes(),
+                                      form.GetImage().Bytes() + FirmwareImage::Size);
     const std::vector<uint8_t> read(FirmwareImage::Size, 0x40);
     QTimer::singleShot(200, &form, [&] {
         auto* prog = form.findChild<TProgForm*>();
@@ -59,8 +62,8 @@ TEST(ProgrammerCommand, AUnitReadIsAStepOfTheMainWindowsHistory) {
     form.MFlasherClick();
     TProgForm::ShowMessage = saved;
     auto bytes = [&] {
-        return std::vector<uint8_t>(form.GetImage().Data.get(),
-                                    form.GetImage().Data.get() + FirmwareImage::Size);
+        return std::vector<uint8_t>(form.GetImage().Bytes(),
+                                    form.GetImage().Bytes() + FirmwareImage::Size);
     };
     QUndoStack& stack = *form.Document().History().Stack();
     ASSERT_EQ(stack.count(), 1);
@@ -69,5 +72,5 @@ TEST(ProgrammerCommand, AUnitReadIsAStepOfTheMainWindowsHistory) {
     EXPECT_EQ(bytes(), before);
     ChildNamed(form, "ARedo")->trigger();
     EXPECT_EQ(bytes(), read);
-    std::memcpy(form.GetImage().LoadedCopy.get(), form.GetImage().Data.get(), FirmwareImage::Size);
+    form.GetImage().MarkSaved();
 }

@@ -7,15 +7,19 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
 std::unique_ptr<FirmwareImage> Patterned(int seed) {
-    auto image = std::make_unique<FirmwareImage>();
-    for (std::size_t i = 0; i < FirmwareImage::Size; ++i)
-        image->Data[i] = static_cast<uint8_t>(i * 7 + seed);
-    image->Decode();
-    return image;
+    std::vector<uint8_t> bytes(FirmwareImage::Size);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i * 7 + seed);
+    return FirmwareImage::FromBytes(bytes.data());
+}
+
+uint8_t ByteAt(const FirmwareImage& image, uint32_t address) {
+    return image.ReadByte(static_cast<uint16_t>(address));
 }
 
 // The address of data cell (0, 0) of the main map, and the same image with that cell one step
@@ -25,7 +29,8 @@ struct OneCellApart {
     AddressRange cell = CellBytes(*image, MapKind::Uoz, 0, 0);
     std::unique_ptr<FirmwareImage> Reference() const {
         auto reference = Patterned(3);
-        reference->Data[cell.first] = static_cast<uint8_t>(reference->Data[cell.first] + 1);
+        const auto at = static_cast<uint16_t>(cell.first);
+        reference->WriteByte(at, static_cast<uint8_t>(reference->ReadByte(at) + 1));
         return reference;
     }
 };
@@ -42,7 +47,8 @@ TEST(Comparison, DifferencesFollowTheImageAndTakingFromTheReferenceClearsThem) {
     EXPECT_EQ(map->cells[0].col, 0);
 
     comparison.Take({{DiffLine::Cell, static_cast<int>(MapKind::Uoz), 0, 0}});
-    EXPECT_EQ(setup.image->Data[setup.cell.first], comparison.Reference()->Data[setup.cell.first]);
+    EXPECT_EQ(ByteAt(*setup.image, setup.cell.first),
+              ByteAt(*comparison.Reference(), setup.cell.first));
     comparison.Update();
     EXPECT_TRUE(comparison.Differences().Empty());
 }
@@ -95,7 +101,7 @@ TEST(Comparison, OnlyAWholeUnitReadBecomesAReference) {
     comparison.RememberUnitRead({}); // a run that read nothing keeps the last read
     ASSERT_TRUE(comparison.HasUnitRead());
     const std::unique_ptr<FirmwareImage> unit = comparison.UnitReadImage();
-    EXPECT_EQ(unit->Data[FirmwareImage::Size - 1], 0x5A);
+    EXPECT_EQ(ByteAt(*unit, FirmwareImage::Size - 1), 0x5A);
     comparison.RememberUnitRead(std::vector<uint8_t>(100, 1));
     EXPECT_FALSE(comparison.HasUnitRead());
 }

@@ -172,7 +172,7 @@ TEST(ImageLoading, TheExtensionDecidesBeforeTheFilterAndBinaryFilesSayWhatIsWron
     const LoadedImage loaded = LoadImageFile(longFile, ImageFormat::Bin);
     EXPECT_EQ(loaded.warning, QStringLiteral("Размер файла long.bin — 32773 байт, а образ памяти "
                                              "занимает 32768 байт. Лишние байты не загружены."));
-    EXPECT_EQ(loaded.image->Data[FirmwareImage::Size - 1], 0x11);
+    EXPECT_EQ(loaded.image->ReadByte(FirmwareImage::Size - 1), 0x11);
 }
 
 } // namespace
