@@ -5,7 +5,7 @@
 #include "app/edit_history.h"
 #include "app/main_form.h"
 #include "image/edit_journal.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 #include "qt_bench_main.h"
 
 #include <QAction>

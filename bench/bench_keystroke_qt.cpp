@@ -2,7 +2,7 @@
 // SGKeyDown (re-read, step, write, Decode, format, set the cell's text). The 3-D view is not
 // part of it. Runs on examples/demo.hex when it exists, else on a patterned image.
 #include "app/main_form.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 #include "qt_bench_main.h"
 
 #include <QAction>

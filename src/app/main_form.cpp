@@ -6,13 +6,13 @@
 #include "app/history_view.h"
 #include "app/tool_icons.h"
 #include "maps/cell_edit.h"
-#include "maps/map_grid.h"
-#include "maps/opengl_panel.h"
-#include "params/comp_form.h"
-#include "params/flash_form.h"
-#include "params/opt_form_run.h"
+#include "maps/view/map_grid.h"
+#include "maps/view/opengl_panel.h"
 #include "params/parameter_compare.h"
-#include "programmer/prog_form.h"
+#include "params/view/equipment_form.h"
+#include "params/view/ident_form.h"
+#include "params/view/opt_form_run.h"
+#include "programmer/view/prog_form.h"
 #include "ui/app_settings.h"
 #include "ui/error_report.h"
 
@@ -324,7 +324,7 @@ void TMainForm::MOptClick() {
 // so nothing is decoded afterwards.
 void TMainForm::MIdenClick() {
     {
-        TFlashForm form(*Image, this);
+        TIdentForm form(*Image, this);
         History->Record(QStringLiteral("Идентификация"), [&] { form.exec(); });
     }
     UpdateEditState();
@@ -333,7 +333,7 @@ void TMainForm::MIdenClick() {
 
 void TMainForm::MCompClick() {
     {
-        TCompForm form(*Image, this);
+        TEquipmentForm form(*Image, this);
         History->Record(QStringLiteral("Комплектация"), [&] { form.exec(); });
     }
     UpdateEditState();

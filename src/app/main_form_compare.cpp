@@ -5,11 +5,11 @@
 
 #include "app/diff_form.h"
 #include "maps/cell_edit.h"
-#include "maps/map_grid.h"
-#include "params/opt_form_run.h"
-#include "params/param_db.h"
+#include "maps/view/map_grid.h"
+#include "params/db/param_db.h"
 #include "params/parameter_compare.h"
 #include "params/parameter_formula.h"
+#include "params/view/opt_form_run.h"
 #include "ui/decimal_separator.h"
 
 #include <QAction>

@@ -3,9 +3,9 @@
 // the user's input, run it as one edit step and report what was clamped.
 #include "app/main_form.h"
 
-#include "maps/map_grid.h"
 #include "maps/map_operations.h"
 #include "maps/table_text.h"
+#include "maps/view/map_grid.h"
 #include "ui/decimal_separator.h"
 
 #include <QAction>

@@ -5,7 +5,7 @@
 #include "app/save_names.h"
 #include "image/edit_journal.h"
 #include "image/hex_format.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 #include "ui/app_settings.h"
 
 #include <QDateTime>

@@ -5,10 +5,10 @@
 #include "app/edit_history.h"
 
 #include "maps/cell_edit.h"
-#include "maps/map_grid.h"
 #include "maps/map_operations.h"
 #include "maps/map_status.h"
 #include "maps/value_colour.h"
+#include "maps/view/map_grid.h"
 #include "ui/app_settings.h"
 #include "ui/decimal_separator.h"
 

@@ -3,9 +3,9 @@
 // (maps/surface_geometry.h); this file only wires them to the panel.
 #include "app/main_form.h"
 
-#include "maps/opengl_panel.h"
-#include "maps/surface_renderer.h"
 #include "maps/surface_view.h"
+#include "maps/view/opengl_panel.h"
+#include "maps/view/surface_renderer.h"
 
 #include <QEvent>
 #include <QFrame>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "programmer/com_port.h"
+#include "programmer/port/com_port.h"
 #include "programmer/protocol.h"
 
 #include <chrono>

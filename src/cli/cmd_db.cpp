@@ -3,7 +3,7 @@
 
 #include "cli/cli_app.h"
 #include "cli/command.h"
-#include "params/param_db.h"
+#include "params/db/param_db.h"
 
 #include <iostream>
 #include <memory>

@@ -7,7 +7,7 @@
 #include "cli/command.h"
 #include "image/firmware_image.h"
 #include "params/database_location.h"
-#include "params/param_db.h"
+#include "params/db/param_db.h"
 #include "params/parameter_decode.h"
 #include "params/parameter_format.h"
 #include "params/parameter_formula.h"

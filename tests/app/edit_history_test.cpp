@@ -4,7 +4,7 @@
 
 #include "app/edit_history.h"
 #include "app/history_view.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 
 #include <QAction>
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #include "app/edit_history.h"
 #include "main_form_fixture.h"
-#include "params/comp_form.h"
-#include "params/flash_form.h"
+#include "params/view/equipment_form.h"
+#include "params/view/ident_form.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -51,7 +51,7 @@ protected:
 };
 
 TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndNothingIsDecodedAfter) {
-    RunModal<TFlashForm>(form->MIden, [](TFlashForm& window) {
+    RunModal<TIdentForm>(form->MIden, [](TIdentForm& window) {
         EXPECT_EQ(window.findChild<QLineEdit*>("LabeledEdit1")->text(), "EDC");
         window.close();
     });
@@ -68,7 +68,7 @@ TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndNothingIsDecodedAfter) {
 }
 
 TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndNothingIsDecodedAfter) {
-    RunModal<TCompForm>(form->MComp, [](TCompForm& window) {
+    RunModal<TEquipmentForm>(form->MComp, [](TEquipmentForm& window) {
         auto* list = window.findChild<QListWidget*>("CLB1");
         EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
         list->setFocus();
@@ -91,11 +91,11 @@ TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
                                     form->Image->Data.get() + FirmwareImage::Size);
     };
     const std::vector<uint8_t> start = bytes();
-    RunModal<TFlashForm>(form->MIden, [](TFlashForm& window) { window.close(); });
+    RunModal<TIdentForm>(form->MIden, [](TIdentForm& window) { window.close(); });
     ASSERT_EQ(stack.count(), before + 1);
     EXPECT_EQ(form->History->UndoName(), "Идентификация");
     const std::vector<uint8_t> named = bytes();
-    RunModal<TCompForm>(form->MComp, [](TCompForm& window) {
+    RunModal<TEquipmentForm>(form->MComp, [](TEquipmentForm& window) {
         auto* list = window.findChild<QListWidget*>("CLB1");
         list->setFocus();
         list->setCurrentRow(6);
@@ -105,7 +105,7 @@ TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
     ASSERT_EQ(stack.count(), before + 2);
     EXPECT_EQ(form->History->UndoName(), "Комплектация");
     const std::vector<uint8_t> equipped = bytes();
-    RunModal<TCompForm>(form->MComp, [](TCompForm& window) { window.close(); });
+    RunModal<TEquipmentForm>(form->MComp, [](TEquipmentForm& window) { window.close(); });
     EXPECT_EQ(stack.count(), before + 2); // nothing changed: no step
 
     form->AUndo->trigger();

@@ -1,7 +1,7 @@
 #include "app/diff_form.h"
 #include "main_form_fixture.h"
 #include "maps/cell_edit.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 
 #include <QAction>
 #include <QLabel>

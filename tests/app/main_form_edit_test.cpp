@@ -1,7 +1,7 @@
 #include "main_form_fixture.h"
 #include "maps/cell_edit.h"
-#include "maps/map_grid.h"
 #include "maps/map_operations.h"
+#include "maps/view/map_grid.h"
 
 #include <QAction>
 #include <QClipboard>

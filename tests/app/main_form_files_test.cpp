@@ -1,7 +1,7 @@
 #include "change_recorder.h"
 #include "file_size_limit.h"
 #include "main_form_fixture.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 
 #include "app/translations.h"
 

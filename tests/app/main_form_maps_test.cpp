@@ -1,7 +1,7 @@
 #include "main_form_fixture.h"
-#include "maps/map_grid.h"
 #include "maps/map_status.h"
 #include "maps/value_colour.h"
+#include "maps/view/map_grid.h"
 
 #include <QAction>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "app/about_box.h"
 #include "app/help_form.h"
 #include "main_form_fixture.h"
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 
 #include <QAction>
 #include <QActionGroup>

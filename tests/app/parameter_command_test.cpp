@@ -2,10 +2,10 @@
 // working directory's database, and afterwards the image is decoded again.
 #include "app/edit_history.h"
 #include "app/main_form.h"
-#include "params/my_sg.h"
-#include "params/opt_form.h"
-#include "params/opt_form_models.h"
-#include "params/opt_form_run.h"
+#include "params/view/my_sg.h"
+#include "params/view/opt_form.h"
+#include "params/view/opt_form_models.h"
+#include "params/view/opt_form_run.h"
 #include "ui/error_report.h"
 
 #include <QAction>

@@ -2,8 +2,8 @@
 // shows what the window left in the image.
 #include "app/edit_history.h"
 #include "app/main_form.h"
-#include "maps/map_grid.h"
-#include "programmer/prog_form.h"
+#include "maps/view/map_grid.h"
+#include "programmer/view/prog_form.h"
 
 #include <QAction>
 #include <QTimer>

@@ -1,9 +1,9 @@
 // The main window keeps its geometry, splitter, recent files, chosen parameter database and the
 // programmer's port and speed from one run to the next, and shrugs off a damaged settings file.
 #include "app/main_form.h"
-#include "params/opt_form.h"
-#include "params/opt_form_run.h"
-#include "programmer/prog_form.h"
+#include "params/view/opt_form.h"
+#include "params/view/opt_form_run.h"
+#include "programmer/view/prog_form.h"
 #include "ui/error_report.h"
 
 #include <QAction>

@@ -2,10 +2,10 @@
 // sits and how high it is, which map it draws, mouse rotation and the repaint triggers.
 #include "app/main_form.h"
 #include "frame_pixels.h"
-#include "maps/map_grid.h"
-#include "maps/opengl_panel.h"
 #include "maps/surface_geometry.h"
 #include "maps/surface_view.h"
+#include "maps/view/map_grid.h"
+#include "maps/view/opengl_panel.h"
 #include "ui/error_report.h"
 
 #include <QAction>

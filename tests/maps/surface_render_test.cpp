@@ -2,10 +2,10 @@
 // checks the pixels of the frame.
 #include "frame_pixels.h"
 #include "image/firmware_image.h"
-#include "maps/opengl_panel.h"
 #include "maps/surface_geometry.h"
-#include "maps/surface_renderer.h"
 #include "maps/surface_view.h"
+#include "maps/view/opengl_panel.h"
+#include "maps/view/surface_renderer.h"
 #include "ui/error_report.h"
 
 #include <QElapsedTimer>

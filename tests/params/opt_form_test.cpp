@@ -1,11 +1,11 @@
 #include "comma_locale.h"
 #include "fixture_image.h"
-#include "params/my_sg.h"
-#include "params/opt_form.h"
-#include "params/opt_form_models.h"
-#include "params/opt_form_run.h"
-#include "params/param_db.h"
+#include "params/db/param_db.h"
 #include "params/parameter_formula.h"
+#include "params/view/my_sg.h"
+#include "params/view/opt_form.h"
+#include "params/view/opt_form_models.h"
+#include "params/view/opt_form_run.h"
 #include "ui/error_report.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "damaged_jet.h"
 #include "image/firmware_image.h"
-#include "params/param_db.h"
+#include "params/db/param_db.h"
 #include "params/parameter_decode.h"
 #include "params/parameter_formula.h"
 #include "params/parameter_storage.h"

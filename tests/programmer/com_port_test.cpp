@@ -1,5 +1,5 @@
 // COMPort against the simulated unit on a pseudo-terminal: echo, wait budgets, opening.
-#include "programmer/com_port.h"
+#include "programmer/port/com_port.h"
 #include "programmer/protocol.h"
 #include "sim_fixture.h"
 #include "sim_process.h"

@@ -2,8 +2,8 @@
 #include "change_recorder.h"
 #include "image/firmware_image.h"
 #include "maps/image_compare.h"
-#include "programmer/prog_form.h"
 #include "programmer/runs.h"
+#include "programmer/view/prog_form.h"
 #include "sim_fixture.h"
 #include "sim_process.h"
 
@@ -100,8 +100,8 @@ protected:
         form->show();
     }
     bool WaitLinked(int ms = 20000) {
-        return QTest::qWaitFor([&] { return form->Read->isEnabled() && form->Timer2->isActive(); },
-                               ms);
+        return QTest::qWaitFor(
+            [&] { return form->Read->isEnabled() && form->LinkCheckTimer->isActive(); }, ms);
     }
     std::vector<uint8_t> Dump() {
         form.reset();
@@ -147,11 +147,12 @@ TEST_F(ProgFormTest, InitialStateWithAnUnopenablePort) {
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Нет связи"));
     EXPECT_FALSE(form->link_lamp_green());
     EXPECT_EQ(form->ProgressBar->maximum(), 255);
-    EXPECT_TRUE(form->Timer4->isActive());
-    EXPECT_FALSE(form->Timer1->isActive() || form->Timer2->isActive() || form->Timer3->isActive());
+    EXPECT_TRUE(form->ListenTimer->isActive());
+    EXPECT_FALSE(form->WakeTimer->isActive() || form->LinkCheckTimer->isActive() ||
+                 form->SyncTimer->isActive());
     // After the first second nothing answered: the window keeps trying to wake the unit.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timer1->isActive(); }, 5000));
-    EXPECT_FALSE(form->Timer4->isActive());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
+    EXPECT_FALSE(form->ListenTimer->isActive());
     EXPECT_FALSE(form->Read->isEnabled());
 }
 
@@ -194,7 +195,8 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
     ASSERT_TRUE(WaitLinked());
     EXPECT_TRUE(form->link_lamp_green());
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Связь с ЭБУ"));
-    EXPECT_FALSE(form->Timer1->isActive() || form->Timer3->isActive() || form->Timer4->isActive());
+    EXPECT_FALSE(form->WakeTimer->isActive() || form->SyncTimer->isActive() ||
+                 form->ListenTimer->isActive());
 
     const std::size_t expected = prog::count_differences(image.Data.get(), memory.data());
     form->ReadClick();
@@ -202,7 +204,7 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
     EXPECT_FALSE(form->match());
     EXPECT_EQ(ImageBytes(image), memory);
     EXPECT_EQ(form->ProgressBar->value(), 0);
-    EXPECT_TRUE(form->Timer2->isActive());
+    EXPECT_TRUE(form->LinkCheckTimer->isActive());
     EXPECT_TRUE(form->ComNumber->isEnabled() && form->Speed->isEnabled());
     form->ReadClick();
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Найдено различий: 0"));
@@ -228,7 +230,7 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
 
     // The unit goes away: the next check fails and the window goes back to waking.
     sim->Stop();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timer1->isActive(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
     EXPECT_FALSE(form->link_lamp_green());
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Нет связи"));
     EXPECT_FALSE(form->Read->isEnabled());
@@ -277,7 +279,7 @@ TEST_F(ProgFormTest, ProgramAndVerify) {
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
     EXPECT_TRUE(form->match());
     EXPECT_TRUE(form->Read->isEnabled() && form->ComNumber->isEnabled());
-    EXPECT_TRUE(form->Timer2->isActive());
+    EXPECT_TRUE(form->LinkCheckTimer->isActive());
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(ImageBytes(image), wanted);
     EXPECT_EQ(Dump(), wanted);
@@ -320,7 +322,7 @@ TEST_F(ProgFormTest, FailuresAndWhatFollows) {
             EXPECT_EQ(form->PanelMess->text(), QString::fromUtf8(c.line));
         }
         EXPECT_FALSE(form->match());
-        EXPECT_EQ(form->Timer2->isActive(), c.polling);
+        EXPECT_EQ(form->LinkCheckTimer->isActive(), c.polling);
         EXPECT_EQ(ImageBytes(image), wanted); // the image is never replaced by a failed run
         // The port and the speed can be changed again at once, whatever failed.
         EXPECT_TRUE(form->ComNumber->isEnabled() && form->Speed->isEnabled());
@@ -439,7 +441,7 @@ TEST_F(ProgFormTest, ProgrammingRefusedLeavesTheUnitUntouched) {
                 << messages[0].toStdString();
         EXPECT_TRUE(questions.isEmpty());
         EXPECT_EQ(ImageBytes(image), before);
-        EXPECT_TRUE(form->Read->isEnabled() && form->Timer2->isActive());
+        EXPECT_TRUE(form->Read->isEnabled() && form->LinkCheckTimer->isActive());
     }
 
     // A good image, but the backup cannot be saved ("backups" is taken by a file).
@@ -494,7 +496,7 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
     EXPECT_EQ(ImageBytes(image), wanted); // refreshed as a save would, so the image is modified
     EXPECT_TRUE(image.IsModified());
     EXPECT_TRUE(Backups().isEmpty()); // "Нет": nothing was read, saved or erased
-    EXPECT_TRUE(form->Read->isEnabled() && form->Timer2->isActive());
+    EXPECT_TRUE(form->Read->isEnabled() && form->LinkCheckTimer->isActive());
 
     answer = true;
     form->WriteClick();
@@ -552,7 +554,7 @@ TEST_F(ProgFormTest, AfterTheUnitWasLostTheWindowLinksAgainWithoutClosing) {
     form->WriteClick();
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Ошибка программирования"));
     EXPECT_TRUE(form->ComNumber->isEnabled() && form->Speed->isEnabled());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timer1->isActive(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
     EXPECT_FALSE(form->link_lamp_green());
 
     // The unit on a line again, whose path the user types in: the window links and programs.
@@ -584,8 +586,8 @@ TEST_F(ProgFormTest, NoSecondExchangeDuringARunAndPortChange) {
         ++attempts;
         form->WriteClick();
         form->ReadClick();
-        form->Timer2Timer();
-        form->Timer1Timer();
+        form->LinkCheckTimerTimeout();
+        form->WakeTimerTimeout();
     });
     form->ReadClick();
     EXPECT_EQ(attempts, 1);
@@ -598,7 +600,7 @@ TEST_F(ProgFormTest, NoSecondExchangeDuringARunAndPortChange) {
     form->ComNumber->setEditText(files.filePath("gone"));
     form->ComNumberChange();
     ExpectPortNotFound(messages);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timer1->isActive(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
     EXPECT_FALSE(form->link_lamp_green());
     EXPECT_FALSE(form->Read->isEnabled());
 }

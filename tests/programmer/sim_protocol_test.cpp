@@ -1,6 +1,6 @@
 // The protocol operations end to end: real COMPort, simulated unit on a pseudo-terminal.
 #include "programmer/bring_up.h"
-#include "programmer/com_port.h"
+#include "programmer/port/com_port.h"
 #include "programmer/protocol.h"
 #include "sim_fixture.h"
 #include "sim_process.h"

@@ -1,6 +1,6 @@
 #include "image/firmware_image.h"
-#include "params/comp_form.h"
 #include "params/equipment.h"
+#include "params/view/equipment_form.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -25,18 +25,18 @@ struct EquipmentWindow : ::testing::Test {
         std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
     }
 
-    static QListWidget* List(TCompForm& form) {
+    static QListWidget* List(TEquipmentForm& form) {
         auto* list = form.findChild<QListWidget*>(QStringLiteral("CLB1"));
         EXPECT_NE(list, nullptr);
         return list;
     }
 
-    static bool Checked(TCompForm& form, int k) {
+    static bool Checked(TEquipmentForm& form, int k) {
         return List(form)->item(k)->checkState() == Qt::Checked;
     }
 
     // Toggles item k with the space key, as the list's current item.
-    static void PressSpace(TCompForm& form, int k) {
+    static void PressSpace(TEquipmentForm& form, int k) {
         QListWidget* list = List(form);
         list->setFocus();
         list->setCurrentRow(k);
@@ -44,7 +44,7 @@ struct EquipmentWindow : ::testing::Test {
     }
 
     // Clicks the check box of item k with the mouse.
-    static void ClickCheckBox(TCompForm& form, int k) {
+    static void ClickCheckBox(TEquipmentForm& form, int k) {
         QListWidget* list = List(form);
         QListWidgetItem* item = list->item(k);
         list->scrollToItem(item);
@@ -67,7 +67,7 @@ struct EquipmentWindow : ::testing::Test {
 
 TEST_F(EquipmentWindow, ShowsTheBitsAsCheckedItemsInOrder) {
     SetBytes({0x01, 0x00, 0x00, 0x00, 0x00, 0x80});
-    TCompForm form(image);
+    TEquipmentForm form(image);
     form.show();
     EXPECT_EQ(form.windowTitle(), "Комплектация");
     ASSERT_EQ(List(form)->count(), EquipmentCount);
@@ -79,7 +79,7 @@ TEST_F(EquipmentWindow, ShowsTheBitsAsCheckedItemsInOrder) {
 
 TEST_F(EquipmentWindow, LockedItemsStayAsTheyWereAndOkWritesOnlyTheOxygenBit) {
     SetBytes({0x01, 0x00, 0x00, 0x00, 0x00, 0x80});
-    TCompForm form(image);
+    TEquipmentForm form(image);
     form.show();
 
     PressSpace(form, 2); // knock sensor: locked
@@ -105,7 +105,7 @@ TEST_F(EquipmentWindow, LockedItemsStayAsTheyWereAndOkWritesOnlyTheOxygenBit) {
 
 TEST_F(EquipmentWindow, AdsorberAndFanToggleTheirOwnBitsWhenClosedByTheCloseBox) {
     SetBytes({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
-    TCompForm form(image);
+    TEquipmentForm form(image);
     form.show();
 
     ClickCheckBox(form, 36);
@@ -127,7 +127,7 @@ TEST_F(EquipmentWindow, AdsorberAndFanToggleTheirOwnBitsWhenClosedByTheCloseBox)
 // Minimising and restoring the window shows it again; what the user toggled stays.
 TEST_F(EquipmentWindow, ShowingTheWindowAgainKeepsTheToggles) {
     SetBytes({0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
-    TCompForm form(image);
+    TEquipmentForm form(image);
     form.show();
     PressSpace(form, 1);
     form.showMinimized();

@@ -1,7 +1,7 @@
-#include "params/opt_form_run.h"
+#include "params/view/opt_form_run.h"
 
-#include "params/opt_form.h"
 #include "params/parameter_formula.h"
+#include "params/view/opt_form.h"
 
 #include "params/database_location.h"
 

@@ -1,4 +1,4 @@
-#include "params/param_db_schema.h"
+#include "params/db/param_db_schema.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "params/flash_form.h"
+#include "params/view/ident_form.h"
 
 #include "image/codepage.h"
 #include "ui/error_report.h"
@@ -28,7 +28,7 @@ constexpr IdentGroup Car{" Автомобиль ", {"Двигатель:", "Ку
 
 } // namespace
 
-TFlashForm::TFlashForm(FirmwareImage& image, QWidget* parent)
+TIdentForm::TIdentForm(FirmwareImage& image, QWidget* parent)
     : QDialog(parent), image_(image), ident_(image) {
     setWindowTitle(QStringLiteral("Идентификация"));
 
@@ -63,7 +63,7 @@ TFlashForm::TFlashForm(FirmwareImage& image, QWidget* parent)
     columns->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QLineEdit* TFlashForm::AddEdit(int index, const QString& label) {
+QLineEdit* TIdentForm::AddEdit(int index, const QString& label) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QStringLiteral("LabeledEdit%1").arg(index + 1));
     edit->setAccessibleName(label);
@@ -74,12 +74,12 @@ QLineEdit* TFlashForm::AddEdit(int index, const QString& label) {
     return edit;
 }
 
-void TFlashForm::done(int result) {
+void TIdentForm::done(int result) {
     RunGuarded(this, [this] { FormClose(); });
     QDialog::done(result);
 }
 
-void TFlashForm::FormClose() {
+void TIdentForm::FormClose() {
     IdentEdit::Texts texts;
     for (int i = 0; i < FirmwareImage::IdentCount; ++i)
         texts[i] = Utf8ToCp1251(edits_[i]->text().toStdString());

@@ -1,7 +1,7 @@
 #include "ident_bytes.h"
 #include "image/codepage.h"
 #include "image/firmware_image.h"
-#include "params/flash_form.h"
+#include "params/view/ident_form.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -16,7 +16,7 @@
 
 namespace {
 
-QLineEdit* Edit(TFlashForm& form, int number) {
+QLineEdit* Edit(TIdentForm& form, int number) {
     auto* edit = form.findChild<QLineEdit*>(QStringLiteral("LabeledEdit%1").arg(number));
     EXPECT_NE(edit, nullptr) << "LabeledEdit" << number;
     return edit;
@@ -34,12 +34,12 @@ void MarkLoaded(FirmwareImage& image) {
 }
 
 // Closes the window by its close box, the way the window manager does.
-void CloseByCloseBox(TFlashForm& form) {
+void CloseByCloseBox(TIdentForm& form) {
     form.show();
     ASSERT_TRUE(form.close());
 }
 
-void CloseByOk(TFlashForm& form) {
+void CloseByOk(TIdentForm& form) {
     auto* ok = form.findChild<QPushButton*>();
     ASSERT_NE(ok, nullptr);
     EXPECT_EQ(ok->text(), "OK");
@@ -49,9 +49,9 @@ void CloseByOk(TFlashForm& form) {
     EXPECT_EQ(form.result(), QDialog::Accepted);
 }
 
-TEST(FlashForm, FieldsSitInTheirGroupsWithTheirLabelsAndLengths) {
+TEST(IdentForm, FieldsSitInTheirGroupsWithTheirLabelsAndLengths) {
     FirmwareImage image;
-    TFlashForm form(image);
+    TIdentForm form(image);
     EXPECT_EQ(form.windowTitle(), "Идентификация");
 
     const char* groups[] = {
@@ -79,14 +79,14 @@ TEST(FlashForm, FieldsSitInTheirGroupsWithTheirLabelsAndLengths) {
     }
 }
 
-TEST(FlashForm, CloseBoxWritesNormalisedAndClearedFields) {
+TEST(IdentForm, CloseBoxWritesNormalisedAndClearedFields) {
     FirmwareImage image;
     PutRaw(image, 0x6030, "  VX4.2.0  ");
     PutRaw(image, 0x6090, Cp1251ToCp866(Utf8ToCp1251(" КМР-4017")));
     PutRaw(image, 0x61E5, "CPU77A1"); // ProgController, 7 bytes, full
     MarkLoaded(image);
 
-    TFlashForm form(image);
+    TIdentForm form(image);
     EXPECT_EQ(Edit(form, 1)->text(), "VX4.2.0");
     EXPECT_EQ(Edit(form, 12)->text(), "КМР-4017");
     EXPECT_EQ(Edit(form, 2)->text(), "");
@@ -101,12 +101,12 @@ TEST(FlashForm, CloseBoxWritesNormalisedAndClearedFields) {
     EXPECT_TRUE(image.IsModified());
 }
 
-TEST(FlashForm, TypedTextsAreStoredByOkAndShownAgain) {
+TEST(IdentForm, TypedTextsAreStoredByOkAndShownAgain) {
     FirmwareImage image;
     PutRaw(image, 0x6040, "calib.hex"); // DataFile, right behind EcuType
     MarkLoaded(image);
     {
-        TFlashForm form(image);
+        TIdentForm form(image);
         Type(Edit(form, 1), QStringLiteral("0123456789ABCDEFGHIJ"));
         EXPECT_EQ(Edit(form, 1)->text(), "0123456789ABCDEF");
         Type(Edit(form, 13), QStringLiteral("Хэтчбек"));
@@ -118,7 +118,7 @@ TEST(FlashForm, TypedTextsAreStoredByOkAndShownAgain) {
     EXPECT_EQ(Raw(image, 0x60A0, 16), Padded("\x95\xED\xE2\xE7\xA1\xA5\xAA", 16));
 
     image.DecodeIdent();
-    TFlashForm again(image);
+    TIdentForm again(image);
     EXPECT_EQ(Edit(again, 13)->text(), "Хэтчбек");
     EXPECT_EQ(Edit(again, 1)->text(), "0123456789ABCDEF");
 }

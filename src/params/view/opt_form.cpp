@@ -1,11 +1,11 @@
-#include "params/opt_form.h"
+#include "params/view/opt_form.h"
 
 #include "image/firmware_image.h"
-#include "params/my_sg.h"
-#include "params/opt_form_models.h"
-#include "params/param_db.h"
+#include "params/db/param_db.h"
 #include "params/parameter_format.h"
 #include "params/parameter_load.h"
+#include "params/view/my_sg.h"
+#include "params/view/opt_form_models.h"
 #include "ui/decimal_separator.h"
 #include "ui/error_report.h"
 
@@ -129,7 +129,7 @@ TOptForm::TOptForm(FirmwareImage& image, FormulaEvaluator eval, const QString& d
     SG1->SetCell(0, 1, QStringLiteral("Аргумент"));
     SG1->SetCell(0, 2, QStringLiteral("Значение"));
     FitHeight(SG1);
-    FormCreate();
+    OpenDatabaseAndDecode();
     FitColumns(DBGrid1, {50, 500, 60, 50});
     FitColumns(DBGrid2, {50, 500, 51});
     FitColumns(DBGrid3, {600, 50});
@@ -256,7 +256,7 @@ void TOptForm::BuildComponents() {
     PageControl1->setCurrentIndex(0);
 }
 
-void TOptForm::FormCreate() {
+void TOptForm::OpenDatabaseAndDecode() {
     opening_ = true;
     db_ = std::make_unique<ParamDatabase>(dbPath_);
     loadProblems_ << db_->problems();

@@ -1,7 +1,7 @@
-#include "params/param_db.h"
+#include "params/db/param_db.h"
 
-#include "params/param_db_jet.h"
-#include "params/param_db_schema.h"
+#include "params/db/param_db_jet.h"
+#include "params/db/param_db_schema.h"
 
 #include "image/file_replace.h"
 

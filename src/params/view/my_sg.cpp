@@ -1,4 +1,4 @@
-#include "params/my_sg.h"
+#include "params/view/my_sg.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "programmer/port_names.h"
+#include "programmer/port/port_names.h"
 
 #include "programmer/port_doctor.h"
 

@@ -11,10 +11,10 @@ class QListWidgetItem;
 // The equipment window: the 48 equipment bits of the image as a check list. Only the oxygen
 // sensor, the speed sensor, the adsorber and the fan can be toggled; every other toggle is undone
 // at once. Every close, by "OK" or by the close box, writes the 48 bits back; there is no cancel.
-class TCompForm : public QDialog {
+class TEquipmentForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TCompForm(FirmwareImage& image, QWidget* parent = nullptr);
+    explicit TEquipmentForm(FirmwareImage& image, QWidget* parent = nullptr);
 
     // Every way of closing the window ends here.
     void done(int result) override;

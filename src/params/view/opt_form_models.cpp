@@ -1,4 +1,4 @@
-#include "params/opt_form_models.h"
+#include "params/view/opt_form_models.h"
 
 #include "params/parameter_format.h"
 #include "ui/decimal_separator.h"

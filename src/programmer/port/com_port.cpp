@@ -1,7 +1,7 @@
-#include "programmer/com_port.h"
+#include "programmer/port/com_port.h"
 
+#include "programmer/port/port_names.h"
 #include "programmer/port_doctor.h"
-#include "programmer/port_names.h"
 #include "programmer/timer.h"
 
 #include <QFile>

@@ -68,10 +68,10 @@ public:
     QProgressBar* ProgressBar;
     QFrame* PanelLink;
     QLabel* PanelMess;
-    QTimer* Timer1; // wake-up attempts, every 500 ms
-    QTimer* Timer2; // link check, every second
-    QTimer* Timer3; // synchronisation, 500 ms after the unit answered
-    QTimer* Timer4; // first listen, 1000 ms after opening
+    QTimer* WakeTimer;      // wake-up attempts, every 500 ms
+    QTimer* LinkCheckTimer; // link check, every second
+    QTimer* SyncTimer;      // synchronisation, 500 ms after the unit answered
+    QTimer* ListenTimer;    // first listen, 1000 ms after opening
 
     bool match() const { return match_; }
     bool busy() const { return busy_; }
@@ -82,10 +82,10 @@ public:
 
     // Event handlers.
     void ComNumberChange();
-    void Timer1Timer();
-    void Timer2Timer();
-    void Timer3Timer();
-    void Timer4Timer();
+    void WakeTimerTimeout();
+    void LinkCheckTimerTimeout();
+    void SyncTimerTimeout();
+    void ListenTimerTimeout();
     void ReadClick();
     void WriteClick();
 

@@ -90,7 +90,9 @@ protected:
 
 private:
     void BuildComponents();
-    void FormCreate();
+    // Opens the database, reads its three tables, decodes every constant and vector from the
+    // image, stores each decoded Result back and sets the status line.
+    void OpenDatabaseAndDecode();
     bool ResultEntered(int row, const QString& text);
     void ShowProblems();
     // The status line: what holds for the whole window, then the note on the shown vector.

@@ -1,4 +1,4 @@
-#include "maps/surface_renderer.h"
+#include "maps/view/surface_renderer.h"
 
 #include "maps/surface_view.h"
 

@@ -1,4 +1,4 @@
-#include "params/comp_form.h"
+#include "params/view/equipment_form.h"
 
 #include "ui/error_report.h"
 
@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-TCompForm::TCompForm(FirmwareImage& image, QWidget* parent)
+TEquipmentForm::TEquipmentForm(FirmwareImage& image, QWidget* parent)
     : QDialog(parent), image_(image), CLB1(new QListWidget(this)) {
     setWindowTitle(QStringLiteral("Комплектация"));
 
@@ -22,7 +22,7 @@ TCompForm::TCompForm(FirmwareImage& image, QWidget* parent)
         item->setToolTip(QString::fromStdString(EquipmentDesignation(k)));
         item->setCheckState(Qt::Unchecked);
     }
-    connect(CLB1, &QListWidget::itemChanged, this, &TCompForm::CLB1ClickCheck);
+    connect(CLB1, &QListWidget::itemChanged, this, &TEquipmentForm::CLB1ClickCheck);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
@@ -42,14 +42,14 @@ TCompForm::TCompForm(FirmwareImage& image, QWidget* parent)
     FormShow();
 }
 
-void TCompForm::FormShow() {
+void TEquipmentForm::FormShow() {
     checked_ = ReadEquipment(image_);
     const QSignalBlocker blocker(CLB1);
     for (int k = 0; k < EquipmentCount; ++k)
         CLB1->item(k)->setCheckState(checked_[k] ? Qt::Checked : Qt::Unchecked);
 }
 
-void TCompForm::CLB1ClickCheck(QListWidgetItem* item) {
+void TEquipmentForm::CLB1ClickCheck(QListWidgetItem* item) {
     const int k = CLB1->row(item);
     if (k < 0 || k >= EquipmentCount)
         return;
@@ -65,12 +65,12 @@ void TCompForm::CLB1ClickCheck(QListWidgetItem* item) {
     item->setCheckState(checked_[k] ? Qt::Checked : Qt::Unchecked);
 }
 
-void TCompForm::done(int result) {
+void TEquipmentForm::done(int result) {
     RunGuarded(this, [this] { FormClose(); });
     QDialog::done(result);
 }
 
-void TCompForm::FormClose() {
+void TEquipmentForm::FormClose() {
     EquipmentBits bits{};
     for (int k = 0; k < EquipmentCount; ++k)
         bits[k] = CLB1->item(k)->checkState() == Qt::Checked;

@@ -10,10 +10,10 @@ class QLineEdit;
 // The identification window: the 14 identification texts of the image in labelled edit fields,
 // each limited to the length of its raw field. Every close, by "OK" or by the close box, writes
 // all 14 fields back into the image; there is no cancel.
-class TFlashForm : public QDialog {
+class TIdentForm : public QDialog {
     Q_OBJECT
 public:
-    explicit TFlashForm(FirmwareImage& image, QWidget* parent = nullptr);
+    explicit TIdentForm(FirmwareImage& image, QWidget* parent = nullptr);
 
     // Every way of closing the window ends here.
     void done(int result) override;

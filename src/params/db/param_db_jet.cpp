@@ -1,6 +1,6 @@
-#include "params/param_db_jet.h"
+#include "params/db/param_db_jet.h"
 
-#include "params/param_db_schema.h"
+#include "params/db/param_db_schema.h"
 
 #include <QDataStream>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "maps/opengl_panel.h"
+#include "maps/view/opengl_panel.h"
 
 #include "ui/error_report.h"
 

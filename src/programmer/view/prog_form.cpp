@@ -1,11 +1,11 @@
-#include "programmer/prog_form.h"
+#include "programmer/view/prog_form.h"
 
 #include "image/codepage.h"
 #include "image/firmware_image.h"
 #include "maps/image_compare.h"
 #include "programmer/bring_up_intervals.h"
-#include "programmer/com_port.h"
-#include "programmer/port_names.h"
+#include "programmer/port/com_port.h"
+#include "programmer/port/port_names.h"
 #include "programmer/preflight.h"
 #include "programmer/protocol.h"
 #include "programmer/unit_backup.h"
@@ -178,14 +178,14 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     SetLamp(false);
     FitToFont();
 
-    Timer1 = MakeTimer(this, prog::WakeIntervalMs);
-    Timer2 = MakeTimer(this, prog::CheckDelayMs);
-    Timer3 = MakeTimer(this, prog::SyncDelayMs);
-    Timer4 = MakeTimer(this, prog::FirstListenMs);
-    connect(Timer1, &QTimer::timeout, this, &TProgForm::Timer1Timer);
-    connect(Timer2, &QTimer::timeout, this, &TProgForm::Timer2Timer);
-    connect(Timer3, &QTimer::timeout, this, &TProgForm::Timer3Timer);
-    connect(Timer4, &QTimer::timeout, this, &TProgForm::Timer4Timer);
+    WakeTimer = MakeTimer(this, prog::WakeIntervalMs);
+    LinkCheckTimer = MakeTimer(this, prog::CheckDelayMs);
+    SyncTimer = MakeTimer(this, prog::SyncDelayMs);
+    ListenTimer = MakeTimer(this, prog::FirstListenMs);
+    connect(WakeTimer, &QTimer::timeout, this, &TProgForm::WakeTimerTimeout);
+    connect(LinkCheckTimer, &QTimer::timeout, this, &TProgForm::LinkCheckTimerTimeout);
+    connect(SyncTimer, &QTimer::timeout, this, &TProgForm::SyncTimerTimeout);
+    connect(ListenTimer, &QTimer::timeout, this, &TProgForm::ListenTimerTimeout);
     // The box reports Enter on a typed path twice (return pressed, then editing finished):
     // the port changes once, after both.
     connect(ComNumber, qOverload<int>(&QComboBox::activated), this, [this] {
@@ -276,7 +276,7 @@ void TProgForm::done(int result) {
 }
 
 void TProgForm::FormClose() {
-    for (QTimer* t : {Timer1, Timer2, Timer3, Timer4})
+    for (QTimer* t : {WakeTimer, LinkCheckTimer, SyncTimer, ListenTimer})
         t->stop();
     port_.reset();
 }
@@ -336,11 +336,11 @@ void TProgForm::EnableAfterFailure() {
     Write->setEnabled(false);
     ComNumber->setEnabled(true);
     Speed->setEnabled(true);
-    Timer2->start();
+    LinkCheckTimer->start();
 }
 
 void TProgForm::StartBringUp() {
-    for (QTimer* t : {Timer1, Timer2, Timer3})
+    for (QTimer* t : {WakeTimer, LinkCheckTimer, SyncTimer})
         t->stop();
     Read->setEnabled(false);
     Write->setEnabled(false);
@@ -348,7 +348,7 @@ void TProgForm::StartBringUp() {
     PanelMess->setText(NoLink);
     waitingForQuiet_ = false;
     quietWait_.start();
-    Timer4->start();
+    ListenTimer->start();
 }
 
 // Another port, or the same one again after it was lost: it is reopened and the link is
@@ -364,9 +364,9 @@ void TProgForm::ComNumberChange() {
     StartBringUp();
 }
 
-void TProgForm::Timer4Timer() {
+void TProgForm::ListenTimerTimeout() {
     Exchange([this] {
-        Timer1->stop();
+        WakeTimer->stop();
         // A unit still sending the rest of a read that was stopped (its window closed
         // half-way) would answer the bring-up with stale bytes and lose its way in the
         // wake-up. Wait, probing once a second, until it has finished.
@@ -381,31 +381,31 @@ void TProgForm::Timer4Timer() {
             PanelMess->setText(NoLink);
         waitingForQuiet_ = false;
         if (prog::listen(*port_))
-            Timer3->start();
+            SyncTimer->start();
         else
-            Timer1->start();
-        Timer4->stop();
+            WakeTimer->start();
+        ListenTimer->stop();
     });
 }
 
-void TProgForm::Timer1Timer() {
+void TProgForm::WakeTimerTimeout() {
     Exchange([this] {
         if (prog::wake_up(*port_)) {
-            Timer1->stop();
-            Timer3->start();
+            WakeTimer->stop();
+            SyncTimer->start();
         }
     });
 }
 
-void TProgForm::Timer3Timer() {
+void TProgForm::SyncTimerTimeout() {
     Exchange([this] {
-        Timer3->stop();
+        SyncTimer->stop();
         prog::synchronise(*port_);
-        Timer2->start();
+        LinkCheckTimer->start();
     });
 }
 
-void TProgForm::Timer2Timer() {
+void TProgForm::LinkCheckTimerTimeout() {
     Exchange([this] {
         if (prog::check_link(*port_, Speed->currentText().toInt())) {
             if (!lampGreen_)
@@ -419,8 +419,8 @@ void TProgForm::Timer2Timer() {
                 Log(QStringLiteral("Связь с ЭБУ потеряна"));
             Read->setEnabled(false);
             Write->setEnabled(false);
-            Timer1->start();
-            Timer2->stop();
+            WakeTimer->start();
+            LinkCheckTimer->stop();
             SetLamp(false);
             PanelMess->setText(NoLink);
         }
@@ -473,7 +473,7 @@ void TProgForm::WriteClick() {
 
 void TProgForm::DoRead() {
     disable_controls();
-    Timer2->stop();
+    LinkCheckTimer->stop();
     match_ = false;
     Log(QStringLiteral("Чтение ЭБУ"));
     const ReadOutcome outcome = ReadUnit();
@@ -488,7 +488,7 @@ void TProgForm::DoRead() {
     image_.Complete = true;
     image_.DecodeIdent();
     imageFromUnit_ = true;
-    Timer2->start();
+    LinkCheckTimer->start();
 }
 
 bool TProgForm::PreflightPasses() {
@@ -570,7 +570,7 @@ void TProgForm::DoWrite() {
         return;
     }
     disable_controls();
-    Timer2->stop();
+    LinkCheckTimer->stop();
     match_ = false;
     mustFinishSaid_ = false;
     if (Backup->isChecked()) {
@@ -656,5 +656,5 @@ void TProgForm::ShowProgramReport(const prog::ProgramReport& report) {
     PanelMess->setText(match_ ? QStringLiteral(" Программирование успешно завершено")
                               : QStringLiteral(" Ошибка сравнения"));
     Log(PanelMess->text());
-    Timer2->start();
+    LinkCheckTimer->start();
 }

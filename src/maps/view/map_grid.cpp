@@ -1,4 +1,4 @@
-#include "maps/map_grid.h"
+#include "maps/view/map_grid.h"
 
 #include <QAbstractButton>
 #include <QFontMetrics>
