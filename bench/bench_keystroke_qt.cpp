@@ -57,7 +57,7 @@ void Keys(benchmark::State& state, bool paint, bool tinted = false, bool compare
             QApplication::processEvents(); // the grid repaints the changed cell
         up = !up;
     }
-    state.SetLabel(GetMapInfo(static_cast<MapKind>(state.range(0))).menuCaption);
+    state.SetLabel(GetMapInfo(static_cast<MapKind>(state.range(0))).caption);
     std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(), FirmwareImage::Size);
 }
 

@@ -99,7 +99,7 @@ void TDiffForm::Fill(const ImageDifferences& diff, const FirmwareImage& image,
         for (const MapDifference& m : diff.maps) {
             const MapInfo& info = GetMapInfo(m.kind);
             QTreeWidgetItem* group =
-                new QTreeWidgetItem(maps, {QString::fromUtf8(info.menuCaption)});
+                new QTreeWidgetItem(maps, {QString::fromUtf8(info.caption)});
             group->setFirstColumnSpanned(true);
             for (const CellDifference& cell : m.cells) {
                 QString where = Axis(MapRowLabel(image, m.kind, cell.row),

@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -187,28 +188,28 @@ void TMainForm::BuildMenu() {
         item(Graph, "MColour", QStringLiteral("Цвет по значению"), &TMainForm::MColourClick, true);
     MColour->setChecked(AppSettings().Value(QStringLiteral("view/colourByValue")).toBool());
     separator(Graph, "N4");
-    // The map items come from the catalogue: first the kinds that carry a check mark (group 1,
-    // radio marks), then the two one-column tables. The group may be left with no item marked
-    // (a correction map chosen twice); MapCommand applies the set / flip rules after the menu's
-    // own toggle.
+    // The map items come from the catalogue rows, in menu order: first the kinds that carry a
+    // check mark (group 1, radio marks), then the two one-column tables. The group may be left
+    // with no item marked (a correction map chosen twice); MapCommand applies the set / flip
+    // rules after the menu's own toggle.
     auto* radio = new QActionGroup(this);
     radio->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    auto mapItems = [&](bool radioGroup) {
-        for (const MapInfo& info : MapCatalogue()) {
-            if ((info.mark != MarkRule::Never) != radioGroup)
-                continue;
-            const MapKind kind = info.kind;
-            QAction* a = item(
-                Graph, std::string("M") + info.name, QString::fromUtf8(info.menuCaption),
-                [kind](TMainForm* form) { form->MapCommand(kind); }, radioGroup);
-            if (radioGroup)
-                radio->addAction(a);
-            MapItems[static_cast<std::size_t>(kind)] = a;
-        }
-    };
-    mapItems(true);
-    separator(Graph, "N7");
-    mapItems(false);
+    bool inRadioGroup = true;
+    for (const MapInfo* info : MapMenuOrder()) {
+        const bool radioItem = info->mark != MarkRule::Never;
+        if (radioItem != inRadioGroup)
+            separator(Graph, "N7");
+        inRadioGroup = radioItem;
+        const MapKind kind = info->kind;
+        QAction* a = item(
+            Graph, std::string("M") + info->name, QString::fromUtf8(info->menuText),
+            [kind](TMainForm* form) { form->MapCommand(kind); }, radioItem);
+        if (*info->shortcut != '\0')
+            a->setShortcut(QKeySequence(QString::fromUtf8(info->shortcut)));
+        if (radioItem)
+            radio->addAction(a);
+        MapItems[static_cast<std::size_t>(kind)] = a;
+    }
     separator(Graph, "N5");
     MOpt = item(Graph, "MOpt", QStringLiteral("Константы и вектора"), &TMainForm::MOptClick);
     separator(Graph, "N6");

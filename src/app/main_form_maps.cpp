@@ -69,15 +69,16 @@ void TMainForm::MDrmaxClick() {
 // "flips" rule; "set" items are marked again, and a marked item clears the rest of its group.
 void TMainForm::MapCommand(MapKind kind) {
     QAction* item = MapItem(kind);
-    const MarkRule rule = GetMapInfo(kind).mark;
+    const MapInfo& info = GetMapInfo(kind);
+    const MarkRule rule = info.mark;
     if (rule == MarkRule::Set)
         item->setChecked(true);
     if (rule != MarkRule::Never && item->isChecked())
         for (const MapInfo& other : MapCatalogue())
             if (other.kind != kind && other.mark != MarkRule::Never)
                 MapItem(other.kind)->setChecked(false);
-    Label1->setText(item->text());
-    Label1->setToolTip(item->text()); // the label may show it cut short
+    Label1->setText(QString::fromUtf8(info.caption));
+    Label1->setToolTip(Label1->text()); // the label may show it cut short
     CurrentMap = kind;
     ShowMap(kind);
     if (MarkedMap() != FittedMap)
@@ -131,7 +132,7 @@ void TMainForm::ShowMap(MapKind kind) {
 
 void TMainForm::FillGrid(MapKind kind, bool keepLayout) {
     const MapInfo& info = GetMapInfo(kind);
-    CellWidth = info.width;
+    CellWidth = info.storage.width;
     keepLayout = keepLayout && SG->RowCount() == info.rows + 1 && SG->ColCount() == info.cols + 1;
     SG->setUpdatesEnabled(false);
     if (!keepLayout)
@@ -255,8 +256,8 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
                         QString place = QString::number(MapRowLabel(*Image, map, row));
                         if (info.colAxis != MapAxis::None)
                             place += QStringLiteral("/%1").arg(MapColLabel(*Image, map, col));
-                        step.keypadPrefix = QString::fromUtf8(info.menuCaption) +
-                                            QStringLiteral(" ") + place + QStringLiteral(": ");
+                        step.keypadPrefix = QString::fromUtf8(info.caption) + QStringLiteral(" ") +
+                                            place + QStringLiteral(": ");
                         step.keypadBefore = before;
                         step.keypadAfter = cellText();
                         return step;

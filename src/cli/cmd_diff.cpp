@@ -39,7 +39,7 @@ void WriteMapLines(const FirmwareImage& a, const FirmwareImage& b, const ImageDi
     for (const MapDifference& map : d.maps) {
         const MapInfo& info = GetMapInfo(map.kind);
         for (const CellDifference& cell : map.cells) {
-            out += std::string(info.menuCaption) + " " +
+            out += std::string(info.caption) + " " +
                    Label(MapRowLabel(a, map.kind, cell.row), MapRowLabel(b, map.kind, cell.row));
             if (info.colAxis != MapAxis::None)
                 out += "/" + Label(MapColLabel(a, map.kind, cell.col),

@@ -13,34 +13,28 @@ bool InImage(int32_t address, CellWidthKind width) {
 
 } // namespace
 
+int32_t MapBlockAddress(const FirmwareImage& image, MapBlock block) {
+    switch (block) {
+    case MapBlock::MainMap:
+        return image.UseO2Maps ? image.AddrMainMapO2 : image.AddrMainMap;
+    case MapBlock::CorMap:
+        return image.UseO2Maps ? image.AddrCorMapO2 : image.AddrCorMap;
+    case MapBlock::Pmax:
+        return image.AddrPmax;
+    case MapBlock::Rcod:
+        return image.AddrRcod;
+    case MapBlock::Drmax:
+        return image.AddrDrmax;
+    }
+    return -1;
+}
+
 int32_t MapCellAddress(const FirmwareImage& image, MapKind kind, int r, int c) {
     const MapInfo& info = GetMapInfo(kind);
     if (r < 0 || c < 0 || r >= info.rows || c >= info.cols)
         return -1;
-    const int32_t mainBase = image.UseO2Maps ? image.AddrMainMapO2 : image.AddrMainMap;
-    const int32_t corBase = image.UseO2Maps ? image.AddrCorMapO2 : image.AddrCorMap;
-    switch (kind) {
-    // Byte pairs of the main map: injection code in the even byte, ignition in the odd one.
-    case MapKind::Uoz:
-        return mainBase + 44 * r + 2 * c + 1;
-    case MapKind::Tau:
-    case MapKind::Lambda:
-        return mainBase + 44 * r + 2 * c;
-    // The correction map is stored column by column.
-    case MapKind::CoefCorUoz:
-    case MapKind::CorUoz:
-        return corBase + 78 * c + 2 * r + 1;
-    case MapKind::CoefCorTau:
-    case MapKind::CorTau:
-        return corBase + 78 * c + 2 * r;
-    case MapKind::Pmax:
-        return image.AddrPmax + 2 * r;
-    case MapKind::Rcod:
-        return image.AddrRcod + 11 * r + c;
-    case MapKind::Drmax:
-        return image.AddrDrmax + r;
-    }
-    return -1;
+    const MapPlacement& at = info.placement;
+    return MapBlockAddress(image, at.block) + at.rowStride * r + at.colStride * c + at.offset;
 }
 
 int32_t ReadCellRaw(const FirmwareImage& image, CellWidthKind width, int32_t address,
@@ -74,7 +68,7 @@ int32_t StepCellRaw(FirmwareImage& image, CellWidthKind width, int32_t address, 
 
 bool CellDiffersFromFile(const FirmwareImage& image, MapKind kind, int row, int col) {
     const int32_t address = MapCellAddress(image, kind, row, col);
-    const int bytes = GetMapInfo(kind).width == CellWidthKind::Word ? 2 : 1;
+    const int bytes = GetMapInfo(kind).storage.width == CellWidthKind::Word ? 2 : 1;
     for (int32_t a = address; a >= 0 && a < address + bytes; ++a)
         if (a < static_cast<int32_t>(FirmwareImage::Size) && image.Data[a] != image.LoadedCopy[a])
             return true;

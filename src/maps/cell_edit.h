@@ -6,6 +6,9 @@
 
 class FirmwareImage;
 
+// Raw image address where a block of tables starts, with the map set that UseO2Maps selects now.
+int32_t MapBlockAddress(const FirmwareImage& image, MapBlock block);
+
 // Raw image address of the first stored byte behind data cell (row, col) of a table, with the
 // map set that UseO2Maps selects now. Computed tables (CorUoz, CorTau, Lambda) edit the stored
 // byte they are computed from. Returns -1 for a cell outside the table.

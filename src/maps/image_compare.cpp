@@ -42,7 +42,7 @@ void CompareMaps(const FirmwareImage& a, const FirmwareImage& b, ImageDifference
     double vb[MaxCells];
     bool colMoved[FirmwareImage::LoadCols];
     for (const MapInfo& info : MapCatalogue()) {
-        const int width = info.width == CellWidthKind::Word ? 2 : 1;
+        const int width = info.storage.width == CellWidthKind::Word ? 2 : 1;
         ReadMapValues(a, info.kind, va);
         ReadMapValues(b, info.kind, vb);
         for (int c = 0; c < info.cols; ++c)
@@ -143,7 +143,7 @@ ImageDifferences CompareImages(const uint8_t* a, const uint8_t* b, bool useO2) {
 
 AddressRange CellBytes(const FirmwareImage& image, MapKind kind, int row, int col) {
     const auto first = static_cast<uint32_t>(MapCellAddress(image, kind, row, col));
-    return {first, first + (GetMapInfo(kind).width == CellWidthKind::Word ? 1u : 0u)};
+    return {first, first + (GetMapInfo(kind).storage.width == CellWidthKind::Word ? 1u : 0u)};
 }
 
 AddressRange ChecksumBytes() {
@@ -183,7 +183,7 @@ std::vector<std::string> DifferenceSummary(const ImageDifferences& diff) {
             lines.push_back(what + std::to_string(n));
     };
     for (const MapDifference& m : diff.maps)
-        count(std::string(GetMapInfo(m.kind).menuCaption) + ": ячеек ", m.cells.size());
+        count(std::string(GetMapInfo(m.kind).caption) + ": ячеек ", m.cells.size());
     count("Константы: ", diff.constants.size());
     count("Векторы: точек ", diff.vectors.size());
     count("Идентификация: полей ", diff.ident.size());

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "maps/surface_look.h"
+
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -31,28 +34,80 @@ enum class MapAxis { None, Nuz, P, DrAxis, RcodRows, RcodCols };
 // item unmarked (the two one-column tables are plain commands outside the radio group).
 enum class MarkRule { Set, Flip, Never };
 
-// Everything the grid needs to lay out one table. Decimals < 0 means "plain integer".
+// How a cell's value is stored: one code of `width` per cell. Where every cell converts its code
+// alike, the value is code * step + zero, rounded half up to an integer when `rounded`. The
+// tables computed from other stored values convert per cell (MapInfo::codeValue): Tau's zero
+// follows its column's load, CorUoz and CorTau follow the full-load line, Lambda is no line.
+// Every table stores unsigned codes today; the cell reads and writes (cell_edit.h) and the value
+// search (nearest_raw.h) take them so.
+struct MapStorage {
+    CellWidthKind width;
+    bool isSigned;
+    double step; // value per code step; 0 where it differs between cells
+    double zero; // value of code 0; NaN where it differs between cells
+    bool rounded;
+};
+
+// The values a cell can hold, in the map's units: the values of its lowest and highest code.
+// Not `fixed` for the tables whose values depend on other stored values; min and max are then
+// -inf and +inf, and a cell's own range follows from the image (CellLimits, nearest_raw.h).
+struct MapLimits {
+    bool fixed;
+    double min;
+    double max;
+};
+
+// Where a table's cells lie in the image: the first byte of cell (row, col) is at the start of
+// its block + row * rowStride + col * colStride + offset. The main and correction maps have two
+// stored sets, chosen by UseO2Maps.
+enum class MapBlock { MainMap, CorMap, Pmax, Rcod, Drmax };
+struct MapPlacement {
+    MapBlock block;
+    int rowStride;
+    int colStride;
+    int offset;
+};
+
+// One row of the catalogue: everything the program knows about a table. Texts are UTF-8.
 struct MapInfo {
     MapKind kind;
     const char* name;        // the kind's name; its menu item is called "M" + name
-    const char* menuCaption; // UTF-8, also shown above the grid
+    const char* caption;     // shown above the grid, in the status line and in comparisons
+    const char* menuText;    // the map menu's item
+    const char* shortcut;    // the menu item's key sequence, "" for none
+    const char* unit;        // unit of the cell values, "" for none
     int rows;                // data rows
     int cols;                // data columns
     const char* corner;      // text of grid cell (0,0)
     const char* columnTitle; // text of grid cell (1,0) for the one-column tables, else null
     MapAxis rowAxis;
     MapAxis colAxis;
-    int decimals;
-    CellWidthKind width;
+    int decimals; // shown decimals; < 0 means "plain integer"
+    MapStorage storage;
+    MapLimits limits;
+    MapPlacement placement;
+    // The decoded value of cell (row, col), and the value it would show with `code` stored and
+    // the rest of the image as it is; both are the arithmetic Decode uses, to the last bit.
+    double (*decodedValue)(const FirmwareImage& image, int row, int col);
+    double (*codeValue)(const FirmwareImage& image, int row, int col, int32_t code);
+    SurfaceLook look; // the 3-D view; the one-column tables have no surface
     MarkRule mark;
 };
 
 // Catalogue entry of a kind. Throws std::out_of_range for a value outside the enum.
 const MapInfo& GetMapInfo(MapKind kind);
 
-// All ten entries in catalogue order. The menu lists the kinds that carry a check mark in this
-// order, then the two that never do; the 3-D view draws the marked one of the first group.
+// All ten entries in catalogue order.
 const MapInfo (&MapCatalogue())[MapKindCount];
+
+// The entries in the order of the map menu: the kinds that carry a check mark (one radio group)
+// in catalogue order, then the two that never do. The 3-D view draws the marked one of the
+// first group.
+std::array<const MapInfo*, MapKindCount> MapMenuOrder();
+
+// The lowest and highest code a storage holds.
+int32_t LowestCode(const MapStorage& storage);
+int32_t HighestCode(const MapStorage& storage);
 
 // Decoded value of data cell (row, col) of a table; rows and cols must be inside the table.
 double MapValue(const FirmwareImage& image, MapKind kind, int row, int col);

@@ -97,9 +97,9 @@ MapEditCount StoreMapValues(FirmwareImage& image, MapKind kind, int top, int lef
             stores.push_back({MapCellAddress(image, kind, r, c), raw});
         }
     for (const Store& s : stores) {
-        if (ReadCellRaw(image, info.width, s.address, s.raw) == s.raw)
+        if (ReadCellRaw(image, info.storage.width, s.address, s.raw) == s.raw)
             continue;
-        WriteCellRaw(image, info.width, s.address, s.raw);
+        WriteCellRaw(image, info.storage.width, s.address, s.raw);
         ++count.changed;
     }
     image.Decode();
@@ -121,8 +121,9 @@ MapEditCount ApplyMapOperation(FirmwareImage& image, MapKind kind, CellRect rect
 
 MapEditCount StepMapCells(FirmwareImage& image, MapKind kind, CellRect rect, int delta) {
     rect = ClipToTable(kind, rect);
-    const CellWidthKind width = GetMapInfo(kind).width;
-    const int32_t top = width == CellWidthKind::Word ? 0xFFFF : 0xFF;
+    const MapStorage& storage = GetMapInfo(kind).storage;
+    const CellWidthKind width = storage.width;
+    const int32_t top = HighestCode(storage);
     MapEditCount count;
     for (int r = rect.top; r <= rect.bottom; ++r)
         for (int c = rect.left; c <= rect.right; ++c) {

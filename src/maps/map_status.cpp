@@ -40,26 +40,6 @@ std::string Hex4(int value) {
 
 } // namespace
 
-const char* MapValueUnit(MapKind kind) {
-    switch (kind) {
-    case MapKind::Uoz:
-    case MapKind::CoefCorUoz:
-    case MapKind::CorUoz:
-        return "°";
-    case MapKind::Tau:
-    case MapKind::CorTau:
-        return "мс";
-    case MapKind::Drmax:
-        return "%";
-    case MapKind::CoefCorTau:
-    case MapKind::Pmax:
-    case MapKind::Lambda:
-    case MapKind::Rcod:
-        break;
-    }
-    return "";
-}
-
 const char* MapAxisUnit(MapAxis axis) {
     switch (axis) {
     case MapAxis::Nuz:
@@ -78,7 +58,7 @@ const char* MapAxisUnit(MapAxis axis) {
 std::string MapStatusText(const FirmwareImage& image, MapKind kind, int row, int col,
                           const std::string& decimalSeparator) {
     const MapInfo& info = GetMapInfo(kind);
-    std::string text = info.menuCaption;
+    std::string text = info.caption;
     text += image.UseO2Maps ? ", с датчиком кислорода" : ", без датчика кислорода";
 
     if (row >= 0 && col >= 0 && row < info.rows && col < info.cols) {
@@ -89,13 +69,12 @@ std::string MapStatusText(const FirmwareImage& image, MapKind kind, int row, int
             text +=
                 std::string(", ") + AxisName(info.colAxis) + " " +
                 WithUnit(std::to_string(MapColLabel(image, kind, col)), MapAxisUnit(info.colAxis));
-        text += ": " + WithUnit(FormatMapCell(image, kind, row, col, decimalSeparator),
-                                MapValueUnit(kind));
+        text += ": " + WithUnit(FormatMapCell(image, kind, row, col, decimalSeparator), info.unit);
         const int32_t address = MapCellAddress(image, kind, row, col);
         if (address >= 0)
             text += std::string(Gap) + "код " +
-                    std::to_string(ReadCellRaw(image, info.width, address, 0)) + ", адрес " +
-                    Hex4(address);
+                    std::to_string(ReadCellRaw(image, info.storage.width, address, 0)) +
+                    ", адрес " + Hex4(address);
     }
 
     text += Gap;

@@ -6,8 +6,8 @@
 
 class FirmwareImage;
 
-// Unit of a table's values and of an axis's labels, UTF-8; empty for plain numbers.
-const char* MapValueUnit(MapKind kind);
+// Unit of an axis's labels, UTF-8; empty for plain numbers. A table's own unit is in its
+// catalogue row.
 const char* MapAxisUnit(MapAxis axis);
 
 // The line under the grid, UTF-8: the table and the map set it is read from, the data cell

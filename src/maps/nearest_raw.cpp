@@ -1,6 +1,5 @@
 #include "maps/nearest_raw.h"
 
-#include "image/decode_formulas.h"
 #include "image/firmware_image.h"
 #include "maps/cell_edit.h"
 
@@ -8,9 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <stdexcept>
-
-using namespace decode_formulas;
 
 namespace {
 
@@ -93,43 +89,35 @@ int32_t RisingSearch(ValueOf valueOf, int32_t top, int32_t current, double targe
 } // namespace
 
 double CellValueForRaw(const FirmwareImage& image, MapKind kind, int r, int c, int32_t raw) {
-    const auto b = static_cast<uint8_t>(raw);
-    switch (kind) {
-    case MapKind::Uoz:
-    case MapKind::CoefCorUoz:
-        return HalfDegreeValue(b);
-    case MapKind::Tau:
-        return TauValue(b, image.PRaw[c], image.TauBase);
-    case MapKind::Lambda:
-        return LambdaValue(image.P[c], TauValue(b, image.PRaw[c], image.TauBase),
-                           image.InjectorOffset, image.InjectorGain, image.StoichRatio);
-    case MapKind::CoefCorTau:
-    case MapKind::Rcod:
-        return Fraction256Value(b);
-    case MapKind::CorUoz:
-        return CorUozValue(image.FullLoad[r].Uoz, HalfDegreeValue(b));
-    case MapKind::CorTau:
-        return CorTauValue(image.FullLoad[r].Tau, Fraction256Value(b));
-    case MapKind::Pmax:
-        return RoundedAirFlow(static_cast<uint16_t>(raw));
-    case MapKind::Drmax:
-        return DrmaxValue(b);
-    }
-    throw std::out_of_range("map kind");
+    return GetMapInfo(kind).codeValue(image, r, c, raw);
 }
 
 int32_t NearestRaw(const FirmwareImage& image, MapKind kind, int row, int col, double value,
                    bool* clamped) {
     const MapInfo& info = GetMapInfo(kind);
+    const MapStorage& storage = info.storage;
     const int32_t current =
-        ReadCellRaw(image, info.width, MapCellAddress(image, kind, row, col), 0);
-    // The one word table shows a rounded, rising air flow; its 65 536 candidates are bisected.
-    if (kind == MapKind::Pmax)
-        return RisingSearch(
-            [](int32_t raw) {
-                return static_cast<double>(RoundedAirFlow(static_cast<uint16_t>(raw)));
-            },
-            0xFFFF, current, value, clamped);
-    return Search([&](int32_t raw) { return CellValueForRaw(image, kind, row, col, raw); }, 0xFF,
-                  current, value, clamped);
+        ReadCellRaw(image, storage.width, MapCellAddress(image, kind, row, col), 0);
+    auto valueOf = [&](int32_t raw) { return info.codeValue(image, row, col, raw); };
+    // A word's 65 536 codes are bisected: the one word table shows a rounded air flow that rises
+    // with its code (the catalogue's tests hold every word table to that).
+    if (storage.width == CellWidthKind::Word)
+        return RisingSearch(valueOf, HighestCode(storage), current, value, clamped);
+    return Search(valueOf, HighestCode(storage), current, value, clamped);
+}
+
+MapLimits CellLimits(const FirmwareImage& image, MapKind kind, int row, int col) {
+    const MapInfo& info = GetMapInfo(kind);
+    if (info.limits.fixed)
+        return info.limits;
+    const double inf = std::numeric_limits<double>::infinity();
+    MapLimits limits{false, inf, -inf};
+    for (int32_t code = LowestCode(info.storage); code <= HighestCode(info.storage); ++code) {
+        const double v = info.codeValue(image, row, col, code);
+        if (std::isfinite(v)) {
+            limits.min = std::min(limits.min, v);
+            limits.max = std::max(limits.max, v);
+        }
+    }
+    return limits;
 }

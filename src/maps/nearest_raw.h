@@ -17,3 +17,9 @@ double CellValueForRaw(const FirmwareImage& image, MapKind kind, int row, int co
 // computed cell value goes through here, so a cell only ever shows what the unit can hold.
 int32_t NearestRaw(const FirmwareImage& image, MapKind kind, int row, int col, double value,
                    bool* clamped = nullptr);
+
+// The lowest and highest finite value cell (row, col) can show, in the map's units: the row's
+// limits for the tables with a fixed range; for the others the range the cell's codes give with
+// the rest of the image as last decoded (not `fixed`; min > max when no code shows a finite
+// value). A value beyond it is what NearestRaw reports as clamped.
+MapLimits CellLimits(const FirmwareImage& image, MapKind kind, int row, int col);

@@ -29,10 +29,6 @@ constexpr double ThrottleZScale = 0.02;
 constexpr double LoadZScale = 0.1;
 constexpr float RowXShift = 1.6f;
 
-constexpr SurfaceColor Orange{1.0f, 0.5f, 0.0f};
-constexpr SurfaceColor Teal{0.0f, 0.5f, 0.5f};
-constexpr SurfaceColor Green{0.0f, 1.0f, 0.0f};
-
 // A height as float. Values beyond the float range become infinities instead of undefined
 // conversions; infinities and NaNs (a Lambda cell divided by zero) stay as they are.
 float ToFloat(double v) {
@@ -42,24 +38,6 @@ float ToFloat(double v) {
     if (v < -Max)
         return -std::numeric_limits<float>::infinity();
     return static_cast<float>(v);
-}
-
-// Value of the map on its extra line at a speed row.
-double ExtraLineValue(const FirmwareImage& image, MapKind map, int row) {
-    switch (map) {
-    case MapKind::Uoz:
-        return image.FullLoad[row].Uoz;
-    case MapKind::Tau:
-        return image.FullLoad[row].Tau;
-    case MapKind::Lambda:
-        return image.FullLoad[row].Lambda;
-    case MapKind::CoefCorUoz:
-        return image.DrmaxCoefCorUoz[row];
-    case MapKind::CoefCorTau:
-        return image.DrmaxCoefCorTau[row];
-    default:
-        return 0.0;
-    }
 }
 
 // Z of the extra line at a speed row: the full-load position on the load axis, or the throttle
@@ -86,33 +64,6 @@ void AddAxes(SurfaceFrame& frame) {
     frame.points.push_back(origin);
     frame.points.push_back({-1.0f, -1.0f, 2.0f});
     AddBatch(frame, SurfacePrimitive::Lines, SurfaceColors::Axis, 1.0f, first);
-}
-
-// Scale, colour and extra line of each map's surface; the size is left to the catalogue.
-SurfaceStyle LookOf(MapKind map) {
-    using E = SurfaceExtraLine;
-    switch (map) {
-    case MapKind::Uoz:
-        return {0, 0, 0.05, -1.0, Orange, E::FullLoad, 2.0f};
-    case MapKind::Tau:
-        return {0, 0, 0.2, -1.5, Orange, E::FullLoad, 2.0f};
-    case MapKind::CoefCorUoz:
-        return {0, 0, 0.1, -1.0, Teal, E::Throttle, 1.0f};
-    case MapKind::CoefCorTau:
-        return {0, 0, 3.0, -1.0, Teal, E::Throttle, 1.0f};
-    case MapKind::CorUoz:
-        return {0, 0, 0.05, -1.0, Green, E::None, 0.0f};
-    case MapKind::CorTau:
-        return {0, 0, 0.2, -3.0, Green, E::None, 0.0f};
-    case MapKind::Lambda:
-        return {0, 0, 2.0, -1.5, Orange, E::FullLoad, 1.0f};
-    case MapKind::Rcod:
-        return {0, 0, 1.0, -1.0, Teal, E::None, 0.0f};
-    case MapKind::Pmax:
-    case MapKind::Drmax:
-        break;
-    }
-    return {0, 0, 0.0, 0.0, {0.0f, 0.0f, 0.0f}, E::None, 0.0f};
 }
 
 // X of a row: the Rcod rows have their own spacing, every other table has the speed rows.
@@ -178,7 +129,8 @@ void AddSurfaceQuads(SurfaceFrame& frame, const CellGrid& grid, int R, int C, Su
 
 SurfaceStyle StyleOf(MapKind map) {
     const MapInfo& info = GetMapInfo(map);
-    SurfaceStyle style = LookOf(map);
+    const SurfaceLook& look = info.look;
+    SurfaceStyle style{0, 0, look.k, look.b, look.color, look.extra, look.extraWidth};
     if (info.colAxis != MapAxis::None) {
         style.rows = info.rows;
         style.cols = info.cols;
@@ -249,10 +201,10 @@ void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked
     }
 
     // Full-load or throttle line, one point per speed row.
-    if (style.extra != SurfaceExtraLine::None) {
+    if (style.extra != SurfaceExtraLine::None && info.look.extraValue) {
         first = static_cast<int>(frame.points.size());
         for (int r = 0; r < FirmwareImage::Rows; ++r) {
-            const double y = ExtraLineValue(image, map, r) * style.k + style.b;
+            const double y = info.look.extraValue(image, r) * style.k + style.b;
             frame.points.push_back({RowXOnAxis(info.rowAxis, r), ToFloat(y),
                                     ToFloat(ExtraLineZ(image, style.extra, r))});
         }

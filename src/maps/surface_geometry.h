@@ -1,6 +1,7 @@
 #pragma once
 
 #include "maps/map_catalogue.h"
+#include "maps/surface_look.h"
 
 #include <optional>
 #include <vector>
@@ -9,10 +10,6 @@ class FirmwareImage;
 
 struct SurfacePoint {
     float x, y, z;
-};
-
-struct SurfaceColor {
-    float r, g, b;
 };
 
 // How the points of one batch are joined: Lines takes them in pairs, LineStrip joins each to
@@ -33,9 +30,6 @@ struct SurfaceFrame {
     std::vector<SurfacePoint> points;
     std::vector<SurfaceBatch> batches;
 };
-
-// Which extra line a map carries across its surface.
-enum class SurfaceExtraLine { None, FullLoad, Throttle };
 
 // Drawing parameters of one map: a value v is drawn at height v * k + b.
 struct SurfaceStyle {

@@ -155,7 +155,7 @@ std::string CellCopyText(const FirmwareImage& image, MapKind kind, int row, int 
                          const std::string& decimalSeparator) {
     const MapInfo& info = GetMapInfo(kind);
     const double value = MapValue(image, kind, row, col);
-    const int32_t raw = ReadCellRaw(image, info.width, MapCellAddress(image, kind, row, col), 0);
+    const int32_t raw = ReadCellRaw(image, info.storage.width, MapCellAddress(image, kind, row, col), 0);
     const int shown = std::max(info.decimals, 0);
     for (int places = shown; places < 17; ++places) {
         const std::string text = FormatMapNumber(value, places, ".");

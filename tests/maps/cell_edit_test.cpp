@@ -29,7 +29,7 @@ protected:
         return out;
     }
     int32_t Step(MapKind kind, int r, int c, int delta) {
-        const CellWidthKind w = GetMapInfo(kind).width;
+        const CellWidthKind w = GetMapInfo(kind).storage.width;
         const int32_t address = MapCellAddress(image, kind, r, c);
         return StepCellRaw(image, w, address, ReadCellRaw(image, w, address, 0), delta);
     }
@@ -59,7 +59,7 @@ TEST_F(CellEdit, PlusOnEachKindChangesExactlyTheStoredValueBehindTheCell) {
         {MapKind::Drmax, 20, 0, size_t{image.AddrDrmax} + 20, false},
     };
     for (const Case& k : cases) {
-        SCOPED_TRACE(GetMapInfo(k.kind).menuCaption);
+        SCOPED_TRACE(GetMapInfo(k.kind).caption);
         image.Data[k.address] = 100;
         if (k.word)
             image.Data[k.address + 1] = 1;

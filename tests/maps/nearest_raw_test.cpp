@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -16,7 +18,7 @@ namespace {
 // What the cell shows for every stored value, found the slow way: store it, decode, read the
 // table. The stored value is put back afterwards.
 std::vector<double> DecodedForEveryRaw(FirmwareImage& image, MapKind kind, int r, int c) {
-    const CellWidthKind width = GetMapInfo(kind).width;
+    const CellWidthKind width = GetMapInfo(kind).storage.width;
     const int32_t address = MapCellAddress(image, kind, r, c);
     const int32_t before = ReadCellRaw(image, width, address, 0);
     std::vector<double> shown;
@@ -52,7 +54,7 @@ void CheckCell(FirmwareImage& image, MapKind kind, int r, int c) {
                  std::to_string(c));
     const std::vector<double> shown = DecodedForEveryRaw(image, kind, r, c);
     const int32_t current =
-        ReadCellRaw(image, GetMapInfo(kind).width, MapCellAddress(image, kind, r, c), 0);
+        ReadCellRaw(image, GetMapInfo(kind).storage.width, MapCellAddress(image, kind, r, c), 0);
     std::vector<double> finite;
     for (double v : shown)
         if (std::isfinite(v))
@@ -103,4 +105,33 @@ TEST(NearestRaw, AgreesWithAnExhaustiveSearchThroughDecodeForEveryMapKind) {
             CheckCell(image, info.kind, info.rows / 2, info.cols / 3);
         }
     }
+}
+
+// A value is clamped exactly when it lies beyond the cell's limits; for the tables with a fixed
+// range those are the catalogue row's.
+TEST(CellLimits, MarkWhereTheValueSearchStartsToClamp) {
+    FirmwareImage image;
+    BuildDemoImage(image);
+    image.Decode();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const MapInfo& info : MapCatalogue())
+        for (const auto& [r, c] : {std::pair{0, 0}, std::pair{info.rows - 1, info.cols - 1}}) {
+            SCOPED_TRACE(std::string(info.name) + " " + std::to_string(r) + "," +
+                         std::to_string(c));
+            const MapLimits limits = CellLimits(image, info.kind, r, c);
+            ASSERT_LT(limits.min, limits.max);
+            EXPECT_EQ(limits.fixed, info.limits.fixed);
+            if (info.limits.fixed) {
+                EXPECT_EQ(limits.min, info.limits.min);
+                EXPECT_EQ(limits.max, info.limits.max);
+            }
+            for (const auto& [value, beyond] :
+                 {std::pair{limits.min, false}, std::pair{limits.max, false},
+                  std::pair{std::nextafter(limits.min, -inf), true},
+                  std::pair{std::nextafter(limits.max, inf), true}}) {
+                bool clamped = !beyond;
+                NearestRaw(image, info.kind, r, c, value, &clamped);
+                EXPECT_EQ(clamped, beyond) << value;
+            }
+        }
 }
