@@ -3,6 +3,7 @@
 #include "cli/cli_link.h"
 #include "cli/command.h"
 #include "image/firmware_image.h"
+#include "maps/byte_owner.h"
 #include "programmer/preflight.h"
 #include "programmer/runs.h"
 
@@ -14,6 +15,15 @@
 #include <vector>
 
 namespace {
+
+// Exit statuses of a run that reached the unit: 1 when it failed with the unit untouched, 4
+// when the unit's contents are damaged or unknown (erased, partly written, not verified or
+// different from the image).
+constexpr int ExitUnitUntouched = 1;
+constexpr int ExitUnitDamaged = 4;
+
+// How many differing bytes are listed one by one before the rest is only counted.
+constexpr std::size_t ListedBytes = 20;
 
 // The options only this command has; what is left goes to the link's own parser.
 struct ProgramOptions {
@@ -131,6 +141,53 @@ const char* Reason(prog::ProgramOutcome outcome) {
     return "";
 }
 
+// "map CoefCorUoz 1600/30", "ident ProgIdent", "checksum": what the byte at offset holds.
+std::string OwnerText(const FirmwareImage& image, uint32_t offset) {
+    const ByteOwner owner = OwnerOfByte(image, offset);
+    switch (owner.kind) {
+    case ByteOwner::Kind::MapCell: {
+        std::string text =
+            std::string("map ") + GetMapInfo(owner.map).name + " " + std::to_string(owner.rowLabel);
+        if (owner.hasColumn)
+            text += "/" + std::to_string(owner.colLabel);
+        return text;
+    }
+    case ByteOwner::Kind::Ident:
+        return std::string("ident ") + FirmwareImage::IdentName(owner.field);
+    case ByteOwner::Kind::Equipment:
+        return "equipment bits";
+    case ByteOwner::Kind::Checksum:
+        return "checksum";
+    case ByteOwner::Kind::Other:
+        break;
+    }
+    return "code or other data";
+}
+
+// Says what went wrong, what the unit holds now and what to do next; returns the exit status.
+int ReportFailure(const FirmwareImage& image, const prog::ProgramReport& report,
+                  const std::vector<uint8_t>& readBack, const std::string& backup) {
+    std::cerr << "velmaris-cli program: " << Reason(report.outcome) << "\n"
+              << prog::unit_state_text(report) << "\n";
+    if (report.state == prog::UnitState::Differs) {
+        for (std::size_t i = 0; i < report.differingOffsets.size() && i < ListedBytes; ++i) {
+            const auto at = static_cast<uint16_t>(report.differingOffsets[i]);
+            char line[64];
+            std::snprintf(line, sizeof line, "  0x%04X: 0x%02X in the image, 0x%02X in the unit",
+                          static_cast<unsigned>(at), static_cast<unsigned>(image.ReadByte(at)),
+                          static_cast<unsigned>(readBack[at]));
+            std::cerr << line << " (" << OwnerText(image, at) << ")\n";
+        }
+    }
+    if (prog::unit_intact(report.state))
+        return ExitUnitUntouched;
+    std::cerr << "keep the unit powered and run the same command again";
+    if (!backup.empty())
+        std::cerr << "; what it held before is in " << backup;
+    std::cerr << "\n";
+    return ExitUnitDamaged;
+}
+
 int Run(const std::vector<std::string>& argv) {
     std::vector<std::string> args = argv;
     ProgramOptions options;
@@ -175,11 +232,8 @@ int Run(const std::vector<std::string>& argv) {
             });
     }
     if (report.outcome != prog::ProgramOutcome::Ok) {
-        std::cerr << "velmaris-cli program: " << Reason(report.outcome);
-        if (report.outcome == prog::ProgramOutcome::VerifyMismatch)
-            std::cerr << " (" << report.differences << " bytes)";
-        std::cerr << "\n";
-        return 1;
+        image.Decode(); // the axis labels that name a differing byte
+        return ReportFailure(image, report, readBack, options.backup);
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     std::cerr << "programmed and verified " << a.file << " in " << took.count() << " s\n";
@@ -191,7 +245,8 @@ const CliCommandRegistration registration({
     "program --port DEV [--speed 9600|19200] [--fix-checksum] [--backup FILE] IN   program IN "
     "(.bin or .hex) into the control unit and verify it; refuses a blank, incomplete or wrongly "
     "summed image; --fix-checksum recomputes the checksum first; --backup saves the unit's "
-    "memory to FILE (.hex or .bin) before erasing",
+    "memory to FILE (.hex or .bin) before erasing; exit 1: failed with the unit untouched, "
+    "exit 4: failed with the unit's contents damaged or unknown (said on stderr, with addresses)",
     Run,
 });
 

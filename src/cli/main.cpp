@@ -17,6 +17,12 @@ int PrintUsage(std::ostream& out) {
     out << "usage: velmaris-cli COMMAND [ARGS...]\n\ncommands:\n";
     for (const CliCommand& c : CliCommands())
         out << "  " << c.usage << "\n";
+    out << "\nexit status:\n"
+           "  0  success\n"
+           "  1  a check failed or the unit did not answer; program: failed, the unit untouched\n"
+           "  2  bad arguments, or an input that cannot be read, written or used\n"
+           "  3  the file does not give a whole image (without --allow-partial)\n"
+           "  4  program failed and the unit's contents are damaged or unknown\n";
     return 2;
 }
 

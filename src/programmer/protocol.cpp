@@ -246,9 +246,11 @@ bool wait_for_quiet(SerialLink& link, int maxMs) {
 }
 
 RunResult program_region(SerialLink& link, const uint8_t* data, int region,
-                         const ProgressStep& step) {
+                         const ProgressStep& step, uint32_t* stoppedAt) {
     const uint32_t first = static_cast<uint32_t>(region) * RegionSize;
     for (uint32_t a = first; a < first + RegionSize; a += BlockSize) {
+        if (stoppedAt != nullptr)
+            *stoppedAt = a;
         if (step && !step())
             return RunResult::Stopped;
         if (!program_block(link, data, a))

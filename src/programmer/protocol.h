@@ -113,9 +113,10 @@ enum class RunResult {
 };
 
 // Programs the 64 blocks of region n (0..3) from data (the 32 KB image), one progress step
-// before each block, and stops at the first failure.
+// before each block, and stops at the first failure. stoppedAt (if set) receives the offset
+// of the block that failed or was not begun; every block below it was programmed.
 RunResult program_region(SerialLink& link, const uint8_t* data, int region,
-                         const ProgressStep& step);
+                         const ProgressStep& step, uint32_t* stoppedAt = nullptr);
 // Reads the unit's 32 KB memory into buffer (32768 bytes). onRequestAccepted runs once the
 // request has been accepted and sent. Every block must arrive whole: a read with a short
 // block ends with ShortBlock, and the caller must not use the buffer.

@@ -5,11 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace prog {
 
 // The number of offsets at which two 32 KB memories differ.
 std::size_t count_differences(const uint8_t* a, const uint8_t* b);
+// The offsets at which two 32 KB memories differ, rising.
+std::vector<uint32_t> differing_offsets(const uint8_t* a, const uint8_t* b);
 
 enum class ProgramOutcome {
     Ok,               // programmed and verified equal
@@ -22,10 +26,32 @@ enum class ProgramOutcome {
     VerifyMismatch,   // programmed, but the unit's memory differs from the image
 };
 
+// What the unit holds where a programming run stopped. Only Untouched and Programmed leave a
+// unit that runs as before or as intended; every other state needs another run (or the backup).
+enum class UnitState {
+    Untouched,        // nothing was erased: the unit holds what it held
+    Erased,           // erasing began (erasedSectors sectors done), nothing was written
+    PartlyProgrammed, // the image was written below writtenUpTo, the rest is erased
+    Unverified,       // the whole image was written, but the verifying read failed
+    Differs,          // written and read back, but differingOffsets hold other bytes
+    Programmed,       // written and verified equal
+};
+
 struct ProgramReport {
     ProgramOutcome outcome = ProgramOutcome::Ok;
-    std::size_t differences = 0; // for VerifyMismatch
+    UnitState state = UnitState::Untouched;
+    std::size_t differences = 0;            // for VerifyMismatch
+    std::vector<uint32_t> differingOffsets; // for VerifyMismatch, rising
+    int erasedSectors = 0;                  // sectors whose erase succeeded
+    uint32_t writtenUpTo = 0;               // for PartlyProgrammed: the first offset not written
 };
+
+// Whether a unit in this state can run its own program as before or as intended.
+bool unit_intact(UnitState state);
+
+// One English sentence for the command line, e.g. "the unit is erased and partly programmed
+// (up to 0x2380)"; addresses as 0x7000.
+std::string unit_state_text(const ProgramReport& report);
 
 enum class ProgramPhase { Protection, Erasing, Programming, Verifying };
 

@@ -14,7 +14,7 @@
 
 TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
     const auto saved = TProgForm::ShowMessage;
-    TProgForm::ShowMessage = [](QWidget*, const QString&, const QString&) {};
+    TProgForm::ShowMessage = [](QWidget*, QMessageBox::Icon, const QString&, const QString&) {};
 
     TMainForm form;
     const QString before = form.SG->Cell(1, 1);
@@ -42,7 +42,7 @@ TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
 // history: undo gives back the exact bytes before it, redo the bytes read.
 TEST(ProgrammerCommand, AUnitReadIsAStepOfTheMainWindowsHistory) {
     const auto saved = TProgForm::ShowMessage;
-    TProgForm::ShowMessage = [](QWidget*, const QString&, const QString&) {};
+    TProgForm::ShowMessage = [](QWidget*, QMessageBox::Icon, const QString&, const QString&) {};
     TMainForm form;
     for (uint16_t a = 0; a < 0x100; ++a)
         form.Image->Data[a] = static_cast<uint8_t>(a);

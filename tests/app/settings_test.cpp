@@ -72,7 +72,7 @@ QString RunProgrammer(TMainForm& form, const QString& port, const QString& speed
 
 TEST_F(SettingsTest, EverythingChosenSurvivesARestart) {
     const auto savedMessage = TProgForm::ShowMessage;
-    TProgForm::ShowMessage = [](QWidget*, const QString&, const QString&) {};
+    TProgForm::ShowMessage = [](QWidget*, QMessageBox::Icon, const QString&, const QString&) {};
     const QString first = ImageFile("first.bin");
     const QString second = ImageFile("second.bin");
     const QString database = files.filePath(QStringLiteral("params.mdb"));

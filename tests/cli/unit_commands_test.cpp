@@ -6,11 +6,18 @@
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
+
+std::string ToHex(uint8_t byte) {
+    char text[4];
+    std::snprintf(text, sizeof text, "%02X", byte);
+    return text;
+}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -53,29 +60,69 @@ TEST_F(CliTest, ProgressIntoAFileIsPlainLines) {
         EXPECT_NE(err.find(line), std::string::npos) << line << err;
 }
 
-TEST_F(CliTest, ProgramVerifiesAndFailsLoudly) {
+// Every failure says what the unit holds and exits 1 when it is untouched, 4 when its
+// contents are damaged or unknown; the same command then programs the unit that was left.
+TEST_F(CliTest, ProgramSaysWhatAFailureLeftInTheUnitAndRecovers) {
     std::vector<uint8_t> wanted = PatternMemory(22);
     std::fill_n(wanted.begin() + 0x3000, 0x800, 0);
     FirmwareImage image;
-    std::memcpy(image.Data.get(), wanted.data(), wanted.size());
+    image.ReplaceData(wanted.data());
     image.UpdateChecksum(); // an image whose checksum disagrees is refused
-    std::memcpy(wanted.data(), image.Data.get(), wanted.size());
+    for (uint16_t a = 0; a < FirmwareImage::Size; ++a)
+        wanted[a] = image.ReadByte(a);
     image.SaveHex(Path("in.hex"));
+    const std::string in = " " + Path("in.hex");
     {
         auto sim = Sim(PatternMemory(23));
-        ASSERT_EQ(Cli("program --port " + sim->link + " " + Path("in.hex")), 0) << err;
+        ASSERT_EQ(Cli("program --port " + sim->link + in), 0) << err;
         sim->Stop();
         EXPECT_EQ(ReadFile(Path("dump.bin")), wanted);
     }
     {
-        auto sim = Sim(PatternMemory(23), {"--fault", "bad-flash=80"});
-        EXPECT_EQ(Cli("program --port " + sim->link + " " + Path("in.hex")), 1);
-        EXPECT_NE(err.find("differs from the image (1 bytes)"), std::string::npos) << err;
+        auto sim = Sim(PatternMemory(23), {"--fault", "fail-protection"});
+        EXPECT_EQ(Cli("program --port " + sim->link + in), 1);
+        EXPECT_NE(err.find("the unit is untouched (nothing was erased)"), std::string::npos) << err;
     }
     {
-        auto sim = Sim(PatternMemory(23), {"--fault", "fail-erase=0"});
-        EXPECT_EQ(Cli("program --port " + sim->link + " " + Path("in.hex")), 1);
-        EXPECT_NE(err.find("erasing failed"), std::string::npos) << err;
+        auto sim = Sim(PatternMemory(23), {"--fault", "bad-flash=7000"});
+        EXPECT_EQ(Cli("program --port " + sim->link + in), 4);
+        EXPECT_NE(err.find("the unit is programmed with 1 differing bytes at 0x7000\n"),
+                  std::string::npos)
+            << err;
+        // The byte by its address, both values and the table cell that holds it.
+        EXPECT_NE(err.find("  0x7000: 0x" + ToHex(wanted[0x7000]) + " in the image, 0x" +
+                           ToHex(static_cast<uint8_t>(~wanted[0x7000])) +
+                           " in the unit (map CoefCorTau "),
+                  std::string::npos)
+            << err;
+    }
+    struct Damage {
+        std::vector<std::string> fault;
+        const char* state;
+    } damages[] = {
+        {{"--fault", "fail-erase=0"},
+         "the unit may be partly erased (erasing sector 0 failed) and nothing was written"},
+        // The line goes dead a few blocks into programming, as when the unit loses power.
+        {{"--fault", "disconnect-after=1000"}, "the unit is erased and partly programmed (up to "},
+    };
+    for (const Damage& d : damages) {
+        SCOPED_TRACE(d.fault[1]);
+        auto sim = Sim(PatternMemory(23), d.fault);
+        EXPECT_EQ(Cli("program --port " + sim->link + " --backup " + Path("before.bin") + in), 4);
+        EXPECT_NE(err.find(d.state), std::string::npos) << err;
+        EXPECT_NE(
+            err.find("run the same command again; what it held before is in " + Path("before.bin")),
+            std::string::npos)
+            << err;
+        EXPECT_EQ(err.find("GetLastError"), std::string::npos) << err;
+        sim->Stop();
+        // The unit as the failure left it, on a line that works again.
+        const std::vector<uint8_t> left = ReadFile(Path("dump.bin"));
+        EXPECT_NE(left, wanted);
+        auto again = Sim(left);
+        EXPECT_EQ(Cli("program --port " + again->link + in), 0) << err;
+        again->Stop();
+        EXPECT_EQ(ReadFile(Path("dump.bin")), wanted);
     }
 }
 

@@ -17,12 +17,15 @@
 // kernel if the test process itself dies.
 class SimProcess {
 public:
-    explicit SimProcess(const std::vector<std::string>& options = {}) {
+    // linkPath: where the link is made; by default in the simulator's own folder. A unit that
+    // comes back on the same line is a second simulator on the first one's link path.
+    explicit SimProcess(const std::vector<std::string>& options = {},
+                        const std::string& linkPath = {}) {
         char pattern[] = "/tmp/velmaris-sim-XXXXXX";
         if (mkdtemp(pattern) == nullptr)
             throw std::runtime_error("mkdtemp failed");
         dir = pattern;
-        link = dir + "/ecu";
+        link = linkPath.empty() ? dir + "/ecu" : linkPath;
         int out[2];
         if (pipe(out) != 0)
             throw std::runtime_error("pipe failed");

@@ -1,4 +1,5 @@
 #include "image/equipment_bits.h"
+#include "maps/byte_owner.h"
 #include "maps/image_compare.h"
 
 #include <gtest/gtest.h>
@@ -102,6 +103,35 @@ TEST_F(ImageCompare, StoredBytesThatDecodeAlikeStillShowAsTheirCell) {
     ASSERT_NE(d.Map(MapKind::Pmax), nullptr);
     EXPECT_EQ(d.Map(MapKind::Pmax)->cells[0], (CellDifference{3, 0, 4, 4}));
     EXPECT_TRUE(d.bytes.empty());
+}
+
+} // namespace
+
+namespace {
+
+// A byte the unit failed to keep is named by what holds it: where the comparison lists the
+// byte as a table cell, the owner is that table and cell.
+TEST_F(ImageCompare, ByteOwnerNamesWhatTheComparisonLists) {
+    a.Decode();
+    b.WriteByte(0x7000, static_cast<uint8_t>(~b.ReadByte(0x7000)));
+    const ImageDifferences d = Compare();
+    ASSERT_FALSE(d.maps.empty());
+    const ByteOwner cell = OwnerOfByte(a, 0x7000);
+    ASSERT_EQ(cell.kind, ByteOwner::Kind::MapCell);
+    EXPECT_EQ(cell.map, d.maps[0].kind);
+    EXPECT_EQ(cell.rowLabel, MapRowLabel(a, d.maps[0].kind, d.maps[0].cells[0].row));
+    EXPECT_TRUE(cell.hasColumn);
+    EXPECT_EQ(cell.colLabel, MapColLabel(a, d.maps[0].kind, d.maps[0].cells[0].col));
+
+    EXPECT_EQ(OwnerOfByte(a, a.AddrProgIdent + 1).kind, ByteOwner::Kind::Ident);
+    EXPECT_STREQ(FirmwareImage::IdentName(OwnerOfByte(a, a.AddrProgIdent + 1).field), "ProgIdent");
+    EXPECT_EQ(OwnerOfByte(a, a.AddrEquipment + 5).kind, ByteOwner::Kind::Equipment);
+    EXPECT_EQ(OwnerOfByte(a, a.AddrEquipment + 6).kind, ByteOwner::Kind::Other);
+    EXPECT_EQ(OwnerOfByte(a, 0x5FF1).kind, ByteOwner::Kind::Checksum);
+    EXPECT_EQ(OwnerOfByte(a, 0x0100).kind, ByteOwner::Kind::Other);
+    // A word cell owns both of its bytes.
+    const ByteOwner high = OwnerOfByte(a, a.AddrMainMap + 1);
+    EXPECT_EQ(high.kind, ByteOwner::Kind::MapCell);
 }
 
 } // namespace

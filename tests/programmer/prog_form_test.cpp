@@ -1,6 +1,7 @@
 // The programmer window's state machine against the simulated unit (offscreen).
 #include "change_recorder.h"
 #include "image/firmware_image.h"
+#include "maps/byte_owner.h"
 #include "maps/image_compare.h"
 #include "programmer/runs.h"
 #include "programmer/view/prog_form.h"
@@ -71,12 +72,16 @@ protected:
     void SetUp() override {
         saved = TProgForm::ShowMessage;
         savedAsk = TProgForm::AskConfirm;
-        TProgForm::ShowMessage = [this](QWidget*, const QString& caption, const QString& text) {
+        TProgForm::ShowMessage = [this](QWidget*, QMessageBox::Icon icon, const QString& caption,
+                                        const QString& text) {
             messages << caption + "|" + text;
+            icons << icon;
         };
-        TProgForm::AskConfirm = [this](QWidget*, const QString&, const QString& text) {
+        TProgForm::AskConfirm = [this](QWidget*, QMessageBox::Icon icon, const QString&,
+                                       const QString& text) {
             questions << text;
-            return answer;
+            questionIcons << icon;
+            return answers.empty() ? answer : answers.takeFirst();
         };
     }
     void TearDown() override {
@@ -90,7 +95,7 @@ protected:
         options.insert(options.end(),
                        {"--memory", WriteFile(files.filePath("m.bin").toStdString(), memory),
                         "--dump", files.filePath("dump.bin").toStdString()});
-        sim = std::make_unique<SimProcess>(options);
+        sim = std::make_unique<SimProcess>(options, linkPath);
         OpenForm();
     }
     // The window on the simulator's line, for the file unit.hex in the test's folder.
@@ -115,17 +120,34 @@ protected:
         image.Loaded = true;
         image.Complete = true;
     }
+    // The unit as the last run left it comes back on the same line (linkPath) without the
+    // fault; the window opens the port again by itself. Returns what the unit was left holding.
+    std::vector<uint8_t> UnitComesBackAsLeft() {
+        sim->Stop();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
+        const std::vector<uint8_t> left = ReadFile(files.filePath("dump.bin").toStdString());
+        sim = std::make_unique<SimProcess>(
+            std::vector<std::string>{"--awake", "--memory",
+                                     WriteFile(files.filePath("left.bin").toStdString(), left),
+                                     "--dump", files.filePath("dump.bin").toStdString()},
+            linkPath);
+        return left;
+    }
     QStringList Backups() const {
         return QDir(files.filePath("backups")).entryList(QDir::Files, QDir::Name);
     }
 
-    std::function<void(QWidget*, const QString&, const QString&)> saved;
-    std::function<bool(QWidget*, const QString&, const QString&)> savedAsk;
+    std::function<void(QWidget*, QMessageBox::Icon, const QString&, const QString&)> saved;
+    std::function<bool(QWidget*, QMessageBox::Icon, const QString&, const QString&)> savedAsk;
     QStringList messages;
+    QList<QMessageBox::Icon> icons;
     QStringList questions;
+    QList<QMessageBox::Icon> questionIcons;
     bool answer = true;
+    QList<bool> answers; // answered first, one per question; then `answer`
     QTemporaryDir files;
     FirmwareImage image;
+    std::string linkPath; // the simulator's link; its own folder when empty
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<TProgForm> form;
 };
@@ -285,29 +307,43 @@ TEST_F(ProgFormTest, ProgramAndVerify) {
     EXPECT_EQ(Dump(), wanted);
 }
 
+// Each failure brings one message box that says what the unit holds now and the way out,
+// with the icon that fits; a run that left the unit damaged keeps the lamp red and its
+// result line up after the link is checked again.
 TEST_F(ProgFormTest, FailuresAndWhatFollows) {
+    linkPath = files.filePath("ecu").toStdString();
     const std::vector<uint8_t> wanted = SparseImage(14);
     const std::vector<uint8_t> unit = PatternMemory(15);
+    const QString wayOut = QStringLiteral("Не выключайте зажигание, проверьте соединение и нажмите "
+                                          "«Программирование» ещё раз.");
     struct Case {
         const char* fault;
         bool write;
-        const char* message; // expected message dialog, or nullptr
-        const char* line;    // expected PanelMess text, or nullptr
-        bool polling;        // link polling restarted
-        bool untouched;      // the unit still holds what it held
+        const char* message; // start of the expected message box
+        QMessageBox::Icon icon;
+        const char* line; // expected PanelMess text, or nullptr
+        bool polling;     // link polling restarted
+        bool damaged;     // the unit no longer holds what it held; the failure stays shown
     } cases[] = {
-        {"fail-protection", true, "Программатор|Ошибка защиты.", nullptr, true, true},
-        {"fail-erase=1", true, "Программатор|Error while erasing.", nullptr, true, false},
-        {"fail-block=2080", true, nullptr, " Ошибка программирования", true, false},
-        {"bad-flash=100", true, nullptr, " Ошибка сравнения", true, false},
-        // A lost block: the status line does not go on claiming a read.
-        {"short-read=3", false, "Программатор|Ошибка чтения.", " Связь с ЭБУ", false, true},
+        {"fail-protection", true, "Программатор|Ошибка защиты.\n\nЭБУ не изменён",
+         QMessageBox::Warning, " Ошибка защиты, ЭБУ не изменён", true, false},
+        {"fail-erase=1", true,
+         "Программатор|Ошибка стирания ЭБУ.\n\nЭБУ стёрт (секторов стёрто: 1 из 4, стирание "
+         "сектора 1 не удалось), образ не записан",
+         QMessageBox::Critical, " Ошибка стирания ЭБУ", true, true},
+        {"fail-block=2080", true,
+         "Программатор|Ошибка программирования.\n\nЭБУ стёрт и записан частично (до 0x2080)",
+         QMessageBox::Critical, " Ошибка программирования", true, true},
+        {"short-read=3", false, "Программатор|Ошибка чтения.", QMessageBox::Warning, " Связь с ЭБУ",
+         false, false},
         // The backup read lost a block: nothing is erased without a backup.
-        {"short-read=3", true, "Программатор|Ошибка чтения.", nullptr, true, true},
+        {"short-read=3", true, "Программатор|Ошибка чтения.", QMessageBox::Warning, nullptr, true,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.fault) + (c.write ? " write" : " read"));
         messages.clear();
+        icons.clear();
         SetImage(wanted);
         Open(unit, {"--awake", "--fault", c.fault});
         ASSERT_TRUE(WaitLinked());
@@ -315,12 +351,21 @@ TEST_F(ProgFormTest, FailuresAndWhatFollows) {
             form->WriteClick();
         else
             form->ReadClick();
-        const QStringList expected =
-            c.message != nullptr ? QStringList{QString::fromUtf8(c.message)} : QStringList{};
-        EXPECT_EQ(messages, expected);
+        ASSERT_EQ(messages.size(), 1) << messages.join("\n").toStdString();
+        EXPECT_TRUE(messages[0].startsWith(QString::fromUtf8(c.message)))
+            << messages[0].toStdString();
+        EXPECT_EQ(icons, QList<QMessageBox::Icon>{c.icon});
+        if (c.damaged) {
+            EXPECT_TRUE(messages[0].contains(wayOut)) << messages[0].toStdString();
+            EXPECT_TRUE(messages[0].contains(QStringLiteral("Резервная копия прежнего содержимого "
+                                                            "ЭБУ: ") +
+                                             QDir::toNativeSeparators(files.filePath("backups"))))
+                << messages[0].toStdString();
+        }
         if (c.line != nullptr) {
             EXPECT_EQ(form->PanelMess->text(), QString::fromUtf8(c.line));
         }
+        EXPECT_EQ(form->ProgressBar->value(), 0);
         EXPECT_FALSE(form->match());
         EXPECT_EQ(form->LinkCheckTimer->isActive(), c.polling);
         EXPECT_EQ(ImageBytes(image), wanted); // the image is never replaced by a failed run
@@ -330,12 +375,104 @@ TEST_F(ProgFormTest, FailuresAndWhatFollows) {
             EXPECT_TRUE(WaitLinked(5000));
         else
             EXPECT_TRUE(form->Read->isEnabled());
-        if (c.untouched) {
+        if (c.write && c.line != nullptr) {
+            // Still after a good check: red, and the line says what failed.
+            QTest::qWait(1200);
+            EXPECT_FALSE(form->link_lamp_green());
+            EXPECT_EQ(form->PanelMess->text(), QString::fromUtf8(c.line));
+        }
+        if (c.damaged) {
+            // The same image again, at once: the unit ends up holding it.
+            EXPECT_NE(UnitComesBackAsLeft(), unit);
+            ASSERT_TRUE(WaitLinked());
+            form->WriteClick();
+            EXPECT_EQ(form->PanelMess->text(),
+                      QStringLiteral(" Программирование успешно завершено"));
+            EXPECT_TRUE(form->link_lamp_green());
+            EXPECT_EQ(Dump(), wanted);
+        } else {
             EXPECT_EQ(Dump(), unit);
         }
-        form.reset();
         sim.reset();
     }
+}
+
+// A verify that finds a byte the unit did not keep is an alarm: the box names the byte, the
+// table cell that holds it and both values, and offers to program again at once.
+TEST_F(ProgFormTest, AFailedVerifyNamesTheByteAndOffersToProgramAgain) {
+    linkPath = files.filePath("ecu").toStdString();
+    FirmwareImage summed; // the block at 0x7000 is programmed (a zero block would be skipped)
+    summed.ReplaceData(PatternMemory(40).data());
+    summed.UpdateChecksum();
+    const std::vector<uint8_t> wanted = ImageBytes(summed);
+    SetImage(wanted);
+    Open(PatternMemory(41), {"--awake", "--fault", "bad-flash=7000"});
+    ASSERT_TRUE(WaitLinked());
+    answers = {true, true, false}; // program; program again; then leave it
+    form->WriteClick();
+    ASSERT_EQ(questions.size(), 3);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    FirmwareImage decoded;
+    decoded.ReplaceData(wanted.data());
+    decoded.Decode();
+    const ByteOwner owner = OwnerOfByte(decoded, 0x7000);
+    ASSERT_EQ(owner.kind, ByteOwner::Kind::MapCell);
+    for (int i = 1; i <= 2; ++i) {
+        EXPECT_EQ(questionIcons[i], QMessageBox::Critical);
+        EXPECT_TRUE(questions[i].startsWith(QStringLiteral("Ошибка сравнения.")));
+        EXPECT_TRUE(questions[i].contains(QStringLiteral("чтение нашло отличающихся байт: 1.")));
+        EXPECT_TRUE(questions[i].contains(
+            QStringLiteral("\n0x7000 — %1 %2/%3 (в образе 0x%4, в ЭБУ 0x%5)")
+                .arg(QString::fromUtf8(GetMapInfo(owner.map).caption))
+                .arg(owner.rowLabel)
+                .arg(owner.colLabel)
+                .arg(QString::asprintf("%02X", wanted[0x7000]))
+                .arg(QString::asprintf("%02X", static_cast<uint8_t>(~wanted[0x7000])))))
+            << questions[i].toStdString();
+        EXPECT_TRUE(questions[i].endsWith(QStringLiteral("Записать образ в ЭБУ ещё раз?")));
+    }
+    EXPECT_TRUE(Logged(form->LogList, QStringLiteral("Повторное программирование")));
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Ошибка сравнения"));
+    EXPECT_TRUE(WaitLinked(5000));
+    QTest::qWait(1200);
+    EXPECT_FALSE(form->link_lamp_green());
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Ошибка сравнения"));
+    std::vector<uint8_t> kept = wanted;
+    kept[0x7000] = static_cast<uint8_t>(~kept[0x7000]);
+    EXPECT_EQ(UnitComesBackAsLeft(), kept);
+    ASSERT_TRUE(WaitLinked());
+    form->WriteClick();
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
+    EXPECT_EQ(Dump(), wanted);
+}
+
+// The line dies half-way through programming. The box says how far the unit was written; when
+// the unit is back on the same line, the window opens the port again by itself and the same
+// image is programmed at once.
+TEST_F(ProgFormTest, AfterTheLineDiedMidWriteTheSameImageIsProgrammedAgain) {
+    const std::vector<uint8_t> wanted = SparseImage(42);
+    SetImage(wanted);
+    linkPath = files.filePath("ecu").toStdString();
+    Open(PatternMemory(43), {"--awake", "--fault", "disconnect-after=20000"});
+    ASSERT_TRUE(WaitLinked());
+    form->WriteClick();
+    ASSERT_EQ(messages.size(), 1) << messages.join("\n").toStdString();
+    EXPECT_EQ(icons, QList<QMessageBox::Icon>{QMessageBox::Critical});
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("ЭБУ стёрт и записан частично (до 0x")))
+        << messages[0].toStdString();
+    EXPECT_FALSE(messages[0].contains(QStringLiteral("GetLastError")));
+    EXPECT_LE(messages[0].count(QStringLiteral("Причина:")), 1);
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Ошибка программирования"));
+    EXPECT_FALSE(form->link_lamp_green());
+    messages.clear();
+    EXPECT_NE(UnitComesBackAsLeft(), wanted);
+    ASSERT_TRUE(WaitLinked(20000)) << LogLines(form->LogList).join('\n').toStdString();
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Ошибка программирования"));
+    form->WriteClick();
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
+    EXPECT_TRUE(form->link_lamp_green());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+    EXPECT_EQ(Dump(), wanted);
 }
 
 // A read may be stopped by closing the window; the unit goes on sending the rest of its
@@ -464,25 +601,37 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
     ASSERT_EQ(ImageBytes(image), unit);
     EXPECT_EQ(form->LastUnitRead(), unit);
 
-    // A loaded file edited since: new identification texts and a calibration byte, the
+    // A file saved by another tool with new identification texts and a calibration byte, its
     // stored checksum left as it was.
-    SetImage(SparseImage(23));
-    std::strcpy(image.EcuType, "TESTBLOCK-7");
-    std::strcpy(image.ProgIdent, "PRG-0042");
-    image.EncodeIdent();
-    image.WriteByte(0x6100, static_cast<uint8_t>(image.ReadByte(0x6100) ^ 0x5A));
+    FirmwareImage edited;
+    edited.ReplaceData(SparseImage(23).data());
+    std::strcpy(edited.EcuType, "TESTBLOCK-7");
+    std::strcpy(edited.ProgIdent, "PRG-0042");
+    edited.EncodeIdent();
+    edited.WriteByte(0x6100, static_cast<uint8_t>(edited.ReadByte(0x6100) ^ 0x5A));
+    const std::vector<uint8_t> loaded = ImageBytes(edited);
+    SetImage(loaded);
+    image.DecodeIdent();
     ASSERT_NE(image.StoredChecksum(), image.ComputeChecksum());
     FirmwareImage refreshed;
-    std::memcpy(refreshed.Data.get(), image.Data.get(), FirmwareImage::Size);
+    refreshed.ReplaceData(loaded.data());
     refreshed.UpdateChecksum();
     const std::vector<uint8_t> wanted = ImageBytes(refreshed);
+    std::vector<std::string> steps;
+    form->Edit = [&](const std::string& name, const std::function<void()>& writes) {
+        writes();
+        steps.push_back(name);
+    };
 
     answer = false;
     form->WriteClick();
     ASSERT_EQ(questions.size(), 1);
     for (const QString& part :
          {QDir::toNativeSeparators(files.filePath("unit.hex")), QStringLiteral("TESTBLOCK-7"),
-          QStringLiteral("PRG-0042"), QString::asprintf("0x%04X", refreshed.StoredChecksum()),
+          QStringLiteral("PRG-0042"),
+          QString::asprintf("Контрольная сумма: 0x%04X\n", refreshed.StoredChecksum()),
+          QString::asprintf("Контрольная сумма пересчитана: 0x%04X → 0x%04X",
+                            image.StoredChecksum(), refreshed.StoredChecksum()),
           QStringLiteral("Изменится байт: %1")
               .arg(prog::count_differences(wanted.data(), unit.data()))})
         EXPECT_TRUE(questions[0].contains(part)) << part.toStdString();
@@ -493,15 +642,12 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
     for (const std::string& line :
          DifferenceSummary(CompareImages(wanted.data(), unit.data(), false)))
         EXPECT_TRUE(groups.contains(QString::fromStdString(line))) << line;
-    EXPECT_EQ(ImageBytes(image), wanted); // refreshed as a save would, so the image is modified
-    EXPECT_TRUE(image.IsModified());
-    EXPECT_TRUE(Backups().isEmpty()); // "Нет": nothing was read, saved or erased
+    // "Нет": the image is byte for byte as loaded, unmarked and without a step; nothing was
+    // erased, and the unit's memory was read and saved before the question.
+    EXPECT_EQ(ImageBytes(image), loaded);
+    EXPECT_FALSE(image.IsModified());
+    EXPECT_TRUE(steps.empty());
     EXPECT_TRUE(form->Read->isEnabled() && form->LinkCheckTimer->isActive());
-
-    answer = true;
-    form->WriteClick();
-    EXPECT_EQ(questions.size(), 2);
-    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
     const QStringList backups = Backups();
     ASSERT_EQ(backups.size(), 2);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^backup-\\d{8}-\\d{6}\\.bin$"))
@@ -514,6 +660,23 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
     EXPECT_TRUE(fromHex.LoadHex(files.filePath("backups/" + backups[1]).toStdString()).complete);
     EXPECT_EQ(ImageBytes(fromHex), unit);
     EXPECT_TRUE(Logged(form->LogList, QDir::toNativeSeparators(bin.chopped(4))));
+
+    answer = true;
+    form->WriteClick();
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
+    // "Да": the fresh checksum went into the image as one step, as a save would put it.
+    EXPECT_EQ(steps, std::vector<std::string>{"Контрольная сумма"});
+    EXPECT_EQ(ImageBytes(image), wanted);
+    EXPECT_EQ(Backups().size(), 4u);
+
+    // The unit holds the image already: the question says so, and "Нет" is the answer.
+    answer = false;
+    form->WriteClick();
+    ASSERT_EQ(questions.size(), 3);
+    EXPECT_TRUE(questions[2].contains(QStringLiteral("Изменится байт: 0 ")));
+    EXPECT_TRUE(questions[2].contains(QStringLiteral("ЭБУ уже содержит этот образ")));
+    EXPECT_FALSE(questions[2].contains(QStringLiteral("пересчитана")));
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(Dump(), wanted);
 }

@@ -66,26 +66,52 @@ TEST(ProgramRun, FailuresSayWhereTheUnitStands) {
     {
         FakeRun run;
         run.unit.faults().failProtection = true;
-        EXPECT_EQ(run.Go(image).outcome, ProgramOutcome::ProtectionFailed);
+        const ProgramReport r = run.Go(image);
+        EXPECT_EQ(r.outcome, ProgramOutcome::ProtectionFailed);
+        EXPECT_EQ(r.state, UnitState::Untouched);
+        EXPECT_TRUE(unit_intact(r.state));
+        EXPECT_EQ(unit_state_text(r), "the unit is untouched (nothing was erased)");
         EXPECT_EQ(run.unit.memory()[0], 0x77); // nothing touched
     }
     {
         FakeRun run;
         run.unit.faults().failEraseSector = 3;
-        EXPECT_EQ(run.Go(image).outcome, ProgramOutcome::EraseFailed);
+        const ProgramReport r = run.Go(image);
+        EXPECT_EQ(r.outcome, ProgramOutcome::EraseFailed);
+        EXPECT_EQ(r.state, UnitState::Erased);
+        EXPECT_EQ(r.erasedSectors, 3);
+        EXPECT_FALSE(unit_intact(r.state));
+        EXPECT_EQ(unit_state_text(r), "the unit is erased (3 of 4 sectors; erasing sector 3 "
+                                      "failed) and nothing was written");
         EXPECT_EQ(run.steps, 0);
+    }
+    {
+        FakeRun run; // the very first erase call fails: the unit may already be damaged
+        run.unit.faults().failEraseSector = 0;
+        const ProgramReport r = run.Go(image);
+        EXPECT_EQ(r.state, UnitState::Erased);
+        EXPECT_EQ(r.erasedSectors, 0);
+        EXPECT_EQ(unit_state_text(r), "the unit may be partly erased (erasing sector 0 failed) "
+                                      "and nothing was written");
     }
     {
         FakeRun run;
         run.unit.faults().failBlockOffset = 0x2080;
-        EXPECT_EQ(run.Go(image).outcome, ProgramOutcome::BlockFailed);
+        const ProgramReport r = run.Go(image);
+        EXPECT_EQ(r.outcome, ProgramOutcome::BlockFailed);
+        EXPECT_EQ(r.state, UnitState::PartlyProgrammed);
+        EXPECT_EQ(r.writtenUpTo, 0x2080u);
+        EXPECT_EQ(unit_state_text(r), "the unit is erased and partly programmed (up to 0x2080)");
         EXPECT_EQ(run.steps, 64 + 2);
         EXPECT_EQ(run.unit.memory()[0x2080 + 3], 0); // erased, not programmed
     }
     {
         FakeRun run;
-        run.stopAt = 10;
-        EXPECT_EQ(run.Go(image).outcome, ProgramOutcome::Stopped);
+        run.stopAt = 10; // the tenth block (0x480) is not begun
+        const ProgramReport r = run.Go(image);
+        EXPECT_EQ(r.outcome, ProgramOutcome::Stopped);
+        EXPECT_EQ(r.state, UnitState::PartlyProgrammed);
+        EXPECT_EQ(r.writtenUpTo, 0x480u);
     }
     {
         FakeRun run;
@@ -93,11 +119,32 @@ TEST(ProgramRun, FailuresSayWhereTheUnitStands) {
         const ProgramReport r = run.Go(image);
         EXPECT_EQ(r.outcome, ProgramOutcome::VerifyMismatch);
         EXPECT_EQ(r.differences, 1u);
+        EXPECT_EQ(r.state, UnitState::Differs);
+        EXPECT_EQ(r.differingOffsets, std::vector<uint32_t>{0x7F80});
+        EXPECT_EQ(unit_state_text(r), "the unit is programmed with 1 differing bytes at 0x7F80");
+    }
+    {
+        // Many differing bytes: the first twenty are named, the rest counted.
+        FakeRun run;
+        ProgramReport r = run.Go(image);
+        ASSERT_EQ(r.state, UnitState::Programmed);
+        EXPECT_EQ(unit_state_text(r), "the unit is programmed and verified");
+        r.state = UnitState::Differs;
+        for (uint32_t a = 0; a < 30; ++a)
+            r.differingOffsets.push_back(0x100 + a);
+        r.differences = 30;
+        const std::string text = unit_state_text(r);
+        EXPECT_NE(text.find("30 differing bytes at 0x0100, 0x0101"), std::string::npos) << text;
+        EXPECT_NE(text.find("0x0113 and 10 more"), std::string::npos) << text;
+        EXPECT_EQ(text.find("0x0114"), std::string::npos) << text;
     }
     {
         FakeRun run;
         run.unit.faults().shortReadBlock = 0;
-        EXPECT_EQ(run.Go(image).outcome, ProgramOutcome::VerifyShortBlock);
+        const ProgramReport r = run.Go(image);
+        EXPECT_EQ(r.outcome, ProgramOutcome::VerifyShortBlock);
+        EXPECT_EQ(r.state, UnitState::Unverified);
+        EXPECT_FALSE(unit_intact(r.state));
     }
     {
         FakeRun run;

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QSerialPort>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -44,6 +45,7 @@ bool COMPort::open() {
     if (open_)
         return true;
     lastReported_.clear();
+    lost_ = false;
     port_->setPortName(DeviceForPortName(name_));
     // QSerialPort opens the device exclusively (lock file and TIOCEXCL).
     if (!port_->open(QIODevice::ReadWrite)) {
@@ -68,6 +70,14 @@ bool COMPort::open() {
     return true;
 }
 
+bool COMPort::reopen() {
+    close();
+    const Reporter reporter = std::exchange(reporter_, Reporter());
+    const bool opened = open();
+    reporter_ = reporter;
+    return opened;
+}
+
 void COMPort::close() {
     if (!open_)
         return;
@@ -87,19 +97,24 @@ void COMPort::close() {
 
 void COMPort::set_speed(int bitsPerSecond) {
     speed_ = bitsPerSecond;
-    if (Usable() && !port_->setBaudRate(bitsPerSecond))
+    if (usable() && !port_->setBaudRate(bitsPerSecond))
         report_last_error();
 }
 
 void COMPort::purge() {
-    if (!Usable())
+    if (!usable())
         return;
     port_->clear(QSerialPort::AllDirections);
     port_->clearError();
 }
 
-bool COMPort::Usable() const {
-    return open_ && port_->isOpen();
+bool COMPort::usable() const {
+    return open_ && port_->isOpen() && !lost_;
+}
+
+void COMPort::NoteLoss() {
+    if (port_->error() == QSerialPort::ResourceError)
+        lost_ = true;
 }
 
 bool COMPort::WaitForInput(int ms) {
@@ -113,7 +128,7 @@ bool COMPort::WaitForInput(int ms) {
 }
 
 int COMPort::read_byte() {
-    if (!Usable())
+    if (!usable())
         return NoByte;
     if (port_->bytesAvailable() == 0 && !WaitForInput(FirstByteTimeoutMs)) {
         if (port_->error() != QSerialPort::NoError)
@@ -130,7 +145,7 @@ int COMPort::read_byte() {
 }
 
 bool COMPort::write_byte(uint8_t value) {
-    if (!Usable())
+    if (!usable())
         return false;
     const char c = static_cast<char>(value);
     if (port_->write(&c, 1) != 1 || !port_->waitForBytesWritten(10000 + 1)) {
@@ -141,7 +156,7 @@ bool COMPort::write_byte(uint8_t value) {
 }
 
 bool COMPort::read_block(uint8_t* buffer, std::size_t n) {
-    if (!Usable())
+    if (!usable())
         return false;
     const auto wanted = static_cast<qint64>(n);
     const int64_t budget = static_cast<int64_t>(n) * BlockMsPerByte;
@@ -162,17 +177,19 @@ bool COMPort::read_block(uint8_t* buffer, std::size_t n) {
     if (!failed && port_->bytesAvailable() == 0)
         WaitForInput(FirstByteTimeoutMs);
     const qint64 got = port_->read(reinterpret_cast<char*>(buffer), wanted);
+    NoteLoss();
     port_->clearError();
     return got == wanted;
 }
 
 bool COMPort::write_block(uint8_t* buffer, std::size_t n) {
-    if (!Usable())
+    if (!usable())
         return false;
     purge();
     const auto count = static_cast<qint64>(n);
     if (port_->write(reinterpret_cast<const char*>(buffer), count) != count ||
         !port_->waitForBytesWritten(10000 + static_cast<int>(n))) {
+        NoteLoss();
         port_->clearError();
         return false;
     }
@@ -181,10 +198,11 @@ bool COMPort::write_block(uint8_t* buffer, std::size_t n) {
 
 void COMPort::report_last_error() {
     const QString text = port_->errorString();
+    NoteLoss();
     port_->clearError();
     if (text == lastReported_)
         return;
     lastReported_ = text;
     if (reporter_)
-        reporter_(QStringLiteral("GetLastError"), text);
+        reporter_(QStringLiteral("Ошибка порта"), text);
 }

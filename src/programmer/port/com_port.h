@@ -37,6 +37,11 @@ public:
     bool open();
     void close();
     bool is_open() const { return open_; }
+    // Open, and the device has not gone away (a pulled USB adapter closes the port).
+    bool usable() const;
+    // Closes the port and opens it again under the same name, without reporting a failure to
+    // open: the device of a line that went away may come back (an adapter plugged in again).
+    bool reopen();
     int speed() const { return speed_; }
 
     void purge() override;
@@ -48,8 +53,8 @@ public:
 
 private:
     void report_last_error();
-    // Open, and the device has not gone away (a pulled USB adapter closes the port).
-    bool Usable() const;
+    // Marks the port lost when its last error says the device went away.
+    void NoteLoss();
     // Waits at most ms for more input; false when none came or the port failed.
     bool WaitForInput(int ms);
 
@@ -58,6 +63,7 @@ private:
     QString name_ = QStringLiteral("COM1");
     int speed_ = 19200;
     bool open_ = false;
+    bool lost_ = false; // the device went away; the port must be opened again
     // The last system error shown. The same error again is not shown again until the port
     // has been reopened or has received a byte: a device that went away would otherwise
     // bring up a message at every wake-up attempt, twice a second.

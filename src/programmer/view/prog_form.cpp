@@ -1,5 +1,7 @@
 #include "programmer/view/prog_form.h"
 
+#include "programmer/view/program_failure.h"
+
 #include "image/codepage.h"
 #include "image/firmware_image.h"
 #include "maps/image_compare.h"
@@ -41,6 +43,7 @@ const QString ReadError = QStringLiteral("Ошибка чтения.");
 const QString Reading = QStringLiteral(" Чтение ЭБУ");
 const QString WaitingForQuiet = QStringLiteral(" Ожидание: ЭБУ ещё передаёт данные");
 const QString MustFinish = QStringLiteral(" Дождитесь окончания программирования");
+const QString PortErrorCaption = QStringLiteral("Ошибка порта");
 
 // Lines of the log the window shows without scrolling.
 constexpr int LogLines = 8;
@@ -78,24 +81,34 @@ QTimer* MakeTimer(QObject* parent, int ms) {
     return t;
 }
 
+// The image's 32 KB as they stand now.
+std::vector<uint8_t> ImageBytes(const FirmwareImage& image) {
+    std::vector<uint8_t> bytes(FirmwareImage::Size);
+    for (uint32_t a = 0; a < FirmwareImage::Size; ++a)
+        bytes[a] = image.ReadByte(static_cast<uint16_t>(a));
+    return bytes;
+}
+
 } // namespace
 
-std::function<void(QWidget*, const QString&, const QString&)> TProgForm::ShowMessage =
-    [](QWidget* parent, const QString& caption, const QString& text) {
-        QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
-        box.exec();
-    };
+std::function<void(QWidget*, QMessageBox::Icon, const QString&, const QString&)>
+    TProgForm::ShowMessage =
+        [](QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) {
+            QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+            box.exec();
+        };
 
-std::function<bool(QWidget*, const QString&, const QString&)> TProgForm::AskConfirm =
-    [](QWidget* parent, const QString& caption, const QString& text) {
-        QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, parent);
-        QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
-        QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
-        box.setDefaultButton(no); // Enter alone never erases a unit
-        box.setEscapeButton(no);
-        box.exec();
-        return box.clickedButton() == yes;
-    };
+std::function<bool(QWidget*, QMessageBox::Icon, const QString&, const QString&)>
+    TProgForm::AskConfirm =
+        [](QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text) {
+            QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+            QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+            QPushButton* no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+            box.setDefaultButton(no); // Enter alone never erases a unit
+            box.setEscapeButton(no);
+            box.exec();
+            return box.clickedButton() == yes;
+        };
 
 TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portName,
                      const QString& currentFile)
@@ -202,7 +215,10 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
 
     port_ = std::make_unique<COMPort>([this](const QString& caption, const QString& text) {
         Log(caption + QStringLiteral(": ") + text);
-        ShowMessage(this, caption, text);
+        if (holdPortReports_)
+            portReasons_ << text;
+        else if (failureLine_.isEmpty()) // a failed run's message already asked to check the line
+            ShowMessage(this, QMessageBox::Warning, caption, text);
     });
     port_->set_port_name(ComNumber->currentText());
     if (port_->open()) // on failure the port has said so; the window opens all the same
@@ -281,9 +297,9 @@ void TProgForm::FormClose() {
     port_.reset();
 }
 
-void TProgForm::Exchange(const std::function<void()>& body) {
+bool TProgForm::Exchange(const std::function<void()>& body) {
     if (busy_ || !port_)
-        return;
+        return false;
     busy_ = true;
     RunGuarded(this, [&] {
         try {
@@ -297,6 +313,7 @@ void TProgForm::Exchange(const std::function<void()>& body) {
     committed_ = false;
     if (closeRequested_)
         QTimer::singleShot(0, this, [this] { done(QDialog::Rejected); });
+    return true;
 }
 
 void TProgForm::SetLamp(bool green) {
@@ -306,9 +323,17 @@ void TProgForm::SetLamp(bool green) {
     PanelLink->setPalette(p);
 }
 
-void TProgForm::Message(const QString& text) {
+void TProgForm::Message(const QString& text, QMessageBox::Icon icon) {
     Log(text);
-    ShowMessage(this, windowTitle(), text);
+    const QString reasons = TakePortReasons();
+    ShowMessage(this, icon, windowTitle(),
+                reasons.isEmpty() ? text : text + QStringLiteral("\n\nПричина: ") + reasons);
+}
+
+QString TProgForm::TakePortReasons() {
+    const QString text = portReasons_.join(QLatin1Char('\n'));
+    portReasons_.clear();
+    return text;
 }
 
 void TProgForm::Log(const QString& text) {
@@ -345,7 +370,9 @@ void TProgForm::StartBringUp() {
     Read->setEnabled(false);
     Write->setEnabled(false);
     SetLamp(false);
-    PanelMess->setText(NoLink);
+    linkUp_ = false;
+    if (failureLine_.isEmpty())
+        PanelMess->setText(NoLink);
     waitingForQuiet_ = false;
     quietWait_.start();
     ListenTimer->start();
@@ -390,6 +417,14 @@ void TProgForm::ListenTimerTimeout() {
 
 void TProgForm::WakeTimerTimeout() {
     Exchange([this] {
+        // The line went away (the unit's adapter or the unit itself gone during a run): the
+        // device is opened afresh until it is back, so the same image can be programmed
+        // again without closing the window.
+        if (!port_->usable()) {
+            if (!port_->reopen())
+                return;
+            Log(QStringLiteral("Порт %1 открыт").arg(port_->port_name()));
+        }
         if (prog::wake_up(*port_)) {
             WakeTimer->stop();
             SyncTimer->start();
@@ -408,21 +443,27 @@ void TProgForm::SyncTimerTimeout() {
 void TProgForm::LinkCheckTimerTimeout() {
     Exchange([this] {
         if (prog::check_link(*port_, Speed->currentText().toInt())) {
-            if (!lampGreen_)
+            if (!linkUp_)
                 Log(QStringLiteral("Связь с ЭБУ установлена (%1 бит/с)").arg(Speed->currentText()));
+            linkUp_ = true;
             Read->setEnabled(true);
             Write->setEnabled(true);
-            SetLamp(true);
-            PanelMess->setText(Linked);
+            // A failed run's red lamp and result line stay until the next run.
+            if (failureLine_.isEmpty()) {
+                SetLamp(true);
+                PanelMess->setText(Linked);
+            }
         } else {
-            if (lampGreen_)
+            if (linkUp_)
                 Log(QStringLiteral("Связь с ЭБУ потеряна"));
+            linkUp_ = false;
             Read->setEnabled(false);
             Write->setEnabled(false);
             WakeTimer->start();
             LinkCheckTimer->stop();
             SetLamp(false);
-            PanelMess->setText(NoLink);
+            if (failureLine_.isEmpty())
+                PanelMess->setText(NoLink);
         }
     });
 }
@@ -434,7 +475,7 @@ bool TProgForm::ProgressStep() {
 }
 
 void TProgForm::compare_with_image() {
-    const std::size_t count = prog::count_differences(image_.Data.get(), buffer_.get());
+    const std::size_t count = prog::count_differences(ImageBytes(image_).data(), buffer_.get());
     match_ = count == 0;
     PanelMess->setText(QStringLiteral(" Найдено различий: ") + QString::number(count));
     Log(PanelMess->text());
@@ -464,14 +505,41 @@ TProgForm::ReadOutcome TProgForm::ReadUnit() {
 }
 
 void TProgForm::ReadClick() {
-    Exchange([this] { DoRead(); });
+    if (Exchange([this] {
+            holdPortReports_ = true;
+            DoRead();
+        }))
+        EndRun();
 }
 
 void TProgForm::WriteClick() {
-    Exchange([this] { DoWrite(); });
+    if (Exchange([this] {
+            holdPortReports_ = true;
+            DoWrite();
+        }))
+        EndRun();
+}
+
+void TProgForm::EndRun() {
+    holdPortReports_ = false;
+    // Reports that no failure message took along (a run that went well after all).
+    if (!portReasons_.isEmpty()) {
+        const QString text = portReasons_.join(QLatin1Char('\n'));
+        portReasons_.clear();
+        ShowMessage(this, QMessageBox::Warning, PortErrorCaption, text);
+    }
+}
+
+// A new run: a failure the last one left is no longer what the lamp and the line say.
+void TProgForm::ClearFailure() {
+    if (failureLine_.isEmpty())
+        return;
+    failureLine_.clear();
+    SetLamp(linkUp_);
 }
 
 void TProgForm::DoRead() {
+    ClearFailure();
     disable_controls();
     LinkCheckTimer->stop();
     match_ = false;
@@ -491,22 +559,20 @@ void TProgForm::DoRead() {
     LinkCheckTimer->start();
 }
 
-bool TProgForm::PreflightPasses() {
+bool TProgForm::PreflightPasses(std::vector<uint8_t>& refreshed) {
     std::vector<prog::PreflightRefusal> reasons = prog::preflight_check(image_);
-    // The checksum is refreshed below, as saving does; the other reasons refuse.
+    // The checksum is computed afresh, as saving does; the other reasons refuse.
     reasons.erase(
         std::remove(reasons.begin(), reasons.end(), prog::PreflightRefusal::ChecksumMismatch),
         reasons.end());
     if (reasons.empty()) {
-        const uint16_t stored = image_.StoredChecksum();
-        Edit("Контрольная сумма", [this] { image_.UpdateChecksum(); });
-        if (image_.StoredChecksum() != stored)
-            Log(QStringLiteral("Контрольная сумма обновлена: %1 -> %2")
-                    .arg(Hex4(stored), Hex4(image_.StoredChecksum())));
-        reasons = prog::preflight_check(image_);
-    }
-    if (reasons.empty())
+        // The image itself takes the fresh checksum only once the user has said "Да".
+        FirmwareImage scratch;
+        scratch.ReplaceData(ImageBytes(image_).data());
+        scratch.UpdateChecksum();
+        refreshed = ImageBytes(scratch);
         return true;
+    }
     QString text = QStringLiteral("Программирование невозможно, ЭБУ не изменён:");
     for (prog::PreflightRefusal reason : reasons)
         text += QStringLiteral("\n- ") + RefusalText(reason) + QLatin1Char('.');
@@ -514,7 +580,7 @@ bool TProgForm::PreflightPasses() {
     return false;
 }
 
-bool TProgForm::ConfirmProgramming() {
+bool TProgForm::ConfirmProgramming(const std::vector<uint8_t>& refreshed) {
     image_.DecodeIdent();
     auto ident = [](const char* text) { return QString::fromStdString(Cp1251ToUtf8(text)); };
     QString file = currentFile_.isEmpty()
@@ -522,21 +588,31 @@ bool TProgForm::ConfirmProgramming() {
                        : QDir::toNativeSeparators(QFileInfo(currentFile_).absoluteFilePath());
     if (imageFromUnit_)
         file += QStringLiteral(" (в образ прочитано содержимое ЭБУ)");
+    const uint16_t stored = image_.StoredChecksum();
+    const uint16_t fresh = static_cast<uint16_t>(refreshed[ChecksumBytes().first] |
+                                                 refreshed[ChecksumBytes().first + 1] << 8);
     QString text =
         QStringLiteral("Стереть ЭБУ и записать в него образ?\n\n"
                        "Файл: %1\nТип блока управления: %2\nИдентификатор программы: %3\n"
                        "Контрольная сумма: %4\n")
-            .arg(file, ident(image_.EcuType), ident(image_.ProgIdent),
-                 Hex4(image_.StoredChecksum()));
+            .arg(file, ident(image_.EcuType), ident(image_.ProgIdent), Hex4(fresh));
+    if (fresh != stored)
+        text += QStringLiteral("Контрольная сумма пересчитана: %1 → %2 (в образ она запишется "
+                               "при ответе «Да»)\n")
+                    .arg(Hex4(stored), Hex4(fresh));
     if (unitRead_) {
+        const std::size_t changing = prog::count_differences(refreshed.data(), buffer_.get());
         text += QStringLiteral("Изменится байт: %1 (по сравнению с последним чтением ЭБУ)")
-                    .arg(prog::count_differences(image_.Data.get(), buffer_.get()));
+                    .arg(changing);
+        if (changing == 0)
+            text += QStringLiteral("\nЭБУ уже содержит этот образ: программировать его "
+                                   "незачем.");
         for (const std::string& line :
-             DifferenceSummary(CompareImages(image_.Data.get(), buffer_.get(), image_.UseO2Maps)))
+             DifferenceSummary(CompareImages(refreshed.data(), buffer_.get(), image_.UseO2Maps)))
             text += QStringLiteral("\n  ") + QString::fromStdString(line);
     } else
         text += QStringLiteral("ЭБУ в этом окне не читался: число изменяемых байт неизвестно.");
-    return AskConfirm(this, windowTitle(), text);
+    return AskConfirm(this, QMessageBox::Warning, windowTitle(), text);
 }
 
 QString TProgForm::BackupFolder() const {
@@ -553,6 +629,7 @@ bool TProgForm::SaveBackup() {
             buffer_.get(), QFile::encodeName(folder).toStdString(), std::time(nullptr));
         const QString path = QDir::toNativeSeparators(QFile::decodeName(base.c_str()));
         Log(QStringLiteral("Резервная копия ЭБУ сохранена: %1.bin, %1.hex").arg(path));
+        lastBackup_ = path + QStringLiteral(".bin");
         return true;
     } catch (const std::exception& e) {
         Message(QStringLiteral("Не удалось сохранить резервную копию ЭБУ в папке %1: %2\n"
@@ -563,17 +640,17 @@ bool TProgForm::SaveBackup() {
 }
 
 void TProgForm::DoWrite() {
-    if (!PreflightPasses())
+    std::vector<uint8_t> refreshed;
+    if (!PreflightPasses(refreshed))
         return;
-    if (!ConfirmProgramming()) {
-        Log(QStringLiteral("Программирование отменено"));
-        return;
-    }
-    disable_controls();
-    LinkCheckTimer->stop();
+    ClearFailure();
     match_ = false;
     mustFinishSaid_ = false;
+    lastBackup_.clear();
+    // The backup comes first: the question can then say exactly what changes in the unit.
     if (Backup->isChecked()) {
+        disable_controls();
+        LinkCheckTimer->stop();
         Log(QStringLiteral("Резервная копия: чтение ЭБУ"));
         const ReadOutcome outcome = ReadUnit();
         if (outcome == ReadOutcome::Stopped)
@@ -584,12 +661,38 @@ void TProgForm::DoWrite() {
             EnableAfterFailure();
             return;
         }
+        PanelMess->setText(Linked);
     }
-    const prog::ProgramReport report = prog::program_image(
-        *port_, image_.Data.get(), buffer_.get(), [this] { return ProgressStep(); },
-        [this](prog::ProgramPhase phase) { ShowPhase(phase); });
-    committed_ = false;
-    ShowProgramReport(report);
+    if (!ConfirmProgramming(refreshed)) {
+        Log(QStringLiteral("Программирование отменено"));
+        enable_controls();
+        LinkCheckTimer->start();
+        return;
+    }
+    const uint16_t stored = image_.StoredChecksum();
+    Edit("Контрольная сумма", [this] { image_.UpdateChecksum(); });
+    if (image_.StoredChecksum() != stored)
+        Log(QStringLiteral("Контрольная сумма обновлена: %1 -> %2")
+                .arg(Hex4(stored), Hex4(image_.StoredChecksum())));
+    disable_controls();
+    LinkCheckTimer->stop();
+    RunProgramming(ImageBytes(image_));
+}
+
+void TProgForm::RunProgramming(const std::vector<uint8_t>& bytes) {
+    for (;;) {
+        const prog::ProgramReport report = prog::program_image(
+            *port_, bytes.data(), buffer_.get(), [this] { return ProgressStep(); },
+            [this](prog::ProgramPhase phase) { ShowPhase(phase); });
+        committed_ = false;
+        if (!ShowProgramReport(report, bytes))
+            return;
+        Log(QStringLiteral("Повторное программирование"));
+        mustFinishSaid_ = false;
+        failureLine_.clear();
+        disable_controls();
+        LinkCheckTimer->stop();
+    }
 }
 
 void TProgForm::ShowPhase(prog::ProgramPhase phase) {
@@ -614,47 +717,42 @@ void TProgForm::ShowPhase(prog::ProgramPhase phase) {
     }
 }
 
-void TProgForm::ShowProgramReport(const prog::ProgramReport& report) {
-    using prog::ProgramOutcome;
-    switch (report.outcome) {
-    case ProgramOutcome::ProtectionFailed:
-        Message(QStringLiteral("Ошибка защиты."));
-        Log(QStringLiteral("ЭБУ не изменён"));
-        EnableAfterFailure();
-        return;
-    case ProgramOutcome::EraseFailed:
-        Message(QStringLiteral("Error while erasing."));
-        Log(QStringLiteral("ЭБУ мог быть частично стёрт"));
-        EnableAfterFailure();
-        return;
-    case ProgramOutcome::BlockFailed:
-    case ProgramOutcome::Stopped:
-        // The progress bar stays where the run stopped.
-        PanelMess->setText(QStringLiteral(" Ошибка программирования"));
-        Log(QStringLiteral("Ошибка программирования: в ЭБУ записана только часть образа"));
-        EnableAfterFailure();
-        return;
-    case ProgramOutcome::VerifyNoAnswer:
-    case ProgramOutcome::VerifyShortBlock:
-        Message(ReadError);
-        break;
-    case ProgramOutcome::VerifyMismatch:
-        Log(QStringLiteral("Найдено различий: %1").arg(report.differences));
-        break;
-    case ProgramOutcome::Ok:
-        match_ = true;
-        break;
-    }
-    ProgressBar->setValue(0);
+bool TProgForm::ShowProgramReport(const prog::ProgramReport& report,
+                                  const std::vector<uint8_t>& bytes) {
+    ProgressBar->setValue(0); // the result line says where the run stopped
     // The verifying read leaves the image alone: when they differ, the image is what the
     // user still wants in the unit.
     unitRead_ =
-        report.outcome == ProgramOutcome::Ok || report.outcome == ProgramOutcome::VerifyMismatch;
+        report.state == prog::UnitState::Programmed || report.state == prog::UnitState::Differs;
     if (unitRead_)
         lastRead_.assign(buffer_.get(), buffer_.get() + FirmwareImage::Size);
-    enable_controls();
-    PanelMess->setText(match_ ? QStringLiteral(" Программирование успешно завершено")
-                              : QStringLiteral(" Ошибка сравнения"));
-    Log(PanelMess->text());
+    if (report.state == prog::UnitState::Programmed) {
+        match_ = true;
+        enable_controls();
+        PanelMess->setText(QStringLiteral(" Программирование успешно завершено"));
+        Log(PanelMess->text());
+        LinkCheckTimer->start();
+        return false;
+    }
+    // The programmed bytes, decoded with the image's map set, name the differing bytes.
+    FirmwareImage programmed;
+    programmed.ReplaceData(bytes.data());
+    programmed.UseO2Maps = image_.UseO2Maps;
+    programmed.Decode();
+    const ProgramFailureNotice notice =
+        DescribeProgramFailure(report, programmed, buffer_.get(), lastBackup_, TakePortReasons());
+    failureLine_ = notice.line;
+    SetLamp(false);
+    PanelMess->setText(failureLine_);
+    Log(notice.text);
+    if (report.state == prog::UnitState::Untouched || report.state == prog::UnitState::Erased ||
+        report.state == prog::UnitState::PartlyProgrammed)
+        EnableAfterFailure();
+    else
+        enable_controls();
     LinkCheckTimer->start();
+    if (notice.asksToProgramAgain)
+        return AskConfirm(this, notice.icon, windowTitle(), notice.text);
+    ShowMessage(this, notice.icon, windowTitle(), notice.text);
+    return false;
 }

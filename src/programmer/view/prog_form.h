@@ -5,7 +5,9 @@
 #include "programmer/timer.h"
 
 #include <QDialog>
+#include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,8 +30,11 @@ class QTimer;
 // the image and programs the image into the unit with a verifying read.
 //
 // Programming never starts on an image that must not reach a unit (nothing opened, an
-// incomplete or blank image); it refreshes the checksum as saving does, asks once before
-// erasing and, unless told otherwise, first reads the unit and saves what it holds.
+// incomplete or blank image). Unless told otherwise it first reads the unit and saves what it
+// holds; then it asks once before erasing, naming the bytes that change and the checksum it
+// computed afresh (written into the image, as saving does, only when the answer is "Да"). A run
+// that fails says in one message box what the unit holds now and the way out; the lamp stays red
+// and the result line stays until the next run.
 //
 // Everything runs on the window's thread. During a read or programming run the window handles
 // pending events once per 128-byte block; a busy guard keeps any second exchange from starting
@@ -38,12 +43,15 @@ class QTimer;
 class TProgForm : public QDialog {
     Q_OBJECT
 public:
-    // The window's message dialogs and the port's message boxes. Tests replace it to see the
-    // texts instead of a modal dialog.
-    static std::function<void(QWidget* parent, const QString& caption, const QString& text)>
+    // The window's message dialogs and the port's message boxes, with the icon that fits the
+    // message. Tests replace it to see the texts instead of a modal dialog.
+    static std::function<void(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                              const QString& text)>
         ShowMessage;
-    // The question before erasing the unit; true for "Да". Tests replace it to answer.
-    static std::function<bool(QWidget* parent, const QString& caption, const QString& text)>
+    // The question before erasing the unit, and the offer to program again after a failed
+    // verify; true for "Да" ("Нет" is the default). Tests replace it to answer.
+    static std::function<bool(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                              const QString& text)>
         AskConfirm;
 
     // portName: the port selected at start ("COM1" unless given). currentFile: the main
@@ -114,20 +122,31 @@ private:
     ReadOutcome ReadUnit();
     void DoRead();
     void DoWrite();
-    // The checks before programming, the checksum refreshed on the way; false after showing
-    // why the image must not be programmed.
-    bool PreflightPasses();
-    bool ConfirmProgramming();
+    // The checks before programming; false after showing why the image must not be
+    // programmed. refreshed receives the image's bytes with the checksum computed afresh.
+    bool PreflightPasses(std::vector<uint8_t>& refreshed);
+    bool ConfirmProgramming(const std::vector<uint8_t>& refreshed);
     bool SaveBackup();
+    // Programs bytes into the unit and verifies it; after a failed verify, as often as the
+    // user asks, again.
+    void RunProgramming(const std::vector<uint8_t>& bytes);
     void ShowPhase(prog::ProgramPhase phase);
-    void ShowProgramReport(const prog::ProgramReport& report);
+    // Shows the result of a run; true when the user asks to program again.
+    bool ShowProgramReport(const prog::ProgramReport& report, const std::vector<uint8_t>& bytes);
+    // What the port reported since the run began, one reason a line; cleared.
+    QString TakePortReasons();
     QString BackupFolder() const;
     bool ProgressStep();
     void SetLamp(bool green);
-    void Message(const QString& text);
+    void Message(const QString& text, QMessageBox::Icon icon = QMessageBox::Warning);
     void Log(const QString& text);
-    // Runs one exchange under the busy guard, with errors shown and never thrown on.
-    void Exchange(const std::function<void()>& body);
+    // Runs one exchange under the busy guard, with errors shown and never thrown on; false
+    // when another exchange was going on and body did not run.
+    bool Exchange(const std::function<void()>& body);
+    // After a read or programming run: the port reports no failure message took along.
+    void EndRun();
+    // A new run begins: the lamp and the line no longer show the last run's failure.
+    void ClearFailure();
 
     FirmwareImage& image_;
     QString currentFile_;
@@ -149,4 +168,14 @@ private:
     timer quietWait_;
     bool waitingForQuiet_ = false;
     bool portChangePending_ = false;
+    // A run failed: the lamp stays red and this result line stays until the next run.
+    QString failureLine_;
+    // The link is up as far as the last check knows (the lamp may be red for a failure).
+    bool linkUp_ = false;
+    // During a read or programming run the port's reports are held here and told with the
+    // run's result, so that one failure brings one message box.
+    bool holdPortReports_ = false;
+    QStringList portReasons_;
+    // The backup saved before the current programming run, for the failure message.
+    QString lastBackup_;
 };
