@@ -1,5 +1,7 @@
 #include "image/file_replace.h"
 
+#include "image/file_system_calls.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -78,6 +80,11 @@ void SyncFolder(const std::string& folder) {
 
 } // namespace
 
+FileSystemCalls& ReplacementSystemCalls() {
+    static FileSystemCalls calls{::fsync, ::renameat2, std::rename};
+    return calls;
+}
+
 FileWriteError::FileWriteError(const std::string& file, const std::string& reason)
     : std::runtime_error(file + ": " + reason) {}
 
@@ -139,7 +146,7 @@ void FileReplacement::Finish() {
         if (fchmod(fd_, old.st_mode & 07777) != 0)
             throw FileWriteError(name_, Reason(errno));
     }
-    if (fsync(fd_) != 0)
+    if (ReplacementSystemCalls().fsync(fd_) != 0)
         throw FileWriteError(name_, Reason(errno));
     const int fd = fd_;
     fd_ = -1;
@@ -167,12 +174,13 @@ void CommitReplacements(const std::vector<FileReplacement*>& files) {
         // Swapping keeps the previous file under the temporary name until every file is in
         // place, so a later failure can swap it back.
         Move move = replacing ? Move::Swapped : Move::Created;
-        int rc = renameat2(AT_FDCWD, f->temp_.c_str(), AT_FDCWD, f->target_.c_str(),
-                           replacing ? RENAME_EXCHANGE : RENAME_NOREPLACE);
+        const FileSystemCalls& calls = ReplacementSystemCalls();
+        int rc = calls.renameat2(AT_FDCWD, f->temp_.c_str(), AT_FDCWD, f->target_.c_str(),
+                                 replacing ? RENAME_EXCHANGE : RENAME_NOREPLACE);
         if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
             // A file system that cannot swap: a plain rename, which cannot be taken back.
             move = replacing ? Move::Replaced : Move::Created;
-            rc = std::rename(f->temp_.c_str(), f->target_.c_str());
+            rc = calls.rename(f->temp_.c_str(), f->target_.c_str());
         }
         if (rc != 0) {
             const int error = errno;

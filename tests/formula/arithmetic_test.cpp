@@ -139,6 +139,9 @@ TEST(FormulaFunctions, ValuesAndDomainErrors) {
     EXPECT_EQ(Eval(c, "ctg(X)", 0.5), std::cos(0.5) / std::sin(0.5));
     EXPECT_EQ(Eval(c, "asin(1)"), std::asin(1.0));
     EXPECT_EQ(Eval(c, "acos(-1)"), std::acos(-1.0));
+    // The ends of the domain belong to it.
+    EXPECT_EQ(Eval(c, "acos(1)"), 0.0);
+    EXPECT_EQ(Eval(c, "asin(-1)"), std::asin(-1.0));
     EXPECT_EQ(Eval(c, "exp(1000)"), HUGE_VAL);
 
     // The ctg message starts with the Cyrillic es (U+0441), held as UTF-8 like every text.

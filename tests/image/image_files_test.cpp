@@ -189,6 +189,88 @@ TEST_F(HexFileTest, CutAndHoleyFilesNameTheMissingAddresses) {
     EXPECT_FALSE(GaveNoImageData(r));
 }
 
+// Completeness is judged to the byte: a file that gives every byte but lacks its end record,
+// or lacks only the last byte or one byte in the middle, is not the whole image.
+TEST_F(HexFileTest, EveryByteAndTheEndRecordMakeAWholeImage) {
+    FirmwareImage pattern;
+    FillPattern(pattern);
+    const std::vector<std::string> lines = WholeHexLines(pattern);
+
+    HexLoadResult r = Load(Join({lines.begin(), lines.end() - 1}));
+    EXPECT_TRUE(r.missing.empty());
+    EXPECT_FALSE(r.complete);
+    EXPECT_FALSE(img.Complete);
+    EXPECT_EQ(HexLoadProblems(r, 4), std::vector<std::string>{"no end-of-file record"});
+
+    // The last record one byte short: only 0x7FFF is missing.
+    std::vector<std::string> shortEnd = lines;
+    std::vector<uint8_t> last;
+    for (uint16_t a = 0x7FF0; a < 0x7FFF; ++a)
+        last.push_back(pattern.ReadByte(a));
+    shortEnd[shortEnd.size() - 2] = Record(0x7FF0, last) + "\n";
+    r = Load(Join(shortEnd));
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.missing, (Ranges{{0x7FFF, 0x7FFF}}));
+    EXPECT_EQ(HexLoadProblems(r, 4), std::vector<std::string>{"no data for 0x7FFF"});
+
+    // One-byte holes at the first address, in the middle, and between two records that
+    // follow each other.
+    std::vector<std::string> holey = lines;
+    std::vector<uint8_t> first, middle;
+    for (uint16_t a = 1; a < 0x10; ++a)
+        first.push_back(pattern.ReadByte(a));
+    for (uint16_t a = 0x1235; a < 0x1240; ++a)
+        middle.push_back(pattern.ReadByte(a));
+    holey[1] = Record(0x0001, first) + "\n";
+    holey[1 + 0x123] = Record(0x1230, {pattern.ReadByte(0x1230), pattern.ReadByte(0x1231),
+                                       pattern.ReadByte(0x1232), pattern.ReadByte(0x1233)}) +
+                       "\n" + Record(0x1235, middle) + "\n";
+    r = Load(Join(holey));
+    EXPECT_TRUE(r.endRecord);
+    EXPECT_FALSE(r.complete);
+    EXPECT_EQ(r.missing, (Ranges{{0x0000, 0x0000}, {0x1234, 0x1234}}));
+    EXPECT_EQ(img.ReadByte(0x1235), pattern.ReadByte(0x1235));
+}
+
+// The problems of a load name every kind of fault once, each list of ranges cut at the limit.
+TEST_F(HexFileTest, ProblemsNameTheRangesUpToTheLimit) {
+    // Records out of order beyond the image join into one range; the load stops at line 6.
+    const HexLoadResult r =
+        Load(Record(0x0001, {1}) + "\n" + Record(0x0003, {2, 3}) + "\n:020000040001F9\n" +
+             Record(0x0010, std::vector<uint8_t>(16, 4)) + "\n" +
+             Record(0x0000, std::vector<uint8_t>(16, 5)) + "\n:00000001FE\n");
+    EXPECT_EQ(r.stop, HexStop::BadChecksum);
+    EXPECT_EQ(r.line, 6);
+    EXPECT_EQ(r.outside, (Ranges{{0x10000, 0x1001F}}));
+    EXPECT_EQ(HexLoadProblems(r, 3),
+              (std::vector<std::string>{
+                  "the load ended early at line 6: bad record checksum; nothing after it was "
+                  "loaded",
+                  "no end-of-file record", "no data for 0x0000, 0x0002, 0x0005..0x7FFF",
+                  "data outside the image, not loaded: 0x10000..0x1001F"}));
+    EXPECT_EQ(HexLoadProblems(r, 1)[2], "no data for 0x0000 and 2 more");
+    // A whole image has no problem, and its result names no line.
+    FirmwareImage pattern;
+    FillPattern(pattern);
+    const HexLoadResult whole = Load(Join(WholeHexLines(pattern)));
+    EXPECT_TRUE(HexLoadProblems(whole, 3).empty());
+    EXPECT_EQ(whole.line, 0);
+}
+
+// A record may start at 0x8000 at most (its bytes then lie beyond the image and are reported);
+// a larger offset ends the load. A damaged line after the end record still marks the file
+// as damaged, though every byte came.
+TEST_F(HexFileTest, OffsetLimitAndDamageAfterTheEndRecord) {
+    EXPECT_EQ(Load(Record(0x8000, {1}) + "\n").stop, HexStop::None);
+    EXPECT_EQ(Load(Record(0x8001, {1}) + "\n").stop, HexStop::AddressAbove8000);
+    FirmwareImage pattern;
+    FillPattern(pattern);
+    const HexLoadResult r = Load(Join(WholeHexLines(pattern)) + "garbage\n");
+    EXPECT_TRUE(r.missing.empty());
+    EXPECT_EQ(r.stop, HexStop::NoRecordMark);
+    EXPECT_FALSE(r.complete);
+}
+
 TEST_F(HexFileTest, BlankFirstLineLoadsNothing) {
     const HexLoadResult r = Load("\r\n" + Record(0, {9}) + "\r\n");
     EXPECT_FALSE(r.complete);
@@ -272,6 +354,10 @@ TEST_F(HexFileTest, InvalidLinesEndTheLoadAndAreReported) {
     };
     const Case cases[] = {
         {":0100000001FF", "bad record checksum"},
+        // Records without data are checked as strictly: end, segment and upper address.
+        {":00000001FE", "bad record checksum"},
+        {":020000020800F5", "bad record checksum"},
+        {":0200000400C03B", "bad record checksum"},
         {":0200000001FD", "record length does not match its bytes"},
         {":01000000", "record length does not match its bytes"},
         {":0100000G01FE", "not a hexadecimal digit"},

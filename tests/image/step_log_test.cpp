@@ -35,4 +35,9 @@ TEST(StepLog, KeepsNamesAndBytesAndGivesBackTheRoomOfRecordsDroppedFromTheEnd) {
     EXPECT_EQ(log.Changes(first), whole);
 
     EXPECT_THROW(log.Append(std::string(70000, 'x'), keypad), std::length_error);
+    EXPECT_THROW(log.Append("x", ChangeSet(0x10000, ByteChange{0, 1, 2})), std::length_error);
+    const StepLog::Offset longest = log.Append(std::string(0xFFFF, 'x'), keypad);
+    EXPECT_EQ(log.Name(longest).size(), 0xFFFFu);
+    const StepLog::Offset largest = log.Append("x", ChangeSet(0xFFFF, ByteChange{0, 1, 2}));
+    EXPECT_EQ(log.Changes(largest).size(), 0xFFFFu);
 }

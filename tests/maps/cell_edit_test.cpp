@@ -156,4 +156,23 @@ TEST_F(CellEdit, CellsOutsideTheTableOrWidthNoneWriteNothing) {
     EXPECT_EQ(StepCellRaw(image, CellWidthKind::None, 0x100, 5, +1), 5);
     EXPECT_EQ(Diff(before, Bytes()).size(), 0u);
     EXPECT_EQ(ReadCellRaw(image, CellWidthKind::None, 0x100, 9), 9);
+    WriteCellRaw(image, CellWidthKind::None, 0x100, 0x55);
+    EXPECT_EQ(Diff(before, Bytes()).size(), 0u);
+
+    // A word in the last two bytes is inside; one starting at the last byte is not.
+    WriteCellRaw(image, CellWidthKind::Word, 0x7FFE, 0x1234);
+    EXPECT_EQ(ReadCellRaw(image, CellWidthKind::Word, 0x7FFE, 9), 0x1234);
+    EXPECT_EQ(ReadCellRaw(image, CellWidthKind::Word, 0x7FFF, 9), 9);
+}
+
+// A cell counts as changed against the file by its own stored bytes only: both bytes of a
+// word cell, never the neighbour's byte.
+TEST(CellDiffersFromFile, LooksAtTheCellsOwnBytes) {
+    FirmwareImage image;
+    image.WriteByte(static_cast<uint16_t>(MapCellAddress(image, MapKind::Rcod, 0, 1)), 1);
+    EXPECT_FALSE(CellDiffersFromFile(image, MapKind::Rcod, 0, 0));
+    EXPECT_TRUE(CellDiffersFromFile(image, MapKind::Rcod, 0, 1));
+    image.WriteByte(static_cast<uint16_t>(MapCellAddress(image, MapKind::Pmax, 2, 0) + 1), 1);
+    EXPECT_TRUE(CellDiffersFromFile(image, MapKind::Pmax, 2, 0));
+    EXPECT_FALSE(CellDiffersFromFile(image, MapKind::Pmax, 3, 0));
 }

@@ -105,6 +105,113 @@ TEST_F(ImageCompare, StoredBytesThatDecodeAlikeStillShowAsTheirCell) {
     EXPECT_TRUE(d.bytes.empty());
 }
 
+// Equal 64-byte blocks are passed over whole; the bytes right after one, and the last one of a
+// block, are still seen.
+TEST_F(ImageCompare, CodeBytesAtBlockEdgesAreSeen) {
+    for (const uint16_t address : {0x0040, 0x007F, 0x0080})
+        b.WriteByte(address, static_cast<uint8_t>(~a.ReadByte(address)));
+    EXPECT_EQ(Compare().bytes, (std::vector<AddressRange>{{0x40, 0x40}, {0x7F, 0x80}}));
+}
+
+// A two-byte cell owns exactly its two bytes: a change in the next cell's first byte is that
+// cell's alone, and taking a cell takes both of its bytes.
+TEST_F(ImageCompare, AWordCellOwnsItsTwoBytes) {
+    b.WriteByte(static_cast<uint16_t>(a.AddrPmax + 6),
+                static_cast<uint8_t>(a.ReadByte(static_cast<uint16_t>(a.AddrPmax + 6)) + 1));
+    const ImageDifferences d = Compare();
+    ASSERT_NE(d.Map(MapKind::Pmax), nullptr);
+    ASSERT_EQ(d.Map(MapKind::Pmax)->cells.size(), 1u);
+    EXPECT_EQ(d.Map(MapKind::Pmax)->cells[0].row, 3);
+
+    const AddressRange cell = CellBytes(a, MapKind::Pmax, 3, 0);
+    EXPECT_EQ(cell, (AddressRange{a.AddrPmax + 6u, a.AddrPmax + 7u}));
+    EXPECT_EQ(CellBytes(a, MapKind::Rcod, 0, 0), (AddressRange{a.AddrRcod, a.AddrRcod}));
+    b.WriteByte(static_cast<uint16_t>(a.AddrPmax + 7), 0x3C);
+    TakeBytes(a, b, cell);
+    EXPECT_EQ(a.ReadWord(static_cast<uint16_t>(a.AddrPmax + 6)),
+              b.ReadWord(static_cast<uint16_t>(a.AddrPmax + 6)));
+    EXPECT_TRUE(Compare().Empty());
+}
+
+// Every byte a table stores is listed as its cell and never again among the other bytes: the
+// first byte of each table's first cell and the last byte of its last one, in both map sets.
+TEST_F(ImageCompare, TableBytesAtTheEdgesAreListedOnlyAsCells) {
+    for (const bool o2 : {false, true}) {
+        a.UseO2Maps = o2;
+        for (const MapInfo& info : MapCatalogue()) {
+            for (const uint32_t address :
+                 {CellBytes(a, info.kind, 0, 0).first,
+                  CellBytes(a, info.kind, info.rows - 1, info.cols - 1).last}) {
+                SetUp();
+                const auto at = static_cast<uint16_t>(address);
+                b.WriteByte(at, static_cast<uint8_t>(a.ReadByte(at) ^ 0x01));
+                const ImageDifferences d = Compare(o2);
+                EXPECT_NE(d.Map(info.kind), nullptr) << info.name << " " << address;
+                EXPECT_TRUE(d.bytes.empty()) << info.name << " " << address;
+            }
+        }
+    }
+}
+
+// An identification field lists when its stored bytes differ, also behind the end of its text.
+TEST_F(ImageCompare, IdentBytesBehindTheTextStillDiffer) {
+    const FirmwareImage::IdentField f = a.Ident(0);
+    for (int k = 0; k < f.length; ++k) {
+        const auto at = static_cast<uint16_t>(f.address + k);
+        a.WriteByte(at, k < 2 ? 'A' : 0);
+        b.WriteByte(at, k < 2 ? 'A' : 0);
+    }
+    b.WriteByte(static_cast<uint16_t>(f.address + f.length - 1), 'Z');
+    const ImageDifferences d = Compare();
+    ASSERT_EQ(d.ident.size(), 1u);
+    EXPECT_EQ(d.ident[0].field, 0);
+    EXPECT_TRUE(d.bytes.empty());
+}
+
+// The account names each group that has differences, a group with one as much as one with many.
+TEST(DifferenceSummary, OneLinePerGroupWithItsCount) {
+    ImageDifferences d;
+    EXPECT_TRUE(DifferenceSummary(d).empty());
+    d.maps.push_back({MapKind::Rcod, {{0, 0, 1, 2}}});
+    d.constants.resize(1);
+    d.vectors.resize(2);
+    d.ident.resize(1);
+    d.equipment.resize(3);
+    d.checksum = ChecksumDifference{1, 2};
+    d.bytes = {{0x10, 0x11}};
+    const std::vector<std::string> lines = DifferenceSummary(d);
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[0], std::string(GetMapInfo(MapKind::Rcod).caption) + ": ячеек 1");
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
+              (std::vector<std::string>{"Константы: 1", "Векторы: точек 2",
+                                        "Идентификация: полей 1", "Комплектация: битов 3",
+                                        "Контрольная сумма", "Прочие байты: участков 1, байт 2"}));
+}
+
+// Bytes another group lists leave the other-bytes runs, which split around them.
+TEST(RemoveCoveredBytes, SplitsRunsAroundCoveredBytes) {
+    ImageDifferences diff;
+    diff.bytes = {{0x10, 0x14}, {0x20, 0x20}, {0x30, 0x31}};
+    std::vector<bool> covered(FirmwareImage::Size, false);
+    covered[0x12] = covered[0x20] = covered[0x30] = true;
+    RemoveCoveredBytes(diff, covered);
+    EXPECT_EQ(diff.bytes, (std::vector<AddressRange>{{0x10, 0x11}, {0x13, 0x14}, {0x31, 0x31}}));
+}
+
+// Taking one equipment item changes its bit only; the other items of the byte stay the
+// working image's, whatever the reference holds for them.
+TEST_F(ImageCompare, TakingAnEquipmentItemTakesItsBitAlone) {
+    const uint16_t byte = static_cast<uint16_t>(a.AddrEquipment + 2);
+    a.WriteByte(byte, 0b10100101);
+    b.WriteByte(byte, 0b01011110);
+    TakeEquipmentBit(a, b, 18); // bit 2 of the third byte: 1 in a, 1 in b
+    EXPECT_EQ(a.ReadByte(byte), 0b10100101);
+    TakeEquipmentBit(a, b, 19); // bit 3: 0 in a, 1 in b
+    EXPECT_EQ(a.ReadByte(byte), 0b10101101);
+    TakeEquipmentBit(a, b, 16); // bit 0: 1 in a, 0 in b
+    EXPECT_EQ(a.ReadByte(byte), 0b10101100);
+}
+
 } // namespace
 
 namespace {

@@ -100,4 +100,17 @@ TEST_F(MapOperations, KeypadStepOnASelectionClampsEachCellAtItsEnd) {
     EXPECT_EQ(Changed(before), (std::map<int32_t, int>{{Address(MapKind::Uoz, 1, 2), 8}}));
     EXPECT_EQ(n.changed, 1);
     EXPECT_EQ(n.clamped, 1);
+
+    // The word table runs to 0xFFFF: the step onto it is whole, the one past it clamped.
+    const int32_t pmax = Address(MapKind::Pmax, 0, 0);
+    WriteCellRaw(image, CellWidthKind::Word, pmax, 0xFFFE);
+    image.Decode();
+    MapEditCount w = StepMapCells(image, MapKind::Pmax, {0, 0, 0, 0}, +1);
+    EXPECT_EQ(ReadCellRaw(image, CellWidthKind::Word, pmax, 0), 0xFFFF);
+    EXPECT_EQ(w.changed, 1);
+    EXPECT_EQ(w.clamped, 0);
+    w = StepMapCells(image, MapKind::Pmax, {0, 0, 0, 0}, +1);
+    EXPECT_EQ(ReadCellRaw(image, CellWidthKind::Word, pmax, 0), 0xFFFF);
+    EXPECT_EQ(w.changed, 0);
+    EXPECT_EQ(w.clamped, 1);
 }

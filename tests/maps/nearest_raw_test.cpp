@@ -32,21 +32,29 @@ std::vector<double> DecodedForEveryRaw(FirmwareImage& image, MapKind kind, int r
     return shown;
 }
 
-// The stored value an exhaustive search picks: nearest shown value, ties to the current raw.
+double Distance(double shown, double target) {
+    return shown == target ? 0.0 : std::fabs(shown - target); // equal infinities: no distance
+}
+
+// The rule as a user sees it, checked over every stored value: the stored value whose shown
+// value lies nearest the wanted one; of equally near ones the one closest to the value stored
+// now, and of two equally close to it the lower. Values that show as NaN are never chosen.
 int32_t Exhaustive(const std::vector<double>& shown, int32_t current, double target) {
-    int32_t best = -1;
-    double bestDistance = 0;
-    for (int32_t raw = 0; raw < static_cast<int32_t>(shown.size()); ++raw) {
-        if (std::isnan(shown[raw]))
-            continue;
-        const double d = shown[raw] == target ? 0 : std::fabs(shown[raw] - target);
-        if (best < 0 || d < bestDistance ||
-            (d == bestDistance && std::abs(raw - current) < std::abs(best - current))) {
-            best = raw;
-            bestDistance = d;
-        }
-    }
-    return best;
+    double nearest = std::numeric_limits<double>::infinity();
+    for (double v : shown)
+        if (!std::isnan(v))
+            nearest = std::min(nearest, Distance(v, target));
+    std::vector<int32_t> candidates;
+    for (int32_t raw = 0; raw < static_cast<int32_t>(shown.size()); ++raw)
+        if (!std::isnan(shown[raw]) && Distance(shown[raw], target) == nearest)
+            candidates.push_back(raw);
+    if (candidates.empty())
+        return current;
+    std::sort(candidates.begin(), candidates.end(), [current](int32_t x, int32_t y) {
+        const int32_t dx = std::abs(x - current), dy = std::abs(y - current);
+        return dx != dy ? dx < dy : x < y;
+    });
+    return candidates.front();
 }
 
 void CheckCell(FirmwareImage& image, MapKind kind, int r, int c) {
@@ -64,11 +72,18 @@ void CheckCell(FirmwareImage& image, MapKind kind, int r, int c) {
     // word table is sampled.
     const size_t stride = shown.size() > 256 ? 4099 : 1;
     std::vector<double> targets;
-    for (size_t i = 0; i + 1 < finite.size(); i += stride) {
-        const double mid = (finite[i] + finite[i + 1]) / 2;
+    auto around = [&](double low, double high) {
+        const double mid = (low + high) / 2;
         targets.insert(targets.end(),
-                       {finite[i], mid, std::nextafter(mid, -1e9), std::nextafter(mid, 1e9)});
-    }
+                       {low, high, mid, std::nextafter(mid, -1e9), std::nextafter(mid, 1e9)});
+    };
+    for (size_t i = 0; i + 1 < finite.size(); i += stride)
+        around(finite[i], finite[i + 1]);
+    // The top of the range, where the word table's 0xFFFF sits, is always looked at.
+    const auto below =
+        std::find_if(finite.rbegin(), finite.rend(), [&](double v) { return v < finite.back(); });
+    if (below != finite.rend())
+        around(*below, finite.back());
     for (const double t : targets) {
         bool clamped = true;
         ASSERT_EQ(NearestRaw(image, kind, r, c, t, &clamped), Exhaustive(shown, current, t)) << t;
@@ -86,6 +101,22 @@ void CheckCell(FirmwareImage& image, MapKind kind, int r, int c) {
 }
 
 } // namespace
+
+// The last stored value of the word table is reachable and kept: a stored 0xFFFF stays when
+// its own value or anything above is wanted.
+TEST(NearestRaw, TheTopOfTheWordTableIsReachable) {
+    FirmwareImage image;
+    BuildDemoImage(image);
+    const int32_t address = MapCellAddress(image, MapKind::Pmax, 4, 0);
+    WriteCellRaw(image, CellWidthKind::Word, address, 0xFFFF);
+    image.Decode();
+    const double top = MapValue(image, MapKind::Pmax, 4, 0);
+    bool clamped = true;
+    EXPECT_EQ(NearestRaw(image, MapKind::Pmax, 4, 0, top, &clamped), 0xFFFF);
+    EXPECT_FALSE(clamped);
+    EXPECT_EQ(NearestRaw(image, MapKind::Pmax, 4, 0, top * 2, &clamped), 0xFFFF);
+    EXPECT_TRUE(clamped);
+}
 
 TEST(NearestRaw, AgreesWithAnExhaustiveSearchThroughDecodeForEveryMapKind) {
     FirmwareImage image;

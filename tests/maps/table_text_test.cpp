@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include <cstring>
 #include <vector>
 
@@ -52,6 +55,10 @@ TEST(TableText, ReadsSpreadsheetTextAndRefusesWhatIsNotATableOfNumbers) {
     EXPECT_EQ(ParseTableText("1;2,5\n", 0, error), (CellValues{Row{1.0, 2.5}}));
     EXPECT_EQ(ParseTableText("1.5,2\n", 0, error), (CellValues{Row{1.5, 2.0}}));
     EXPECT_EQ(ParseTableText("1,5\n2,75\n", 0, error), (CellValues{Row{1.5}, Row{2.75}}));
+    // The last line needs no line feed.
+    EXPECT_EQ(ParseTableText("1\t2\r\n3\t4", 0, error), (CellValues{Row{1.0, 2.0}, Row{3.0, 4.0}}));
+    // An empty block fits at any cell.
+    EXPECT_TRUE(FitsTable({}, MapKind::Rcod, 0, 0, error));
 
     EXPECT_TRUE(ParseTableText("1\t2\n3\n", 0, error).empty());
     EXPECT_EQ(error.fault, TableTextFault::Ragged);
@@ -63,6 +70,26 @@ TEST(TableText, ReadsSpreadsheetTextAndRefusesWhatIsNotATableOfNumbers) {
     EXPECT_EQ(error.column, 2);
     EXPECT_EQ(error.field, "4 x");
 
+    // One field: blanks and tabs round it, either decimal separator, the texts a copy writes
+    // for infinities and NaN in any case; a value too large to hold is no number.
+    double v = 0;
+    EXPECT_TRUE(ParseCellNumber(" \t+2,5\t ", v));
+    EXPECT_EQ(v, 2.5);
+    EXPECT_TRUE(ParseCellNumber(".5", v));
+    EXPECT_EQ(v, 0.5);
+    EXPECT_TRUE(ParseCellNumber(",25", v));
+    EXPECT_EQ(v, 0.25);
+    for (const char* inf : {"INF", "inf", "+Inf"}) {
+        EXPECT_TRUE(ParseCellNumber(inf, v)) << inf;
+        EXPECT_EQ(v, std::numeric_limits<double>::infinity()) << inf;
+    }
+    EXPECT_TRUE(ParseCellNumber("-INF", v));
+    EXPECT_EQ(v, -std::numeric_limits<double>::infinity());
+    EXPECT_TRUE(ParseCellNumber("nan", v));
+    EXPECT_TRUE(std::isnan(v));
+    for (const char* bad : {"", "INFO", "IN", "1,5.0", "1,2,3", "1e999", "x1"})
+        EXPECT_FALSE(ParseCellNumber(bad, v)) << bad;
+
     // A block that runs off the table is refused whole: nothing is written.
     FirmwareImage image;
     BuildDemoImage(image);
@@ -73,6 +100,14 @@ TEST(TableText, ReadsSpreadsheetTextAndRefusesWhatIsNotATableOfNumbers) {
     EXPECT_EQ(error.fault, TableTextFault::OutsideTable);
     EXPECT_EQ(error.line, 1);
     EXPECT_EQ(error.column, 3);
+    EXPECT_FALSE(PasteTableText(image, MapKind::Rcod, 9, 0, "1\n2\n", count, error));
+    EXPECT_EQ(error.fault, TableTextFault::OutsideTable);
+    EXPECT_EQ(error.line, 2);
+    EXPECT_EQ(error.column, 1);
     EXPECT_FALSE(PasteTableText(image, MapKind::Rcod, 0, 0, "0.5\nabc\n", count, error));
+    EXPECT_TRUE(Bytes(image) == before);
+    // Pasting nothing writes nothing, even at the table's last cell.
+    PasteTableText(image, MapKind::Rcod, 11, 10, "", count, error);
+    EXPECT_EQ(count.changed, 0);
     EXPECT_TRUE(Bytes(image) == before);
 }

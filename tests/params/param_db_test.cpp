@@ -1,6 +1,7 @@
 #include "damaged_jet.h"
 #include "image/firmware_image.h"
 #include "params/db/param_db.h"
+#include "params/db/param_db_jet.h"
 #include "params/parameter_decode.h"
 #include "params/parameter_formula.h"
 #include "params/parameter_storage.h"
@@ -167,7 +168,7 @@ TEST(ParamDatabase, NumericFieldsThatAreNotNumbersAreNamed) {
     { ParamDatabase(Fixture).saveAsSQLite(sqlite); }
     MakeSQLite(sqlite, {QStringLiteral("UPDATE table1 SET Address = NULL WHERE Mark = 'XX_RPM'"),
                         QStringLiteral("UPDATE table1 SET Type = 'два' WHERE Mark = 'N_LIM'"),
-                        QStringLiteral("UPDATE table1 SET Decimal = 1.5 WHERE Mark = 'T_COLD'"),
+                        QStringLiteral("UPDATE table1 SET Decimal = 2.0 / 3 WHERE Mark = 'T_COLD'"),
                         QStringLiteral("UPDATE table1 SET Max = 'x', Type = 2.0 "
                                        "WHERE Mark = 'U_MIN'"),
                         QStringLiteral("UPDATE table2 SET AddressPar = NULL WHERE ID = 1"),
@@ -177,7 +178,7 @@ TEST(ParamDatabase, NumericFieldsThatAreNotNumbersAreNamed) {
     ASSERT_EQ(c.size(), 13u);
     EXPECT_EQ(ConstantProblem(c[0]), "поле Address пусто (NULL)");
     EXPECT_EQ(ConstantProblem(c[1]), "поле Type не число ('два')");
-    EXPECT_EQ(ConstantProblem(c[4]), "поле Decimal не целое число (1.5)");
+    EXPECT_EQ(ConstantProblem(c[4]), "поле Decimal не целое число (0.666666666666667)");
     EXPECT_EQ(ConstantProblem(c[7]), "поле Max не число ('x')"); // 2.0 is a whole number
     EXPECT_FALSE(ConstantProblem(c[6]).has_value());
     const auto v = db.vectors();
@@ -194,6 +195,19 @@ TEST(ParamDatabase, NumericFieldsThatAreNotNumbersAreNamed) {
     ASSERT_EQ(jc.size(), 13u);
     EXPECT_EQ(ConstantProblem(jc[6]), "поле Address пусто (NULL)");
     EXPECT_FALSE(ConstantProblem(jc[5]).has_value());
+
+    // A Jet value the reader library prints as something other than a number reaches the
+    // copy as text, which reading then names as above; numbers arrive as numbers.
+    EXPECT_EQ(JetTextValue(ColumnKind::Integer, QStringLiteral("12")), QVariant(qlonglong{12}));
+    EXPECT_EQ(JetTextValue(ColumnKind::Double, QStringLiteral("-1.5")), QVariant(-1.5));
+    for (const ColumnKind kind : {ColumnKind::Key, ColumnKind::Integer, ColumnKind::Double}) {
+        const QVariant v = JetTextValue(kind, QStringLiteral("1,5 x"));
+        EXPECT_EQ(v.typeId(), QMetaType::QString);
+        EXPECT_EQ(v.toString(), QStringLiteral("1,5 x"));
+    }
+    EXPECT_EQ(JetTextValue(ColumnKind::Integer, QStringLiteral("1.5")).typeId(),
+              QMetaType::QString);
+    EXPECT_EQ(JetTextValue(ColumnKind::Text, QStringLiteral("7")).typeId(), QMetaType::QString);
 }
 
 // Another program holding the file locked must not freeze the window: opening gives up within
@@ -240,6 +254,42 @@ TEST(ParamDatabase, LockedSQLiteFileGivesUpQuickly) {
     QSqlDatabase::removeDatabase(QStringLiteral("other"));
 }
 
+// Stores that could not be committed are taken back, so the next commit holds only its own.
+TEST(ParamDatabase, AFailedCommitTakesItsStoresBack) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("database.mdb"));
+    { ParamDatabase(Fixture).saveAsSQLite(path); }
+    std::optional<double> before;
+    {
+        QSqlDatabase other =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+        other.setDatabaseName(path);
+        ASSERT_TRUE(other.open());
+        ParamDatabase writer(path);
+        const auto c = writer.constants();
+        ASSERT_EQ(c.size(), 13u);
+        before = c[0].Result;
+        {
+            QSqlQuery read(other); // another program reads through the commit
+            ASSERT_TRUE(read.exec(QStringLiteral("BEGIN")));
+            ASSERT_TRUE(read.exec(QStringLiteral("SELECT * FROM table1")) && read.next());
+            writer.begin();
+            writer.storeResult(c[0].RowKey, 1234.5);
+            EXPECT_THROW(writer.commit(), std::runtime_error);
+            read.finish();
+            ASSERT_TRUE(read.exec(QStringLiteral("ROLLBACK")));
+        }
+        writer.begin();
+        writer.storeResult(c[1].RowKey, 6000);
+        writer.commit();
+        other.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+    const auto c = ParamDatabase(path).constants();
+    EXPECT_EQ(c[0].Result, before);
+    EXPECT_EQ(c[1].Result, 6000);
+}
+
 TEST(ParamDatabase, FailedConversionLeavesNoFile) {
     QTemporaryDir dir;
     ParamDatabase db(Fixture); // read only, never written
@@ -255,6 +305,14 @@ TEST(ParamDatabase, FailedConversionLeavesNoFile) {
     old.close();
     db.saveAsSQLite(target);
     EXPECT_EQ(ParamDatabase(target).constants().size(), 13u);
+
+    // An SQLite database saves a copy of itself too; a file that is no database saves nothing.
+    const QString copy = dir.filePath(QStringLiteral("copy.sqlite"));
+    ParamDatabase(target).saveAsSQLite(copy);
+    EXPECT_EQ(ParamDatabase(copy).constants().size(), 13u);
+    EXPECT_THROW(ParamDatabase(dir.filePath(QStringLiteral("none.mdb"))).saveAsSQLite(copy),
+                 std::runtime_error);
+    EXPECT_EQ(ParamDatabase(copy).constants().size(), 13u);
 }
 
 // The demo database and the demo image are made for each other: every constant decodes to the

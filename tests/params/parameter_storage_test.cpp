@@ -96,13 +96,22 @@ TEST(ParameterStorage, AddressesOutsideTheImageAreNeverTouched) {
     EXPECT_EQ(ReadConstantRaw(image, 0x8000, 2), 0u);
     WriteConstantRaw(image, 0x7FFF, 3, 0xFFFF); // would write past the end
     EXPECT_EQ(image.ReadByte(0x7FFF), 0);
+    // A vector's word in the last byte reads as nothing; its byte there is read.
+    image.WriteByte(0x7FFF, 0x12);
+    EXPECT_EQ(ReadVectorValueRaw(image, 0x7FFF, 3, 0), 0u);
+    EXPECT_EQ(ReadVectorArgRaw(image, 0x7FFF, 1, 0), 0u);
+    EXPECT_EQ(ReadVectorValueRaw(image, 0x7FFF, 2, 0), 0x12u);
+    EXPECT_EQ(ReadVectorArgRaw(image, 0x7FFF, 0, 0), 0x12u);
 
     ConstantRecord c;
     c.Mark = "FAR";
     c.Address = 0x7FFF;
     c.Type = 3;
-    ASSERT_TRUE(ConstantProblem(c).has_value());
-    EXPECT_NE(ConstantProblem(c)->find("0x7FFF"), std::string::npos);
+    EXPECT_EQ(ConstantProblem(c), "адрес 0x7FFF вне образа 0x0000..0x7FFF");
+    c.Address = -1;
+    c.Type = 0;
+    EXPECT_EQ(ConstantProblem(c), "адрес -0x0001 вне образа 0x0000..0x7FFF");
+    c.Address = 0x7FFF;
     c.Type = 2;
     EXPECT_FALSE(ConstantProblem(c).has_value());
 }
@@ -152,6 +161,9 @@ TEST(ParameterStorage, VectorRangesAndCounts) {
     v.TypeArg = 0;
     v.Count = 128; // words 0x7F00..0x7FFF
     EXPECT_FALSE(VectorProblem(v).has_value());
+    v.AddressPar = 0x7F01; // the last word's high byte would be 0x8000
+    EXPECT_EQ(VectorProblem(v), "массив значений 0x7F01..0x8000 вне образа 0x0000..0x7FFF");
+    v.AddressPar = 0x7F00;
     v.Count = 129;
     EXPECT_TRUE(VectorProblem(v).has_value());
     v.Count = 256;
@@ -212,13 +224,22 @@ TEST_P(ParameterFormat, FixedAndGeneralTexts) {
     EXPECT_EQ(FormatGeneral(-0.0, ','), "0");
     EXPECT_EQ(FormatGeneral(6200, ','), "6200");
     EXPECT_EQ(FormatGeneral(INFINITY, ','), "INF");
+    // 15 significant digits: enough for every digit typed, too few to show binary noise.
+    EXPECT_EQ(FormatGeneral(0.1 + 0.2, '.'), "0.3");
+    EXPECT_EQ(FormatGeneral(1.0 / 3, '.'), "0.333333333333333");
+    EXPECT_EQ(FormatFixed(123456789.123456, 6, '.'), "123456789.123456");
+    EXPECT_EQ(FormatFixed(0.1 + 0.2, 15, ','), "0,300000000000000");
+    // Rounded once, at the 15th digit: a 16th digit would round up what the 17th rounds down.
+    EXPECT_EQ(FormatFixed(1.2345678901234449, 14, '.'), "1.23456789012344");
 }
 
 TEST_P(ParameterFormat, ParsingUsesOnlyTheGivenSeparator) {
     EXPECT_EQ(ParseDecimal("12,5", ','), 12.5);
     EXPECT_FALSE(ParseDecimal("12.5", ',').has_value());
     EXPECT_EQ(ParseDecimal(" -3 ", ','), -3.0);
+    EXPECT_EQ(ParseDecimal("\t+3,5\t", ','), 3.5);
     EXPECT_EQ(ParseDecimal("1,5e2", ','), 150.0);
+    EXPECT_EQ(ParseDecimal("1,5E-1", ','), 0.15);
     EXPECT_EQ(ParseDecimal("12.5", '.'), 12.5);
     EXPECT_FALSE(ParseDecimal("12,5", '.').has_value());
     EXPECT_FALSE(ParseDecimal("-", ',').has_value());

@@ -128,6 +128,8 @@ TEST_F(PortDoctorTest, NamesTheProcessHoldingThePortAndJudgesPermissionsByMode) 
     ASSERT_EQ(r.holders.size(), 1u);
     EXPECT_EQ(r.holders[0].pid, 977);
     EXPECT_TRUE(Has(r, portdoc::ProblemKind::Held, "ModemManager (PID 977)"));
+    // The holder is named; guessing at running services would only distract.
+    EXPECT_FALSE(Has(r, portdoc::ProblemKind::GrabbingService, ""));
 
     // Only the owner may use it: joining a group would not help, so none is suggested.
     allowed = false;
@@ -142,6 +144,23 @@ TEST_F(PortDoctorTest, NamesTheProcessHoldingThePortAndJudgesPermissionsByMode) 
                     fs::perm_options::add);
     EXPECT_FALSE(
         Has(portdoc::DiagnosePort(system, "/dev/ttyUSB0"), portdoc::ProblemKind::NotInGroup, ""));
+}
+
+// Joining the group helps only where the group may read and write; a group that may only
+// read gets no such advice.
+TEST_F(PortDoctorTest, NoGroupAdviceForAGroupThatMayOnlyRead) {
+    fs::permissions(root / "dev/ttyUSB0", fs::perms::group_write, fs::perm_options::remove);
+    const portdoc::PortReport r = portdoc::DiagnosePort(system, "/dev/ttyUSB0");
+    EXPECT_FALSE(Has(r, portdoc::ProblemKind::NotInGroup, ""));
+    EXPECT_TRUE(Has(r, portdoc::ProblemKind::NoPermission, "/dev/ttyUSB0"));
+}
+
+TEST_F(PortDoctorTest, AnAdapterWithoutAMakerIsNamedByItsProduct) {
+    fs::remove(root / "sys/devices/usb1/1-1/manufacturer");
+    EXPECT_EQ(portdoc::DiagnosePort(system, "/dev/ttyUSB0").usbName, "Line Adapter");
+    Write(root / "sys/devices/usb1/1-1/manufacturer", "Zentor\n");
+    fs::remove(root / "sys/devices/usb1/1-1/product");
+    EXPECT_EQ(portdoc::DiagnosePort(system, "/dev/ttyUSB0").usbName, "Zentor");
 }
 
 } // namespace

@@ -41,6 +41,34 @@ TEST(ProtocolFrames, SpeedSwitchWritesTheSpeedRegister) {
     }
 }
 
+// Addresses and words go least significant byte first, every bit of them.
+TEST(ProtocolFrames, WordWriteSendsAddressAndWordLowByteFirst) {
+    ScriptedLink link;
+    link.answers = {{Ack1}, {Ack2}};
+    ASSERT_TRUE(write_word(link, 0xABCDEF, 0x1235));
+    EXPECT_EQ(link.sent, (std::vector<Bytes>{{0x82}, {0xEF, 0xCD, 0xAB, 0x35, 0x12}}));
+}
+
+// A command byte the unit does not acknowledge sends nothing after it.
+TEST(ProtocolFrames, UnacknowledgedCommandStopsTheExchange) {
+    ScriptedLink link;
+    link.answers = {{}, {Ack2}};
+    EXPECT_FALSE(write_word(link, 0x10, 0x1234));
+    EXPECT_EQ(link.sent, std::vector<Bytes>{{0x82}});
+}
+
+// Bytes that were on the line before the wake-up frame are no answer to it.
+TEST(ProtocolFrames, WakeUpIgnoresBytesThatCameBeforeIt) {
+    struct StaleLine : QueuedLink {
+        void set_speed(int) override {}
+        bool write_byte(uint8_t) override { return true; }
+        bool write_block(uint8_t*, std::size_t) override { return true; }
+        void Stale() { Queue(Bytes(40, 0x33)); }
+    } line;
+    line.Stale();
+    EXPECT_FALSE(wake_up(line));
+}
+
 TEST(ProtocolFrames, LinkTestWithoutSecondAckChangesNothing) {
     ScriptedLink link;
     link.answers = {{Ack1}};
@@ -133,6 +161,29 @@ TEST(ProtocolFrames, WrongEchoOfACommandByteSendsNoFrame) {
     EXPECT_FALSE(set_link_speed(word, 19200));
     EXPECT_EQ(word.sent, std::vector<Bytes>{{0x82}});
     EXPECT_TRUE(word.speeds.empty());
+
+    // A frame whose echo did not come back whole was not heard: the acks that follow count
+    // for nothing.
+    struct NoEcho : ScriptedLink {
+        bool write_block(uint8_t* buffer, std::size_t n) override {
+            ScriptedLink::write_block(buffer, n);
+            return false;
+        }
+    } silent;
+    silent.answers = {{Ack1, Ack2}};
+    EXPECT_FALSE(link_test(silent));
+}
+
+TEST(ProtocolFrames, CallRoutineHandsBackTheWholeResultBlock) {
+    Bytes answer;
+    for (uint8_t i = 1; i <= 14; ++i)
+        answer.push_back(i);
+    answer.insert(answer.end(), {0, 12, Ack2});
+    ScriptedLink link;
+    link.answers = {{Ack1}, answer};
+    ParamBlock result{};
+    EXPECT_TRUE(call_routine(link, erase_params(1), &result));
+    EXPECT_EQ(Bytes(result.begin(), result.end()), Bytes(answer.begin(), answer.begin() + 16));
 }
 
 TEST(ProtocolFrames, ProgramRegionStepsBeforeEveryBlockAndStopsOnFailure) {
@@ -262,7 +313,11 @@ TEST(ProtocolFrames, BringUpKeepsTheWindowsRhythm) {
     // out and is answered; then the link test and the speed word.
     link.answers = {Bytes(20, 0x33), Bytes(4, 0x44), {Ack1, Ack2}, {Ack1}, {Ack2}};
     const auto start = Clock::now();
-    ASSERT_TRUE(bring_up(link, 19200, 20000));
+    std::vector<std::string> stages;
+    ASSERT_TRUE(
+        bring_up(link, 19200, 20000, [&](const std::string& stage) { stages.push_back(stage); }));
+    EXPECT_EQ(stages, (std::vector<std::string>{"listening", "waking the unit", "synchronising",
+                                                "checking the link"}));
     ASSERT_EQ(link.sent.size(), 5u);
     EXPECT_EQ(link.sent[0], (Bytes{0x55, 0xAB, 0x00}));
     EXPECT_EQ(link.sent[1][0], 0xED);
@@ -273,4 +328,34 @@ TEST(ProtocolFrames, BringUpKeepsTheWindowsRhythm) {
     EXPECT_GE(ms(start, link.at[0]), 1000 + 500 - 20);
     EXPECT_GE(ms(link.at[0], link.at[1]), 500 - 20);
     EXPECT_GE(ms(link.at[1], link.at[2]), 1000 - 20);
+
+    // A unit still streaming a stopped read is waited for in silence, and the time-out counts
+    // from the quiet line: two seconds of stream do not use up 2.6 s of patience.
+    struct BusyLink : ScriptedLink {
+        int busyProbes = 20; // each probe of the line finds a stream's bytes waiting
+        void purge() override {
+            ScriptedLink::purge();
+            if (busyProbes > 0) {
+                --busyProbes;
+                Queue(Bytes(BusyProbeLength, 0x33));
+            }
+        }
+    } busy;
+    busy.answers = {Bytes(20, 0x33), Bytes(4, 0x44), {Ack1, Ack2}, {Ack1}, {Ack2}};
+    stages.clear();
+    EXPECT_TRUE(
+        bring_up(busy, 19200, 2600, [&](const std::string& stage) { stages.push_back(stage); }));
+    EXPECT_EQ(busy.busyProbes, 0);
+    ASSERT_FALSE(stages.empty());
+    EXPECT_EQ(stages.front(), "waiting for the unit to finish sending");
+    EXPECT_EQ(busy.sent.front(), (Bytes{0x55, 0xAB, 0x00})); // nothing was sent into the stream
+
+    // A failed link check starts waking again, after the usual 500 ms and not at once.
+    TimedLink failing;
+    failing.answers = {Bytes(20, 0x33), Bytes(4, 0x44)}; // the link test gets no answer
+    EXPECT_FALSE(bring_up(failing, 19200, 3200));
+    ASSERT_EQ(failing.sent.size(), 4u);
+    EXPECT_EQ(failing.sent[2], Bytes{0x93});
+    EXPECT_EQ(failing.sent[3], (Bytes{0x55, 0xAB, 0x00}));
+    EXPECT_GE(ms(failing.at[2], failing.at[3]), 500 - 20);
 }

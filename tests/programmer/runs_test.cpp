@@ -5,6 +5,8 @@
 #include "programmer/unit_backup.h"
 #include "temp_dir.h"
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -169,4 +171,33 @@ TEST(UnitBackup, NoBackupReplacesAnEarlierOne) {
     EXPECT_EQ(bytes(second + ".bin"), after);
     EXPECT_TRUE(std::filesystem::exists(first + ".hex") &&
                 std::filesystem::exists(second + ".hex"));
+
+    // A name that only its .hex holds is taken too, and the stray file stays as it was.
+    WriteTextFile(first + "-3.hex", "stray");
+    const std::string third = save_unit_backup(after.data(), folder, when);
+    EXPECT_EQ(third, first + "-4");
+    EXPECT_EQ(ReadTextFile(first + "-3.hex"), "stray");
+    EXPECT_FALSE(std::filesystem::exists(first + "-3.bin"));
+    // And one that only its .bin holds.
+    WriteTextFile(first + "-5.bin", "stray");
+    EXPECT_EQ(save_unit_backup(after.data(), folder, when), first + "-6");
+    EXPECT_EQ(ReadTextFile(first + "-5.bin"), "stray");
+}
+
+// The name tells the time on the user's clock, not in UTC.
+TEST(UnitBackup, NamedByLocalTime) {
+    const char* saved = std::getenv("TZ");
+    const std::string previous = saved ? saved : "";
+    ::setenv("TZ", "ZZZ-3", 1); // three hours east of UTC, no summer time
+    ::tzset();
+    TempDir dir;
+    const std::vector<uint8_t> memory(MemorySize, 0x33);
+    // 2023-11-14 22:13:20 UTC is already the next day three hours east.
+    const std::string base = save_unit_backup(memory.data(), dir.Path(), 1700000000);
+    if (saved)
+        ::setenv("TZ", previous.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+    EXPECT_EQ(base, dir.File("backup-20231115-011320"));
 }

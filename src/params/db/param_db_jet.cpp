@@ -249,6 +249,22 @@ bool ReadTable(MdbHandle* mdb, const QString& path, int t, QDataStream& out,
     return true;
 }
 
+} // namespace
+
+QVariant JetTextValue(ColumnKind kind, const QString& text) {
+    bool ok = false;
+    QVariant value;
+    if (kind == ColumnKind::Text)
+        return text;
+    if (kind == ColumnKind::Double)
+        value = text.toDouble(&ok);
+    else
+        value = text.toLongLong(&ok);
+    return ok ? value : QVariant(text);
+}
+
+namespace {
+
 // Inserts the rows that ReadTable wrote into the copy of table t.
 bool InsertTable(int t, QDataStream& in, QSqlDatabase& db, QStringList& problems) {
     const TableSchema& schema = ParamTables[t];
@@ -282,17 +298,7 @@ bool InsertTable(int t, QDataStream& in, QSqlDatabase& db, QStringList& problems
             } else if (tag == TextTag) {
                 QString text;
                 in >> text;
-                // A number libmdb could not print as one stays text, so that reading the
-                // copy names the field instead of taking it for 0.
-                bool ok = false;
-                if (kind == ColumnKind::Text)
-                    value = text;
-                else if (kind == ColumnKind::Double)
-                    value = text.toDouble(&ok);
-                else
-                    value = text.toLongLong(&ok);
-                if (kind != ColumnKind::Text && !ok)
-                    value = text;
+                value = JetTextValue(kind, text);
             } else {
                 value = kind == ColumnKind::Text ? QVariant(QMetaType::fromType<QString>())
                                                  : QVariant(QMetaType::fromType<double>());

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "params/db/param_db_schema.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 // Copies the three parameter tables of a Jet (Access 97 / 2000) file into an open SQLite
 // connection, creating them with the fixed schema. Only the columns of that schema are copied.
@@ -14,3 +17,8 @@
 // table's definition counts.
 void CopyJetIntoSQLite(const QString& path, QSqlDatabase& db, bool tableOk[3],
                        QStringList& problems);
+
+// The value a column of the copy gets from the reader library's text of one Jet field. A
+// number the library could not print as one stays text, so that reading the copy names the
+// field instead of taking it for 0.
+QVariant JetTextValue(ColumnKind kind, const QString& text);
