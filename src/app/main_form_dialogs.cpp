@@ -92,6 +92,12 @@ bool ConfirmReplaceBox(QWidget* parent, const QString& text) {
                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool ConfirmOutOfRangeBox(QWidget* parent, const QString& text) {
+    return QMessageBox::warning(parent, QStringLiteral("Значения вне диапазона"), text,
+                                QMessageBox::Ok | QMessageBox::Cancel,
+                                QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
 bool AskNumberBox(QWidget* parent, const QString& title, QString& text) {
     bool ok = false;
     const QString typed = QInputDialog::getText(parent, title, QStringLiteral("Значение:"),
@@ -110,6 +116,6 @@ bool AskRestoreBox(QWidget* parent, const QString& text) {
 } // namespace
 
 MainFormDialogs MainFormDialogs::Defaults() {
-    return {RunOpenDialog, RunSaveDialog,  AskSaveBox,        WarnBox,     ConfirmReplaceBox,
-            AskRestoreBox, ShowHelpWindow, RunDatabaseDialog, AskNumberBox};
+    return {RunOpenDialog, RunSaveDialog,  AskSaveBox,        WarnBox,      ConfirmReplaceBox,
+            AskRestoreBox, ShowHelpWindow, RunDatabaseDialog, AskNumberBox, ConfirmOutOfRangeBox};
 }

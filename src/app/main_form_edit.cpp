@@ -5,6 +5,7 @@
 
 #include "maps/map_operations.h"
 #include "maps/table_text.h"
+#include "maps/value_range.h"
 #include "maps/view/map_grid.h"
 #include "ui/decimal_separator.h"
 
@@ -45,6 +46,43 @@ const OperationItem& Operation(int index) {
 
 QString Where(const TableTextError& e) {
     return QStringLiteral("строка %1, столбец %2").arg(e.line).arg(e.column);
+}
+
+// Warns of a value a cell cannot hold, naming the cell's range; true when there was one.
+bool WarnOutOfRange(const MainFormDialogs& dialogs, QWidget* parent, MapKind kind,
+                    const std::optional<ValueOutOfRange>& bad) {
+    if (!bad)
+        return false;
+    const std::string separator(1, LocaleDecimalSeparator());
+    QString value = QString::fromStdString(ShortestNumberText(bad->value));
+    value.replace(QLatin1Char('.'), QString::fromStdString(separator));
+    dialogs.Warn(parent,
+                 QStringLiteral("Значение вне допустимого диапазона: %1 (строка %2, столбец "
+                                "%3). Допустимо %4. Таблица не изменена.")
+                     .arg(value)
+                     .arg(bad->row + 1)
+                     .arg(bad->col + 1)
+                     .arg(QString::fromStdString(RangeText(kind, bad->limits, separator))));
+    return true;
+}
+
+// Asks before an operation takes cells beyond their range to the nearest end, naming how many
+// and the range of the first; true when there are none or the user agrees.
+bool ConfirmClamping(const MainFormDialogs& dialogs, QWidget* parent, const FirmwareImage& image,
+                     MapKind kind, CellRect rect, MapOperation op, double operand) {
+    rect = ClipToTable(kind, rect);
+    std::optional<ValueOutOfRange> first;
+    const int count =
+        CountFiniteOutOfRange(image, kind, rect.top, rect.left,
+                              MapOperationValues(image, kind, rect, op, operand), first);
+    if (count == 0)
+        return true;
+    const std::string separator(1, LocaleDecimalSeparator());
+    return dialogs.ConfirmOutOfRange(
+        parent, QStringLiteral("Ячеек вне допустимого диапазона: %1 (допустимо %2). Взять для "
+                               "них ближайшее крайнее значение?")
+                    .arg(count)
+                    .arg(QString::fromStdString(RangeText(kind, first->limits, separator))));
 }
 
 // Why a paste was refused, in the user's words.
@@ -164,6 +202,13 @@ void TMainForm::AskAndApply(int operation) {
 
 void TMainForm::ApplyOperation(int operation, double operand) {
     const OperationItem& item = Operation(operation);
+    if (item.op == MapOperation::SetValue &&
+        WarnOutOfRange(Dialogs, this, CurrentMap,
+                       FindValueOutOfRange(*Image, CurrentMap, SelectedRect(), operand)))
+        return;
+    if (item.op != MapOperation::SetValue &&
+        !ConfirmClamping(Dialogs, this, *Image, CurrentMap, SelectedRect(), item.op, operand))
+        return;
     MapEditCount count;
     ApplyEdit(QString::fromUtf8(item.step), [&] {
         count = ApplyMapOperation(*Image, CurrentMap, SelectedRect(), item.op, operand);
@@ -187,6 +232,9 @@ void TMainForm::PasteText(const QString& text) {
         Dialogs.Warn(this, PasteRefusal(error));
         return;
     }
+    if (WarnOutOfRange(Dialogs, this, CurrentMap,
+                       FindValueOutOfRange(*Image, CurrentMap, SelRow, SelCol, values)))
+        return;
     MapEditCount count;
     ApplyEdit(QStringLiteral("Вставить"),
               [&] { count = StoreMapValues(*Image, CurrentMap, SelRow, SelCol, values); });

@@ -40,12 +40,14 @@ std::optional<double> ParseValue(const std::string& text) {
 }
 
 // The result with 17 significant digits, independent of the locale; infinities and NaN as the
-// program shows them.
+// program shows them, a negative zero as 0.
 std::string FormatResult(double value) {
     if (std::isnan(value))
         return "NAN";
     if (std::isinf(value))
         return value < 0 ? "-INF" : "INF";
+    if (value == 0)
+        value = 0; // -0 shows as 0: the sign of a zero means nothing to the user
     char buffer[64];
     const auto result =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);

@@ -1,6 +1,8 @@
 // velmaris-cli map get IMAGE MAP [--o2] [--json] [--format hex|bin] [--allow-partial]
-// velmaris-cli map set IMAGE MAP VALUES.csv OUT [--o2] [--format hex|bin] [--allow-partial]
-// Prints one table as CSV or JSON, or stores a CSV of the same layout into the image.
+// velmaris-cli map set IMAGE MAP VALUES.csv OUT [--o2] [--clamp] [--format hex|bin]
+//                      [--allow-partial]
+// Prints one table as CSV or JSON, or stores a CSV of the same layout into the image. A value a
+// cell cannot hold refuses the whole CSV unless --clamp asks for the nearest end.
 
 #include "cli/cli_image.h"
 #include "cli/command.h"
@@ -9,17 +11,26 @@
 #include "maps/map_catalogue.h"
 #include "maps/map_operations.h"
 #include "maps/table_text.h"
+#include "maps/value_range.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 namespace {
 
 const char* const Usage = "usage: velmaris-cli map get IMAGE MAP [--o2] [--json]\n"
-                          "       velmaris-cli map set IMAGE MAP VALUES.csv OUT [--o2]\n";
+                          "       velmaris-cli map set IMAGE MAP VALUES.csv OUT [--o2] [--clamp]\n";
+
+// A CSV of the largest table takes a few kilobytes; anything far larger is not one.
+constexpr std::uintmax_t MaxCsvBytes = 1024 * 1024;
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -142,6 +153,72 @@ std::string Describe(const TableTextError& e) {
     return where;
 }
 
+// Reads the CSV only when it is a regular file of sane size: a FIFO would wait for a writer and
+// a device such as /dev/zero would never end. On failure `problem` says why.
+bool ReadCsvFile(const std::string& name, std::string& text, std::string& problem) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(name, ec);
+    if (ec || !fs::exists(status)) {
+        problem = "Can't open file.\n" + name + ": No such file or directory";
+        return false;
+    }
+    if (fs::is_directory(status)) {
+        problem = name + ": is a folder, not a CSV file";
+        return false;
+    }
+    if (!fs::is_regular_file(status)) {
+        problem = name + ": not a regular file";
+        return false;
+    }
+    const std::uintmax_t size = fs::file_size(name, ec);
+    if (!ec && size > MaxCsvBytes) {
+        problem = name + ": too large for a table (" + std::to_string(size) + " bytes, at most " +
+                  std::to_string(MaxCsvBytes) + ")";
+        return false;
+    }
+    std::ifstream csv(name, std::ios::binary);
+    if (!csv.is_open()) {
+        problem = "Can't open file.\n" + name + ": " + std::strerror(errno);
+        return false;
+    }
+    text.assign(std::istreambuf_iterator<char>(csv), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// The first value the table cannot hold: with `clamp` only a NaN or an infinity, which no
+// stored value is nearest to.
+std::optional<ValueOutOfRange> FindRefusedValue(const FirmwareImage& image, const MapInfo& info,
+                                                const CellValues& values, bool clamp) {
+    if (!clamp)
+        return FindValueOutOfRange(image, info.kind, 0, 0, values);
+    for (size_t r = 0; r < values.size(); ++r)
+        for (size_t c = 0; c < values[r].size(); ++c) {
+            MapLimits limits{};
+            const auto row = static_cast<int>(r), col = static_cast<int>(c);
+            if (values[r][c] && !std::isfinite(*values[r][c]) &&
+                BeyondCellRange(image, info.kind, row, col, *values[r][c], limits))
+                return ValueOutOfRange{row, col, *values[r][c], limits};
+        }
+    return std::nullopt;
+}
+
+std::string DescribeOutOfRange(const ValueOutOfRange& bad, const MapInfo& info) {
+    // The file's own counting: the heading line and the axis column come first.
+    std::string text = "line " + std::to_string(bad.row + 2) + ", column " +
+                       std::to_string(bad.col + 2) + ": " + ShortestNumberText(bad.value) +
+                       " is outside the range ";
+    if (bad.limits.min > bad.limits.max)
+        text += "(the cell holds no finite value)";
+    else
+        text += FormatMapNumber(bad.limits.min, info.decimals, ".") + " .. " +
+                FormatMapNumber(bad.limits.max, info.decimals, ".");
+    if (*info.unit)
+        text += std::string(" ") + info.unit;
+    return text + " of map " + info.name + "; nothing written" +
+           (std::isfinite(bad.value) ? " (--clamp takes the nearest end)" : "");
+}
+
 int RunGet(const std::vector<std::string>& argv) {
     CliArgs args;
     if (!ParseCliArgs("map get", argv, {"--o2", "--json"}, 2, args))
@@ -163,19 +240,18 @@ int RunGet(const std::vector<std::string>& argv) {
 
 int RunSet(const std::vector<std::string>& argv) {
     CliArgs args;
-    if (!ParseCliArgs("map set", argv, {"--o2"}, 4, args))
+    if (!ParseCliArgs("map set", argv, {"--o2", "--clamp"}, 4, args))
         return ExitBadInput;
     const MapInfo* info = FindMap(args.files[1]);
     if (!info) {
         std::cerr << "velmaris-cli map set: unknown map '" << args.files[1] << "'\n";
         return ExitBadInput;
     }
-    std::ifstream csv(args.files[2], std::ios::binary);
-    if (!csv.is_open()) {
-        ReportCliError("map set", "Can't open file.\n" + args.files[2]);
+    std::string text, problem;
+    if (!ReadCsvFile(args.files[2], text, problem)) {
+        ReportCliError("map set", problem);
         return ExitBadInput;
     }
-    const std::string text{std::istreambuf_iterator<char>(csv), std::istreambuf_iterator<char>()};
     TableTextError error;
     const CellValues values = ReadTableCsv(text, *info, error);
     if (error.fault != TableTextFault::None) {
@@ -187,6 +263,11 @@ int RunSet(const std::vector<std::string>& argv) {
         return status;
     image.UseO2Maps = HasFlag(args, "--o2");
     image.Decode();
+    if (const auto bad = FindRefusedValue(image, *info, values, HasFlag(args, "--clamp"))) {
+        std::cerr << "velmaris-cli map set: " << args.files[2] << ": "
+                  << DescribeOutOfRange(*bad, *info) << "\n";
+        return ExitBadInput;
+    }
     const MapEditCount count = StoreMapValues(image, info->kind, 0, 0, values);
     image.UpdateChecksum();
     SaveImageByExtension(image, args.files[3]);
@@ -205,8 +286,9 @@ int RunMap(const std::vector<std::string>& args) {
 
 const CliCommandRegistration registration({
     "map",
-    "map get IMAGE MAP [--o2] [--json] | map set IMAGE MAP VALUES.csv OUT [--o2]   one table as "
-    "CSV or JSON; store a CSV into a copy of the image",
+    "map get IMAGE MAP [--o2] [--json] | map set IMAGE MAP VALUES.csv OUT [--o2] [--clamp]   one "
+    "table as CSV or JSON; store a CSV into a copy of the image (a value beyond a cell's range "
+    "refuses the CSV; --clamp takes the nearest end and counts it)",
     RunMap,
 });
 

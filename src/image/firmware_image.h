@@ -190,7 +190,7 @@ public:
 
     // File operations. They raise std::runtime_error with a short English text on failure;
     // they never decode. Saves are atomic: a failed save leaves the previous file untouched,
-    // and its message is "Can't open file." followed by a line with the file and the reason.
+    // and its message is "Can't write file." followed by a line with the file and the reason.
     HexLoadResult LoadHex(const std::string& fileName);
     void LoadBin(const std::string& fileName);
     void SaveBin(const std::string& fileName) const;

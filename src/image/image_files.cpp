@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <istream>
@@ -18,17 +19,21 @@ namespace {
 // Opens a file for reading. Only a regular file is opened: opening a FIFO blocks until some
 // other program writes to it, and a pipe or device gives no fixed image to load. The name is
 // looked at before the open, so the open itself never blocks, and the open file is checked
-// again in case the name was replaced in between. Failures raise "Can't open file.".
+// again in case the name was replaced in between. Failures raise "Can't open file." with the
+// file and the system's reason on a second line.
 int OpenRegularFile(const std::string& fileName) {
+    const auto cannotOpen = [&] {
+        return std::runtime_error("Can't open file.\n" + fileName + ": " + std::strerror(errno));
+    };
     const std::runtime_error notRegular("Can't open file.\n" + fileName + ": not a regular file");
     struct stat st;
     if (stat(fileName.c_str(), &st) != 0)
-        throw std::runtime_error("Can't open file.");
+        throw cannotOpen();
     if (!S_ISREG(st.st_mode))
         throw notRegular;
     const int fd = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throw std::runtime_error("Can't open file.");
+        throw cannotOpen();
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
         throw notRegular;
@@ -114,12 +119,13 @@ void FirmwareImage::LoadBin(const std::string& fileName) {
 namespace {
 
 // The image's saves report every failure the same way: the short text first, then the file and
-// the system's reason.
+// the system's reason. A save that fails wrote nothing: it says so, not that a file would not
+// open.
 template <typename Write> void ReportingSaveErrors(const Write& write) {
     try {
         write();
     } catch (const FileWriteError& e) {
-        throw std::runtime_error(std::string("Can't open file.\n") + e.what());
+        throw std::runtime_error(std::string("Can't write file.\n") + e.what());
     }
 }
 

@@ -56,6 +56,8 @@ std::string JsonWriter::FormatDouble(double value) {
         return "\"nan\"";
     if (std::isinf(value))
         return value > 0 ? "\"inf\"" : "\"-inf\"";
+    if (value == 0)
+        value = 0; // no "-0" in the output: JSON readers differ on it and it means 0
     char buffer[40];
     const auto end =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);

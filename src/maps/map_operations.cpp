@@ -106,8 +106,8 @@ MapEditCount StoreMapValues(FirmwareImage& image, MapKind kind, int top, int lef
     return count;
 }
 
-MapEditCount ApplyMapOperation(FirmwareImage& image, MapKind kind, CellRect rect, MapOperation op,
-                               double operand) {
+CellValues MapOperationValues(const FirmwareImage& image, MapKind kind, CellRect rect,
+                              MapOperation op, double operand) {
     rect = ClipToTable(kind, rect);
     if (Empty(rect))
         return {};
@@ -116,7 +116,16 @@ MapEditCount ApplyMapOperation(FirmwareImage& image, MapKind kind, CellRect rect
         for (int c = rect.left; c <= rect.right; ++c)
             values[static_cast<size_t>(r - rect.top)].push_back(
                 NewValue(image, kind, rect, op, operand, r, c));
-    return StoreMapValues(image, kind, rect.top, rect.left, values);
+    return values;
+}
+
+MapEditCount ApplyMapOperation(FirmwareImage& image, MapKind kind, CellRect rect, MapOperation op,
+                               double operand) {
+    rect = ClipToTable(kind, rect);
+    if (Empty(rect))
+        return {};
+    return StoreMapValues(image, kind, rect.top, rect.left,
+                          MapOperationValues(image, kind, rect, op, operand));
 }
 
 MapEditCount StepMapCells(FirmwareImage& image, MapKind kind, CellRect rect, int delta) {

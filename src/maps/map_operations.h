@@ -46,6 +46,11 @@ MapEditCount StoreMapValues(FirmwareImage& image, MapKind kind, int top, int lef
 MapEditCount ApplyMapOperation(FirmwareImage& image, MapKind kind, CellRect rect, MapOperation op,
                                double operand = 0);
 
+// The values ApplyMapOperation would store, for the rectangle cut to the table (its top-left
+// cell first), so they can be checked before anything is written.
+CellValues MapOperationValues(const FirmwareImage& image, MapKind kind, CellRect rect,
+                              MapOperation op, double operand = 0);
+
 // The keypad step on every cell of the rectangle: the stored value ± delta, clamped to its
 // storage range (a cell already at the end counts as clamped).
 MapEditCount StepMapCells(FirmwareImage& image, MapKind kind, CellRect rect, int delta);

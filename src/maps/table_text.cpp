@@ -198,6 +198,8 @@ std::string ShortestNumberText(double value) {
         return "NAN";
     if (std::isinf(value))
         return value < 0 ? "-INF" : "INF";
+    if (value == 0)
+        value = 0; // -0 reads back as 0 all the same, and must not show as "-0"
     char buffer[64];
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, end.ptr);

@@ -55,5 +55,6 @@ std::string CellCopyText(const FirmwareImage& image, MapKind kind, int row, int 
 std::string SelectionText(const FirmwareImage& image, MapKind kind, CellRect rect,
                           const std::string& decimalSeparator, bool withAxes);
 
-// The shortest text that reads back to the same double (dot decimals; INF, -INF, NAN).
+// The shortest text that reads back to the same double (dot decimals; INF, -INF, NAN; a
+// negative zero as 0).
 std::string ShortestNumberText(double value);

@@ -95,6 +95,18 @@ TEST_F(MapEdit, TypedValuesAndStepKeysChangeEverySelectedCell) {
     QTest::keyClick(editor, Qt::Key_Return);
     EXPECT_EQ(Data(), before);
     EXPECT_EQ(warnings.size(), 1);
+
+    // Nor does a value beyond what the cells can hold: the warning names their range.
+    for (const char* text : {"2000", "-0,3", "nan"}) {
+        Press(Qt::Key_F2);
+        editor->setText(text);
+        QTest::keyClick(editor, Qt::Key_Return);
+    }
+    EXPECT_EQ(Data(), before);
+    ASSERT_EQ(warnings.size(), 4);
+    EXPECT_TRUE(warnings[1].contains("Значение вне допустимого диапазона: 2000"))
+        << warnings[1].toStdString();
+    EXPECT_TRUE(warnings[1].contains("от 0,0 до 127,5 °")) << warnings[1].toStdString();
 }
 
 TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
@@ -109,6 +121,26 @@ TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     form->MMultiply->trigger();
     EXPECT_EQ(Raw(0, 0), 15);
     EXPECT_EQ(Raw(0, 1), 45);
+    EXPECT_TRUE(clampQuestions.isEmpty());
+
+    // An operation that would take cells beyond the range asks first; Cancel writes nothing.
+    const auto unchanged = Data();
+    form->Dialogs.AskNumber = [](QWidget*, const QString&, QString& text) {
+        text = "120";
+        return true;
+    };
+    form->MAddValue->trigger();
+    EXPECT_EQ(Data(), unchanged);
+    ASSERT_EQ(clampQuestions.size(), 1);
+    EXPECT_TRUE(clampQuestions[0].contains("Ячеек вне допустимого диапазона: 1 (допустимо от 0,0 "
+                                           "до 127,5 °)"))
+        << clampQuestions[0].toStdString();
+    clampAnswer = true;
+    form->MAddValue->trigger();
+    EXPECT_EQ(Raw(0, 0), 255); // 7,5 + 120 is beyond: the top
+    EXPECT_EQ(Raw(0, 1), 255);
+    form->AUndo->trigger();
+    EXPECT_EQ(Data(), unchanged);
 
     form->MCopy->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "7,5\t22,5\n");
@@ -124,8 +156,11 @@ TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     form->MPaste->trigger();
     QGuiApplication::clipboard()->setText(QString("1\t").repeated(22) + "1\n");
     form->MPaste->trigger();
+    QGuiApplication::clipboard()->setText("1\t2000\n");
+    form->MPaste->trigger();
     EXPECT_EQ(Data(), before);
-    ASSERT_EQ(warnings.size(), 2);
+    ASSERT_EQ(warnings.size(), 3);
+    EXPECT_TRUE(warnings[2].contains("2000 (строка 2, столбец 2)")) << warnings[2].toStdString();
     EXPECT_TRUE(warnings[0].contains("строка 2, столбец 2")) << warnings[0].toStdString();
     EXPECT_TRUE(warnings[1].contains("строка 1, столбец 23")) << warnings[1].toStdString();
 }

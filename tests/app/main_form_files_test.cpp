@@ -102,7 +102,8 @@ TEST_F(OpenCommand, AFailedOpenLeavesEverythingAsItWas) {
     openAnswers.push_back({Path("missing.hex"), 1});
     form->AOpenExecute();
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_EQ(errors[0], "Can't open file.");
+    EXPECT_EQ(errors[0],
+              "Can't open file.\n" + Path("missing.hex") + ": No such file or directory");
     EXPECT_EQ(Data(), data);
     EXPECT_EQ(form->CurrentFile, Path("good.hex"));
     EXPECT_EQ(form->windowTitle(), title);
@@ -297,7 +298,7 @@ TEST_F(SaveCommand, AsksBeforeReplacingTheCompanionAndLeavesOtherNamesAlone) {
     form->ASaveExecute();
     EXPECT_EQ(confirmations.size(), 2);
     EXPECT_EQ(errors,
-              QStringList{"Can't open file.\n" + Path("pipe.bin") + ": not a regular file"});
+              QStringList{"Can't write file.\n" + Path("pipe.bin") + ": not a regular file"});
     EXPECT_FALSE(QFileInfo::exists(Path("pipe.hex")));
 }
 
@@ -348,7 +349,7 @@ TEST_F(SaveCommand, AFailedSaveReplacesNeitherFileAndSaysWhy) {
         form->ASaveExecute();
     }
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_EQ(errors[0], "Can't open file.\n" + Path("pair.hex") + ": File too large");
+    EXPECT_EQ(errors[0], "Can't write file.\n" + Path("pair.hex") + ": File too large");
     EXPECT_EQ(ReadAll(Path("pair.bin")), PatternBytes(1));
     EXPECT_TRUE(form->Image->IsModified());
 }

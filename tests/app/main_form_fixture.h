@@ -68,6 +68,10 @@ protected:
                 confirmAnswers.pop_front();
             return yes;
         };
+        form->Dialogs.ConfirmOutOfRange = [this](QWidget*, const QString& text) {
+            clampQuestions << text;
+            return clampAnswer;
+        };
         form->Dialogs.ShowHelp = [this](QWidget*) { ++helpShown; };
         form->Dialogs.AskRestore = [this](QWidget*, const QString& text) {
             restoreOffers << text;
@@ -115,6 +119,8 @@ protected:
     std::deque<SaveAnswer> askAnswers;
     std::deque<bool> confirmAnswers; // No when none is left
     bool restoreAnswer = false;
+    QStringList clampQuestions; // asked before an operation clamps cells; answered clampAnswer
+    bool clampAnswer = false;
     QStringList errors, warnings, questions, savePresets, confirmations, restoreOffers;
     int openDialogs = 0;
     int helpShown = 0;

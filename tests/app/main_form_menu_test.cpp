@@ -42,11 +42,11 @@ TEST_F(Menu, CaptionsAndOrder) {
                            "Цвет по значению",
                            "-",
                            "УОЗ",
-                           "Топливолподача",
+                           "Топливоподача",
                            "Коэффициент коррекции УОЗ по оборотам и дросселю",
-                           "Коэффициент коррекции топливолподачи по оборотам и дросселю",
+                           "Коэффициент коррекции топливоподачи по оборотам и дросселю",
                            "Коррекция УОЗ по оборотам и дросселю",
-                           "Коррекция топливолподачи по оборотам и дросселю",
+                           "Коррекция топливоподачи по оборотам и дросселю",
                            "Лямбда",
                            "Чувствительность RCOD",
                            "-",
@@ -135,7 +135,7 @@ TEST_F(Menu, CheckMarkRules) {
     EXPECT_FALSE(form->MUoz->isChecked());
     form->MTau->trigger();
     EXPECT_TRUE(form->MTau->isChecked());
-    EXPECT_EQ(form->Label1->text(), "Топливолподача");
+    EXPECT_EQ(form->Label1->text(), "Топливоподача");
     EXPECT_EQ(form->CurrentMap, MapKind::Tau);
 
     // "Flip" items clear their mark when chosen while marked; the grid still shows them.

@@ -25,9 +25,11 @@ TEST(CliEval, FormulasShareOneEvaluator) {
 
 TEST(CliEval, SeventeenSignificantDigits) {
     const CliRun r = Eval({"1/3", "pi", "1e300*1e300", "-1e300*1e300", "-0", "0.5^1074"});
-    EXPECT_EQ(r.out, "0.33333333333333331\n3.1415926535000001\nINF\n-INF\n-0\n"
+    EXPECT_EQ(r.out, "0.33333333333333331\n3.1415926535000001\nINF\n-INF\n0\n"
                      "4.9406564584124654e-324\n");
     EXPECT_EQ(r.status, 0);
+    // A negative zero shows as 0, however it comes about.
+    EXPECT_EQ(Eval({"-x", "0", "--", "-X", "-0*5", "0/-3"}).out, "0\n0\n0\n");
 }
 
 TEST(CliEval, ErrorsAreLinesAndExitStatusOne) {

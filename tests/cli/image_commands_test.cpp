@@ -153,7 +153,7 @@ TEST(Cli, ConvertNamesTheFileAndTheReasonOfAFailedSave) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     CliRun run = RunCliCommand("convert " + Demo + " '" + fifo + "'");
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "velmaris-cli convert: Can't open file.\nvelmaris-cli convert: " + fifo +
+    EXPECT_EQ(run.err, "velmaris-cli convert: Can't write file.\nvelmaris-cli convert: " + fifo +
                            ": not a regular file\n");
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
     // Standard output, a pipe here, is not a file either.

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -85,7 +88,8 @@ TEST(CliMap, SetWithGetsOwnOutputChangesNothingAndRefusesABadFileWhole) {
         EXPECT_EQ(ReadFile(dir.File("out.bin")), ReadFile(DemoBin));
     }
 
-    // One value changed, one beyond what the byte holds, one left empty.
+    // One value changed, one beyond what the byte holds (taken to its end on request), one left
+    // empty.
     std::string csv = RunCliCommand("map get " + ShellQuote(Demo) + " Uoz").out;
     const size_t row1 = csv.find('\n') + 1;
     const size_t f1 = csv.find(',', row1) + 1;
@@ -96,7 +100,7 @@ TEST(CliMap, SetWithGetsOwnOutputChangesNothingAndRefusesABadFileWhole) {
     WriteFile(dir.File("u.csv"), csv);
     const CliRun set =
         RunCliCommand("map set " + ShellQuote(Demo) + " uoz " + ShellQuote(dir.File("u.csv")) +
-                      " " + ShellQuote(dir.File("u.bin")));
+                      " " + ShellQuote(dir.File("u.bin")) + " --clamp");
     EXPECT_EQ(set.status, 0) << set.err;
     EXPECT_EQ(set.out, "2 cells changed, 1 clamped\n");
     const std::string again =
@@ -121,4 +125,51 @@ TEST(CliMap, SetWithGetsOwnOutputChangesNothingAndRefusesABadFileWhole) {
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.err.find("line 40, column 1"), std::string::npos) << refused.err;
     EXPECT_FALSE(std::ifstream(dir.File("none.bin")).good());
+}
+
+TEST(CliMap, SetRefusesValuesBeyondTheRangeAndFilesThatAreNoCsv) {
+    TempDir dir;
+    const std::string csv = RunCliCommand("map get " + ShellQuote(Demo) + " Uoz").out;
+    const size_t f1 = csv.find(',', csv.find('\n') + 1) + 1;
+    const size_t f1End = csv.find(',', f1);
+    auto setFrom = [&](const std::string& file, const std::string& flags = "") {
+        return RunCliCommand("map set " + ShellQuote(Demo) + " Uoz " + ShellQuote(file) + " " +
+                             ShellQuote(dir.File("out.bin")) + flags);
+    };
+    auto refuses = [&](const std::string& file, const std::string& says) {
+        SCOPED_TRACE(file);
+        const CliRun run = setFrom(file);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
+        EXPECT_FALSE(std::ifstream(dir.File("out.bin")).good());
+    };
+    // Line 2, column 2 is the first cell; the last line's last field is the table's last cell.
+    for (const std::string value : {"2000", "NAN", "INF", "-0.3"}) {
+        WriteFile(dir.File("v.csv"), csv.substr(0, f1) + value + csv.substr(f1End));
+        refuses(dir.File("v.csv"), "line 2, column 2: ");
+    }
+    const CliRun range = setFrom(dir.File("v.csv"));
+    EXPECT_NE(range.err.find("0.0 .. 127.5"), std::string::npos) << range.err;
+    WriteFile(dir.File("last.csv"), csv.substr(0, csv.rfind(',') + 1) + "128\n");
+    refuses(dir.File("last.csv"), "line 40, column 23: 128 is outside");
+
+    // Asked to clamp, the value beyond the range takes the end; NaN and infinity still have none.
+    WriteFile(dir.File("v.csv"), csv.substr(0, f1) + "2000" + csv.substr(f1End));
+    const CliRun clamped = setFrom(dir.File("v.csv"), " --clamp");
+    EXPECT_EQ(clamped.status, 0) << clamped.err;
+    EXPECT_EQ(clamped.out, "1 cells changed, 1 clamped\n");
+    std::remove(dir.File("out.bin").c_str());
+    for (const std::string value : {"NAN", "-INF"}) {
+        WriteFile(dir.File("v.csv"), csv.substr(0, f1) + value + csv.substr(f1End));
+        EXPECT_EQ(setFrom(dir.File("v.csv"), " --clamp").status, 2) << value;
+    }
+
+    // A folder, a FIFO (which would wait for a writer), and an endless or oversized file.
+    refuses(dir.Path(), "is a folder");
+    const std::string fifo = dir.File("fifo.csv");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    refuses(fifo, "not a regular file");
+    refuses("/dev/zero", "not a regular file");
+    WriteFile(dir.File("big.csv"), csv + std::string(2 * 1024 * 1024, '\n'));
+    refuses(dir.File("big.csv"), "too large");
 }

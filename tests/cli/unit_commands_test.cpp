@@ -219,8 +219,8 @@ TEST_F(CliTest, RefusesBadInputAndKeepsNothingOfAFailedRead) {
 
     // An output that cannot be written is refused before the port is even opened.
     EXPECT_EQ(Cli("read --port " + Path("no-port") + " " + Path("none/x.bin")), 2);
-    EXPECT_EQ(err, "velmaris-cli read: Can't open file.\nvelmaris-cli read: " + Path("none/x.bin") +
-                       ": No such file or directory\n");
+    EXPECT_EQ(err, "velmaris-cli read: Can't write file.\nvelmaris-cli read: " +
+                       Path("none/x.bin") + ": No such file or directory\n");
 }
 
 } // namespace

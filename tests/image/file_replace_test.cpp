@@ -71,9 +71,9 @@ TEST(PairWriter, AFailedFlushKeepsTheOldFiles) {
     SystemCallLog log;
     log.FailFsyncWith(EIO);
     EXPECT_EQ(SaveError([&] { img.SaveBinAndHex(bin, hex); }),
-              "Can't open file.\n" + bin + ": Input/output error");
+              "Can't write file.\n" + bin + ": Input/output error");
     EXPECT_EQ(SaveError([&] { img.SaveHex(hex); }),
-              "Can't open file.\n" + hex + ": Input/output error");
+              "Can't write file.\n" + hex + ": Input/output error");
     for (const std::string& call : log.Calls())
         EXPECT_EQ(call.rfind("rename", 0), std::string::npos) << call;
     EXPECT_EQ(ReadTextFile(bin), "old bin");
@@ -93,7 +93,7 @@ TEST(PairWriter, AFailedMoveTakesBackTheFirstAndAMissingSwapFallsBackToRename) {
         SystemCallLog log;
         log.FailSwapOnto("a.hex", EIO);
         EXPECT_EQ(SaveError([&] { img.SaveBinAndHex(bin, hex); }),
-                  "Can't open file.\n" + hex + ": Input/output error");
+                  "Can't write file.\n" + hex + ": Input/output error");
     }
     EXPECT_EQ(ReadTextFile(bin), "old bin");
     EXPECT_EQ(ReadTextFile(hex), "old hex");

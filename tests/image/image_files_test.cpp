@@ -389,7 +389,9 @@ TEST_F(HexFileTest, FileThatCannotBeOpenedLeavesTheImageAlone) {
             try {
                 img.LoadHex(dir.File("missing.hex"));
             } catch (const std::runtime_error& e) {
-                EXPECT_STREQ(e.what(), "Can't open file.");
+                // The short text, then the file and the system's reason.
+                EXPECT_EQ(e.what(), "Can't open file.\n" + dir.File("missing.hex") +
+                                        ": No such file or directory");
                 throw;
             }
         },
@@ -494,8 +496,8 @@ TEST(AtomicSave, FailedWriteLeavesTheOldFileAndNamesFileAndReason) {
         binMessage = SaveError([&] { img.SaveBin(bin); });
         hexMessage = SaveError([&] { img.SaveHex(hex); });
     }
-    EXPECT_EQ(binMessage, "Can't open file.\n" + bin + ": File too large");
-    EXPECT_EQ(hexMessage, "Can't open file.\n" + hex + ": File too large");
+    EXPECT_EQ(binMessage, "Can't write file.\n" + bin + ": File too large");
+    EXPECT_EQ(hexMessage, "Can't write file.\n" + hex + ": File too large");
     EXPECT_TRUE(ReadTextFile(bin) == "previous binary");
     EXPECT_EQ(ReadTextFile(hex), "previous hex");
     EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"old.bin", "old.hex"}));
@@ -524,7 +526,7 @@ TEST(AtomicSave, AFailedMoveOfTheSecondFileTakesBackTheFirst) {
     ASSERT_EQ(mount(dir.File("other").c_str(), hex.c_str(), nullptr, MS_BIND, nullptr), 0);
     const std::string message = SaveError([&] { img.SaveBinAndHex(bin, hex); });
     umount2(hex.c_str(), MNT_DETACH);
-    EXPECT_EQ(message.rfind("Can't open file.\n" + hex + ": ", 0), 0u) << message;
+    EXPECT_EQ(message.rfind("Can't write file.\n" + hex + ": ", 0), 0u) << message;
     EXPECT_TRUE(ReadTextFile(bin) == "previous binary");
     EXPECT_EQ(ReadTextFile(hex), "previous hex");
     EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"other", "pair.bin", "pair.hex"}));
@@ -586,7 +588,7 @@ TEST(AtomicSave, OnlyRegularFilesAreReplaced) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     std::filesystem::create_symlink(fifo, dir.File("to-pipe.hex"));
     EXPECT_EQ(SaveError([&] { img.SaveBin(fifo); }),
-              "Can't open file.\n" + fifo + ": not a regular file");
+              "Can't write file.\n" + fifo + ": not a regular file");
     EXPECT_THROW(img.SaveHex(dir.File("to-pipe.hex")), std::runtime_error);
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
     std::vector<std::string> expected = {"pipe.bin", "to-pipe.hex"};

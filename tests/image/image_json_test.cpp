@@ -28,6 +28,7 @@ TEST(Json, DoublesReadBackExactly) {
     }
     EXPECT_EQ(JsonWriter::FormatDouble(16.0), "16");
     EXPECT_EQ(JsonWriter::FormatDouble(0.5), "0.5");
+    EXPECT_EQ(JsonWriter::FormatDouble(-0.0), "0"); // no "-0" in the output
 }
 
 TEST(Json, NonFiniteNumbersAreStrings) {
