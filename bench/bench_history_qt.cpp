@@ -16,6 +16,7 @@
 #include <benchmark/benchmark.h>
 
 #include <malloc.h>
+#include <vector>
 
 namespace {
 
@@ -23,19 +24,18 @@ struct OpenForm {
     QTemporaryDir dir;
     std::unique_ptr<TMainForm> form;
     OpenForm() {
-        FirmwareImage image;
-        for (size_t i = 0; i < FirmwareImage::Size; ++i)
-            image.Data[i] = static_cast<uint8_t>(i * 7 + 3);
+        std::vector<uint8_t> bytes(FirmwareImage::Size);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<uint8_t>(i * 7 + 3);
+        const auto image = FirmwareImage::FromBytes(bytes.data());
         const QString file = dir.filePath(QStringLiteral("bench.bin"));
-        image.SaveBin(file.toStdString());
+        image->SaveBin(file.toStdString());
         form = std::make_unique<TMainForm>();
         form->OpenFromCommandLine(file);
         form->show();
         QApplication::processEvents();
     }
-    ~OpenForm() {
-        std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(), FirmwareImage::Size);
-    }
+    ~OpenForm() { form->Image->MarkSaved(); }
 };
 
 // Each iteration is one undo and one redo; the figure per step is half the time shown.

@@ -39,7 +39,7 @@ void BM_UpdateChecksum(benchmark::State& state) {
     FillImage(img);
     for (auto _ : state) {
         img.UpdateChecksum();
-        benchmark::DoNotOptimize(img.Data[0x5FF0]);
+        benchmark::DoNotOptimize(img.ReadByte(0x5FF0));
     }
 }
 BENCHMARK(BM_UpdateChecksum);
@@ -73,7 +73,7 @@ void BM_WriteHexText(benchmark::State& state) {
     FirmwareImage img;
     FillImage(img);
     for (auto _ : state) {
-        std::string text = WriteHexText(img.Data.get());
+        std::string text = WriteHexText(img.Bytes());
         benchmark::DoNotOptimize(text.data());
     }
 }

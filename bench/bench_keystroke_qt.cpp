@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <vector>
 
 namespace {
 
@@ -21,9 +22,10 @@ std::unique_ptr<TMainForm> MakeForm() {
     if (std::filesystem::exists(demo)) {
         form->OpenFromCommandLine(QString::fromStdString(demo.string()));
     } else {
-        for (size_t i = 0; i < FirmwareImage::Size; ++i)
-            form->Image->Data[i] = static_cast<uint8_t>(i * 7 + 3);
-        form->Image->Decode();
+        std::vector<uint8_t> bytes(FirmwareImage::Size);
+        for (size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<uint8_t>(i * 7 + 3);
+        form->Image->ReplaceData(bytes.data());
     }
     form->show();
     return form;
@@ -32,10 +34,11 @@ std::unique_ptr<TMainForm> MakeForm() {
 // A reference that differs from the image in every third byte, so that a third of the cells
 // of every table carries a difference mark.
 void OpenReference(TMainForm& form) {
-    auto reference = std::make_unique<FirmwareImage>();
-    for (size_t i = 0; i < FirmwareImage::Size; ++i)
-        reference->Data[i] = static_cast<uint8_t>(form.Image->Data[i] + (i % 3 == 0 ? 1 : 0));
-    form.OpenReference(std::move(reference), QStringLiteral("reference"));
+    std::vector<uint8_t> bytes(FirmwareImage::Size);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(form.Image->ReadByte(static_cast<uint16_t>(i)) +
+                                        (i % 3 == 0 ? 1 : 0));
+    form.OpenReference(FirmwareImage::FromBytes(bytes.data()), QStringLiteral("reference"));
 }
 
 // Alternating plus and minus keeps the value away from the clamps. With `tinted` the cells are
@@ -58,7 +61,7 @@ void Keys(benchmark::State& state, bool paint, bool tinted = false, bool compare
         up = !up;
     }
     state.SetLabel(GetMapInfo(static_cast<MapKind>(state.range(0))).caption);
-    std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(), FirmwareImage::Size);
+    form->Image->MarkSaved();
 }
 
 void BM_KeystrokeToCell(benchmark::State& state) {
@@ -88,7 +91,7 @@ void BM_WholeMapOperationPainted(benchmark::State& state) {
         QApplication::processEvents();
         up = !up;
     }
-    std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(), FirmwareImage::Size);
+    form->Image->MarkSaved();
 }
 
 } // namespace

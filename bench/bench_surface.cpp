@@ -10,13 +10,15 @@ namespace {
 
 std::unique_ptr<FirmwareImage> SmoothImage() {
     auto image = std::make_unique<FirmwareImage>();
-    for (int r = 0; r < FirmwareImage::Rows; ++r)
-        for (int c = 0; c < FirmwareImage::LoadCols; ++c) {
-            const uint16_t a = static_cast<uint16_t>(image->AddrMainMap + 44 * r + 2 * c);
-            image->WriteByte(a, static_cast<uint8_t>(40 + 3 * c));
-            image->WriteByte(static_cast<uint16_t>(a + 1), static_cast<uint8_t>(20 + r + c));
-        }
-    image->Decode();
+    {
+        FirmwareImage::WriteBatch batch(*image); // decoded once, when the batch ends
+        for (int r = 0; r < FirmwareImage::Rows; ++r)
+            for (int c = 0; c < FirmwareImage::LoadCols; ++c) {
+                const uint16_t a = static_cast<uint16_t>(image->AddrMainMap + 44 * r + 2 * c);
+                image->WriteByte(a, static_cast<uint8_t>(40 + 3 * c));
+                image->WriteByte(static_cast<uint16_t>(a + 1), static_cast<uint8_t>(20 + r + c));
+            }
+    }
     return image;
 }
 

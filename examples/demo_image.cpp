@@ -205,6 +205,7 @@ void WriteIdent(FirmwareImage& image) {
 
 void BuildDemoImage(FirmwareImage& image) {
     image.Clear();
+    FirmwareImage::WriteBatch batch(image); // the writes read only raw bytes: one decode at the end
     WriteAxes(image);
     WriteFullLoadCurves(image);
     WriteMainMap(image, image.AddrMainMap, false);

@@ -159,8 +159,10 @@ void TDiffForm::Fill(const ImageDifferences& diff, const FirmwareImage& image,
             QString a;
             QString b;
             for (uint32_t addr = r.first; addr <= r.last && addr < r.first + 8; ++addr) {
-                a += QStringLiteral("%1 ").arg(image.Data[addr], 2, 16, QLatin1Char('0'));
-                b += QStringLiteral("%1 ").arg(reference.Data[addr], 2, 16, QLatin1Char('0'));
+                a += QStringLiteral("%1 ").arg(image.ReadByte(static_cast<uint16_t>(addr)), 2, 16,
+                                               QLatin1Char('0'));
+                b += QStringLiteral("%1 ").arg(reference.ReadByte(static_cast<uint16_t>(addr)), 2,
+                                               16, QLatin1Char('0'));
             }
             if (r.last > r.first)
                 where += QStringLiteral("–") + Hex4(r.last);

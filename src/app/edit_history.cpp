@@ -92,6 +92,8 @@ void EditHistory::Record(const std::function<void()>& writes,
     ChangeCollector collected(image_);
     recording_ = true;
     try {
+        // One decode for the whole step, done before describe reads the decoded values.
+        FirmwareImage::WriteBatch batch(image_);
         writes();
     } catch (...) {
         recording_ = false;

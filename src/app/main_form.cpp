@@ -322,7 +322,7 @@ void TMainForm::MOptClick() {
 
 // The identification and equipment windows write into Data themselves when they close, which
 // makes one step of each closing that changed something; no map depends on what they change,
-// so nothing is decoded afterwards.
+// so the grid is not refilled afterwards.
 void TMainForm::MIdenClick() {
     {
         TIdentForm form(*Image, this);
@@ -363,7 +363,6 @@ void TMainForm::MFlasherClick() {
 }
 
 void TMainForm::RefreshAfterProgrammer() {
-    Image->Decode();
     ShowMap(CurrentMap);
     UpdateComparison(); // a unit read makes "Сравнить с ЭБУ" possible
     UpdateEditState();
@@ -371,7 +370,6 @@ void TMainForm::RefreshAfterProgrammer() {
 
 void TMainForm::RefreshAfterOptions() {
     // The grid keeps its numbers until the next map command; the 3-D view shows the new ones.
-    Image->Decode();
     RefreshStatus();
     Repaint3D();
     UpdateEditState();

@@ -154,12 +154,12 @@ public:
 
     // The one path of a user's edit: runs writes (which change the image only through its
     // byte, word and whole-image writes) as one step of the edit history named stepName, then
-    // decodes and refreshes the grid, keeping the current cell, and the 3-D view.
+    // refreshes the grid, keeping the current cell, and the 3-D view.
     void ApplyEdit(const QString& stepName, const std::function<void()>& writes);
     // The same step recording for writes made inside a window, which refreshes the main window
     // itself when it closes.
     EditPath WindowEditPath();
-    // Decodes and shows the image after an edit, an undo or a redo, keeping the current cell.
+    // Shows the image after an edit, an undo or a redo, keeping the current cell.
     void RefreshAfterEdit();
     // The marks, the status bar and the title's unsaved mark, from the bytes as they are now.
     void UpdateEditState();
@@ -300,7 +300,7 @@ public:
     void MCloseCompareClick();
     void MDifferencesClick();
     void SetCellShow(CellShow show);
-    // Makes an image the reference (its bytes are taken; it is decoded here).
+    // Makes an image the reference (it is decoded again here when its map set differs).
     void OpenReference(std::unique_ptr<FirmwareImage> reference, const QString& name);
     // Compares again and refreshes the marks, the status bar and the differences window.
     void UpdateComparison();

@@ -21,7 +21,6 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -144,15 +143,12 @@ void TMainForm::MCompareClick() {
 void TMainForm::MCompareUnitClick() {
     if (LastUnitRead.size() != FirmwareImage::Size)
         return;
-    auto reference = std::make_unique<FirmwareImage>();
-    std::memcpy(reference->Data.get(), LastUnitRead.data(), FirmwareImage::Size);
-    OpenReference(std::move(reference), QStringLiteral("ЭБУ (последнее чтение)"));
+    OpenReference(FirmwareImage::FromBytes(LastUnitRead.data(), Image->UseO2Maps),
+                  QStringLiteral("ЭБУ (последнее чтение)"));
 }
 
 void TMainForm::OpenReference(std::unique_ptr<FirmwareImage> reference, const QString& name) {
-    Reference = std::move(reference);
-    Reference->UseO2Maps = Image->UseO2Maps;
-    Reference->Decode();
+    Reference = std::move(reference); // UpdateComparison gives it the image's map set
     ReferenceName = name;
     CompareTables = LoadParameterTables(
         QFile::decodeName(FindParameterDatabase(ChosenDatabase(), LoadedFile).path.c_str()));

@@ -200,7 +200,6 @@ void TMainForm::OpenFile(const QString& fileName, Loader loader) {
     LoadedFile = fileName;
     UpdateCaption(fileName);
     RememberRecentFile(fileName);
-    Image->Decode();
     ShowMap(CurrentMap);
     FitView();
     SG->setFocus(); // the keypad edits the grid straight away

@@ -174,7 +174,6 @@ EditPath TMainForm::WindowEditPath() {
 }
 
 void TMainForm::RefreshAfterEdit() {
-    Image->Decode();
     if (Reference)
         UpdateComparison();
     FillGrid(CurrentMap, true);

@@ -15,10 +15,9 @@ int RunDecode(const std::vector<std::string>& argv) {
     if (!ParseCliArgs("decode", argv, {"--o2"}, 1, args))
         return ExitBadInput;
     FirmwareImage image;
+    image.UseO2Maps = HasFlag(args, "--o2"); // the map set the load decodes
     if (const int status = LoadImageForCli("decode", image, args.files[0], args))
         return status;
-    image.UseO2Maps = HasFlag(args, "--o2");
-    image.Decode();
     std::cout << DecodedImageJson(image);
     std::cout.flush();
     return std::cout ? 0 : ExitBadInput;

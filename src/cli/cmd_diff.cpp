@@ -222,8 +222,10 @@ int RunDiff(const std::vector<std::string>& argv) {
         std::cerr << "usage: velmaris-cli " << Usage << "\n";
         return ExitBadInput;
     }
+    const bool useO2 = HasFlag(args, "--o2");
     FirmwareImage a;
     FirmwareImage b;
+    a.UseO2Maps = b.UseO2Maps = useO2; // the map set the loads decode
     // Both files are checked before either status is returned, so every fault shows at once.
     const int statusA = LoadImageForCli("diff", a, args.files[0], args);
     const int statusB = LoadImageForCli("diff", b, args.files[1], args);
@@ -231,7 +233,6 @@ int RunDiff(const std::vector<std::string>& argv) {
         return ExitBadInput;
     if (statusA || statusB)
         return ExitPartial;
-    const bool useO2 = HasFlag(args, "--o2");
     ImageDifferences d;
     try {
         if (dbPath.empty()) {
@@ -247,9 +248,6 @@ int RunDiff(const std::vector<std::string>& argv) {
         ReportCliError("diff", e.what());
         return ExitBadInput;
     }
-    a.UseO2Maps = b.UseO2Maps = useO2;
-    a.Decode();
-    b.Decode();
     std::cout << (HasFlag(args, "--json") ? DiffJson(d) : DiffText(a, b, d));
     std::cout.flush();
     if (!std::cout)

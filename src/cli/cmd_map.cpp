@@ -229,10 +229,9 @@ int RunGet(const std::vector<std::string>& argv) {
         return ExitBadInput;
     }
     FirmwareImage image;
+    image.UseO2Maps = HasFlag(args, "--o2"); // the map set the load decodes
     if (const int status = LoadImageForCli("map get", image, args.files[0], args))
         return status;
-    image.UseO2Maps = HasFlag(args, "--o2");
-    image.Decode();
     std::cout << (HasFlag(args, "--json") ? TableJson(image, *info) : TableCsv(image, *info));
     std::cout.flush();
     return std::cout ? 0 : ExitBadInput;
@@ -259,10 +258,9 @@ int RunSet(const std::vector<std::string>& argv) {
         return ExitBadInput;
     }
     FirmwareImage image;
+    image.UseO2Maps = HasFlag(args, "--o2"); // the map set the load decodes
     if (const int status = LoadImageForCli("map set", image, args.files[0], args))
         return status;
-    image.UseO2Maps = HasFlag(args, "--o2");
-    image.Decode();
     if (const auto bad = FindRefusedValue(image, *info, values, HasFlag(args, "--clamp"))) {
         std::cerr << "velmaris-cli map set: " << args.files[2] << ": "
                   << DescribeOutOfRange(*bad, *info) << "\n";

@@ -106,10 +106,8 @@ bool SaveBackup(COMPort& port, const std::string& backup) {
                   << "; nothing was programmed, the unit is untouched\n";
         return false;
     }
-    FirmwareImage unit;
-    unit.ReplaceData(memory.data());
     try {
-        SaveImageByExtension(unit, backup);
+        SaveImageByExtension(*FirmwareImage::FromBytes(memory.data()), backup);
     } catch (const std::exception& e) {
         std::cerr << "velmaris-cli program: backup " << backup << ": " << e.what()
                   << "\nnothing was programmed, the unit is untouched\n";
@@ -226,13 +224,12 @@ int Run(const std::vector<std::string>& argv) {
     {
         cli_link::ProgressLine progress("programming", static_cast<int>(prog::BlockCount));
         report = prog::program_image(
-            *port, image.Data.get(), readBack.data(), progress.Step(), [&](prog::ProgramPhase p) {
+            *port, image.Bytes(), readBack.data(), progress.Step(), [&](prog::ProgramPhase p) {
                 if (p == prog::ProgramPhase::Verifying)
                     progress.Restart("verifying", static_cast<int>(prog::BlockCount));
             });
     }
     if (report.outcome != prog::ProgramOutcome::Ok) {
-        image.Decode(); // the axis labels that name a differing byte
         return ReportFailure(image, report, readBack, options.backup);
     }
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;

@@ -44,10 +44,8 @@ int Run(const std::vector<std::string>& args) {
         std::cerr << "velmaris-cli read: part of the memory did not arrive; nothing written\n";
         return 1;
     }
-    FirmwareImage image;
-    image.ReplaceData(memory.data());
     try {
-        SaveImageByExtension(image, a.file);
+        SaveImageByExtension(*FirmwareImage::FromBytes(memory.data()), a.file);
     } catch (const std::exception& e) {
         ReportCliError("read", e.what());
         return ExitBadInput;

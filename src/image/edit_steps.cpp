@@ -37,7 +37,7 @@ namespace {
 
 void WriteBytes(FirmwareImage& image, const ChangeSet& changes, bool after) {
     auto bytes = std::make_unique<uint8_t[]>(FirmwareImage::Size);
-    std::memcpy(bytes.get(), image.Data.get(), FirmwareImage::Size);
+    std::memcpy(bytes.get(), image.Bytes(), FirmwareImage::Size);
     for (const ByteChange& c : changes)
         bytes[c.address] = after ? c.after : c.before;
     image.ReplaceData(bytes.get());
@@ -55,7 +55,7 @@ void WriteAfterBytes(FirmwareImage& image, const ChangeSet& changes) {
 
 bool HoldsBeforeBytes(const FirmwareImage& image, const ChangeSet& changes) {
     for (const ByteChange& c : changes)
-        if (c.address >= FirmwareImage::Size || image.Data[c.address] != c.before)
+        if (c.address >= FirmwareImage::Size || image.Bytes()[c.address] != c.before)
             return false;
     return true;
 }
@@ -67,9 +67,11 @@ bool KeypadStepsMerge(const KeypadStep& previous, const KeypadStep& next) {
 }
 
 std::size_t CountChangedBytes(const FirmwareImage& image) {
+    const uint8_t* data = image.Bytes();
+    const uint8_t* loaded = image.LoadedBytes();
     std::size_t n = 0;
     for (std::size_t a = 0; a < FirmwareImage::Size; ++a)
-        n += image.Data[a] != image.LoadedCopy[a];
+        n += data[a] != loaded[a];
     return n;
 }
 

@@ -22,6 +22,7 @@ EquipmentBits ReadEquipment(const FirmwareImage& image) {
 }
 
 void WriteEquipment(FirmwareImage& image, const EquipmentBits& bits) {
+    FirmwareImage::WriteBatch batch(image);
     for (int k = 0; k < EquipmentCount; ++k) {
         const uint16_t addr = ByteAddress(image, k);
         const uint8_t old = image.ReadByte(addr);

@@ -69,10 +69,24 @@ FirmwareImage::FirmwareImage()
       TauBase(0), Nuz{}, PRaw{}, P{}, DrAxis{17, 28, 40, 50, 60, 75, 100}, PmaxCol{}, DrmaxSeg{},
       FullLoad{}, DrmaxCoefCorTau{}, DrmaxCoefCorUoz{}, UseO2Maps(false), Data(AllocateMemory()),
       LoadedCopy(AllocateMemory()) {
-    Clear();
+    // Zeros, not decoded: a new image shows flat zero tables until its first load or write.
+    std::memset(Data.get(), 0, Size);
+    std::memset(LoadedCopy.get(), 0, Size);
 }
 
 FirmwareImage::~FirmwareImage() = default;
+
+std::unique_ptr<FirmwareImage> FirmwareImage::FromBytes(const uint8_t* bytes, bool useO2Maps) {
+    auto image = std::make_unique<FirmwareImage>();
+    image->UseO2Maps = useO2Maps;
+    image->ResetData(bytes, bytes, false, false);
+    return image;
+}
+
+FirmwareImage::WriteBatch::~WriteBatch() {
+    if (--image_.batchDepth_ == 0 && image_.decodePending_)
+        image_.Decode();
+}
 
 FirmwareImage::IdentField FirmwareImage::Ident(int index) {
     switch (index) {
@@ -139,10 +153,7 @@ void FirmwareImage::ResetData(const uint8_t* bytes, const uint8_t* loadedCopy, b
     fill(LoadedCopy.get(), loadedCopy);
     Loaded = loaded;
     Complete = complete;
-    for (int i = 0; i < IdentCount; ++i) {
-        IdentField f = Ident(i);
-        std::memset(f.text, 0, static_cast<size_t>(f.length) + 1);
-    }
+    DataWritten();
     for (ImageListener* listener : listeners_)
         listener->DataReplaced();
 }
@@ -156,6 +167,7 @@ void FirmwareImage::WriteByte(uint16_t addr, uint8_t value) {
     if (before == value)
         return;
     Data[addr] = value;
+    DataWritten();
     if (!listeners_.empty())
         Announce({{addr, before, value}});
 }
@@ -169,6 +181,7 @@ void FirmwareImage::WriteWord(uint16_t addr, uint16_t value) {
         return;
     Data[addr] = low;
     Data[addr + 1] = high;
+    DataWritten();
     if (listeners_.empty())
         return;
     ChangeSet changes;
@@ -181,7 +194,10 @@ void FirmwareImage::WriteWord(uint16_t addr, uint16_t value) {
 
 void FirmwareImage::ReplaceData(const uint8_t* bytes) {
     if (listeners_.empty()) {
-        std::memcpy(Data.get(), bytes, Size);
+        if (std::memcmp(Data.get(), bytes, Size) != 0) {
+            std::memcpy(Data.get(), bytes, Size);
+            DataWritten();
+        }
         return;
     }
     ChangeSet changes;
@@ -190,8 +206,17 @@ void FirmwareImage::ReplaceData(const uint8_t* bytes) {
             changes.push_back({static_cast<uint16_t>(a), Data[a], bytes[a]});
             Data[a] = bytes[a];
         }
-    if (!changes.empty())
-        Announce(changes);
+    if (changes.empty())
+        return;
+    DataWritten();
+    Announce(changes);
+}
+
+void FirmwareImage::DataWritten() {
+    if (batchDepth_ > 0)
+        decodePending_ = true;
+    else
+        Decode();
 }
 
 void FirmwareImage::AddListener(ImageListener* listener) {
@@ -208,6 +233,8 @@ void FirmwareImage::Announce(const ChangeSet& changes) {
 }
 
 void FirmwareImage::Decode() {
+    decodePending_ = false;
+    ++decodeCount_;
     TauBase = ReadWord(AddrTauBase);
 
     for (int i = 0; i < Rows; ++i) {

@@ -56,8 +56,12 @@ struct FullLoadPoint {
 };
 
 // The one in-memory copy of the control unit's 32 KB memory and the decoded view of the
-// calibration data inside it. Data is the only truth: every edit writes bytes of Data and then
-// calls Decode, which recomputes every table from scratch.
+// calibration data inside it. Data is the only truth, and it is private: it is read through
+// Bytes, ReadByte and ReadWord and changed only by the writes and loads below, so the image itself
+// keeps the decoded tables current. Every change set and every load decodes every table from
+// scratch before listeners hear of it; writes inside a WriteBatch decode once, when the batch
+// ends. Nobody calls Decode after a write: only a switch of UseO2Maps, the map set decoded,
+// asks for Decode again.
 //
 // Data changes in two ways only, and listeners hear of both:
 // - an edit: WriteByte, WriteWord, ReplaceData (and EncodeIdent and UpdateChecksum, which use
@@ -137,7 +141,8 @@ public:
     char CarBody[17];
     char CarDate[17];
 
-    // Decoded tables, [row][column]. All zero before the first Decode.
+    // Decoded tables, [row][column]. All zero in a new image until its first load or write; from
+    // then on they describe Data (see the class comment).
     double Tau[Rows][LoadCols];
     double Uoz[Rows][LoadCols];
     double Lambda[Rows][LoadCols];
@@ -169,16 +174,23 @@ public:
     bool Loaded = false;
     bool Complete = false;
 
-    // The working copy and the copy as last loaded from a file, 0x8000 bytes each. Data is
-    // public for reading (files, the protocol, comparisons take it whole); no code of the
-    // program writes through it, only through the writes and loads below, so that listeners
-    // see every change. Tests fill their fixtures through it before anything listens.
-    std::unique_ptr<uint8_t[]> Data;
-    std::unique_ptr<uint8_t[]> LoadedCopy;
+    // A scratch image of Size bytes: Data and LoadedCopy hold a copy of them, decoded with the
+    // map set asked for. It stands for no file and no unit, so it is neither Loaded nor Complete
+    // and can never pass for a whole image to program. Comparisons and references use it.
+    static std::unique_ptr<FirmwareImage> FromBytes(const uint8_t* bytes, bool useO2Maps = false);
 
-    // Zeros in Data and LoadedCopy, empty identification members, neither Loaded nor Complete.
+    // The working copy and the copy as last loaded from a file, Size bytes each, read-only:
+    // files, the protocol and comparisons take them whole.
+    const uint8_t* Bytes() const { return Data.get(); }
+    const uint8_t* LoadedBytes() const { return LoadedCopy.get(); }
+
+    // Zeros in Data and LoadedCopy, decoded; neither Loaded nor Complete.
     void Clear();
+    // Recomputes every table from Data. Needed only after UseO2Maps changed: every write and
+    // load decodes by itself.
     void Decode();
+    // How many times Decode ran: lets tests and benchmarks see that a batch decodes once.
+    std::size_t DecodeCount() const { return decodeCount_; }
     void DecodeIdent();
     void EncodeIdent();
     void UpdateChecksum();
@@ -189,7 +201,7 @@ public:
     uint16_t ComputeChecksum() const;
 
     // File operations. They raise std::runtime_error with a short English text on failure;
-    // they never decode. Saves are atomic: a failed save leaves the previous file untouched,
+    // a load decodes. Saves are atomic: a failed save leaves the previous file untouched,
     // and its message is "Can't write file." followed by a line with the file and the reason.
     HexLoadResult LoadHex(const std::string& fileName);
     void LoadBin(const std::string& fileName);
@@ -202,13 +214,14 @@ public:
     static void CheckSaveTarget(const std::string& fileName);
     // After a save: the files now hold the working copy, so it counts as unchanged.
     void MarkSaved();
-    // Takes over what another image loaded: its Data and LoadedCopy, Loaded and Complete. The
-    // identification members are emptied until the next Decode. A load, not an edit.
+    // Takes over what another image loaded: its Data and LoadedCopy, Loaded and Complete, decoded
+    // with this image's map set. A load, not an edit.
     void AdoptLoad(const FirmwareImage& loaded);
 
     // Raw access. Every edit of the program goes through the three writes, so one place sees
-    // every change; each write is one change set. Words are little-endian. Addresses must be
-    // below Size (a word's address below Size - 1).
+    // every change; each write is one change set, decoded before listeners hear of it (at the end
+    // of the batch inside a WriteBatch). Words are little-endian. Addresses must be below Size (a
+    // word's address below Size - 1).
     uint8_t ReadByte(uint16_t addr) const { return Data[addr]; }
     uint16_t ReadWord(uint16_t addr) const {
         return static_cast<uint16_t>(Data[addr] | (Data[addr + 1] << 8));
@@ -218,6 +231,21 @@ public:
     // Writes all Size bytes at once, e.g. the memory read from the unit. An edit: LoadedCopy,
     // Loaded and Complete stay as they are.
     void ReplaceData(const uint8_t* bytes);
+
+    // Writes and loads made while a batch lives are decoded once, when the outermost batch of the
+    // image ends, instead of once each: an operation on a whole selection pays for one decode.
+    // Listeners still hear every change set as it is made, but until the batch ends the decoded
+    // tables lag behind Data, so nothing inside a batch may read them after its own writes.
+    class WriteBatch {
+    public:
+        explicit WriteBatch(FirmwareImage& image) : image_(image) { ++image_.batchDepth_; }
+        ~WriteBatch();
+        WriteBatch(const WriteBatch&) = delete;
+        WriteBatch& operator=(const WriteBatch&) = delete;
+
+    private:
+        FirmwareImage& image_;
+    };
 
     // Listeners are not owned; one must be removed before it is destroyed.
     void AddListener(ImageListener* listener);
@@ -237,9 +265,16 @@ public:
 
 private:
     // Puts bytes into Data and loadedCopy into LoadedCopy (zeros for nullptr) as a load does,
-    // empties the identification members and then tells the listeners.
+    // decodes and then tells the listeners.
     void ResetData(const uint8_t* bytes, const uint8_t* loadedCopy, bool loaded, bool complete);
+    // Data changed: decode now, or when the batch ends.
+    void DataWritten();
     void Announce(const ChangeSet& changes);
 
+    std::unique_ptr<uint8_t[]> Data;
+    std::unique_ptr<uint8_t[]> LoadedCopy;
     std::vector<ImageListener*> listeners_;
+    int batchDepth_ = 0;
+    bool decodePending_ = false;
+    std::size_t decodeCount_ = 0;
 };

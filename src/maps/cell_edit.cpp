@@ -62,7 +62,6 @@ int32_t StepCellRaw(FirmwareImage& image, CellWidthKind width, int32_t address, 
         raw = std::clamp(ReadCellRaw(image, width, address, raw) + delta, 0, top);
         WriteCellRaw(image, width, address, raw);
     }
-    image.Decode();
     return raw;
 }
 
@@ -70,7 +69,8 @@ bool CellDiffersFromFile(const FirmwareImage& image, MapKind kind, int row, int 
     const int32_t address = MapCellAddress(image, kind, row, col);
     const int bytes = GetMapInfo(kind).storage.width == CellWidthKind::Word ? 2 : 1;
     for (int32_t a = address; a >= 0 && a < address + bytes; ++a)
-        if (a < static_cast<int32_t>(FirmwareImage::Size) && image.Data[a] != image.LoadedCopy[a])
+        if (a < static_cast<int32_t>(FirmwareImage::Size) &&
+            image.Bytes()[a] != image.LoadedBytes()[a])
             return true;
     return false;
 }

@@ -24,9 +24,9 @@ int32_t ReadCellRaw(const FirmwareImage& image, CellWidthKind width, int32_t add
 void WriteCellRaw(FirmwareImage& image, CellWidthKind width, int32_t address, int32_t raw);
 
 // One key step on the current cell: re-reads the stored value (so a change another window made
-// is never undone), adds delta (-1, 0 or +1), clamps to the width's range, writes it back and
-// decodes the whole image. With width None or no valid address nothing is written, but the
-// image is still decoded. Returns the new raw value (`raw` when nothing was written).
+// is never undone), adds delta (-1, 0 or +1), clamps to the width's range and writes it back; the
+// image decodes itself. With width None or no valid address nothing is written. Returns the new
+// raw value (`raw` when nothing was written).
 int32_t StepCellRaw(FirmwareImage& image, CellWidthKind width, int32_t address, int32_t raw,
                     int delta);
 

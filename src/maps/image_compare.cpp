@@ -5,6 +5,7 @@
 #include "maps/cell_edit.h"
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -54,7 +55,7 @@ void CompareMaps(const FirmwareImage& a, const FirmwareImage& b, ImageDifference
                 const int i = r * info.cols + c;
                 const auto address = static_cast<uint32_t>(MapCellAddress(a, info.kind, r, c));
                 if (rowMoved || colMoved[c] || !SameValue(va[i], vb[i]) ||
-                    DifferAt(a.Data.get(), b.Data.get(), address, width))
+                    DifferAt(a.Bytes(), b.Bytes(), address, width))
                     map.cells.push_back({r, c, va[i], vb[i]});
             }
         }
@@ -91,13 +92,10 @@ const MapDifference* ImageDifferences::Map(MapKind kind) const {
 ImageDifferences CompareImages(const uint8_t* a, const uint8_t* b, bool useO2) {
     ImageDifferences out;
     // Each image is decoded in its own scratch copy, so neither caller's image is touched.
-    FirmwareImage da;
-    FirmwareImage db;
-    std::memcpy(da.Data.get(), a, FirmwareImage::Size);
-    std::memcpy(db.Data.get(), b, FirmwareImage::Size);
-    da.UseO2Maps = db.UseO2Maps = useO2;
-    da.Decode();
-    db.Decode();
+    const std::unique_ptr<FirmwareImage> scratchA = FirmwareImage::FromBytes(a, useO2);
+    const std::unique_ptr<FirmwareImage> scratchB = FirmwareImage::FromBytes(b, useO2);
+    FirmwareImage& da = *scratchA;
+    FirmwareImage& db = *scratchB;
 
     std::vector<bool> covered(FirmwareImage::Size, false);
     CompareMaps(da, db, out);
@@ -151,8 +149,10 @@ AddressRange ChecksumBytes() {
 }
 
 void TakeBytes(FirmwareImage& image, const FirmwareImage& reference, const AddressRange& bytes) {
+    FirmwareImage::WriteBatch batch(image);
     for (uint32_t addr = bytes.first; addr <= bytes.last && addr < FirmwareImage::Size; ++addr)
-        image.WriteByte(static_cast<uint16_t>(addr), reference.Data[addr]);
+        image.WriteByte(static_cast<uint16_t>(addr),
+                        reference.ReadByte(static_cast<uint16_t>(addr)));
 }
 
 void TakeEquipmentBit(FirmwareImage& image, const FirmwareImage& reference, int k) {

@@ -85,7 +85,7 @@ struct ImageDifferences {
 // map set not selected count as other bytes. NaN equals NaN.
 ImageDifferences CompareImages(const uint8_t* a, const uint8_t* b, bool useO2);
 inline ImageDifferences CompareImages(const FirmwareImage& a, const FirmwareImage& b, bool useO2) {
-    return CompareImages(a.Data.get(), b.Data.get(), useO2);
+    return CompareImages(a.Bytes(), b.Bytes(), useO2);
 }
 
 // Taking differences from the reference: the bytes behind a difference, and their copy into

@@ -96,13 +96,13 @@ MapEditCount StoreMapValues(FirmwareImage& image, MapKind kind, int top, int lef
             count.clamped += clamped ? 1 : 0;
             stores.push_back({MapCellAddress(image, kind, r, c), raw});
         }
+    FirmwareImage::WriteBatch batch(image);
     for (const Store& s : stores) {
         if (ReadCellRaw(image, info.storage.width, s.address, s.raw) == s.raw)
             continue;
         WriteCellRaw(image, info.storage.width, s.address, s.raw);
         ++count.changed;
     }
-    image.Decode();
     return count;
 }
 
@@ -134,6 +134,7 @@ MapEditCount StepMapCells(FirmwareImage& image, MapKind kind, CellRect rect, int
     const CellWidthKind width = storage.width;
     const int32_t top = HighestCode(storage);
     MapEditCount count;
+    FirmwareImage::WriteBatch batch(image);
     for (int r = rect.top; r <= rect.bottom; ++r)
         for (int c = rect.left; c <= rect.right; ++c) {
             const int32_t address = MapCellAddress(image, kind, r, c);
@@ -145,6 +146,5 @@ MapEditCount StepMapCells(FirmwareImage& image, MapKind kind, CellRect rect, int
                 ++count.changed;
             }
         }
-    image.Decode();
     return count;
 }

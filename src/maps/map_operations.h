@@ -36,7 +36,8 @@ enum class MapOperation {
 };
 
 // Every edit below computes all new values from the decoded table first, stores each one by
-// NearestRaw (so the table shows only values the unit can hold), then decodes the image once.
+// NearestRaw (so the table shows only values the unit can hold) in one batch of the image, which
+// decodes once at its end.
 // The image must be decoded; cells outside the table are left out.
 
 // Stores values into the block whose top-left cell is (top, left).

@@ -45,6 +45,10 @@ IdentEdit::IdentEdit(FirmwareImage& image) {
 }
 
 void IdentEdit::Store(FirmwareImage& image, const Texts& texts) const {
+    // The texts and the raw bytes kept are one decode, once everything is stored. Whether a
+    // field is as shown is asked of the text given, never of the member, which the decode
+    // rewrites.
+    FirmwareImage::WriteBatch batch(image);
     for (int i = 0; i < FirmwareImage::IdentCount; ++i) {
         const FirmwareImage::IdentField f = image.Ident(i);
         const std::string text = FieldText(texts[i], f.length);
@@ -55,7 +59,7 @@ void IdentEdit::Store(FirmwareImage& image, const Texts& texts) const {
 
     for (int i = 0; i < FirmwareImage::IdentCount; ++i) {
         const FirmwareImage::IdentField f = image.Ident(i);
-        if (keepRaw_[i].empty() || Trimmed(f.text) != shown_[i])
+        if (keepRaw_[i].empty() || Trimmed(FieldText(texts[i], f.length)) != shown_[i])
             continue;
         for (int b = 0; b < f.length; ++b) {
             const size_t at = static_cast<size_t>(b);

@@ -104,6 +104,7 @@ ImageDifferences CompareImages(const FirmwareImage& a, const FirmwareImage& b, b
 
 void TakeParameter(FirmwareImage& image, const FirmwareImage& reference,
                    const ParameterTables& tables, const ParameterDifference& diff) {
+    FirmwareImage::WriteBatch batch(image); // the value and its argument: one decode
     if (diff.point < 0) {
         const ConstantRecord& rec = tables.constants.at(static_cast<std::size_t>(diff.record));
         WriteConstantRaw(image, rec.Address, rec.Type,
@@ -118,5 +119,6 @@ void TakeParameter(FirmwareImage& image, const FirmwareImage& reference,
     const int64_t first = VectorArgAddress(rec.AddressArg, rec.TypeArg, diff.point);
     for (int64_t addr = first; addr <= first + (rec.TypeArg == 1 ? 1 : 0); ++addr)
         if (addr >= 0 && addr < static_cast<int64_t>(FirmwareImage::Size))
-            image.WriteByte(static_cast<uint16_t>(addr), reference.Data[addr]);
+            image.WriteByte(static_cast<uint16_t>(addr),
+                            reference.ReadByte(static_cast<uint16_t>(addr)));
 }

@@ -38,9 +38,7 @@ std::string save_unit_backup(const uint8_t* memory, const std::string& folder, s
     for (int n = 2; Taken(base); ++n)
         base = first + "-" + std::to_string(n);
 
-    FirmwareImage image;
-    image.ReplaceData(memory);
-    image.SaveBinAndHex(base + ".bin", base + ".hex");
+    FirmwareImage::FromBytes(memory)->SaveBinAndHex(base + ".bin", base + ".hex");
     return base;
 }
 

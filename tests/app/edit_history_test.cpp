@@ -169,4 +169,25 @@ TEST_F(EditHistoryTest, DamagedJournalIsIgnoredWithAMessage) {
     EXPECT_EQ(form->CurrentFile, file);
 }
 
+// A step decodes the image once, when its writes are done and before it is named, however many
+// bytes it writes: its name may quote the values the writes made.
+TEST(EditHistoryRecord, AStepDecodesOnceBeforeItIsNamed) {
+    FirmwareImage image;
+    EditHistory history(image);
+    const std::size_t before = image.DecodeCount();
+    double named = -1;
+    history.Record(
+        [&] {
+            for (int c = 0; c < FirmwareImage::LoadCols; ++c)
+                image.WriteByte(static_cast<uint16_t>(image.AddrMainMap + 2 * c + 1), 6);
+        },
+        [&] {
+            named = image.Uoz[0][21];
+            return StepInfo{QStringLiteral("Шаг"), {}, std::nullopt, {}, {}, {}};
+        });
+    EXPECT_EQ(image.DecodeCount(), before + 1);
+    EXPECT_DOUBLE_EQ(named, 3.0);
+    EXPECT_EQ(history.Stack()->count(), 1);
+}
+
 } // namespace

@@ -15,8 +15,8 @@ namespace {
 
 class IdentMenu : public MainFormTest {
 protected:
-    // An image as just opened: padded identification text, decoded, nothing changed yet. Then
-    // a speed-axis byte changes behind the decoded tables, so a Decode would show.
+    // An image as just opened: padded identification text, nothing changed yet. Then a
+    // speed-axis byte changes, and the tables must go on showing it after the windows.
     void SetUp() override {
         MainFormTest::SetUp();
         FirmwareImage& image = *form->Image;
@@ -25,8 +25,7 @@ protected:
             image.WriteByte(static_cast<uint16_t>(0x6030 + i), static_cast<uint8_t>(padded[i]));
         image.WriteByte(0x656A, 0x01);
         image.WriteByte(image.AddrNuz, 24);
-        image.Decode();
-        std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+        image.MarkSaved();
         image.WriteByte(image.AddrNuz, 40);
     }
 
@@ -50,14 +49,15 @@ protected:
     }
 };
 
-TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndNothingIsDecodedAfter) {
+TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndTheTablesStayCurrent) {
     RunModal<TIdentForm>(form->MIden, [](TIdentForm& window) {
         EXPECT_EQ(window.findChild<QLineEdit*>("LabeledEdit1")->text(), "EDC");
         window.close();
     });
-    const std::string field(reinterpret_cast<const char*>(form->Image->Data.get()) + 0x6030, 16);
+    const std::string field(reinterpret_cast<const char*>(form->Image->Bytes()) + 0x6030, 16);
     EXPECT_EQ(field, std::string("EDC") + std::string(13, '\0'));
-    EXPECT_EQ(form->Image->Nuz[0], 24 * 25);
+    EXPECT_STREQ(form->Image->EcuType, "EDC");
+    EXPECT_EQ(form->Image->Nuz[0], 40 * 25);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 
     // The normalised text counts as a change: closing asks to save.
@@ -67,7 +67,7 @@ TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndNothingIsDecodedAfter) {
         << questions[0].toStdString();
 }
 
-TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndNothingIsDecodedAfter) {
+TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndTheTablesStayCurrent) {
     RunModal<TEquipmentForm>(form->MComp, [](TEquipmentForm& window) {
         auto* list = window.findChild<QListWidget*>("CLB1");
         EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
@@ -77,7 +77,7 @@ TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndNothingIsDecodedAfter) {
         QTest::mouseClick(window.findChild<QPushButton*>(), Qt::LeftButton);
     });
     EXPECT_EQ(form->Image->ReadByte(0x656A), 0x41);
-    EXPECT_EQ(form->Image->Nuz[0], 24 * 25);
+    EXPECT_EQ(form->Image->Nuz[0], 40 * 25);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
     EXPECT_TRUE(form->Image->IsModified());
 }
@@ -87,8 +87,8 @@ TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
     QUndoStack& stack = *form->History->Stack();
     const int before = stack.count();
     auto bytes = [&] {
-        return std::vector<uint8_t>(form->Image->Data.get(),
-                                    form->Image->Data.get() + FirmwareImage::Size);
+        return std::vector<uint8_t>(form->Image->Bytes(),
+                                    form->Image->Bytes() + FirmwareImage::Size);
     };
     const std::vector<uint8_t> start = bytes();
     RunModal<TIdentForm>(form->MIden, [](TIdentForm& window) { window.close(); });

@@ -1,4 +1,5 @@
 #include "app/diff_form.h"
+#include "image_bytes.h"
 #include "main_form_fixture.h"
 #include "maps/cell_edit.h"
 #include "maps/view/map_grid.h"
@@ -20,12 +21,12 @@ protected:
         FirmwareImage ref;
         FillPattern(ref, 3);
         uoz = static_cast<uint16_t>(MapCellAddress(ref, MapKind::Uoz, 2, 4));
-        ref.Data[uoz] ^= 0x10;
-        ref.Data[ref.AddrCarBody] = 'Z';
-        ref.Data[0x0300] ^= 1;
-        ref.Data[0x0301] ^= 1;
+        FlipBits(ref, uoz, 0x10);
+        ref.WriteByte(ref.AddrCarBody, 'Z');
+        FlipBits(ref, 0x0300, 1);
+        FlipBits(ref, 0x0301, 1);
         ref.SaveBin(QFile::encodeName(Path("ref.bin")).toStdString());
-        refBytes.assign(ref.Data.get(), ref.Data.get() + FirmwareImage::Size);
+        refBytes.assign(ref.Bytes(), ref.Bytes() + FirmwareImage::Size);
         openAnswers.push_back({Path("ref.bin"), 2});
         form->MCompareClick();
     }
@@ -54,8 +55,9 @@ TEST_F(CompareTest, ReferenceMarksCellsSwitchesValuesAndEnds) {
               QString::fromStdString(FormatMapNumber(refBytes[uoz] * 0.5, 1, ",")));
     EXPECT_EQ(form->SG->Cell(6, 3), neighbour);
     form->SetCellShow(TMainForm::CellShow::Difference);
-    EXPECT_EQ(form->SG->Cell(5, 3), QString::fromStdString(FormatMapNumber(
-                                        (form->Image->Data[uoz] - refBytes[uoz]) * 0.5, 1, ",")));
+    EXPECT_EQ(form->SG->Cell(5, 3),
+              QString::fromStdString(
+                  FormatMapNumber((form->Image->ReadByte(uoz) - refBytes[uoz]) * 0.5, 1, ",")));
     EXPECT_EQ(form->SG->Cell(6, 3), QStringLiteral("0,0"));
 
     form->SetCellShow(TMainForm::CellShow::Value);
@@ -125,8 +127,8 @@ TEST_F(CompareUnit, TheUnitsLastReadIsAReferenceOnceThereIsOne) {
     form->MCompareUnit->trigger();
     EXPECT_EQ(form->ReferenceName, QStringLiteral("ЭБУ (последнее чтение)"));
     EXPECT_FALSE(form->Differences.Empty());
-    EXPECT_EQ(std::vector<uint8_t>(form->Reference->Data.get(),
-                                   form->Reference->Data.get() + FirmwareImage::Size),
+    EXPECT_EQ(std::vector<uint8_t>(form->Reference->Bytes(),
+                                   form->Reference->Bytes() + FirmwareImage::Size),
               PatternBytes(4));
 }
 
@@ -140,7 +142,7 @@ TEST_F(CompareParameters, ConstantsOfTheDatabaseAreListedAndTaken) {
     form->OpenFromCommandLine(WriteImage("a.bin", 5, false));
     FirmwareImage ref;
     FillPattern(ref, 5);
-    ref.Data[0x6104] ^= 0x10; // XX_RPM
+    FlipBits(ref, 0x6104, 0x10); // XX_RPM
     ref.SaveBin(QFile::encodeName(Path("ref.bin")).toStdString());
     openAnswers.push_back({Path("ref.bin"), 2});
     form->MCompareClick();
@@ -154,7 +156,7 @@ TEST_F(CompareParameters, ConstantsOfTheDatabaseAreListedAndTaken) {
     EXPECT_TRUE(tree->topLevelItem(0)->child(0)->text(0).startsWith(QStringLiteral("XX_RPM ")));
     tree->topLevelItem(0)->child(0)->setSelected(true);
     form->DiffForm->TakeButton->click();
-    EXPECT_EQ(Data(), std::vector<uint8_t>(ref.Data.get(), ref.Data.get() + FirmwareImage::Size));
+    EXPECT_EQ(Data(), std::vector<uint8_t>(ref.Bytes(), ref.Bytes() + FirmwareImage::Size));
 }
 
 } // namespace

@@ -25,10 +25,10 @@ protected:
         QTest::keyClick(form->SG, key, mods);
     }
     int Raw(int r, int c) const {
-        return form->Image->Data[MapCellAddress(*form->Image, MapKind::Uoz, r, c)];
+        return form->Image->ReadByte(MapCellAddress(*form->Image, MapKind::Uoz, r, c));
     }
     void SetRaw(int r, int c, uint8_t raw) {
-        form->Image->Data[MapCellAddress(*form->Image, MapKind::Uoz, r, c)] = raw;
+        form->Image->WriteByte(MapCellAddress(*form->Image, MapKind::Uoz, r, c), raw);
     }
     void Mouse(QEvent::Type type, int col, int row, Qt::MouseButtons buttons) {
         const QPoint at = form->SG->visualItemRect(form->SG->item(row, col)).center();
@@ -112,7 +112,6 @@ TEST_F(MapEdit, TypedValuesAndStepKeysChangeEverySelectedCell) {
 TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     SetRaw(0, 0, 10);
     SetRaw(0, 1, 30);
-    form->Image->Decode();
     Press(Qt::Key_Right, Qt::ShiftModifier);
     form->Dialogs.AskNumber = [](QWidget*, const QString&, QString& text) {
         text = "150";

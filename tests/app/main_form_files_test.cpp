@@ -4,6 +4,7 @@
 #include "maps/view/map_grid.h"
 
 #include "app/translations.h"
+#include "image_bytes.h"
 
 #include <QAbstractButton>
 #include <QFileInfo>
@@ -81,7 +82,7 @@ TEST_F(OpenCommand, OpeningDecodesAndFillsTheGridWithTheCurrentMap) {
     EXPECT_EQ(form->SG->Cell(0, 1), QString::number(form->Image->Nuz[0]));
     EXPECT_EQ(form->CellWidth, CellWidthKind::Byte);
     EXPECT_EQ(form->CellAddress, form->Image->AddrMainMap + 1);
-    EXPECT_EQ(form->CellRaw, form->Image->Data[form->Image->AddrMainMap + 1]);
+    EXPECT_EQ(form->CellRaw, form->Image->ReadByte(form->Image->AddrMainMap + 1));
 
     // The command line loads binary for any other extension.
     form->OpenFromCommandLine(WriteImage("b.HEX", 5, true));
@@ -93,7 +94,7 @@ TEST_F(OpenCommand, OpeningDecodesAndFillsTheGridWithTheCurrentMap) {
 TEST_F(OpenCommand, AFailedOpenLeavesEverythingAsItWas) {
     openAnswers.push_back({WriteImage("good.hex", 1, true), 1});
     form->AOpenExecute();
-    form->Image->Data[0x100] ^= 0xFF; // an unsaved edit
+    FlipBits(*form->Image, 0x100, 0xFF); // an unsaved edit
     const auto data = Data();
     const QString title = form->windowTitle();
     const QString cell = form->SG->Cell(1, 1);
@@ -130,9 +131,9 @@ TEST_F(OpenCommand, AHexFileReadOnlyInPartIsShownWithAWarning) {
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains("short.hex"));
     EXPECT_TRUE(warnings[0].contains(QStringLiteral("строке 3"))) << warnings[0].toStdString();
-    EXPECT_EQ(form->Image->Data[0x00], 0x12);
-    EXPECT_EQ(form->Image->Data[0x11], 0xCD);
-    EXPECT_EQ(form->Image->Data[0x20], 0x00); // after the stop
+    EXPECT_EQ(form->Image->ReadByte(0x00), 0x12);
+    EXPECT_EQ(form->Image->ReadByte(0x11), 0xCD);
+    EXPECT_EQ(form->Image->ReadByte(0x20), 0x00); // after the stop
     EXPECT_EQ(form->CurrentFile, Path("short.hex"));
 }
 
@@ -192,14 +193,14 @@ TEST_F(OpenCommand, ABinaryFileOfAnotherSizeIsShownWithAWarning) {
         ASSERT_EQ(warnings.size(), 1) << size;
         EXPECT_TRUE(warnings[0].contains(QStringLiteral("odd.bin — %1 байт").arg(size)))
             << warnings[0].toStdString();
-        EXPECT_EQ(form->Image->Data[0], 0x5A);
-        EXPECT_EQ(form->Image->Data[FirmwareImage::Size - 1], size < 0x8000 ? 0x00 : 0x5A);
+        EXPECT_EQ(form->Image->ReadByte(0), 0x5A);
+        EXPECT_EQ(form->Image->ReadByte(FirmwareImage::Size - 1), size < 0x8000 ? 0x00 : 0x5A);
     }
 }
 
 TEST_F(OpenCommand, UnsavedEditsAreNotDroppedSilentlyByAnotherOpen) {
     form->OpenFromCommandLine(WriteImage("first.hex", 1, true));
-    form->Image->Data[0x200] ^= 0xFF;
+    FlipBits(*form->Image, 0x200, 0xFF);
     const auto edited = Data();
     const QString next = WriteImage("next.hex", 2, true);
 
@@ -230,7 +231,7 @@ TEST_F(OpenCommand, UnsavedEditsAreNotDroppedSilentlyByAnotherOpen) {
     EXPECT_EQ(kept[0x200], edited[0x200]);
 
     // No: the edits are dropped and the file opens.
-    form->Image->Data[0x200] ^= 0xFF;
+    FlipBits(*form->Image, 0x200, 0xFF);
     askAnswers.push_back(SaveAnswer::No);
     openAnswers.push_back({WriteImage("third.bin", 3, false), 2});
     form->AOpenExecute();
@@ -255,7 +256,7 @@ TEST_F(SaveCommand, WritesBinAndHexUnderTheTypedNameAndAFreshChecksum) {
     EXPECT_EQ(ReadAll(bin), Data());
     FirmwareImage back;
     ASSERT_TRUE(back.LoadHex(QFile::encodeName(hex).toStdString()).complete);
-    EXPECT_EQ(std::vector<uint8_t>(back.Data.get(), back.Data.get() + FirmwareImage::Size), Data());
+    EXPECT_EQ(std::vector<uint8_t>(back.Bytes(), back.Bytes() + FirmwareImage::Size), Data());
 
     // A name without extension gets both, in lower case.
     saveAnswers.push_back(Path("PLAIN"));
@@ -271,7 +272,7 @@ TEST_F(SaveCommand, AsksBeforeReplacingTheCompanionAndLeavesOtherNamesAlone) {
     const auto oldHex = ReadAll(Path("Demo.HEX"));
     WriteText(Path("Demo.BIN"), "old binary");
     WriteText(Path("demo.hex"), "someone else's");
-    form->Image->Data[0x300] ^= 0xFF;
+    FlipBits(*form->Image, 0x300, 0xFF);
 
     saveAnswers.push_back(Path("Demo.HEX"));
     confirmAnswers.push_back(false);
@@ -341,7 +342,7 @@ TEST_F(SaveCommand, AnImageReadInPartAsksBeforeReplacingItsSource) {
 TEST_F(SaveCommand, AFailedSaveReplacesNeitherFileAndSaysWhy) {
     form->OpenFromCommandLine(WriteImage("pair.hex", 1, true));
     WriteImage("pair.bin", 1, false);
-    form->Image->Data[0x300] ^= 0xFF;
+    FlipBits(*form->Image, 0x300, 0xFF);
     saveAnswers.push_back(Path("pair.hex"));
     confirmAnswers.push_back(true);
     {
@@ -378,7 +379,7 @@ TEST_F(CloseQuestion, AnUnchangedImageClosesWithoutAQuestion) {
 
 TEST_F(CloseQuestion, EveryAnswer) {
     form->OpenFromCommandLine(WriteImage("Edited.HEX", 1, true));
-    form->Image->Data[0x300] ^= 0xFF;
+    FlipBits(*form->Image, 0x300, 0xFF);
 
     askAnswers.push_back(SaveAnswer::Cancel);
     EXPECT_FALSE(form->close());
@@ -399,12 +400,12 @@ TEST_F(CloseQuestion, EveryAnswer) {
     askAnswers.push_back(SaveAnswer::Yes);
     saveAnswers.push_back(Path("out.hex"));
     EXPECT_TRUE(form->close());
-    EXPECT_EQ(ReadAll(Path("out.bin"))[0x300], form->Image->Data[0x300]);
+    EXPECT_EQ(ReadAll(Path("out.bin"))[0x300], form->Image->ReadByte(0x300));
 }
 
 TEST_F(CloseQuestion, ASaveLeavesNothingToAskAbout) {
     form->OpenFromCommandLine(WriteImage("a.hex", 1, true));
-    form->Image->Data[0x300] ^= 0xFF;
+    FlipBits(*form->Image, 0x300, 0xFF);
     saveAnswers.push_back(Path("a.hex"));
     confirmAnswers.push_back(true); // a.bin
     form->ASaveExecute();
@@ -416,7 +417,7 @@ TEST_F(CloseQuestion, ASaveLeavesNothingToAskAbout) {
 }
 
 TEST_F(CloseQuestion, BeforeAnyFileTheQuestionNamesNoFile) {
-    form->Image->Data[0x10] = 1; // as after a read from the unit
+    form->Image->WriteByte(0x10, 1); // as after a read from the unit
     askAnswers.push_back(SaveAnswer::Cancel);
     EXPECT_FALSE(form->close());
     EXPECT_EQ(questions.value(0), QStringLiteral("Сохранить изменения в файле ?"));

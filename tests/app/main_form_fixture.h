@@ -5,6 +5,7 @@
 
 #include "app/main_form.h"
 #include "image/firmware_image.h"
+#include "image_bytes.h"
 #include "ui/error_report.h"
 
 #include <QApplication>
@@ -24,8 +25,7 @@
 
 // Fills an image with a byte pattern that differs from address to address.
 inline void FillPattern(FirmwareImage& image, int seed) {
-    for (size_t i = 0; i < FirmwareImage::Size; ++i)
-        image.Data[i] = static_cast<uint8_t>(i * 7 + seed);
+    image.ReplaceData(PatternBytes(7, static_cast<unsigned>(seed)).data());
 }
 
 class MainFormTest : public ::testing::Test {
@@ -82,8 +82,7 @@ protected:
     void TearDown() override {
         // Leave without questions so the next test starts clean.
         if (form)
-            std::memcpy(form->Image->LoadedCopy.get(), form->Image->Data.get(),
-                        FirmwareImage::Size);
+            form->Image->MarkSaved();
         form.reset();
         ShowErrorMessage = savedError;
         QLocale::setDefault(QLocale::c());
@@ -103,12 +102,10 @@ protected:
         return Path(name);
     }
     static std::vector<uint8_t> PatternBytes(int seed) {
-        FirmwareImage image;
-        FillPattern(image, seed);
-        return {image.Data.get(), image.Data.get() + FirmwareImage::Size};
+        return ::PatternBytes(7, static_cast<unsigned>(seed));
     }
     std::vector<uint8_t> Data() const {
-        return {form->Image->Data.get(), form->Image->Data.get() + FirmwareImage::Size};
+        return {form->Image->Bytes(), form->Image->Bytes() + FirmwareImage::Size};
     }
 
     QTemporaryDir dir;

@@ -172,13 +172,12 @@ TEST_F(MapGrid, ANewTableStartsInViewAtItsFirstCell) {
 TEST_F(MapGrid, DecimalCommaMinusAndNonFiniteValues) {
     FirmwareImage& im = *form->Image;
     im.WriteWord(im.AddrTauBase, 0);
-    im.Data[im.AddrP + 0] = 0;         // load 0
-    im.Data[im.AddrP + 1] = 1;         // raw load 16
-    im.Data[im.AddrMainMap + 0] = 75;  // Tau(0,0) = 0.54 at load 0: lambda 0/0
-    im.Data[im.AddrMainMap + 2] = 59;  // Tau(0,1) = 0.54: lambda x/0
-    im.Data[im.AddrMainMap + 44] = 10; // Tau(1,0) = -0.76
-    im.Data[im.AddrMainMap + 1] = 21;  // Uoz(0,0) = 10.5
-    im.Decode();
+    im.WriteByte(im.AddrP + 0, 0);         // load 0
+    im.WriteByte(im.AddrP + 1, 1);         // raw load 16
+    im.WriteByte(im.AddrMainMap + 0, 75);  // Tau(0,0) = 0.54 at load 0: lambda 0/0
+    im.WriteByte(im.AddrMainMap + 2, 59);  // Tau(0,1) = 0.54: lambda x/0
+    im.WriteByte(im.AddrMainMap + 44, 10); // Tau(1,0) = -0.76
+    im.WriteByte(im.AddrMainMap + 1, 21);  // Uoz(0,0) = 10.5
     form->MTau->trigger();
     EXPECT_EQ(form->SG->Cell(1, 2), "-0,76");
     // Typed characters never search the grid: keypad minus leaves the current cell in place
@@ -212,7 +211,7 @@ TEST_F(MapGrid, KeypadPlusChangesExactlyTheByteBehindTheCurrentCell) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(static_cast<int>(k.kind));
-        im.Data[k.address] = 100;
+        im.WriteByte(k.address, 100);
         form->MapItem(k.kind)->trigger();
         const auto before = Data();
         PlusOnKeypad();
@@ -229,33 +228,31 @@ TEST_F(MapGrid, KeypadPlusChangesExactlyTheByteBehindTheCurrentCell) {
     form->MUoz->trigger();
     const auto before = Data();
     Press(Qt::Key_Plus);
-    EXPECT_EQ(form->Image->Data[main + 1], before[main + 1] + 1);
+    EXPECT_EQ(form->Image->ReadByte(main + 1), before[main + 1] + 1);
     Press(Qt::Key_Minus);
     EXPECT_EQ(Data(), before);
     Press(Qt::Key_Minus, Qt::KeypadModifier);
-    EXPECT_EQ(form->Image->Data[main + 1], before[main + 1] - 1);
+    EXPECT_EQ(form->Image->ReadByte(main + 1), before[main + 1] - 1);
 }
 
 TEST_F(MapGrid, UozStepsByHalfADegreeAndClampsAtTheEnds) {
     FirmwareImage& im = *form->Image;
-    im.Data[im.AddrMainMap + 1] = 20;
-    im.Decode();
+    im.WriteByte(im.AddrMainMap + 1, 20);
     form->MUoz->trigger();
     EXPECT_EQ(form->SG->Cell(1, 1), "10,0");
     PlusOnKeypad();
     EXPECT_EQ(form->SG->Cell(1, 1), "10,5");
-    EXPECT_EQ(im.Data[im.AddrMainMap + 1], 21);
+    EXPECT_EQ(im.ReadByte(im.AddrMainMap + 1), 21);
 
-    im.Data[im.AddrMainMap + 1] = 255;
-    im.Decode();
+    im.WriteByte(im.AddrMainMap + 1, 255);
     form->MUoz->trigger();
     PlusOnKeypad();
-    EXPECT_EQ(im.Data[im.AddrMainMap + 1], 255);
+    EXPECT_EQ(im.ReadByte(im.AddrMainMap + 1), 255);
     EXPECT_EQ(form->SG->Cell(1, 1), "127,5");
-    im.Data[im.AddrMainMap + 1] = 0;
+    im.WriteByte(im.AddrMainMap + 1, 0);
     form->MUoz->trigger();
     Press(Qt::Key_Minus, Qt::KeypadModifier);
-    EXPECT_EQ(im.Data[im.AddrMainMap + 1], 0);
+    EXPECT_EQ(im.ReadByte(im.AddrMainMap + 1), 0);
 
     im.WriteWord(im.AddrPmax, 0xFFFF);
     form->MPmax->trigger();
@@ -268,9 +265,8 @@ TEST_F(MapGrid, UozStepsByHalfADegreeAndClampsAtTheEnds) {
 TEST_F(MapGrid, ArrowKeysRewriteTheCellThenMove) {
     FirmwareImage& im = *form->Image;
     form->MRcod->trigger();
-    // Another window changes the byte behind the current cell and decodes.
-    im.Data[im.AddrRcod] = 128;
-    im.Decode();
+    // Another window changes the byte behind the current cell.
+    im.WriteByte(im.AddrRcod, 128);
     Press(Qt::Key_Down);
     EXPECT_EQ(form->SG->Cell(1, 1), "0,500"); // rewritten before the move
     EXPECT_EQ(form->SG->Row(), 2);
@@ -288,26 +284,25 @@ TEST_F(MapGrid, ArrowKeysRewriteTheCellThenMove) {
     EXPECT_EQ(form->SG->Row(), 1);
 
     // The step starts from the stored value even when it changed after selection.
-    im.Data[im.AddrRcod] = 7;
+    im.WriteByte(im.AddrRcod, 7);
     PlusOnKeypad();
-    EXPECT_EQ(im.Data[im.AddrRcod], 8);
+    EXPECT_EQ(im.ReadByte(im.AddrRcod), 8);
 }
 
 TEST_F(MapGrid, TheOxygenSwitchShowsAndEditsTheSecondMapSet) {
     FirmwareImage& im = *form->Image;
-    im.Data[im.AddrMainMap + 1] = 10;
-    im.Data[im.AddrMainMapO2 + 1] = 30;
-    im.Data[im.AddrPmax] = 50;
-    im.Data[im.AddrPmax + 1] = 0;
-    im.Decode();
+    im.WriteByte(im.AddrMainMap + 1, 10);
+    im.WriteByte(im.AddrMainMapO2 + 1, 30);
+    im.WriteByte(im.AddrPmax, 50);
+    im.WriteByte(im.AddrPmax + 1, 0);
     form->MUoz->trigger();
     EXPECT_EQ(form->SG->Cell(1, 1), "5,0");
     form->MLam->trigger();
     EXPECT_EQ(form->SG->Cell(1, 1), "15,0");
     EXPECT_EQ(form->Label1->text(), "УОЗ");
     PlusOnKeypad();
-    EXPECT_EQ(im.Data[im.AddrMainMapO2 + 1], 31);
-    EXPECT_EQ(im.Data[im.AddrMainMap + 1], 10);
+    EXPECT_EQ(im.ReadByte(im.AddrMainMapO2 + 1), 31);
+    EXPECT_EQ(im.ReadByte(im.AddrMainMap + 1), 10);
 
     // Pmax has one storage: the same numbers in both sets.
     form->MPmax->trigger();

@@ -206,7 +206,7 @@ TEST(AboutBox, NamesTheVersionAndTheLicence) {
 }
 
 TEST_F(Menu, ExitRunsTheCloseQuestion) {
-    form->Image->Data[5] = 9;
+    form->Image->WriteByte(5, 9);
     askAnswers.push_back(SaveAnswer::Cancel);
     form->MExit->trigger();
     EXPECT_EQ(questions.size(), 1);

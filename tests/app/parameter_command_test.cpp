@@ -73,7 +73,7 @@ void AddVector(const QString& path, int parAddress, int argAddress) {
     QSqlDatabase::removeDatabase(QStringLiteral("mv"));
 }
 
-TEST(ParameterCommand, EditsReachTheDecodedTablesAfterTheWindowCloses) {
+TEST(ParameterCommand, EditsReachTheDecodedTablesWhileTheWindowIsOpen) {
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -93,16 +93,16 @@ TEST(ParameterCommand, EditsReachTheDecodedTablesAfterTheWindowCloses) {
         QAbstractItemModel* model = opt.DBGrid1->model();
         EXPECT_TRUE(
             model->setData(model->index(0, ConstTableModel::ColResult), QStringLiteral("900")));
-        EXPECT_EQ(image.PmaxRaw[0], 0); // not decoded while the window is open
+        EXPECT_EQ(image.PmaxRaw[0], 900); // the image decodes each stored value at once
     };
     form->MOpt->trigger();
     QDir::setCurrent(previous);
     EXPECT_TRUE(shown);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_EQ(image.ReadWord(image.AddrPmax), 900);
-    EXPECT_EQ(image.PmaxRaw[0], 900); // decoded again after the window closed
+    EXPECT_EQ(image.PmaxRaw[0], 900);
 
-    std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+    image.MarkSaved();
     form.reset();
     ShowOptFormModal = [](TOptForm& opt) { opt.exec(); };
     QLocale::setDefault(QLocale::c());
@@ -117,7 +117,7 @@ TEST(ParameterCommand, EveryStoredValueIsAStepOfTheHistory) {
     auto form = std::make_unique<TMainForm>();
     FirmwareImage& image = form->GetImage();
     image.WriteWord(image.AddrPmax, 0x1234);
-    std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+    image.MarkSaved();
     MakeDatabase(dir.filePath(QStringLiteral("database.mdb")), image.AddrPmax);
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.path()));
@@ -144,7 +144,7 @@ TEST(ParameterCommand, EveryStoredValueIsAStepOfTheHistory) {
     EXPECT_EQ(image.PmaxRaw[0], 901);
     EXPECT_EQ(stack.count(), steps);
 
-    std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+    image.MarkSaved();
     form.reset();
     ShowOptFormModal = [](TOptForm& opt) { opt.exec(); };
     QLocale::setDefault(QLocale::c());
@@ -165,8 +165,8 @@ TEST(ParameterCommand, EveryVectorPointIsAStepOfTheHistory) {
         image.WriteWord(par + 2 * i, 0x1234 + i);
         image.WriteWord(arg + 2 * i, 1000 * (i + 1));
     }
-    std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
-    const std::vector<uint8_t> before(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+    image.MarkSaved();
+    const std::vector<uint8_t> before(image.Bytes(), image.Bytes() + FirmwareImage::Size);
     const QString db = dir.filePath(QStringLiteral("database.mdb"));
     MakeDatabase(db, image.AddrPmax);
     AddVector(db, par, arg);
@@ -183,9 +183,9 @@ TEST(ParameterCommand, EveryVectorPointIsAStepOfTheHistory) {
     QDir::setCurrent(previous);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     ASSERT_EQ(image.ReadWord(par + 2), 901);
-    const std::vector<uint8_t> after(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+    const std::vector<uint8_t> after(image.Bytes(), image.Bytes() + FirmwareImage::Size);
     const auto data = [&] {
-        return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+        return std::vector<uint8_t>(image.Bytes(), image.Bytes() + FirmwareImage::Size);
     };
     EXPECT_EQ(form->History->UndoName(), "Вектор Tv, точка 2");
     form->AUndo->trigger();
@@ -196,7 +196,7 @@ TEST(ParameterCommand, EveryVectorPointIsAStepOfTheHistory) {
     form->ARedo->trigger();
     EXPECT_EQ(data(), after);
 
-    std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+    image.MarkSaved();
     form.reset();
     ShowOptFormModal = [](TOptForm& opt) { opt.exec(); };
     QLocale::setDefault(QLocale::c());

@@ -2,6 +2,7 @@
 // shows what the window left in the image.
 #include "app/edit_history.h"
 #include "app/main_form.h"
+#include "image_bytes.h"
 #include "maps/view/map_grid.h"
 #include "programmer/view/prog_form.h"
 
@@ -26,7 +27,7 @@ TEST(ProgrammerCommand, MainWindowShowsTheImageTheProgrammerLeft) {
         ASSERT_NE(prog, nullptr);
         ASSERT_TRUE(prog->isModal() && prog->isVisible());
         seen = true;
-        std::memset(form.Image->Data.get(), 0x40, FirmwareImage::Size);
+        form.Image->ReplaceData(std::vector<uint8_t>(FirmwareImage::Size, 0x40).data());
         prog->close();
     });
     form.MFlasherClick();
@@ -44,10 +45,12 @@ TEST(ProgrammerCommand, AUnitReadIsAStepOfTheMainWindowsHistory) {
     const auto saved = TProgForm::ShowMessage;
     TProgForm::ShowMessage = [](QWidget*, QMessageBox::Icon, const QString&, const QString&) {};
     TMainForm form;
+    std::vector<uint8_t> start(FirmwareImage::Size, 0);
     for (uint16_t a = 0; a < 0x100; ++a)
-        form.Image->Data[a] = static_cast<uint8_t>(a);
-    const std::vector<uint8_t> before(form.Image->Data.get(),
-                                      form.Image->Data.get() + FirmwareImage::Size);
+        start[a] = static_cast<uint8_t>(a);
+    LoadBytes(*form.Image, start);
+    const std::vector<uint8_t> before(form.Image->Bytes(),
+                                      form.Image->Bytes() + FirmwareImage::Size);
     const std::vector<uint8_t> read(FirmwareImage::Size, 0x40);
     QTimer::singleShot(200, &form, [&] {
         auto* prog = form.findChild<TProgForm*>();
@@ -58,8 +61,7 @@ TEST(ProgrammerCommand, AUnitReadIsAStepOfTheMainWindowsHistory) {
     form.MFlasherClick();
     TProgForm::ShowMessage = saved;
     auto bytes = [&] {
-        return std::vector<uint8_t>(form.Image->Data.get(),
-                                    form.Image->Data.get() + FirmwareImage::Size);
+        return std::vector<uint8_t>(form.Image->Bytes(), form.Image->Bytes() + FirmwareImage::Size);
     };
     QUndoStack& stack = *form.History->Stack();
     ASSERT_EQ(stack.count(), 1);
@@ -68,5 +70,5 @@ TEST(ProgrammerCommand, AUnitReadIsAStepOfTheMainWindowsHistory) {
     EXPECT_EQ(bytes(), before);
     form.ARedo->trigger();
     EXPECT_EQ(bytes(), read);
-    std::memcpy(form.Image->LoadedCopy.get(), form.Image->Data.get(), FirmwareImage::Size);
+    form.Image->MarkSaved();
 }

@@ -1,4 +1,5 @@
 #include "cli_run.h"
+#include "image_bytes.h"
 #include "maps/image_compare.h"
 #include "temp_dir.h"
 
@@ -18,21 +19,20 @@ namespace {
 class CliDiff : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (uint32_t i = 0; i < FirmwareImage::Size; ++i)
-            a.Data[i] = static_cast<uint8_t>(i * 7 + 3);
+        a.ReplaceData(PatternBytes(7, 3).data());
         // Load 0 and an injection time equal to the injector offset: Lambda is 0/0.
-        a.Data[a.AddrP + 6] = 0;
-        a.Data[a.AddrTauBase] = a.Data[a.AddrTauBase + 1] = 0;
-        a.Data[a.AddrMainMap + 44 * 4 + 2 * 6] = 75;
-        std::memcpy(b.Data.get(), a.Data.get(), FirmwareImage::Size);
+        a.WriteByte(a.AddrP + 6, 0);
+        a.WriteWord(a.AddrTauBase, 0);
+        a.WriteByte(a.AddrMainMap + 44 * 4 + 2 * 6, 75);
+        b.ReplaceData(a.Bytes());
         a.SaveBin(dir.File("a.bin"));
         a.SaveBin(dir.File("same.bin"));
-        b.Data[b.AddrMainMap + 44 * 4 + 2 * 6] ^= 0x08;
-        b.Data[b.AddrCarBody] = 'Z';
-        b.Data[b.AddrEquipment] ^= 0x01;
-        b.Data[0x5FF0] ^= 0x01;
-        b.Data[0x0200] ^= 1;
-        b.Data[0x0201] ^= 1;
+        FlipBits(b, b.AddrMainMap + 44 * 4 + 2 * 6, 0x08);
+        b.WriteByte(b.AddrCarBody, 'Z');
+        FlipBits(b, b.AddrEquipment, 0x01);
+        FlipBits(b, 0x5FF0, 0x01);
+        FlipBits(b, 0x0200, 1);
+        FlipBits(b, 0x0201, 1);
         b.SaveBin(dir.File("b.bin"));
     }
     TempDir dir;

@@ -48,7 +48,7 @@ TEST_F(CliTest, ReadIntoBinaryAndHex) {
     ASSERT_EQ(Cli("read --port " + sim->link + " --speed 9600 " + Path("out.hex")), 0) << err;
     FirmwareImage image;
     ASSERT_TRUE(image.LoadHex(Path("out.hex")).complete);
-    EXPECT_EQ(0, std::memcmp(image.Data.get(), memory.data(), memory.size()));
+    EXPECT_EQ(0, std::memcmp(image.Bytes(), memory.data(), memory.size()));
 }
 
 // Into a file the progress is one plain line per tenth, never a line rewritten in place.
@@ -68,8 +68,7 @@ TEST_F(CliTest, ProgramSaysWhatAFailureLeftInTheUnitAndRecovers) {
     FirmwareImage image;
     image.ReplaceData(wanted.data());
     image.UpdateChecksum(); // an image whose checksum disagrees is refused
-    for (uint16_t a = 0; a < FirmwareImage::Size; ++a)
-        wanted[a] = image.ReadByte(a);
+    std::memcpy(wanted.data(), image.Bytes(), wanted.size());
     image.SaveHex(Path("in.hex"));
     const std::string in = " " + Path("in.hex");
     {
@@ -132,7 +131,7 @@ TEST_F(CliTest, ProgramRefusesPartialBlankAndWronglySummedImages) {
     const std::vector<uint8_t> memory = PatternMemory(30);
     auto sim = Sim(memory);
     FirmwareImage image;
-    std::memcpy(image.Data.get(), PatternMemory(31).data(), FirmwareImage::Size);
+    image.ReplaceData(PatternMemory(31).data());
     image.SaveHex(Path("summed-wrong.hex"));
     image.UpdateChecksum();
     image.SaveHex(Path("whole.hex"));
@@ -162,10 +161,10 @@ TEST_F(CliTest, ProgramRefusesPartialBlankAndWronglySummedImages) {
 // before erasing, and a backup that cannot be read or saved stops the run.
 TEST_F(CliTest, ProgramFixesTheChecksumAndBacksTheUnitUp) {
     FirmwareImage image;
-    std::memcpy(image.Data.get(), PatternMemory(32).data(), FirmwareImage::Size);
+    image.ReplaceData(PatternMemory(32).data());
     image.SaveBin(Path("in.bin"));
     image.UpdateChecksum();
-    const std::vector<uint8_t> fixed(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+    const std::vector<uint8_t> fixed(image.Bytes(), image.Bytes() + FirmwareImage::Size);
     const std::vector<uint8_t> before = PatternMemory(33);
     {
         auto sim = Sim(before);
@@ -177,7 +176,7 @@ TEST_F(CliTest, ProgramFixesTheChecksumAndBacksTheUnitUp) {
         EXPECT_EQ(ReadFile(Path("dump.bin")), fixed);
         FirmwareImage backup;
         ASSERT_TRUE(backup.LoadHex(Path("backup.hex")).complete);
-        EXPECT_EQ(std::vector<uint8_t>(backup.Data.get(), backup.Data.get() + FirmwareImage::Size),
+        EXPECT_EQ(std::vector<uint8_t>(backup.Bytes(), backup.Bytes() + FirmwareImage::Size),
                   before);
     }
     WriteFile(Path("fixed.bin"), fixed);

@@ -13,7 +13,7 @@ inline void PutRaw(FirmwareImage& image, uint16_t address, const std::string& by
 }
 
 inline std::string Raw(const FirmwareImage& image, uint16_t address, int length) {
-    return std::string(reinterpret_cast<const char*>(image.Data.get()) + address,
+    return std::string(reinterpret_cast<const char*>(image.Bytes()) + address,
                        static_cast<size_t>(length));
 }
 

@@ -63,7 +63,7 @@ TEST_F(ChangeSetTest, LoadsAndClearStartAfreshWithoutAChangeSet) {
     EXPECT_TRUE(heard.sets.empty());
     EXPECT_TRUE(img.Loaded && img.Complete);
     EXPECT_EQ(img.ReadByte(3), 0x22);
-    EXPECT_EQ(img.LoadedCopy[3], 0x11);
+    EXPECT_EQ(img.LoadedBytes()[3], 0x11);
 }
 
 } // namespace

@@ -23,7 +23,6 @@ TEST_F(DecodeTest, MainMapFormulas) {
     img.WriteByte(0x7050, 0x10);
     img.WriteByte(0x7051, 0x20);
     img.WriteByte(0x65FC, 0x05);
-    img.Decode();
     EXPECT_EQ(img.PRaw[0], 80);
     EXPECT_EQ(img.P[0], 71);
     EXPECT_DOUBLE_EQ(img.Tau[0][0], 0.96);
@@ -32,7 +31,6 @@ TEST_F(DecodeTest, MainMapFormulas) {
     // Row 1, column 2 lies 44 + 4 bytes further.
     img.WriteByte(0x7050 + 44 + 4, 100);
     img.WriteByte(0x7050 + 44 + 5, 7);
-    img.Decode();
     EXPECT_DOUBLE_EQ(img.Tau[1][2], (100 - 48) * 0.02);
     EXPECT_DOUBLE_EQ(img.Uoz[1][2], 3.5);
 }
@@ -47,7 +45,6 @@ TEST_F(DecodeTest, LambdaIsFormedLeftToRight) {
         for (int c = 0; c < 22; ++c)
             img.WriteByte(static_cast<uint16_t>(0x7050 + 44 * r + 2 * c),
                           static_cast<uint8_t>(7 * r + 13 * c));
-    img.Decode();
     int differing = 0;
     for (int r = 0; r < 39; ++r)
         for (int c = 0; c < 22; ++c)
@@ -60,7 +57,6 @@ TEST_F(DecodeTest, TauSumIsSignedAndLambdaFollowsItsSign) {
     img.WriteWord(0x161E, 1000); // TauBase far above fuel code and load
     img.WriteByte(0x65FC + 3, 2);
     img.WriteByte(0x7050 + 6, 20);
-    img.Decode();
     EXPECT_EQ(img.TauBase, 1000);
     EXPECT_DOUBLE_EQ(img.Tau[0][3], (20 + 32 - 1000 - 48) * 0.02);
     EXPECT_LT(img.Lambda[0][3], 0.0);
@@ -74,7 +70,6 @@ TEST_F(DecodeTest, LambdaAtAZeroDivisorIsTheIeeeResult) {
     img.WriteByte(0x7050, 75);
     img.WriteByte(0x65FC + 1, 3);
     img.WriteByte(0x7050 + 2, 27);
-    img.Decode();
     ASSERT_EQ(img.Tau[0][0] - img.InjectorOffset, 0.0);
     EXPECT_TRUE(std::isnan(img.Lambda[0][0])); // 0 / 0
     ASSERT_EQ(img.Tau[0][1] - img.InjectorOffset, 0.0);
@@ -91,7 +86,6 @@ TEST_F(DecodeTest, AxesAndFullLoadCurves) {
     img.WriteByte(0x68D8, 48);
     img.WriteByte(0x68D8 + 1, 190);
     img.WriteByte(0x68D8 + 2, 0);
-    img.Decode();
     EXPECT_EQ(img.Nuz[0], 600);
     EXPECT_EQ(img.Nuz[38], 6375);
     EXPECT_EQ(img.Pmax[0], 8);
@@ -109,7 +103,6 @@ TEST_F(DecodeTest, CorrectionMapIsStoredColumnByColumn) {
     img.WriteByte(0x6E20 + 78, 128);                // row 0, column 1
     img.WriteByte(0x6E20 + 2, 32);                  // row 1, column 0
     img.WriteByte(0x6E20 + 78 * 6 + 2 * 38 + 1, 9); // row 38, column 6, ignition
-    img.Decode();
     EXPECT_DOUBLE_EQ(img.CoefCorTau[0][0], 0.25);
     EXPECT_DOUBLE_EQ(img.CoefCorUoz[0][0], 1.5);
     EXPECT_DOUBLE_EQ(img.CoefCorTau[0][1], 0.5);
@@ -144,7 +137,6 @@ TEST_F(DecodeTest, SecondMapSetReadsItsOwnAddresses) {
 TEST_F(DecodeTest, RcodIsRowMajor) {
     img.WriteByte(0x6CCC + 11 * 2 + 3, 64);
     img.WriteByte(0x6CCC + 11 * 9 + 10, 255);
-    img.Decode();
     EXPECT_DOUBLE_EQ(img.Rcod[2][3], 0.25);
     EXPECT_DOUBLE_EQ(img.Rcod[9][10], 255 / 256.0);
     EXPECT_DOUBLE_EQ(img.Rcod[3][2], 0.0);
@@ -155,7 +147,6 @@ TEST_F(DecodeTest, ThrottleSegments) {
     const int seg[] = {1, 2, 2, 3, 6, 7, 7, 1, 6};
     for (int i = 0; i < 9; ++i)
         img.WriteByte(static_cast<uint16_t>(0x68D8 + i), raw[i]);
-    img.Decode();
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(img.DrmaxSeg[i], seg[i]) << "raw " << int(raw[i]);
 }
@@ -174,7 +165,6 @@ TEST_F(DecodeTest, ThrottleInterpolation) {
     img.WriteByte(0x68D8, 135);
     img.WriteByte(0x68D8 + 1, 79);
     img.WriteByte(0x68D8 + 2, 50);
-    img.Decode();
     EXPECT_DOUBLE_EQ(img.DrmaxCoefCorTau[0], img.CoefCorTau[0][4]);
     EXPECT_DOUBLE_EQ(img.DrmaxCoefCorUoz[0], img.CoefCorUoz[0][4]);
     EXPECT_DOUBLE_EQ(img.DrmaxCoefCorTau[1], (16 + 8) / 256.0);
@@ -193,10 +183,7 @@ protected:
             img.WriteByte(static_cast<uint16_t>(0x7050 + 2 * n), 100);
         }
     }
-    void DecodeWithAirFlow(uint16_t raw) {
-        img.WriteWord(0x688A, raw);
-        img.Decode();
-    }
+    void DecodeWithAirFlow(uint16_t raw) { img.WriteWord(0x688A, raw); }
 };
 
 TEST_F(FullLoadTest, InterpolatesBetweenTheNeighbouringLoadPoints) {
@@ -209,7 +196,6 @@ TEST_F(FullLoadTest, InterpolatesBetweenTheNeighbouringLoadPoints) {
     // The derived correction maps use the full-load values of their row.
     img.WriteByte(0x6E20 + 1, 1);
     img.WriteByte(0x6E20, 128);
-    img.Decode();
     EXPECT_DOUBLE_EQ(img.CorUoz[0][0], 1.5 - 0.5);
     EXPECT_DOUBLE_EQ(img.CorTau[0][0], 1.5 * img.FullLoad[0].Tau);
 }

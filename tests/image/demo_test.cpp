@@ -12,19 +12,16 @@ namespace {
 
 class DemoImageTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        BuildDemoImage(img);
-        img.Decode();
-    }
+    void SetUp() override { BuildDemoImage(img); }
     FirmwareImage img;
 };
 
 TEST_F(DemoImageTest, CommittedFilesAreUpToDate) {
     const std::string bin = ReadTextFile(VELMARIS_SOURCE_DIR "/examples/demo.bin");
     ASSERT_EQ(bin.size(), FirmwareImage::Size) << "run velmaris-mkdemo examples";
-    EXPECT_EQ(std::memcmp(bin.data(), img.Data.get(), FirmwareImage::Size), 0)
+    EXPECT_EQ(std::memcmp(bin.data(), img.Bytes(), FirmwareImage::Size), 0)
         << "examples/demo.bin is stale: run velmaris-mkdemo examples";
-    EXPECT_EQ(ReadTextFile(VELMARIS_SOURCE_DIR "/examples/demo.hex"), WriteHexText(img.Data.get()))
+    EXPECT_EQ(ReadTextFile(VELMARIS_SOURCE_DIR "/examples/demo.hex"), WriteHexText(img.Bytes()))
         << "examples/demo.hex is stale: run velmaris-mkdemo examples";
 }
 

@@ -46,14 +46,14 @@ void FillPattern(FirmwareImage& img) {
 }
 
 bool SameData(const FirmwareImage& a, const FirmwareImage& b) {
-    return std::memcmp(a.Data.get(), b.Data.get(), FirmwareImage::Size) == 0;
+    return std::memcmp(a.Bytes(), b.Bytes(), FirmwareImage::Size) == 0;
 }
 
 // The lines of a whole HEX file of the image as SaveHex writes it: the upper address record,
 // 2048 data records (line 1 + n holds address 16 * n), the end record.
 std::vector<std::string> WholeHexLines(const FirmwareImage& img) {
     std::vector<std::string> lines;
-    std::istringstream text(WriteHexText(img.Data.get()));
+    std::istringstream text(WriteHexText(img.Bytes()));
     for (std::string line; std::getline(text, line);)
         lines.push_back(line + "\n");
     return lines;
@@ -89,7 +89,7 @@ TEST_F(HexFileTest, SaveHexWritesTheExactText) {
     EXPECT_EQ(text.substr(17, 45), ":10000000" + std::string(32, '0') + "F0\r\n");
     EXPECT_EQ(text.substr(17 + 2047 * 45, 45), ":107FF000" + std::string(32, 'F') + "91\r\n");
     EXPECT_EQ(text.substr(text.size() - 13), ":00000001FF\r\n");
-    EXPECT_EQ(text, WriteHexText(img.Data.get()));
+    EXPECT_EQ(text, WriteHexText(img.Bytes()));
 }
 
 TEST_F(HexFileTest, RoundTripsKeepEveryByte) {
@@ -504,7 +504,7 @@ TEST(AtomicSave, FailedWriteLeavesTheOldFileAndNamesFileAndReason) {
 
     // Replaced together, the previous contents leave nothing behind either.
     img.SaveBinAndHex(bin, hex);
-    EXPECT_EQ(ReadTextFile(hex), WriteHexText(img.Data.get()));
+    EXPECT_EQ(ReadTextFile(hex), WriteHexText(img.Bytes()));
     EXPECT_EQ(std::filesystem::file_size(bin), FirmwareImage::Size);
     EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"old.bin", "old.hex"}));
 }
@@ -639,7 +639,7 @@ TEST(AtomicSave, RootKeepsTheOwnerAndGroupOfTheReplacedFile) {
     EXPECT_EQ(st.st_uid, 4321u);
     EXPECT_EQ(st.st_gid, 8765u);
     EXPECT_EQ(st.st_mode & 07777, 0604u);
-    EXPECT_EQ(ReadTextFile(hex), WriteHexText(img.Data.get()));
+    EXPECT_EQ(ReadTextFile(hex), WriteHexText(img.Bytes()));
 }
 
 TEST(HexStream, ReadsFromMemory) {

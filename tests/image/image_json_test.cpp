@@ -68,7 +68,6 @@ TEST(Json, DecodedImageHasEveryMemberInOrder) {
     for (size_t i = 0; i < name.size(); ++i)
         img.WriteByte(static_cast<uint16_t>(0x60A0 + i),
                       static_cast<uint8_t>(Cp1251ToCp866(name)[i]));
-    img.Decode();
     const std::string json = DecodedImageJson(img);
     const char* keys[] = {"TauBase",         "Nuz",        "PRaw",       "P",
                           "PmaxRaw",         "Pmax",       "DrmaxRaw",   "Drmax",

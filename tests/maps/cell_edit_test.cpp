@@ -1,4 +1,5 @@
 #include "image/firmware_image.h"
+#include "image_bytes.h"
 #include "maps/cell_edit.h"
 
 #include <gtest/gtest.h>
@@ -12,13 +13,11 @@ namespace {
 class CellEdit : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (size_t i = 0; i < FirmwareImage::Size; ++i)
-            image.Data[i] = static_cast<uint8_t>(i * 7 + 3);
         // Keep every stepped value away from the clamps.
-        image.Decode();
+        image.ReplaceData(PatternBytes(7, 3).data());
     }
     std::vector<uint8_t> Bytes() const {
-        return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+        return std::vector<uint8_t>(image.Bytes(), image.Bytes() + FirmwareImage::Size);
     }
     // Addresses whose byte differs between two snapshots.
     static std::vector<size_t> Diff(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
@@ -60,16 +59,15 @@ TEST_F(CellEdit, PlusOnEachKindChangesExactlyTheStoredValueBehindTheCell) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(GetMapInfo(k.kind).caption);
-        image.Data[k.address] = 100;
+        image.WriteByte(k.address, 100);
         if (k.word)
-            image.Data[k.address + 1] = 1;
-        image.Decode();
+            image.WriteByte(k.address + 1, 1);
         const auto before = Bytes();
         const int32_t raw = Step(k.kind, k.r, k.c, +1);
         const auto changed = Diff(before, Bytes());
         ASSERT_EQ(changed.size(), 1u);
         EXPECT_EQ(changed[0], k.address);
-        EXPECT_EQ(image.Data[k.address], 101);
+        EXPECT_EQ(image.ReadByte(k.address), 101);
         EXPECT_EQ(raw, k.word ? 256 + 101 : 101);
     }
 }
@@ -103,20 +101,20 @@ TEST_F(CellEdit, PmaxShowsEightNinthsOfTheRawWord) {
 
 TEST_F(CellEdit, ValuesClampAtTheEndsOfTheirWidth) {
     const int32_t byteAddr = MapCellAddress(image, MapKind::Uoz, 0, 0);
-    image.Data[byteAddr] = 0;
+    image.WriteByte(byteAddr, 0);
     EXPECT_EQ(Step(MapKind::Uoz, 0, 0, -1), 0);
-    EXPECT_EQ(image.Data[byteAddr], 0);
-    image.Data[byteAddr] = 255;
+    EXPECT_EQ(image.ReadByte(byteAddr), 0);
+    image.WriteByte(byteAddr, 255);
     EXPECT_EQ(Step(MapKind::Uoz, 0, 0, +1), 255);
-    EXPECT_EQ(image.Data[byteAddr], 255);
+    EXPECT_EQ(image.ReadByte(byteAddr), 255);
     EXPECT_EQ(Step(MapKind::Uoz, 0, 0, -1), 254);
 
     const int32_t wordAddr = MapCellAddress(image, MapKind::Pmax, 38, 0);
     image.WriteWord(static_cast<uint16_t>(wordAddr), 0xFFFF);
-    const uint8_t after = image.Data[wordAddr + 2];
+    const uint8_t after = image.ReadByte(wordAddr + 2);
     EXPECT_EQ(Step(MapKind::Pmax, 38, 0, +1), 0xFFFF);
     EXPECT_EQ(image.ReadWord(static_cast<uint16_t>(wordAddr)), 0xFFFF);
-    EXPECT_EQ(image.Data[wordAddr + 2], after); // no carry into the next word
+    EXPECT_EQ(image.ReadByte(wordAddr + 2), after); // no carry into the next word
     image.WriteWord(static_cast<uint16_t>(wordAddr), 0);
     EXPECT_EQ(Step(MapKind::Pmax, 38, 0, -1), 0);
     image.WriteWord(static_cast<uint16_t>(wordAddr), 0x00FF);
@@ -125,9 +123,9 @@ TEST_F(CellEdit, ValuesClampAtTheEndsOfTheirWidth) {
 
 TEST_F(CellEdit, AStepStartsFromTheStoredValueNotAStaleOne) {
     const int32_t a = MapCellAddress(image, MapKind::Rcod, 0, 0);
-    image.Data[a] = 40; // another window changed the byte after the cell became current
+    image.WriteByte(a, 40); // another window changed the byte after the cell became current
     EXPECT_EQ(StepCellRaw(image, CellWidthKind::Byte, a, 7, +1), 41);
-    EXPECT_EQ(image.Data[a], 41);
+    EXPECT_EQ(image.ReadByte(a), 41);
 }
 
 TEST_F(CellEdit, OxygenMapSetMovesTheMainAndCorrectionAddressesOnly) {

@@ -28,7 +28,6 @@ double DistanceToSegment(QPointF p, QPointF a, QPointF b) {
 void LoadDemoImage(FirmwareImage& image) {
     const HexLoadResult loaded = image.LoadHex(VELMARIS_SOURCE_DIR "/examples/demo.hex");
     ASSERT_TRUE(loaded.complete) << loaded.reason;
-    image.Decode();
 }
 
 QColor Pixel(SurfaceColor c) {

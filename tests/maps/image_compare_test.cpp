@@ -1,4 +1,5 @@
 #include "image/equipment_bits.h"
+#include "image_bytes.h"
 #include "maps/byte_owner.h"
 #include "maps/image_compare.h"
 
@@ -12,9 +13,8 @@ namespace {
 class ImageCompare : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (uint32_t i = 0; i < FirmwareImage::Size; ++i)
-            a.Data[i] = static_cast<uint8_t>(i * 7 + 3);
-        std::memcpy(b.Data.get(), a.Data.get(), FirmwareImage::Size);
+        a.ReplaceData(PatternBytes(7, 3).data());
+        b.ReplaceData(a.Bytes());
     }
     ImageDifferences Compare(bool useO2 = false) const { return CompareImages(a, b, useO2); }
     FirmwareImage a;
@@ -28,7 +28,7 @@ TEST_F(ImageCompare, IdenticalImagesHaveNoDifference) {
 }
 
 TEST_F(ImageCompare, EachSingleChangeIsListedOnceInItsGroup) {
-    b.Data[a.AddrRcod + 11 * 2 + 3] ^= 0x10;
+    FlipBits(b, a.AddrRcod + 11 * 2 + 3, 0x10);
     ImageDifferences d = Compare();
     ASSERT_EQ(d.Count(), 1u);
     ASSERT_NE(d.Map(MapKind::Rcod), nullptr);
@@ -36,14 +36,14 @@ TEST_F(ImageCompare, EachSingleChangeIsListedOnceInItsGroup) {
     EXPECT_EQ(d.Map(MapKind::Rcod)->cells[0].col, 3);
 
     SetUp();
-    b.Data[a.AddrDataFile + 2] = 'Q';
+    b.WriteByte(a.AddrDataFile + 2, 'Q');
     d = Compare();
     ASSERT_EQ(d.Count(), 1u);
     ASSERT_EQ(d.ident.size(), 1u);
     EXPECT_STREQ(FirmwareImage::IdentName(d.ident[0].field), "DataFile");
 
     SetUp();
-    b.Data[a.AddrEquipment + 2] ^= 0x04;
+    FlipBits(b, a.AddrEquipment + 2, 0x04);
     d = Compare();
     ASSERT_EQ(d.Count(), 1u);
     ASSERT_EQ(d.equipment.size(), 1u);
@@ -51,7 +51,7 @@ TEST_F(ImageCompare, EachSingleChangeIsListedOnceInItsGroup) {
     EXPECT_EQ(d.equipment[0].a, !d.equipment[0].b);
 
     SetUp();
-    b.Data[0x5FF1] ^= 0x01;
+    FlipBits(b, 0x5FF1, 0x01);
     d = Compare();
     ASSERT_EQ(d.Count(), 1u);
     ASSERT_TRUE(d.checksum.has_value());
@@ -60,9 +60,9 @@ TEST_F(ImageCompare, EachSingleChangeIsListedOnceInItsGroup) {
 
     // Code bytes next to each other make one run; the map set not selected counts as code.
     SetUp();
-    b.Data[0x0100] ^= 1;
-    b.Data[0x0101] ^= 1;
-    b.Data[a.AddrMainMapO2 + 1] ^= 1;
+    FlipBits(b, 0x0100, 1);
+    FlipBits(b, 0x0101, 1);
+    FlipBits(b, a.AddrMainMapO2 + 1, 1);
     d = Compare();
     ASSERT_EQ(d.Count(), 2u);
     EXPECT_EQ(d.bytes, (std::vector<AddressRange>{{0x100, 0x101},
@@ -76,7 +76,7 @@ TEST_F(ImageCompare, EachSingleChangeIsListedOnceInItsGroup) {
 }
 
 TEST_F(ImageCompare, AxisByteShowsInEveryCellItMovesAndNowhereElse) {
-    b.Data[a.AddrNuz + 5] ^= 0x02;
+    FlipBits(b, a.AddrNuz + 5, 0x02);
     const ImageDifferences d = Compare();
     EXPECT_TRUE(d.bytes.empty());
     for (MapKind kind : {MapKind::Uoz, MapKind::Rcod, MapKind::Pmax, MapKind::CorTau}) {
@@ -95,10 +95,10 @@ TEST_F(ImageCompare, AxisByteShowsInEveryCellItMovesAndNowhereElse) {
 
 TEST_F(ImageCompare, StoredBytesThatDecodeAlikeStillShowAsTheirCell) {
     // Raw air flows 4 and 5 both round to 4.
-    a.Data[a.AddrPmax + 6] = 4;
-    a.Data[a.AddrPmax + 7] = 0;
-    std::memcpy(b.Data.get(), a.Data.get(), FirmwareImage::Size);
-    b.Data[a.AddrPmax + 6] = 5;
+    a.WriteByte(a.AddrPmax + 6, 4);
+    a.WriteByte(a.AddrPmax + 7, 0);
+    b.ReplaceData(a.Bytes());
+    b.WriteByte(a.AddrPmax + 6, 5);
     const ImageDifferences d = Compare();
     ASSERT_NE(d.Map(MapKind::Pmax), nullptr);
     EXPECT_EQ(d.Map(MapKind::Pmax)->cells[0], (CellDifference{3, 0, 4, 4}));

@@ -1,6 +1,7 @@
 #include "comma_locale.h"
 #include "demo_image.h"
 #include "image/firmware_image.h"
+#include "image_bytes.h"
 #include "maps/cell_edit.h"
 #include "maps/map_catalogue.h"
 
@@ -88,18 +89,13 @@ TEST(MapCatalogue, SizesFormatsAndWidthsOfAllKinds) {
 
 class CatalogueOnImage : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (size_t i = 0; i < FirmwareImage::Size; ++i)
-            image.Data[i] = static_cast<uint8_t>(i * 7 + 3);
-        image.Decode();
-    }
+    void SetUp() override { image.ReplaceData(PatternBytes(7, 3).data()); }
     FirmwareImage image;
 };
 
 TEST_F(CatalogueOnImage, CellTextsUseTheTablesFormat) {
-    image.Data[image.AddrMainMap + 1] = 21; // Uoz (0,0) = 10.5
-    image.WriteWord(image.AddrPmax, 15);    // shows trunc(15 * 8 / 9 + 0.5) = 13
-    image.Decode();
+    image.WriteByte(image.AddrMainMap + 1, 21); // Uoz (0,0) = 10.5
+    image.WriteWord(image.AddrPmax, 15);        // shows trunc(15 * 8 / 9 + 0.5) = 13
     EXPECT_EQ(FormatMapCell(image, MapKind::Uoz, 0, 0, ","), "10,5");
     EXPECT_EQ(FormatMapCell(image, MapKind::Pmax, 0, 0, ","), "13");
     const std::string drmax = FormatMapCell(image, MapKind::Drmax, 0, 0, ",");
@@ -144,7 +140,6 @@ TEST_F(CatalogueRows, FixedLimitsAreTheStorageRangeInTheMapsUnits) {
             for (const auto& [code, limit] : {std::pair{LowestCode(s), info.limits.min},
                                               std::pair{HighestCode(s), info.limits.max}}) {
                 WriteCellRaw(image, s.width, address, code);
-                image.Decode();
                 EXPECT_EQ(MapValue(image, info.kind, r, c), limit) << code;
             }
         }
@@ -158,7 +153,6 @@ TEST_F(CatalogueRows, FixedLimitsAreTheStorageRangeInTheMapsUnits) {
 // A row's step is the change per code in every cell; a step of 0 says the cells differ, and a
 // NaN zero says code 0 shows differently in different cells.
 TEST_F(CatalogueRows, StepAndZeroHoldInEveryCell) {
-    image.Decode();
     for (const MapInfo& info : MapCatalogue()) {
         SCOPED_TRACE(info.name);
         const MapStorage& s = info.storage;

@@ -16,18 +16,17 @@ protected:
     int32_t Address(MapKind kind, int r, int c) { return MapCellAddress(image, kind, r, c); }
     void Put(int r, int c, uint8_t raw) {
         image.WriteByte(static_cast<uint16_t>(Address(MapKind::Uoz, r, c)), raw);
-        image.Decode();
     }
     // Every address whose byte differs from `before`, with its new byte.
     std::map<int32_t, int> Changed(const std::vector<uint8_t>& before) const {
         std::map<int32_t, int> out;
         for (size_t a = 0; a < FirmwareImage::Size; ++a)
-            if (image.Data[a] != before[a])
-                out[static_cast<int32_t>(a)] = image.Data[a];
+            if (image.ReadByte(a) != before[a])
+                out[static_cast<int32_t>(a)] = image.ReadByte(a);
         return out;
     }
     std::vector<uint8_t> Bytes() const {
-        return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+        return std::vector<uint8_t>(image.Bytes(), image.Bytes() + FirmwareImage::Size);
     }
     FirmwareImage image;
 };
@@ -56,7 +55,7 @@ TEST_F(MapOperations, ValueOperationsStoreTheNearestRawAndCountClamps) {
     EXPECT_EQ(n.clamped, 0);
     for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 2; ++c)
-            EXPECT_EQ(image.Data[Address(MapKind::Uoz, r, c)], 21);
+            EXPECT_EQ(image.ReadByte(Address(MapKind::Uoz, r, c)), 21);
     EXPECT_EQ(Changed(before).size(), 4u);
 
     // A computed table stores the byte behind it: CorUoz = full-load Uoz - CoefCorUoz.
@@ -66,12 +65,25 @@ TEST_F(MapOperations, ValueOperationsStoreTheNearestRawAndCountClamps) {
     EXPECT_EQ(Changed(before), (std::map<int32_t, int>{{Address(MapKind::CoefCorUoz, 5, 2), 6}}));
 }
 
+// An operation on a whole map writes hundreds of bytes and decodes once, at its end.
+TEST_F(MapOperations, AnOperationOnManyCellsDecodesOnce) {
+    const std::size_t before = image.DecodeCount();
+    const MapEditCount n =
+        ApplyMapOperation(image, MapKind::Uoz, {0, 0, 38, 21}, MapOperation::Add, 1.0);
+    EXPECT_EQ(n.changed, FirmwareImage::Rows * FirmwareImage::LoadCols);
+    EXPECT_EQ(image.DecodeCount(), before + 1);
+    EXPECT_DOUBLE_EQ(image.Uoz[38][21], 1.0);
+    StepMapCells(image, MapKind::Uoz, {0, 0, 38, 21}, +1);
+    EXPECT_EQ(image.DecodeCount(), before + 2);
+    EXPECT_DOUBLE_EQ(image.Uoz[38][21], 1.5);
+}
+
 TEST_F(MapOperations, InterpolationAndSmoothingUseTheSelectionsCells) {
     Put(0, 0, 0);
     Put(0, 4, 8);
     Put(4, 0, 16);
     Put(4, 4, 40);
-    auto rawAt = [&](int r, int c) { return int{image.Data[Address(MapKind::Uoz, r, c)]}; };
+    auto rawAt = [&](int r, int c) { return int{image.ReadByte(Address(MapKind::Uoz, r, c))}; };
 
     ApplyMapOperation(image, MapKind::Uoz, {0, 0, 0, 4}, MapOperation::InterpolateRows);
     EXPECT_EQ((std::vector<int>{rawAt(0, 1), rawAt(0, 2), rawAt(0, 3)}),

@@ -11,7 +11,6 @@ class MapStatus : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(image.LoadHex(VELMARIS_SOURCE_DIR "/examples/demo.hex").complete);
-        image.Decode();
     }
     FirmwareImage image;
 };

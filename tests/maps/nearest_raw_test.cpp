@@ -24,11 +24,9 @@ std::vector<double> DecodedForEveryRaw(FirmwareImage& image, MapKind kind, int r
     std::vector<double> shown;
     for (int32_t raw = 0; raw <= (width == CellWidthKind::Word ? 0xFFFF : 0xFF); ++raw) {
         WriteCellRaw(image, width, address, raw);
-        image.Decode();
         shown.push_back(MapValue(image, kind, r, c));
     }
     WriteCellRaw(image, width, address, before);
-    image.Decode();
     return shown;
 }
 
@@ -143,7 +141,6 @@ TEST(NearestRaw, AgreesWithAnExhaustiveSearchThroughDecodeForEveryMapKind) {
 TEST(CellLimits, MarkWhereTheValueSearchStartsToClamp) {
     FirmwareImage image;
     BuildDemoImage(image);
-    image.Decode();
     const double inf = std::numeric_limits<double>::infinity();
     for (const MapInfo& info : MapCatalogue())
         for (const auto& [r, c] : {std::pair{0, 0}, std::pair{info.rows - 1, info.cols - 1}}) {

@@ -42,7 +42,6 @@ TEST(SurfaceGeometry, CellPointOfADecodedIgnitionCell) {
     auto image = ZeroImage();
     // Ignition byte of row 5, column 3 of the main map: 60 raw = 30 degrees.
     image->WriteByte(static_cast<uint16_t>(image->AddrMainMap + 44 * 5 + 2 * 3 + 1), 60);
-    image->Decode();
     // X = RowX[5] - 1.6, Y = 30 * 0.05 - 1, Z = 3 * 0.1 - 1.
     ExpectPoint(CellPoint(*image, MapKind::Uoz, 5, 3), 1.0f - 1.6f, 0.5f, -0.7f);
     // The same cell through the second map set is still zero after the switch.
@@ -260,7 +259,6 @@ TEST(SurfaceGeometry, ChangedCellsCarryAMarkerAndOnlyThey) {
     BuildSurfaceFrame(*image, MapKind::Uoz, 0, 0, f);
     const std::size_t unchanged = f.batches.size();
     image->WriteByte(static_cast<uint16_t>(MapCellAddress(*image, MapKind::Uoz, 3, 5)), 7);
-    image->Decode();
     BuildSurfaceFrame(*image, MapKind::Uoz, 0, 0, f);
     ASSERT_EQ(f.batches.size(), unchanged + 1);
     const SurfaceBatch& marker = f.batches.back();

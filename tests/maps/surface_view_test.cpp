@@ -91,7 +91,6 @@ bool AllInside(const SurfaceFrame& f, float rotX, float rotY, const ViewPlacemen
 TEST(SurfaceView, FitShowsEveryPointOfEveryDemoMapAndFillsTheView) {
     FirmwareImage image;
     ASSERT_TRUE(image.LoadHex(VELMARIS_SOURCE_DIR "/examples/demo.hex").complete);
-    image.Decode();
     const int w = 500, h = 400;
     for (const MapInfo& info : MapCatalogue()) {
         SurfaceFrame f;

@@ -14,7 +14,7 @@
 namespace {
 
 std::vector<uint8_t> Bytes(const FirmwareImage& image) {
-    return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+    return std::vector<uint8_t>(image.Bytes(), image.Bytes() + FirmwareImage::Size);
 }
 
 } // namespace
@@ -93,7 +93,6 @@ TEST(TableText, ReadsSpreadsheetTextAndRefusesWhatIsNotATableOfNumbers) {
     // A block that runs off the table is refused whole: nothing is written.
     FirmwareImage image;
     BuildDemoImage(image);
-    image.Decode();
     const auto before = Bytes(image);
     MapEditCount count;
     EXPECT_FALSE(PasteTableText(image, MapKind::Rcod, 8, 9, "1\t2\t3\n4\t5\t6\n", count, error));

@@ -22,7 +22,7 @@ struct EquipmentWindow : ::testing::Test {
         uint16_t a = First;
         for (uint8_t b : bytes)
             image.WriteByte(a++, b);
-        std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
+        image.MarkSaved();
     }
 
     static QListWidget* List(TEquipmentForm& form) {
@@ -61,7 +61,7 @@ struct EquipmentWindow : ::testing::Test {
 
     // Which of the bytes around and at AddrEquipment differ from the loaded copy, as XOR masks.
     uint8_t Changed(uint16_t address) const {
-        return static_cast<uint8_t>(image.Data[address] ^ image.LoadedCopy[address]);
+        return static_cast<uint8_t>(image.ReadByte(address) ^ image.LoadedBytes()[address]);
     }
 };
 

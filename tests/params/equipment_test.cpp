@@ -36,11 +36,11 @@ TEST(Equipment, WritingChangesExactlyTheBitOfTheItem) {
     image.WriteByte(First + 6, 0x5A);
     PutBytes(image, {0x3C, 0xC3, 0x00, 0xFF, 0x96, 0x69});
     uint8_t before[8];
-    std::memcpy(before, image.Data.get() + First - 1, sizeof before);
+    std::memcpy(before, image.Bytes() + First - 1, sizeof before);
 
     // Unchanged bits write back the same bytes.
     WriteEquipment(image, ReadEquipment(image));
-    EXPECT_EQ(std::memcmp(before, image.Data.get() + First - 1, sizeof before), 0);
+    EXPECT_EQ(std::memcmp(before, image.Bytes() + First - 1, sizeof before), 0);
 
     for (int k = 0; k < EquipmentCount; ++k) {
         EquipmentBits bits = ReadEquipment(image);
@@ -49,7 +49,7 @@ TEST(Equipment, WritingChangesExactlyTheBitOfTheItem) {
         uint8_t expected[8];
         std::memcpy(expected, before, sizeof expected);
         expected[1 + k / 8] ^= static_cast<uint8_t>(1u << (k % 8));
-        EXPECT_EQ(std::memcmp(expected, image.Data.get() + First - 1, sizeof expected), 0)
+        EXPECT_EQ(std::memcmp(expected, image.Bytes() + First - 1, sizeof expected), 0)
             << "item " << k;
         // Put it back for the next item.
         bits[k] = !bits[k];

@@ -18,10 +18,7 @@ constexpr int DataFile = 8; // 0x6040, 16 bytes, right behind EcuType
 // An image as just loaded: raw texts in place, decoded, LoadedCopy equal to Data.
 struct Loaded {
     FirmwareImage image;
-    void Load() {
-        image.DecodeIdent();
-        std::memcpy(image.LoadedCopy.get(), image.Data.get(), FirmwareImage::Size);
-    }
+    void Load() { image.MarkSaved(); }
 };
 
 TEST(IdentEdit, StoringUnchangedTextsNormalisesPaddedFields) {

@@ -54,7 +54,7 @@ protected:
     void TearDown() override { QLocale::setDefault(QLocale::c()); }
 
     std::vector<uint8_t> Bytes() const {
-        return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
+        return std::vector<uint8_t>(image.Bytes(), image.Bytes() + FirmwareImage::Size);
     }
     // An SQLite copy of the fixture, changed by the given statements.
     void MakeSQLite(const QStringList& statements) {

@@ -1,3 +1,4 @@
+#include "image_bytes.h"
 #include "params/parameter_compare.h"
 #include "test_evaluator.h"
 
@@ -36,28 +37,28 @@ ParameterTables Tables() {
 TEST(ParameterCompare, ParameterBytesAreListedAsParametersNotAsOtherBytes) {
     FirmwareImage a;
     FirmwareImage b;
-    for (uint32_t i = 0; i < FirmwareImage::Size; ++i)
-        a.Data[i] = b.Data[i] = static_cast<uint8_t>(i * 5 + 1);
+    a.ReplaceData(PatternBytes(5, 1).data());
+    b.ReplaceData(a.Bytes());
     EXPECT_TRUE(CompareImages(a, b, false, Tables()).Empty());
 
-    b.Data[0x6107] ^= 0x01; // the constant's high byte
-    b.Data[0x6662] ^= 0x02; // value of point 2
-    b.Data[0x6673] ^= 0x01; // argument of point 3
-    b.Data[0x6674] ^= 0x01; // past the vector: other bytes
+    FlipBits(b, 0x6107, 0x01); // the constant's high byte
+    FlipBits(b, 0x6662, 0x02); // value of point 2
+    FlipBits(b, 0x6673, 0x01); // argument of point 3
+    FlipBits(b, 0x6674, 0x01); // past the vector: other bytes
     const ImageDifferences d = CompareImages(a, b, false, Tables());
     ASSERT_EQ(d.constants.size(), 1u);
     EXPECT_EQ(d.constants[0].mark, "K_IDLE");
     EXPECT_DOUBLE_EQ(d.constants[0].b, std::round(1000.0 / b.ReadWord(0x6106)) / 10);
     ASSERT_EQ(d.vectors.size(), 2u);
     EXPECT_EQ(d.vectors[0].point, 2);
-    EXPECT_DOUBLE_EQ(d.vectors[0].b, b.Data[0x6662] / 2.0);
+    EXPECT_DOUBLE_EQ(d.vectors[0].b, b.ReadByte(0x6662) / 2.0);
     EXPECT_EQ(d.vectors[1].point, 3);
-    EXPECT_EQ(d.vectors[1].argB, b.Data[0x6673]);
+    EXPECT_EQ(d.vectors[1].argB, b.ReadByte(0x6673));
     EXPECT_EQ(d.bytes, (std::vector<AddressRange>{{0x6674, 0x6674}}));
 
     // Taking the listed parameters from b leaves only the other bytes.
     FirmwareImage taken;
-    std::memcpy(taken.Data.get(), a.Data.get(), FirmwareImage::Size);
+    taken.ReplaceData(a.Bytes());
     for (const ParameterDifference& p : d.constants)
         TakeParameter(taken, b, Tables(), p);
     for (const ParameterDifference& p : d.vectors)
@@ -67,7 +68,7 @@ TEST(ParameterCompare, ParameterBytesAreListedAsParametersNotAsOtherBytes) {
     EXPECT_EQ(left.bytes, d.bytes);
 
     // A formula that fails on one side still lists the constant.
-    a.Data[0x6106] = a.Data[0x6107] = 0;
+    a.WriteWord(0x6106, 0);
     EXPECT_TRUE(std::isnan(CompareImages(a, b, false, Tables()).constants.at(0).a));
 }
 

@@ -1,6 +1,7 @@
 // The programmer window's state machine against the simulated unit (offscreen).
 #include "change_recorder.h"
 #include "image/firmware_image.h"
+#include "image_bytes.h"
 #include "maps/byte_owner.h"
 #include "maps/image_compare.h"
 #include "programmer/runs.h"
@@ -40,10 +41,6 @@ void ExpectPortNotFound(const QStringList& messages) {
     EXPECT_TRUE(messages[0].contains(QStringLiteral("не найдено")));
 }
 
-std::vector<uint8_t> ImageBytes(const FirmwareImage& image) {
-    return std::vector<uint8_t>(image.Data.get(), image.Data.get() + FirmwareImage::Size);
-}
-
 // A test image as a whole file gives it: patterned blocks with every fourth block left zero,
 // and a stored checksum that agrees with the bytes.
 std::vector<uint8_t> SparseImage(unsigned seed) {
@@ -51,7 +48,7 @@ std::vector<uint8_t> SparseImage(unsigned seed) {
     for (std::size_t a = 0; a < bytes.size(); a += 512)
         std::fill_n(bytes.begin() + a, 128, 0);
     FirmwareImage scratch;
-    std::memcpy(scratch.Data.get(), bytes.data(), bytes.size());
+    scratch.ReplaceData(bytes.data());
     scratch.UpdateChecksum();
     return ImageBytes(scratch);
 }
@@ -115,8 +112,7 @@ protected:
     }
     // The image as a load of a whole file leaves it.
     void SetImage(const std::vector<uint8_t>& bytes) {
-        std::memcpy(image.Data.get(), bytes.data(), bytes.size());
-        std::memcpy(image.LoadedCopy.get(), bytes.data(), bytes.size());
+        LoadBytes(image, bytes);
         image.Loaded = true;
         image.Complete = true;
     }
@@ -220,7 +216,7 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
     EXPECT_FALSE(form->WakeTimer->isActive() || form->SyncTimer->isActive() ||
                  form->ListenTimer->isActive());
 
-    const std::size_t expected = prog::count_differences(image.Data.get(), memory.data());
+    const std::size_t expected = prog::count_differences(image.Bytes(), memory.data());
     form->ReadClick();
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Найдено различий: %1").arg(expected));
     EXPECT_FALSE(form->match());
@@ -269,8 +265,8 @@ TEST_F(ProgFormTest, AUnitReadIsOneEditOfTheDifferingBytes) {
     form->ReadClick(); // the same memory again changes nothing
     ChangeSet expected;
     for (uint16_t a = 0; a < FirmwareImage::Size; ++a)
-        if (image.LoadedCopy[a] != memory[a])
-            expected.push_back({a, image.LoadedCopy[a], memory[a]});
+        if (image.LoadedBytes()[a] != memory[a])
+            expected.push_back({a, image.LoadedBytes()[a], memory[a]});
     EXPECT_EQ(heard.sets, std::vector<ChangeSet>{expected});
     EXPECT_TRUE(image.IsModified());
 }
@@ -412,10 +408,7 @@ TEST_F(ProgFormTest, AFailedVerifyNamesTheByteAndOffersToProgramAgain) {
     form->WriteClick();
     ASSERT_EQ(questions.size(), 3);
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
-    FirmwareImage decoded;
-    decoded.ReplaceData(wanted.data());
-    decoded.Decode();
-    const ByteOwner owner = OwnerOfByte(decoded, 0x7000);
+    const ByteOwner owner = OwnerOfByte(*FirmwareImage::FromBytes(wanted.data()), 0x7000);
     ASSERT_EQ(owner.kind, ByteOwner::Kind::MapCell);
     for (int i = 1; i <= 2; ++i) {
         EXPECT_EQ(questionIcons[i], QMessageBox::Critical);
@@ -611,7 +604,6 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
     edited.WriteByte(0x6100, static_cast<uint8_t>(edited.ReadByte(0x6100) ^ 0x5A));
     const std::vector<uint8_t> loaded = ImageBytes(edited);
     SetImage(loaded);
-    image.DecodeIdent();
     ASSERT_NE(image.StoredChecksum(), image.ComputeChecksum());
     FirmwareImage refreshed;
     refreshed.ReplaceData(loaded.data());

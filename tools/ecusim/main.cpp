@@ -62,7 +62,7 @@ void LoadMemory(const std::string& file, std::vector<uint8_t>& memory) {
     } else {
         image.LoadBin(file);
     }
-    std::memcpy(memory.data(), image.Data.get(), memory.size());
+    std::memcpy(memory.data(), image.Bytes(), memory.size());
 }
 
 void ApplyFault(const std::string& fault, EcuModel::Faults& faults, PtyOptions& line) {

@@ -83,10 +83,7 @@ QTimer* MakeTimer(QObject* parent, int ms) {
 
 // The image's 32 KB as they stand now.
 std::vector<uint8_t> ImageBytes(const FirmwareImage& image) {
-    std::vector<uint8_t> bytes(FirmwareImage::Size);
-    for (uint32_t a = 0; a < FirmwareImage::Size; ++a)
-        bytes[a] = image.ReadByte(static_cast<uint16_t>(a));
-    return bytes;
+    return {image.Bytes(), image.Bytes() + FirmwareImage::Size};
 }
 
 } // namespace
@@ -475,7 +472,7 @@ bool TProgForm::ProgressStep() {
 }
 
 void TProgForm::compare_with_image() {
-    const std::size_t count = prog::count_differences(ImageBytes(image_).data(), buffer_.get());
+    const std::size_t count = prog::count_differences(image_.Bytes(), buffer_.get());
     match_ = count == 0;
     PanelMess->setText(QStringLiteral(" Найдено различий: ") + QString::number(count));
     Log(PanelMess->text());
@@ -554,7 +551,6 @@ void TProgForm::DoRead() {
     Edit("Чтение ЭБУ", [this] { image_.ReplaceData(buffer_.get()); });
     image_.Loaded = true; // every block of the read arrived whole
     image_.Complete = true;
-    image_.DecodeIdent();
     imageFromUnit_ = true;
     LinkCheckTimer->start();
 }
@@ -567,10 +563,9 @@ bool TProgForm::PreflightPasses(std::vector<uint8_t>& refreshed) {
         reasons.end());
     if (reasons.empty()) {
         // The image itself takes the fresh checksum only once the user has said "Да".
-        FirmwareImage scratch;
-        scratch.ReplaceData(ImageBytes(image_).data());
-        scratch.UpdateChecksum();
-        refreshed = ImageBytes(scratch);
+        const std::unique_ptr<FirmwareImage> scratch = FirmwareImage::FromBytes(image_.Bytes());
+        scratch->UpdateChecksum();
+        refreshed = ImageBytes(*scratch);
         return true;
     }
     QString text = QStringLiteral("Программирование невозможно, ЭБУ не изменён:");
@@ -581,7 +576,6 @@ bool TProgForm::PreflightPasses(std::vector<uint8_t>& refreshed) {
 }
 
 bool TProgForm::ConfirmProgramming(const std::vector<uint8_t>& refreshed) {
-    image_.DecodeIdent();
     auto ident = [](const char* text) { return QString::fromStdString(Cp1251ToUtf8(text)); };
     QString file = currentFile_.isEmpty()
                        ? QStringLiteral("не открыт")
@@ -735,12 +729,10 @@ bool TProgForm::ShowProgramReport(const prog::ProgramReport& report,
         return false;
     }
     // The programmed bytes, decoded with the image's map set, name the differing bytes.
-    FirmwareImage programmed;
-    programmed.ReplaceData(bytes.data());
-    programmed.UseO2Maps = image_.UseO2Maps;
-    programmed.Decode();
+    const std::unique_ptr<FirmwareImage> programmed =
+        FirmwareImage::FromBytes(bytes.data(), image_.UseO2Maps);
     const ProgramFailureNotice notice =
-        DescribeProgramFailure(report, programmed, buffer_.get(), lastBackup_, TakePortReasons());
+        DescribeProgramFailure(report, *programmed, buffer_.get(), lastBackup_, TakePortReasons());
     failureLine_ = notice.line;
     SetLamp(false);
     PanelMess->setText(failureLine_);
