@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include "app/about_box.h"
 #include "app/edit_history.h"
 #include "app/elided_label.h"
 #include "app/history_view.h"
@@ -227,6 +228,7 @@ void TMainForm::BuildMenu() {
     MHelp = bar->addMenu(QStringLiteral("&Помощь"));
     MHelp->setObjectName(QStringLiteral("MHelp"));
     MHelp->addAction(MInfo);
+    MHelp->addAction(QStringLiteral("О программе"), this, [this] { ShowAboutBox(this); });
 }
 
 void TMainForm::BuildToolBar() {
