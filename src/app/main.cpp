@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 #include "app/translations.h"
 #include "ui/error_report.h"
+#include "velmaris_notice.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -15,7 +16,7 @@ bool AnswerInfoOption(int argc, char** argv) {
     if (argc != 2)
         return false;
     if (std::strcmp(argv[1], "--version") == 0) {
-        std::printf("velmaris %s\n", VELMARIS_VERSION);
+        std::printf("velmaris %s\n%s", VELMARIS_VERSION, VELMARIS_NOTICE_TEXT);
         return true;
     }
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {

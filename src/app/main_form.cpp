@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include "app/about_box.h"
 #include "app/database_choice.h"
 #include "app/elided_label.h"
 #include "app/help_form.h"
@@ -195,6 +196,7 @@ void TMainForm::BuildMenu() {
     QMenu* help = bar->addMenu(QStringLiteral("&Помощь"));
     help->setObjectName(QStringLiteral("MHelp"));
     help->addAction(AHelp);
+    help->addAction(QStringLiteral("О программе"), this, [this] { ShowAboutBox(this); });
 }
 
 void TMainForm::BuildToolBar() {

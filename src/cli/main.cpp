@@ -1,5 +1,7 @@
 #include "cli/command.h"
 
+#include "velmaris_notice.h"
+
 #include <cstring>
 #include <exception>
 #include <iostream>
@@ -38,7 +40,7 @@ int main(int argc, char** argv) {
     if (argc < 2)
         return PrintUsage(std::cerr);
     if (std::strcmp(argv[1], "--version") == 0) {
-        std::cout << "velmaris-cli " << VELMARIS_VERSION << "\n";
+        std::cout << "velmaris-cli " << VELMARIS_VERSION << "\n" << VELMARIS_NOTICE_TEXT;
         return 0;
     }
     if (std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0) {

@@ -1,3 +1,4 @@
+#include "app/about_box.h"
 #include "app/help_form.h"
 #include "main_form_fixture.h"
 #include "maps/view/map_grid.h"
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -57,7 +59,8 @@ TEST_F(Menu, CaptionsAndOrder) {
                            "Комплектация",
                            "-",
                            "База параметров…"}));
-    EXPECT_EQ(Captions(ChildNamed<QMenu>(*form, "MHelp")->actions()), QStringList({"&Справка"}));
+    EXPECT_EQ(Captions(ChildNamed<QMenu>(*form, "MHelp")->actions()),
+              QStringList({"&Справка", "О программе"}));
     // The eight surface maps are radio items (a menu draws the items of an exclusive group
     // with a radio mark); the oxygen switch is a check item of its own.
     for (QAction* a : {form->MapAction(MapKind::Uoz), form->MapAction(MapKind::Tau),
@@ -198,6 +201,17 @@ TEST_F(Menu, HelpOpensTheContentsPageAndEveryPageExists) {
     // A second request brings the same window back to the contents.
     EXPECT_EQ(ShowHelpWindow(form.get()), help);
     EXPECT_EQ(help->Browser->source().toString(), THelpForm::ContentsPage);
+}
+
+// «О программе» names the program, its version and its licence; the licence words are those
+// the Debian copyright file and --version use.
+TEST(AboutBox, NamesTheVersionAndTheLicence) {
+    const QString text = AboutText();
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("^Velmaris \\d+\\.\\d+\n"))))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Copyright (C) ")));
+    EXPECT_TRUE(text.contains(QStringLiteral("GNU GPL version 3 or later")));
+    EXPECT_TRUE(text.contains(QStringLiteral("NO WARRANTY")));
 }
 
 TEST_F(Menu, ExitRunsTheCloseQuestion) {

@@ -1,5 +1,6 @@
 // velmaris-ecusim: a simulated control unit on a pseudo-terminal.
 //
+//   velmaris-ecusim --help | --version
 //   velmaris-ecusim LINK [--memory FILE] [--awake] [--pace] [--access-code HEX12]
 //                   [--dump FILE] [--fault NAME[=VALUE]]...
 //
@@ -17,6 +18,7 @@
 #include "image/firmware_image.h"
 #include "image/hex_format.h"
 #include "programmer/protocol.h"
+#include "velmaris_notice.h"
 
 #include <csignal>
 #include <cstdio>
@@ -107,6 +109,10 @@ void ApplyFault(const std::string& fault, EcuModel::Faults& faults, PtyOptions& 
 int main(int argc, char** argv) {
     if (argc < 2)
         Usage("no link path");
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "velmaris-ecusim " << VELMARIS_NOTICE_VERSION << "\n" << VELMARIS_NOTICE_TEXT;
+        return 0;
+    }
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::cout
             << "usage: velmaris-ecusim LINK [options]\n"
@@ -121,7 +127,8 @@ int main(int argc, char** argv) {
                "  --fault NAME[=VALUE] no-echo, silent-after-ack=CMD, fail-protection,\n"
                "                       fail-erase=SECTOR, fail-block=OFFSET, bad-flash=OFFSET,\n"
                "                       short-read=BLOCK, disconnect-after=BYTES\n"
-               "                       (CMD and OFFSET hexadecimal)\n";
+               "                       (CMD and OFFSET hexadecimal)\n"
+               "  --version            version and licence\n";
         return 0;
     }
     PtyOptions line;

@@ -33,8 +33,18 @@ bool IsLocked(const QSqlError& error) {
     return ok && (code == 5 || code == 6);
 }
 
+// The database's and the driver's texts, each once: where the driver itself is missing, Qt
+// puts the same words ("Driver not loaded") in both.
 QString ErrorText(const QSqlError& error) {
-    return IsLocked(error) ? QStringLiteral("database is locked by another program") : error.text();
+    if (IsLocked(error))
+        return QStringLiteral("database is locked by another program");
+    const QString database = error.databaseText().trimmed();
+    const QString driver = error.driverText().trimmed();
+    if (database.isEmpty() || database == driver)
+        return driver;
+    if (driver.isEmpty() || database.contains(driver))
+        return database;
+    return database + QLatin1Char(' ') + driver;
 }
 
 [[noreturn]] void Fail(const QString& what, const QSqlError& error) {
@@ -266,7 +276,7 @@ void ParamDatabase::openJet() {
     database.setDatabaseName(QStringLiteral(":memory:"));
     if (!database.open()) {
         problems_ << QStringLiteral("Не удалось создать копию базы данных в памяти: %1")
-                         .arg(database.lastError().text());
+                         .arg(ErrorText(database.lastError()));
         return;
     }
     database.transaction();
