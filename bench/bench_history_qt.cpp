@@ -2,8 +2,8 @@
 // (bytes written back, Decode, the grid refilled with its marks), the memory of many keypad
 // steps, and one journal append with its flush. Runs on a patterned image saved to a
 // temporary file, so the journal is written as in real use.
-#include "app/edit_history.h"
 #include "app/main_form.h"
+#include "document/edit_history.h"
 #include "image/edit_journal.h"
 #include "maps/view/map_grid.h"
 #include "qt_bench_main.h"
@@ -35,7 +35,7 @@ struct OpenForm {
         form->show();
         QApplication::processEvents();
     }
-    ~OpenForm() { form->Image->MarkSaved(); }
+    ~OpenForm() { form->GetImage().MarkSaved(); }
 };
 
 // Each iteration is one undo and one redo; the figure per step is half the time shown.
@@ -43,8 +43,8 @@ void UndoRedo(benchmark::State& state, const std::function<void(TMainForm&)>& ma
     OpenForm open;
     makeStep(*open.form);
     for (auto _ : state) {
-        open.form->AUndo->trigger();
-        open.form->ARedo->trigger();
+        open.form->findChild<QAction*>("AUndo")->trigger();
+        open.form->findChild<QAction*>("ARedo")->trigger();
     }
     state.counters["per_step_us"] = benchmark::Counter(
         2, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
@@ -53,7 +53,7 @@ void UndoRedo(benchmark::State& state, const std::function<void(TMainForm&)>& ma
 void BM_UndoRedoKeypadStep(benchmark::State& state) {
     UndoRedo(state, [](TMainForm& form) {
         QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::KeypadModifier, QStringLiteral("+"));
-        QApplication::sendEvent(form.SG, &plus);
+        QApplication::sendEvent(form.Grid(), &plus);
     });
 }
 
@@ -62,7 +62,7 @@ void BM_UndoRedoUnitRead(benchmark::State& state) {
         std::vector<uint8_t> read(FirmwareImage::Size);
         for (size_t i = 0; i < read.size(); ++i)
             read[i] = static_cast<uint8_t>(i * 13 + 1);
-        form.WindowEditPath()("Чтение ЭБУ", [&] { form.Image->ReplaceData(read.data()); });
+        form.WindowEditPath()("Чтение ЭБУ", [&] { form.GetImage().ReplaceData(read.data()); });
     });
 }
 
@@ -83,15 +83,15 @@ void BM_MemoryOfKeypadSteps(benchmark::State& state) {
     for (auto _ : state) {
         OpenForm open;
         TMainForm& form = *open.form;
-        form.History->DiscardJournal(); // memory only
+        form.Document().History().DiscardJournal(); // memory only
         const int rows = 39, cols = 22, cells = rows * cols;
         auto press = [&](int i) {
             const int row = i % rows, col = (i / rows) % cols;
-            form.SG->SetCurrentCell(col + 1, row + 1);
+            form.Grid()->SetCurrentCell(col + 1, row + 1);
             form.SelectCellState(col + 1, row + 1);
             QKeyEvent key(QEvent::KeyPress, (i / cells) % 2 ? Qt::Key_Minus : Qt::Key_Plus,
                           Qt::KeypadModifier);
-            QApplication::sendEvent(form.SG, &key);
+            QApplication::sendEvent(form.Grid(), &key);
         };
         const size_t opened = HeapInUse();
         for (int i = 0; i < cells; ++i)
@@ -100,7 +100,7 @@ void BM_MemoryOfKeypadSteps(benchmark::State& state) {
         const int steps = 10000;
         for (int i = cells; i < cells + steps; ++i)
             press(i);
-        state.counters["steps"] = form.History->Stack()->count() - cells;
+        state.counters["steps"] = form.Document().History().Stack()->count() - cells;
         state.counters["first_pass_MB"] = Megabytes(marked - opened);
         state.counters["heap_MB"] = Megabytes(HeapInUse() - marked);
     }

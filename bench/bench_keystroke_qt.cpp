@@ -25,7 +25,7 @@ std::unique_ptr<TMainForm> MakeForm() {
         std::vector<uint8_t> bytes(FirmwareImage::Size);
         for (size_t i = 0; i < bytes.size(); ++i)
             bytes[i] = static_cast<uint8_t>(i * 7 + 3);
-        form->Image->ReplaceData(bytes.data());
+        form->GetImage().ReplaceData(bytes.data());
     }
     form->show();
     return form;
@@ -36,7 +36,7 @@ std::unique_ptr<TMainForm> MakeForm() {
 void OpenReference(TMainForm& form) {
     std::vector<uint8_t> bytes(FirmwareImage::Size);
     for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<uint8_t>(form.Image->ReadByte(static_cast<uint16_t>(i)) +
+        bytes[i] = static_cast<uint8_t>(form.GetImage().ReadByte(static_cast<uint16_t>(i)) +
                                         (i % 3 == 0 ? 1 : 0));
     form.OpenReference(FirmwareImage::FromBytes(bytes.data()), QStringLiteral("reference"));
 }
@@ -47,21 +47,21 @@ void Keys(benchmark::State& state, bool paint, bool tinted = false, bool compare
     auto form = MakeForm();
     if (compare)
         OpenReference(*form);
-    form->MapItem(static_cast<MapKind>(state.range(0)))->trigger();
-    form->MColour->setChecked(tinted);
+    form->MapAction(static_cast<MapKind>(state.range(0)))->trigger();
+    form->findChild<QAction*>("MColour")->setChecked(tinted);
     form->MColourClick();
     QApplication::processEvents();
     QKeyEvent plus(QEvent::KeyPress, Qt::Key_Plus, Qt::KeypadModifier, QStringLiteral("+"));
     QKeyEvent minus(QEvent::KeyPress, Qt::Key_Minus, Qt::KeypadModifier, QStringLiteral("-"));
     bool up = true;
     for (auto _ : state) {
-        QApplication::sendEvent(form->SG, up ? &plus : &minus);
+        QApplication::sendEvent(form->Grid(), up ? &plus : &minus);
         if (paint)
             QApplication::processEvents(); // the grid repaints the changed cell
         up = !up;
     }
     state.SetLabel(GetMapInfo(static_cast<MapKind>(state.range(0))).caption);
-    form->Image->MarkSaved();
+    form->GetImage().MarkSaved();
 }
 
 void BM_KeystrokeToCell(benchmark::State& state) {
@@ -82,8 +82,8 @@ void BM_KeystrokeToTintedCell(benchmark::State& state) {
 // grid's changed cells and repaint. Adding and taking back half a degree changes every cell.
 void BM_WholeMapOperationPainted(benchmark::State& state) {
     auto form = MakeForm();
-    form->MUoz->trigger();
-    form->SG->SelectCells(1, 1, form->SG->ColCount() - 1, form->SG->RowCount() - 1);
+    form->MapAction(MapKind::Uoz)->trigger();
+    form->Grid()->SelectCells(1, 1, form->Grid()->ColCount() - 1, form->Grid()->RowCount() - 1);
     QApplication::processEvents();
     bool up = true;
     for (auto _ : state) {
@@ -91,7 +91,7 @@ void BM_WholeMapOperationPainted(benchmark::State& state) {
         QApplication::processEvents();
         up = !up;
     }
-    form->Image->MarkSaved();
+    form->GetImage().MarkSaved();
 }
 
 } // namespace

@@ -98,8 +98,7 @@ void TDiffForm::Fill(const ImageDifferences& diff, const FirmwareImage& image,
         QTreeWidgetItem* maps = Group(QStringLiteral("Карты"));
         for (const MapDifference& m : diff.maps) {
             const MapInfo& info = GetMapInfo(m.kind);
-            QTreeWidgetItem* group =
-                new QTreeWidgetItem(maps, {QString::fromUtf8(info.caption)});
+            QTreeWidgetItem* group = new QTreeWidgetItem(maps, {QString::fromUtf8(info.caption)});
             group->setFirstColumnSpanned(true);
             for (const CellDifference& cell : m.cells) {
                 QString where = Axis(MapRowLabel(image, m.kind, cell.row),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/comparison.h"
 #include "maps/image_compare.h"
 
 #include <QDialog>
@@ -8,16 +9,6 @@
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-
-// One line of the differences window: what it stands for, so that a command can act on it.
-struct DiffLine {
-    enum Kind { Cell, Ident, Equipment, Checksum, Bytes, Parameter };
-    Kind kind;
-    int a = 0; // Cell: map kind; Ident: field; Equipment: item; Bytes: first address;
-               // Parameter: record of its table
-    int b = 0; // Cell: row; Bytes: last address; Parameter: vector point, -1 for a constant
-    int c = 0; // Cell: column
-};
 
 // The "Различия" window: every difference between the image and the reference as a line with
 // both values, grouped by maps, constants and vectors, identification, equipment, checksum and

@@ -3,6 +3,7 @@
 #include <QStyledItemDelegate>
 
 class EditHistory;
+class QAction;
 class QUndoView;
 
 // Draws the rows of the history list with the steps' names, which the history keeps in its log
@@ -21,3 +22,8 @@ private:
 
 // The "История изменений" list: clicking a row moves the image to that point of the history.
 QUndoView* NewHistoryView(EditHistory& history, QWidget* parent);
+// Makes undo and redo actions of the history: each names the step it takes back or makes again,
+// is enabled while there is one, and does nothing while a step is being recorded.
+void ConnectUndoActions(EditHistory& history, QAction* undo, QAction* redo);
+// The tool window around the list, hidden until shown.
+QWidget* NewHistoryWindow(EditHistory& history, QWidget* parent);

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     if (!RunGuarded(nullptr, [&] { form = std::make_unique<TMainForm>(); }))
         return 1;
     // The window comes back as it was left; the first run fills the screen.
-    if (form->GeometryRestored)
+    if (form->GeometryRestored())
         form->show();
     else
         form->showMaximized();

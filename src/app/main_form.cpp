@@ -1,14 +1,14 @@
 #include "app/main_form.h"
 
 #include "app/about_box.h"
-#include "app/edit_history.h"
+#include "app/database_choice.h"
 #include "app/elided_label.h"
+#include "app/help_form.h"
 #include "app/history_view.h"
+#include "app/recent_menu.h"
 #include "app/tool_icons.h"
-#include "maps/cell_edit.h"
+#include "document/edit_history.h"
 #include "maps/view/map_grid.h"
-#include "maps/view/opengl_panel.h"
-#include "params/parameter_compare.h"
 #include "params/view/equipment_form.h"
 #include "params/view/ident_form.h"
 #include "params/view/opt_form_run.h"
@@ -20,7 +20,6 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFrame>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -29,32 +28,33 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
-#include <QUndoStack>
-#include <QUndoView>
 #include <QVBoxLayout>
 #include <functional>
 #include <string>
 
-const QString TMainForm::MainCaption = QStringLiteral("Редактор алгоритма и калибровок двигателя");
+QString TMainForm::MainCaption() {
+    return QStringLiteral("Редактор алгоритма и калибровок двигателя");
+}
 
 TMainForm::TMainForm(QWidget* parent)
-    : QMainWindow(parent), Image(std::make_unique<FirmwareImage>()),
-      Dialogs(MainFormDialogs::Defaults()) {
+    : QMainWindow(parent), Asks(CommandDialogs::Defaults()), Doc(std::make_unique<ImageDocument>()),
+      Compared(std::make_unique<Comparison>(Doc->Image())) {
+    Asks.ShowHelp = ShowHelpWindow;
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(MainCaption + QStringLiteral("[*]"));
+    setWindowTitle(MainCaption() + QStringLiteral("[*]"));
     resize(757, 577);
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(11);
     setFont(font);
 
-    History = new EditHistory(*Image, this);
-    connect(History, &EditHistory::Applied, this, [this](const StepCell& cell) {
+    EditHistory* history = &Doc->History();
+    connect(history, &EditHistory::Applied, this, [this](const StepCell& cell) {
         Guard([&] { UndoApplied(cell.map, cell.row, cell.col); });
     });
-    connect(History, &EditHistory::JournalFailed, this, [this](const QString& message) {
-        Dialogs.Warn(this, QStringLiteral("Журнал несохранённых изменений не записан: они не "
-                                          "будут восстановлены после сбоя.\n") +
-                               message);
+    connect(history, &EditHistory::JournalFailed, this, [this](const QString& message) {
+        Asks.Warn(this, QStringLiteral("Журнал несохранённых изменений не записан: они не "
+                                       "будут восстановлены после сбоя.\n") +
+                            message);
     });
 
     BuildActions();
@@ -62,12 +62,9 @@ TMainForm::TMainForm(QWidget* parent)
     BuildToolBar();
     BuildPanels();
     BuildEditMenu();
+    BuildStatusBar();
     BuildCompareMenu();
     RestoreWindowSettings();
-    BuildStatusBar();
-    ChangedBytesLabel = new QLabel(this);
-    ChangedBytesLabel->setObjectName(QStringLiteral("ChangedBytesLabel"));
-    statusBar()->addPermanentWidget(ChangedBytesLabel);
     UpdateEditState();
 }
 
@@ -75,14 +72,9 @@ TMainForm::TMainForm(QWidget* parent)
 TMainForm::~TMainForm() {
     SaveWindowSettings();
     // A window that ends in order has asked about its changes: nothing is left to recover. The
-    // history listens on the image, which goes before the window's children do.
-    History->DiscardJournal();
+    // history list shows the document's history, which goes before the window's children do.
+    Doc->DiscardJournal();
     delete HistoryWindow;
-    delete History;
-}
-
-bool TMainForm::Guard(const std::function<void()>& command) {
-    return RunGuarded(this, command);
 }
 
 void TMainForm::BuildActions() {
@@ -104,12 +96,7 @@ void TMainForm::BuildActions() {
     connect(AOpen, &QAction::triggered, this, [this] { AOpenExecute(); });
     connect(ASave, &QAction::triggered, this, [this] { ASaveExecute(); });
     connect(AHelp, &QAction::triggered, this, [this] { AHelpExecute(); });
-    MOpen = AOpen;
-    MSave = ASave;
-    MInfo = AHelp;
 
-    // Undo and redo name the step they take back or make again.
-    QUndoStack* stack = History->Stack();
     AUndo = makeAction("AUndo", QStringLiteral("Отменить"), QStringLiteral("Отменить"),
                        style()->standardIcon(QStyle::SP_ArrowBack), QKeySequence::Undo);
     ARedo = makeAction("ARedo", QStringLiteral("Повторить"), QStringLiteral("Повторить"),
@@ -118,28 +105,7 @@ void TMainForm::BuildActions() {
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     AHistory = makeAction("AHistory", QStringLiteral("История изменений"), QString(), QIcon(),
                           QKeySequence());
-    auto caption = [](QAction* action, const QString& verb, const QString& step) {
-        const QString text = step.isEmpty() ? verb : verb + QStringLiteral(": ") + step;
-        action->setText(text);
-        action->setToolTip(text);
-    };
-    connect(History, &EditHistory::NamesChanged, this,
-            [=](const QString& undoName, const QString& redoName) {
-                caption(AUndo, QStringLiteral("Отменить"), undoName);
-                caption(ARedo, QStringLiteral("Повторить"), redoName);
-            });
-    connect(stack, &QUndoStack::canUndoChanged, AUndo, &QAction::setEnabled);
-    connect(stack, &QUndoStack::canRedoChanged, ARedo, &QAction::setEnabled);
-    AUndo->setEnabled(false);
-    ARedo->setEnabled(false);
-    connect(AUndo, &QAction::triggered, this, [this] {
-        if (!History->Recording())
-            History->Stack()->undo();
-    });
-    connect(ARedo, &QAction::triggered, this, [this] {
-        if (!History->Recording())
-            History->Stack()->redo();
-    });
+    ConnectUndoActions(Doc->History(), AUndo, ARedo);
     connect(AHistory, &QAction::triggered, this,
             [this] { Guard([this] { ShowHistoryWindow(); }); });
 }
@@ -164,14 +130,16 @@ void TMainForm::BuildMenu() {
 
     MFile = bar->addMenu(QStringLiteral("&Файл"));
     MFile->setObjectName(QStringLiteral("MFile"));
-    MFile->addAction(MOpen);
+    MFile->addAction(AOpen);
     separator(MFile, "N3");
-    MFile->addAction(MSave);
+    MFile->addAction(ASave);
     separator(MFile, "N2");
-    BuildRecentMenu();
+    MRecent = new TRecentMenu(this);
+    connect(MRecent, &TRecentMenu::Chosen, this,
+            [this](const QString& file) { Guard([&] { OpenRecentFile(file); }); });
     MFile->addMenu(MRecent);
     separator(MFile, "N8");
-    MExit = item(MFile, "MExit", QStringLiteral("В&ыход"), &TMainForm::MExitClick);
+    item(MFile, "MExit", QStringLiteral("В&ыход"), &QWidget::close);
 
     MEdit = bar->addMenu(QStringLiteral("&Правка"));
     MEdit->setObjectName(QStringLiteral("MEdit"));
@@ -211,84 +179,78 @@ void TMainForm::BuildMenu() {
         MapItems[static_cast<std::size_t>(kind)] = a;
     }
     separator(Graph, "N5");
-    MOpt = item(Graph, "MOpt", QStringLiteral("Константы и вектора"), &TMainForm::MOptClick);
+    item(Graph, "MOpt", QStringLiteral("Константы и вектора"), &TMainForm::MOptClick);
     separator(Graph, "N6");
-    MIden = item(Graph, "MIden", QStringLiteral("Идентификация"), &TMainForm::MIdenClick);
-    MComp = item(Graph, "MComp", QStringLiteral("Комплектация"), &TMainForm::MCompClick);
+    item(Graph, "MIden", QStringLiteral("Идентификация"), &TMainForm::MIdenClick);
+    item(Graph, "MComp", QStringLiteral("Комплектация"), &TMainForm::MCompClick);
     separator(Graph, "N9");
-    MDatabase =
-        item(Graph, "MDatabase", QStringLiteral("База параметров…"), &TMainForm::MDatabaseClick);
-    MUoz->setChecked(true);
+    item(Graph, "MDatabase", QStringLiteral("База параметров…"),
+         [](TMainForm* form) { ChooseDatabase(form->Asks, form, form->Doc->LoadedFile()); });
+    MapAction(MapKind::Uoz)->setChecked(true);
 
     // A top-level entry that acts when clicked.
-    MFlasher = bar->addAction(QStringLiteral("Программатор"));
-    MFlasher->setObjectName(QStringLiteral("MFlasher"));
-    connect(MFlasher, &QAction::triggered, this, [this] { Guard([this] { MFlasherClick(); }); });
+    QAction* flasher = bar->addAction(QStringLiteral("Программатор"));
+    flasher->setObjectName(QStringLiteral("MFlasher"));
+    connect(flasher, &QAction::triggered, this, [this] { Guard([this] { MFlasherClick(); }); });
 
-    MHelp = bar->addMenu(QStringLiteral("&Помощь"));
-    MHelp->setObjectName(QStringLiteral("MHelp"));
-    MHelp->addAction(MInfo);
-    MHelp->addAction(QStringLiteral("О программе"), this, [this] { ShowAboutBox(this); });
+    QMenu* help = bar->addMenu(QStringLiteral("&Помощь"));
+    help->setObjectName(QStringLiteral("MHelp"));
+    help->addAction(AHelp);
+    help->addAction(QStringLiteral("О программе"), this, [this] { ShowAboutBox(this); });
 }
 
 void TMainForm::BuildToolBar() {
-    ToolBar9 = addToolBar(QStringLiteral("ToolBar9"));
-    ToolBar9->setObjectName(QStringLiteral("ToolBar9"));
-    ToolBar9->setMovable(false);
-    ToolBar9->setFixedHeight(25);
-    ToolBar9->setIconSize(QSize(16, 16));
-    ToolBar9->addAction(AOpen);
-    ToolBar9->addAction(ASave);
-    ToolBar9->addAction(AUndo);
-    ToolBar9->addAction(ARedo);
-    ToolBar9->addSeparator()->setObjectName(QStringLiteral("ToolButton6"));
-    ToolBar9->addAction(AHelp);
+    // The command bar; the saved window state knows it by its old name.
+    QToolBar* commandBar = addToolBar(QStringLiteral("ToolBar9"));
+    commandBar->setObjectName(QStringLiteral("ToolBar9"));
+    commandBar->setMovable(false);
+    commandBar->setFixedHeight(25);
+    commandBar->setIconSize(QSize(16, 16));
+    commandBar->addActions({AOpen, ASave, AUndo, ARedo});
+    commandBar->addSeparator()->setObjectName(QStringLiteral("ToolButton6"));
+    commandBar->addAction(AHelp);
 }
 
 void TMainForm::BuildPanels() {
-    Splitter1 = new QSplitter(Qt::Horizontal, this);
-    Splitter1->setObjectName(QStringLiteral("Splitter1"));
-    Splitter1->setHandleWidth(5);
-    Splitter1->setChildrenCollapsible(false);
+    ViewSplitter = new QSplitter(Qt::Horizontal, this);
+    ViewSplitter->setObjectName(QStringLiteral("ViewSplitter"));
+    ViewSplitter->setHandleWidth(5);
+    ViewSplitter->setChildrenCollapsible(false);
 
-    Panel1 = new QFrame(Splitter1);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setAutoFillBackground(true);
-    QPalette black = Panel1->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    Panel1->setPalette(black);
-    Panel1Layout = new QVBoxLayout(Panel1);
-    Panel1Layout->setContentsMargins(2, 2, 2, 2);
-    Panel1Layout->setAlignment(Qt::AlignTop);
+    ViewPanel = new TViewPanel(ViewSplitter, [this](SurfaceFrame& frame, bool withReference) {
+        const std::optional<MapKind> map = MarkedMap();
+        BuildSurfaceFrame(GetImage(), map, Edit.SelRow, Edit.SelCol, frame,
+                          withReference ? Compared->Reference() : nullptr);
+        return map;
+    });
 
-    Panel2 = new QWidget(Splitter1);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
-    auto* right = new QVBoxLayout(Panel2);
+    // The grid under the map's caption.
+    auto* gridPanel = new QWidget(ViewSplitter);
+    gridPanel->setObjectName(QStringLiteral("GridPanel"));
+    auto* right = new QVBoxLayout(gridPanel);
     right->setContentsMargins(0, 0, 0, 0);
     right->setSpacing(0);
-    ToolBar1 = new QToolBar(Panel2);
-    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setFixedHeight(29);
-    Label1 = new TElidedLabel(QStringLiteral("УОЗ"), ToolBar1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setToolTip(Label1->text());
-    ToolBar1->addWidget(Label1);
-    right->addWidget(ToolBar1);
-    SG = new TMapGrid(Panel2);
+    auto* mapToolBar = new QToolBar(gridPanel);
+    mapToolBar->setObjectName(QStringLiteral("MapToolBar"));
+    mapToolBar->setFixedHeight(29);
+    MapCaption = new TElidedLabel(QStringLiteral("УОЗ"), mapToolBar);
+    MapCaption->setObjectName(QStringLiteral("MapCaption"));
+    MapCaption->setToolTip(MapCaption->text());
+    mapToolBar->addWidget(MapCaption);
+    right->addWidget(mapToolBar);
+    SG = new TMapGrid(gridPanel);
     SG->setObjectName(QStringLiteral("SG"));
     right->addWidget(SG, 1);
 
-    Splitter1->addWidget(Panel1);
-    Splitter1->addWidget(Panel2);
-    Splitter1->setStretchFactor(0, 1);
-    Splitter1->setStretchFactor(1, 0);
-    Splitter1->setSizes({757 - 275 - 5, 275});
-    setCentralWidget(Splitter1);
+    ViewSplitter->addWidget(ViewPanel);
+    ViewSplitter->addWidget(gridPanel);
+    ViewSplitter->setStretchFactor(0, 1);
+    ViewSplitter->setStretchFactor(1, 0);
+    ViewSplitter->setSizes({757 - 275 - 5, 275});
+    setCentralWidget(ViewSplitter);
 
-    connect(Splitter1, &QSplitter::splitterMoved, this,
-            [this] { Guard([this] { Splitter1Moved(); }); });
-    BuildView();
+    // The 3-D view keeps its height at 0.8 of its width as the splitter moves.
+    connect(ViewSplitter, &QSplitter::splitterMoved, ViewPanel, &TViewPanel::PlaceView);
     connect(SG, &TMapGrid::SelectCell, this,
             [this](int col, int row) { Guard([&] { SGSelectCell(col, row); }); });
     connect(SG, &TMapGrid::KeyDown, this, [this](QKeyEvent* e) { Guard([&] { SGKeyDown(e); }); });
@@ -299,46 +261,40 @@ void TMainForm::BuildStatusBar() {
     StatusLabel = new TElidedLabel(QString(), statusBar());
     StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
     statusBar()->addWidget(StatusLabel, 1);
-}
-
-void TMainForm::Splitter1Moved() {
-    // The 3-D view keeps its height at 0.8 of its width.
-    PlaceView();
-}
-
-void TMainForm::Repaint3D() {
-    if (OpenGLPanel1)
-        OpenGLPanel1->update();
-}
-
-void TMainForm::MExitClick() {
-    close();
+    // The comparison's label comes before the count of changed bytes.
+    for (QLabel** label : {&CompareStatus, &ChangedBytesLabel}) {
+        *label = new QLabel(this);
+        statusBar()->addPermanentWidget(*label);
+    }
+    CompareStatus->setObjectName(QStringLiteral("CompareStatus"));
+    ChangedBytesLabel->setObjectName(QStringLiteral("ChangedBytesLabel"));
 }
 
 void TMainForm::MOptClick() {
-    RunParameterWindow(*Image, this, ChosenDatabase(), LoadedFile, WindowEditPath());
-    RefreshAfterOptions();
+    RunParameterWindow(GetImage(), this, ChosenDatabase(), Doc->LoadedFile(), WindowEditPath());
+    // The grid keeps its numbers until the next map command; the 3-D view shows the new ones.
+    RefreshStatus();
+    ViewPanel->Repaint();
+    UpdateEditState();
 }
 
 // The identification and equipment windows write into Data themselves when they close, which
 // makes one step of each closing that changed something; no map depends on what they change,
 // so the grid is not refilled afterwards.
 void TMainForm::MIdenClick() {
-    {
-        TIdentForm form(*Image, this);
-        History->Record(QStringLiteral("Идентификация"), [&] { form.exec(); });
-    }
-    UpdateEditState();
-    RefreshStatus(); // the checksum may no longer agree
+    TIdentForm form(GetImage(), this);
+    RunRecorded(form, QStringLiteral("Идентификация"));
 }
 
 void TMainForm::MCompClick() {
-    {
-        TEquipmentForm form(*Image, this);
-        History->Record(QStringLiteral("Комплектация"), [&] { form.exec(); });
-    }
+    TEquipmentForm form(GetImage(), this);
+    RunRecorded(form, QStringLiteral("Комплектация"));
+}
+
+void TMainForm::RunRecorded(QDialog& window, const QString& stepName) {
+    Doc->History().Record(stepName, [&] { window.exec(); });
     UpdateEditState();
-    RefreshStatus();
+    RefreshStatus(); // the checksum may no longer agree
 }
 
 void TMainForm::MFlasherClick() {
@@ -348,7 +304,7 @@ void TMainForm::MFlasherClick() {
         QString port = settings.Text(QStringLiteral("programmer/port"));
         if (port.isEmpty())
             port = QStringLiteral("COM1");
-        TProgForm form(*Image, this, port, CurrentFile);
+        TProgForm form(GetImage(), this, port, Doc->CurrentFile());
         const QString speed = settings.Text(QStringLiteral("programmer/speed"));
         if (form.Speed->findText(speed) >= 0)
             form.Speed->setCurrentText(speed);
@@ -356,50 +312,32 @@ void TMainForm::MFlasherClick() {
         form.exec();
         settings.SetValue(QStringLiteral("programmer/port"), form.ComNumber->currentText());
         settings.SetValue(QStringLiteral("programmer/speed"), form.Speed->currentText());
-        if (!form.LastUnitRead().empty())
-            LastUnitRead = form.LastUnitRead();
+        Compared->RememberUnitRead(form.LastUnitRead());
     } // the window and its port are gone before the image is shown again
     RefreshAfterProgrammer();
 }
 
 void TMainForm::RefreshAfterProgrammer() {
-    ShowMap(CurrentMap);
+    ShowMap(Edit.CurrentMap);
     UpdateComparison(); // a unit read makes "Сравнить с ЭБУ" possible
-    UpdateEditState();
-}
-
-void TMainForm::RefreshAfterOptions() {
-    // The grid keeps its numbers until the next map command; the 3-D view shows the new ones.
-    RefreshStatus();
-    Repaint3D();
     UpdateEditState();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
     bool mayClose = false;
     Guard([&] { mayClose = FormCloseQuery(); });
-    if (mayClose) {
-        // Saved or given up: nothing is left to recover.
-        History->DiscardJournal();
-        if (HistoryWindow)
-            HistoryWindow->close();
-        event->accept();
-    } else {
-        event->ignore();
-    }
+    if (!mayClose)
+        return event->ignore();
+    // Saved or given up: nothing is left to recover.
+    Doc->DiscardJournal();
+    if (HistoryWindow)
+        HistoryWindow->close();
+    event->accept();
 }
 
 void TMainForm::ShowHistoryWindow() {
-    if (!HistoryWindow) {
-        HistoryWindow = new QWidget(this, Qt::Tool);
-        HistoryWindow->setObjectName(QStringLiteral("HistoryWindow"));
-        HistoryWindow->setWindowTitle(QStringLiteral("История изменений"));
-        auto* layout = new QVBoxLayout(HistoryWindow);
-        layout->setContentsMargins(0, 0, 0, 0);
-        HistoryView = NewHistoryView(*History, HistoryWindow);
-        layout->addWidget(HistoryView);
-        HistoryWindow->resize(300, 400);
-    }
+    if (!HistoryWindow)
+        HistoryWindow = NewHistoryWindow(Doc->History(), this);
     HistoryWindow->show();
     HistoryWindow->raise();
 }

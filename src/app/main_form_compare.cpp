@@ -1,10 +1,11 @@
 // Comparison of the image with a reference image: the file or unit memory chosen as the
 // reference, the grid's marks and cell switch, the status bar, the differences window and
-// taking cells from the reference. The core compares (maps/image_compare.h); this file shows.
+// taking cells from the reference. The comparison (document/comparison.h) keeps the state and
+// the core compares; this file shows.
 #include "app/main_form.h"
 
+#include "app/database_choice.h"
 #include "app/diff_form.h"
-#include "maps/cell_edit.h"
 #include "maps/view/map_grid.h"
 #include "params/db/param_db.h"
 #include "params/parameter_compare.h"
@@ -18,39 +19,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
-#include <QStatusBar>
-#include <QTimer>
 #include <memory>
 
 namespace {
-
-// Compares again once the event loop is back, however many writes an edit made.
-class CompareWatcher : public ImageListener {
-public:
-    CompareWatcher(FirmwareImage& image, TMainForm* form) : image_(image), form_(form) {
-        image_.AddListener(this);
-    }
-    ~CompareWatcher() override { image_.RemoveListener(this); }
-    void DataChanged(const ChangeSet&) override { Schedule(); }
-    void DataReplaced() override { Schedule(); }
-
-private:
-    // The call waiting in the event loop may outlive the watcher (a comparison closed in
-    // between): it holds the flag and the window, never the watcher.
-    void Schedule() {
-        if (*pending_)
-            return;
-        *pending_ = true;
-        QTimer::singleShot(0, form_, [pending = pending_, form = form_] {
-            *pending = false;
-            form->UpdateComparison();
-        });
-    }
-    FirmwareImage& image_;
-    TMainForm* form_;
-    std::shared_ptr<bool> pending_ = std::make_shared<bool>(false);
-};
 
 // The constants and vectors of the parameter database the constants window uses, so the
 // comparison lists them too; nothing when there is no readable database.
@@ -89,8 +60,8 @@ void TMainForm::BuildCompareMenu() {
         if (a->objectName() == QLatin1String("N2"))
             exitSeparator = a;
     MFile->insertSeparator(exitSeparator)->setObjectName(QStringLiteral("NCompare"));
-    MCompare = item(MFile, exitSeparator, "MCompare", QStringLiteral("Сравнить с…"),
-                    &TMainForm::MCompareClick);
+    item(MFile, exitSeparator, "MCompare", QStringLiteral("Сравнить с…"),
+         &TMainForm::MCompareClick);
     MCompareUnit = item(MFile, exitSeparator, "MCompareUnit", QStringLiteral("Сравнить с ЭБУ"),
                         &TMainForm::MCompareUnitClick);
     MDifferences = item(MFile, exitSeparator, "MDifferences", QStringLiteral("Различия"),
@@ -101,7 +72,7 @@ void TMainForm::BuildCompareMenu() {
     show->setObjectName(QStringLiteral("MShow"));
     MFile->insertMenu(exitSeparator, show);
     auto* group = new QActionGroup(this);
-    auto showItem = [&](const char* name, const QString& text, CellShow mode) {
+    auto showItem = [&](const char* name, const QString& text, Comparison::CellShow mode) {
         QAction* a = show->addAction(text);
         a->setObjectName(QString::fromLatin1(name));
         a->setCheckable(true);
@@ -109,68 +80,53 @@ void TMainForm::BuildCompareMenu() {
         connect(a, &QAction::triggered, this, [this, mode] { Guard([&] { SetCellShow(mode); }); });
         return a;
     };
-    MShowValue = showItem("MShowValue", QStringLiteral("Значение"), CellShow::Value);
-    MShowReference = showItem("MShowReference", QStringLiteral("Эталон"), CellShow::Reference);
-    MShowDifference = showItem("MShowDifference", QStringLiteral("Разность"), CellShow::Difference);
-    MShowValue->setChecked(true);
+    using Show = Comparison::CellShow;
+    ShowItems = {showItem("MShowValue", QStringLiteral("Значение"), Show::Value),
+                 showItem("MShowReference", QStringLiteral("Эталон"), Show::Reference),
+                 showItem("MShowDifference", QStringLiteral("Разность"), Show::Difference)};
+    ShowItems[0]->setChecked(true);
 
-    if (!MEdit) {
-        MEdit = new QMenu(QStringLiteral("Правка"), this);
-        MEdit->setObjectName(QStringLiteral("MEdit"));
-        menuBar()->insertMenu(Graph->menuAction(), MEdit);
-    }
     MTakeReference = item(MEdit, nullptr, "MTakeReference", QStringLiteral("Взять из эталона"),
                           &TMainForm::MTakeReferenceClick);
 
-    CompareStatus = new QLabel(this);
-    CompareStatus->setObjectName(QStringLiteral("CompareStatus"));
-    statusBar()->addPermanentWidget(CompareStatus);
+    connect(Compared.get(), &Comparison::ImageChanged, this,
+            [this] { Guard([this] { UpdateComparison(); }); });
     UpdateComparison();
 }
 
 void TMainForm::MCompareClick() {
     QString fileName;
-    const std::optional<Loader> loader = ChooseFile(fileName);
-    if (!loader)
+    const std::optional<ImageFormat> format = ChooseFile(fileName);
+    if (!format)
         return;
-    QString warning;
-    std::unique_ptr<FirmwareImage> reference = LoadFile(fileName, *loader, warning);
-    OpenReference(std::move(reference), QFileInfo(fileName).fileName());
-    if (!warning.isEmpty())
-        Dialogs.Warn(this, warning);
+    LoadedImage loaded = LoadImageFile(fileName, *format);
+    OpenReference(std::move(loaded.image), QFileInfo(fileName).fileName());
+    if (!loaded.warning.isEmpty())
+        Asks.Warn(this, loaded.warning);
 }
 
 void TMainForm::MCompareUnitClick() {
-    if (LastUnitRead.size() != FirmwareImage::Size)
-        return;
-    OpenReference(FirmwareImage::FromBytes(LastUnitRead.data(), Image->UseO2Maps),
-                  QStringLiteral("ЭБУ (последнее чтение)"));
+    if (Compared->HasUnitRead())
+        OpenReference(Compared->UnitReadImage(), QStringLiteral("ЭБУ (последнее чтение)"));
 }
 
 void TMainForm::OpenReference(std::unique_ptr<FirmwareImage> reference, const QString& name) {
-    Reference = std::move(reference); // UpdateComparison gives it the image's map set
-    ReferenceName = name;
-    CompareTables = LoadParameterTables(
-        QFile::decodeName(FindParameterDatabase(ChosenDatabase(), LoadedFile).path.c_str()));
-    if (!CompareWatch)
-        CompareWatch = std::make_unique<CompareWatcher>(*Image, this);
+    Compared->Open(std::move(reference), name,
+                   LoadParameterTables(QFile::decodeName(
+                       FindParameterDatabase(ChosenDatabase(), Doc->LoadedFile()).path.c_str())));
     UpdateComparison();
 }
 
 void TMainForm::MCloseCompareClick() {
-    CompareWatch.reset();
-    Reference.reset();
-    ReferenceName.clear();
-    CompareTables.reset();
-    Differences = ImageDifferences();
+    Compared->Close();
     if (DiffForm)
         DiffForm->close();
-    SetCellShow(CellShow::Value);
+    SetCellShow(Comparison::CellShow::Value);
     UpdateComparison();
 }
 
 void TMainForm::MDifferencesClick() {
-    if (!Reference)
+    if (!Compared->IsOpen())
         return;
     if (!DiffForm) {
         DiffForm = new TDiffForm(this);
@@ -181,19 +137,17 @@ void TMainForm::MDifferencesClick() {
             Guard([&] { TakeFromReference(lines); });
         });
     }
-    DiffForm->Fill(Differences, *Image, *Reference);
+    DiffForm->Fill(Compared->Differences(), GetImage(), *Compared->Reference());
     DiffForm->show();
     DiffForm->raise();
 }
 
-void TMainForm::SetCellShow(CellShow show) {
-    Show = Reference ? show : CellShow::Value;
-    MShowValue->setChecked(Show == CellShow::Value);
-    MShowReference->setChecked(Show == CellShow::Reference);
-    MShowDifference->setChecked(Show == CellShow::Difference);
+void TMainForm::SetCellShow(Comparison::CellShow show) {
+    Compared->SetShow(show);
+    ShowItems.at(static_cast<std::size_t>(Compared->Show()))->setChecked(true); // the group
     const int col = SG->Col();
     const int row = SG->Row();
-    ShowMap(CurrentMap);
+    ShowMap(Edit.CurrentMap);
     if (row > 0 && col > 0 && row < SG->RowCount() && col < SG->ColCount()) {
         SG->SetCurrentCell(col, row);
         SelectCellState(col, row);
@@ -201,37 +155,29 @@ void TMainForm::SetCellShow(CellShow show) {
 }
 
 void TMainForm::UpdateComparison() {
-    const bool open = Reference != nullptr;
-    if (open) {
-        // The reference never changes; only a switch of map sets decodes it again.
-        if (Reference->UseO2Maps != Image->UseO2Maps) {
-            Reference->UseO2Maps = Image->UseO2Maps;
-            Reference->Decode();
-        }
-        Differences = CompareTables
-                          ? CompareImages(*Image, *Reference, Image->UseO2Maps, *CompareTables)
-                          : CompareImages(*Image, *Reference, Image->UseO2Maps);
-    }
-    for (QAction* a :
-         {MCloseCompare, MDifferences, MShowReference, MShowDifference, MTakeReference})
+    const bool open = Compared->IsOpen();
+    Compared->Update();
+    for (QAction* a : {MCloseCompare, MDifferences, ShowItems[1], ShowItems[2], MTakeReference})
         a->setEnabled(open);
-    MCompareUnit->setEnabled(LastUnitRead.size() == FirmwareImage::Size);
+    MCompareUnit->setEnabled(Compared->HasUnitRead());
     CompareStatus->setVisible(open);
     if (open)
-        CompareStatus->setText(
-            QStringLiteral("Эталон: %1, различий: %2").arg(ReferenceName).arg(Differences.Count()));
+        CompareStatus->setText(QStringLiteral("Эталон: %1, различий: %2")
+                                   .arg(Compared->ReferenceName())
+                                   .arg(Compared->Differences().Count()));
     MarkDifferences();
-    if (Show != CellShow::Value && open)
+    if (Compared->Show() != Comparison::CellShow::Value)
         for (int r = 1; r < SG->RowCount(); ++r)
             for (int c = 1; c < SG->ColCount(); ++c)
-                SG->SetCell(c, r, CellText(CurrentMap, r - 1, c - 1));
+                SG->SetCell(c, r, CellText(Edit.CurrentMap, r - 1, c - 1));
     if (DiffForm && open && DiffForm->isVisible())
-        DiffForm->Fill(Differences, *Image, *Reference);
-    Repaint3D();
+        DiffForm->Fill(Compared->Differences(), GetImage(), *Compared->Reference());
+    ViewPanel->Repaint();
 }
 
 void TMainForm::MarkDifferences() {
-    const MapDifference* map = Reference ? Differences.Map(CurrentMap) : nullptr;
+    const MapDifference* map =
+        Compared->IsOpen() ? Compared->Differences().Map(Edit.CurrentMap) : nullptr;
     std::vector<std::pair<int, int>> cells;
     if (map)
         for (const CellDifference& cell : map->cells)
@@ -240,14 +186,7 @@ void TMainForm::MarkDifferences() {
 }
 
 QString TMainForm::CellText(MapKind kind, int row, int col) const {
-    const std::string sep(1, LocaleDecimalSeparator());
-    if (!Reference || Show == CellShow::Value)
-        return QString::fromStdString(FormatMapCell(*Image, kind, row, col, sep));
-    if (Show == CellShow::Reference)
-        return QString::fromStdString(FormatMapCell(*Reference, kind, row, col, sep));
-    const double difference =
-        MapValue(*Image, kind, row, col) - MapValue(*Reference, kind, row, col);
-    return QString::fromStdString(FormatMapNumber(difference, GetMapInfo(kind).decimals, sep));
+    return Compared->CellText(kind, row, col, std::string(1, LocaleDecimalSeparator()));
 }
 
 void TMainForm::ShowMapCell(MapKind kind, int row, int col) {
@@ -260,52 +199,18 @@ void TMainForm::ShowMapCell(MapKind kind, int row, int col) {
 }
 
 void TMainForm::TakeFromReference(const std::vector<DiffLine>& lines) {
-    if (!Reference || lines.empty())
+    if (!Compared->IsOpen() || lines.empty())
         return;
-    const FirmwareImage& ref = *Reference;
-    ApplyEdit(QStringLiteral("Взять из эталона"), [&] {
-        for (const DiffLine& line : lines) {
-            switch (line.kind) {
-            case DiffLine::Cell:
-                TakeBytes(*Image, ref,
-                          CellBytes(*Image, static_cast<MapKind>(line.a), line.b, line.c));
-                break;
-            case DiffLine::Ident: {
-                const FirmwareImage::IdentField f = Image->Ident(line.a);
-                TakeBytes(*Image, ref,
-                          {f.address, static_cast<uint32_t>(f.address + f.length - 1)});
-                break;
-            }
-            case DiffLine::Equipment:
-                TakeEquipmentBit(*Image, ref, line.a);
-                break;
-            case DiffLine::Checksum:
-                TakeBytes(*Image, ref, ChecksumBytes());
-                break;
-            case DiffLine::Parameter:
-                if (CompareTables) {
-                    ParameterDifference p;
-                    p.record = line.a;
-                    p.point = line.b;
-                    TakeParameter(*Image, ref, *CompareTables, p);
-                }
-                break;
-            case DiffLine::Bytes:
-                TakeBytes(*Image, ref,
-                          {static_cast<uint32_t>(line.a), static_cast<uint32_t>(line.b)});
-                break;
-            }
-        }
-    });
+    ApplyEdit(QStringLiteral("Взять из эталона"), [&] { Compared->Take(lines); });
     UpdateComparison();
 }
 
 void TMainForm::MTakeReferenceClick() {
     std::vector<DiffLine> lines;
-    const MapInfo& info = GetMapInfo(CurrentMap);
+    const MapInfo& info = GetMapInfo(Edit.CurrentMap);
     auto addCell = [&](int row, int col) {
         if (row >= 1 && col >= 1 && row <= info.rows && col <= info.cols)
-            lines.push_back({DiffLine::Cell, static_cast<int>(CurrentMap), row - 1, col - 1});
+            lines.push_back({DiffLine::Cell, static_cast<int>(Edit.CurrentMap), row - 1, col - 1});
     };
     const QList<QTableWidgetSelectionRange> ranges = SG->selectedRanges();
     for (const QTableWidgetSelectionRange& r : ranges)

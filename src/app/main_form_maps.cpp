@@ -2,8 +2,9 @@
 // steps; these handlers move the results into the grid and the menu.
 #include "app/main_form.h"
 
-#include "app/edit_history.h"
+#include "document/edit_history.h"
 
+#include "document/keypad_step.h"
 #include "maps/cell_edit.h"
 #include "maps/map_operations.h"
 #include "maps/map_status.h"
@@ -13,7 +14,6 @@
 #include "ui/decimal_separator.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
 #include <algorithm>
@@ -23,52 +23,21 @@
 #include <utility>
 #include <vector>
 
-QAction* TMainForm::MapItem(MapKind kind) const {
+QAction* TMainForm::MapAction(MapKind kind) const {
     return MapItems.at(static_cast<std::size_t>(kind));
 }
 
 std::optional<MapKind> TMainForm::MarkedMap() const {
     for (const MapInfo& info : MapCatalogue())
-        if (info.mark != MarkRule::Never && MapItem(info.kind)->isChecked())
+        if (info.mark != MarkRule::Never && MapAction(info.kind)->isChecked())
             return info.kind;
     return std::nullopt;
-}
-
-void TMainForm::MUozClick() {
-    MapCommand(MapKind::Uoz);
-}
-void TMainForm::MTauClick() {
-    MapCommand(MapKind::Tau);
-}
-void TMainForm::MCoefCorUozClick() {
-    MapCommand(MapKind::CoefCorUoz);
-}
-void TMainForm::MCoefCorTauClick() {
-    MapCommand(MapKind::CoefCorTau);
-}
-void TMainForm::MCorUozClick() {
-    MapCommand(MapKind::CorUoz);
-}
-void TMainForm::MCorTauClick() {
-    MapCommand(MapKind::CorTau);
-}
-void TMainForm::MPmaxClick() {
-    MapCommand(MapKind::Pmax);
-}
-void TMainForm::MLambdaClick() {
-    MapCommand(MapKind::Lambda);
-}
-void TMainForm::MRcodClick() {
-    MapCommand(MapKind::Rcod);
-}
-void TMainForm::MDrmaxClick() {
-    MapCommand(MapKind::Drmax);
 }
 
 // The menu has already flipped a checkable item's mark when this runs, which is exactly the
 // "flips" rule; "set" items are marked again, and a marked item clears the rest of its group.
 void TMainForm::MapCommand(MapKind kind) {
-    QAction* item = MapItem(kind);
+    QAction* item = MapAction(kind);
     const MapInfo& info = GetMapInfo(kind);
     const MarkRule rule = info.mark;
     if (rule == MarkRule::Set)
@@ -76,23 +45,23 @@ void TMainForm::MapCommand(MapKind kind) {
     if (rule != MarkRule::Never && item->isChecked())
         for (const MapInfo& other : MapCatalogue())
             if (other.kind != kind && other.mark != MarkRule::Never)
-                MapItem(other.kind)->setChecked(false);
-    Label1->setText(QString::fromUtf8(info.caption));
-    Label1->setToolTip(Label1->text()); // the label may show it cut short
-    CurrentMap = kind;
+                MapAction(other.kind)->setChecked(false);
+    MapCaption->setText(QString::fromUtf8(info.caption));
+    MapCaption->setToolTip(MapCaption->text()); // the label may show it cut short
+    Edit.CurrentMap = kind;
     ShowMap(kind);
-    if (MarkedMap() != FittedMap)
-        FitView();
-    Repaint3D();
+    if (MarkedMap() != ViewPanel->State().FittedMap)
+        ViewPanel->Fit();
+    ViewPanel->Repaint();
 }
 
 void TMainForm::MLamClick() {
     // The menu has flipped the mark; the image follows it.
-    Image->UseO2Maps = MLam->isChecked();
-    Image->Decode();
+    GetImage().UseO2Maps = MLam->isChecked();
+    GetImage().Decode();
     UpdateComparison(); // the reference switches map sets with the image
-    ShowMap(CurrentMap);
-    FitView();
+    ShowMap(Edit.CurrentMap);
+    ViewPanel->Fit();
 }
 
 void TMainForm::MColourClick() {
@@ -105,9 +74,9 @@ void TMainForm::RefreshTints() {
         SG->SetTints({}, 0);
         return;
     }
-    const MapInfo& info = GetMapInfo(CurrentMap);
+    const MapInfo& info = GetMapInfo(Edit.CurrentMap);
     std::array<double, FirmwareImage::Rows * FirmwareImage::LoadCols> values;
-    ReadMapValues(*Image, CurrentMap, values.data());
+    ReadMapValues(GetImage(), Edit.CurrentMap, values.data());
     std::vector<CellTint> tints;
     TintValues(values.data(), info.rows * info.cols, tints);
     SG->SetTints(std::move(tints), info.cols);
@@ -115,10 +84,10 @@ void TMainForm::RefreshTints() {
 
 void TMainForm::RefreshStatus() {
     const QString text =
-        Image->Loaded
-            ? QString::fromStdString(MapStatusText(*Image, CurrentMap, SelRow, SelCol,
-                                                   std::string(1, LocaleDecimalSeparator())))
-            : QString();
+        GetImage().Loaded ? QString::fromStdString(
+                                MapStatusText(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol,
+                                              std::string(1, LocaleDecimalSeparator())))
+                          : QString();
     StatusLabel->setText(text);
     StatusLabel->setToolTip(text);
 }
@@ -127,12 +96,12 @@ void TMainForm::ShowMap(MapKind kind) {
     FillGrid(kind, false);
     SG->SetCurrentCell(1, 1);
     SelectCellState(1, 1);
-    Repaint3D();
+    ViewPanel->Repaint();
 }
 
 void TMainForm::FillGrid(MapKind kind, bool keepLayout) {
     const MapInfo& info = GetMapInfo(kind);
-    CellWidth = info.storage.width;
+    Edit.CellWidth = info.storage.width;
     keepLayout = keepLayout && SG->RowCount() == info.rows + 1 && SG->ColCount() == info.cols + 1;
     SG->setUpdatesEnabled(false);
     if (!keepLayout)
@@ -147,12 +116,12 @@ void TMainForm::FillGrid(MapKind kind, bool keepLayout) {
             SG->SetCell(col, row, text);
     };
     for (int r = 0; r < info.rows; ++r) {
-        setChanged(0, r + 1, QString::number(MapRowLabel(*Image, kind, r)));
+        setChanged(0, r + 1, QString::number(MapRowLabel(GetImage(), kind, r)));
         for (int c = 0; c < info.cols; ++c) {
             if (r == 0 && info.colAxis != MapAxis::None)
-                setChanged(c + 1, 0, QString::number(MapColLabel(*Image, kind, c)));
+                setChanged(c + 1, 0, QString::number(MapColLabel(GetImage(), kind, c)));
             setChanged(c + 1, r + 1, CellText(kind, r, c));
-            SG->SetCellMarked(c + 1, r + 1, CellDiffersFromFile(*Image, kind, r, c));
+            SG->SetCellMarked(c + 1, r + 1, CellDiffersFromFile(GetImage(), kind, r, c));
         }
     }
     MarkDifferences();
@@ -163,43 +132,43 @@ void TMainForm::FillGrid(MapKind kind, bool keepLayout) {
 // Every edit through here is one step of the history; the grid, the marks, the tints, the status
 // line and the 3-D view then follow the image.
 void TMainForm::ApplyEdit(const QString& stepName, const std::function<void()>& writes) {
-    History->Record(stepName, writes);
+    Doc->History().Record(stepName, writes);
     RefreshAfterEdit();
 }
 
 EditPath TMainForm::WindowEditPath() {
     return [this](const std::string& name, const std::function<void()>& writes) {
-        History->Record(QString::fromStdString(name), writes);
+        Doc->History().Record(QString::fromStdString(name), writes);
     };
 }
 
 void TMainForm::RefreshAfterEdit() {
-    if (Reference)
+    if (Compared->IsOpen())
         UpdateComparison();
-    FillGrid(CurrentMap, true);
-    const MapInfo& info = GetMapInfo(CurrentMap);
-    const int col = std::clamp(SelCol, 0, info.cols - 1) + 1;
-    const int row = std::clamp(SelRow, 0, info.rows - 1) + 1;
+    FillGrid(Edit.CurrentMap, true);
+    const MapInfo& info = GetMapInfo(Edit.CurrentMap);
+    const int col = std::clamp(Edit.SelCol, 0, info.cols - 1) + 1;
+    const int row = std::clamp(Edit.SelRow, 0, info.rows - 1) + 1;
     // Moving the grid's current cell clears its selection: only an undo that moves it does so.
     if (SG->Col() != col || SG->Row() != row)
         SG->SetCurrentCell(col, row);
     SelectCellState(col, row);
     RefreshStatus();
-    Repaint3D();
+    ViewPanel->Repaint();
     UpdateEditState();
 }
 
 void TMainForm::UndoApplied(int map, int row, int col) {
     // The grid follows the step when it belongs to the table shown.
-    if (map == static_cast<int>(CurrentMap)) {
-        SelRow = row;
-        SelCol = col;
+    if (map == static_cast<int>(Edit.CurrentMap)) {
+        Edit.SelRow = row;
+        Edit.SelCol = col;
     }
     RefreshAfterEdit();
 }
 
 void TMainForm::UpdateEditState() {
-    const std::size_t changed = CountChangedBytes(*Image);
+    const std::size_t changed = CountChangedBytes(GetImage());
     ChangedBytesLabel->setText(QStringLiteral("Изменено байт: %1").arg(changed));
     setWindowModified(changed != 0);
 }
@@ -209,12 +178,12 @@ void TMainForm::SGSelectCell(int ACol, int ARow) {
 }
 
 void TMainForm::SelectCellState(int ACol, int ARow) {
-    SelRow = ARow - 1;
-    SelCol = ACol - 1;
-    CellAddress = MapCellAddress(*Image, CurrentMap, SelRow, SelCol);
-    CellRaw = ReadCellRaw(*Image, CellWidth, CellAddress, CellRaw);
+    Edit.SelRow = ARow - 1;
+    Edit.SelCol = ACol - 1;
+    Edit.CellAddress = MapCellAddress(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol);
+    Edit.CellRaw = ReadCellRaw(GetImage(), Edit.CellWidth, Edit.CellAddress, Edit.CellRaw);
     RefreshStatus();
-    Repaint3D();
+    ViewPanel->Repaint();
 }
 
 void TMainForm::SGKeyDown(QKeyEvent* event) {
@@ -235,50 +204,35 @@ void TMainForm::SGKeyDown(QKeyEvent* event) {
             return;
         }
     }
-    const MapKind map = CurrentMap;
-    const int row = SelRow;
-    const int col = SelCol;
+    const MapKind map = Edit.CurrentMap;
+    const int row = Edit.SelRow;
+    const int col = Edit.SelCol;
     const MapInfo& info = GetMapInfo(map);
     const bool inTable = row >= 0 && col >= 0 && row < info.rows && col < info.cols;
-    const std::string sep(1, LocaleDecimalSeparator());
-    auto cellText = [&] {
-        return inTable ? QString::fromStdString(FormatMapCell(*Image, map, row, col, sep))
-                       : QString();
-    };
-    const QString before = cellText();
-    History->Record([&] { CellRaw = StepCellRaw(*Image, CellWidth, CellAddress, CellRaw, delta); },
-                    [&] {
-                        StepInfo step;
-                        step.cell = {static_cast<int>(map), row, col};
-                        step.keypad = KeypadStep{static_cast<int>(map), CellAddress,
-                                                 QDateTime::currentMSecsSinceEpoch()};
-                        QString place = QString::number(MapRowLabel(*Image, map, row));
-                        if (info.colAxis != MapAxis::None)
-                            place += QStringLiteral("/%1").arg(MapColLabel(*Image, map, col));
-                        step.keypadPrefix = QString::fromUtf8(info.caption) + QStringLiteral(" ") +
-                                            place + QStringLiteral(": ");
-                        step.keypadBefore = before;
-                        step.keypadAfter = cellText();
-                        return step;
-                    });
+    Edit.CellRaw = RecordKeypadPress(
+        *Doc, {map, row, col, Edit.CellWidth, Edit.CellAddress, Edit.CellRaw, delta},
+        std::string(1, LocaleDecimalSeparator()));
     RewriteCurrentCell();
-    if (inTable && SelRow + 1 < SG->RowCount() && SelCol + 1 < SG->ColCount())
-        SG->SetCellMarked(SelCol + 1, SelRow + 1, CellDiffersFromFile(*Image, map, row, col));
+    if (inTable && Edit.SelRow + 1 < SG->RowCount() && Edit.SelCol + 1 < SG->ColCount())
+        SG->SetCellMarked(Edit.SelCol + 1, Edit.SelRow + 1,
+                          CellDiffersFromFile(GetImage(), map, row, col));
     if (delta != 0) {
         // The reference marks, the tints and the status line follow the keystroke at once.
-        if (Reference)
+        if (Compared->IsOpen())
             UpdateComparison();
         RefreshTints();
         RefreshStatus();
     }
-    Repaint3D();
+    ViewPanel->Repaint();
     UpdateEditState();
 }
 
 void TMainForm::RewriteCurrentCell() {
-    const MapInfo& info = GetMapInfo(CurrentMap);
-    if (SelRow < 0 || SelCol < 0 || SelRow >= info.rows || SelCol >= info.cols ||
-        SelRow + 1 >= SG->RowCount() || SelCol + 1 >= SG->ColCount())
+    const MapInfo& info = GetMapInfo(Edit.CurrentMap);
+    if (Edit.SelRow < 0 || Edit.SelCol < 0 || Edit.SelRow >= info.rows ||
+        Edit.SelCol >= info.cols || Edit.SelRow + 1 >= SG->RowCount() ||
+        Edit.SelCol + 1 >= SG->ColCount())
         return;
-    SG->SetCell(SelCol + 1, SelRow + 1, CellText(CurrentMap, SelRow, SelCol));
+    SG->SetCell(Edit.SelCol + 1, Edit.SelRow + 1,
+                CellText(Edit.CurrentMap, Edit.SelRow, Edit.SelCol));
 }

@@ -193,3 +193,47 @@ int ViewHeightForWidth(int width) {
 float RotatedAngle(float angle, int fromPixel, int toPixel) {
     return static_cast<float>(angle + (toPixel - fromPixel) * DegreesPerPixel);
 }
+
+void SurfaceViewState::Press(Drag drag, int x, int y) {
+    if (drag == Drag::Turn) {
+        turning_ = true;
+        turnX_ = x;
+        turnY_ = y;
+    } else {
+        shifting_ = true;
+        shiftX_ = x;
+        shiftY_ = y;
+    }
+}
+
+bool SurfaceViewState::Move(int x, int y, int viewHeight) {
+    if (!turning_ && !shifting_)
+        return false;
+    if (turning_) {
+        RotY = RotatedAngle(RotY, turnX_, x);
+        RotX = RotatedAngle(RotX, turnY_, y);
+        turnX_ = x;
+        turnY_ = y;
+    }
+    if (shifting_ && viewHeight >= 0) {
+        Place = PannedPlacement(Place, x - shiftX_, y - shiftY_, viewHeight);
+        shiftX_ = x;
+        shiftY_ = y;
+    }
+    return true;
+}
+
+void SurfaceViewState::Release(Drag drag) {
+    (drag == Drag::Turn ? turning_ : shifting_) = false;
+}
+
+void SurfaceViewState::ResetAngles() {
+    RotX = StartRotX;
+    RotY = StartRotY;
+}
+
+void SurfaceViewState::Fit(const SurfaceFrame& frame, std::optional<MapKind> map, int width,
+                           int height) {
+    FittedMap = map;
+    Place = FitPlacement(frame, RotX, RotY, width, height);
+}

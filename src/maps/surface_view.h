@@ -3,6 +3,7 @@
 #include "maps/surface_geometry.h"
 
 #include <array>
+#include <optional>
 
 // A 4 x 4 matrix in column-major order, as OpenGL loads it.
 using ViewMatrix = std::array<float, 16>;
@@ -66,3 +67,30 @@ int ViewHeightForWidth(int width);
 // One step of a mouse drag: the angle turns by 0.2 degrees per pixel the mouse moved from
 // fromPixel to toPixel. Angles are neither limited nor wrapped.
 float RotatedAngle(float angle, int fromPixel, int toPixel);
+
+// What the user has done to the 3-D view: its angles, the placement (fit, zoom, shift) with the
+// marked map it was fitted to, and the drags under way. The left button turns the view, the
+// right button shifts it; each drag starts and ends with its own button only.
+struct SurfaceViewState {
+    enum class Drag { Turn, Shift };
+
+    float RotX = StartRotX;
+    float RotY = StartRotY;
+    ViewPlacement Place;
+    std::optional<MapKind> FittedMap;
+
+    void Press(Drag drag, int x, int y);
+    // A mouse move; true when the view changed. viewHeight < 0: no view to shift in.
+    bool Move(int x, int y, int viewHeight);
+    void Release(Drag drag);
+    // Back to the start angles; the caller fits the view again.
+    void ResetAngles();
+    // Fits the frame of a map into a W x H view at the current angles, with no zoom or shift.
+    void Fit(const SurfaceFrame& frame, std::optional<MapKind> map, int width, int height);
+
+private:
+    bool turning_ = false;
+    bool shifting_ = false;
+    int turnX_ = 0, turnY_ = 0;
+    int shiftX_ = 0, shiftY_ = 0;
+};

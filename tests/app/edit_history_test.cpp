@@ -2,8 +2,8 @@
 // and the crash journal.
 #include "main_form_fixture.h"
 
-#include "app/edit_history.h"
 #include "app/history_view.h"
+#include "document/edit_history.h"
 #include "maps/view/map_grid.h"
 
 #include <QAction>
@@ -22,56 +22,56 @@ protected:
     // Opens a binary image and returns its bytes.
     std::vector<uint8_t> OpenImage(const QString& name, int seed) {
         openAnswers.push_back({WriteImage(name, seed, false), 2});
-        form->AOpen->trigger();
+        ChildNamed(*form, "AOpen")->trigger();
         return PatternBytes(seed);
     }
-    void Keypad(Qt::Key key) { QTest::keyClick(form->SG, key, Qt::KeypadModifier); }
-    QUndoStack& Stack() { return *form->History->Stack(); }
-    QString ChangedBytes() { return form->ChangedBytesLabel->text(); }
+    void Keypad(Qt::Key key) { QTest::keyClick(form->Grid(), key, Qt::KeypadModifier); }
+    QUndoStack& Stack() { return *form->Document().History().Stack(); }
+    QString ChangedBytes() { return ChildNamed<QLabel>(*form, "ChangedBytesLabel")->text(); }
 };
 
 TEST_F(EditHistoryTest, KeypadStepsMergeAndUndoRedoToExactBytesAndTheCell) {
     const std::vector<uint8_t> file = OpenImage("a.bin", 3);
-    form->SG->setFocus();
+    form->Grid()->setFocus();
     Keypad(Qt::Key_Plus);
     Keypad(Qt::Key_Plus);
     Keypad(Qt::Key_Plus);
     ASSERT_EQ(Stack().count(), 1); // one cell within a second: one step
-    EXPECT_TRUE(form->AUndo->text().startsWith("Отменить: УОЗ "))
-        << form->AUndo->text().toStdString();
-    EXPECT_TRUE(form->AUndo->text().endsWith(" → " + form->SG->Cell(1, 1)))
-        << form->AUndo->text().toStdString(); // the last press's value
-    EXPECT_EQ(form->AUndo->shortcut(), QKeySequence("Ctrl+Z"));
-    EXPECT_EQ(form->ARedo->shortcuts(),
+    EXPECT_TRUE(ChildNamed(*form, "AUndo")->text().startsWith("Отменить: УОЗ "))
+        << ChildNamed(*form, "AUndo")->text().toStdString();
+    EXPECT_TRUE(ChildNamed(*form, "AUndo")->text().endsWith(" → " + form->Grid()->Cell(1, 1)))
+        << ChildNamed(*form, "AUndo")->text().toStdString(); // the last press's value
+    EXPECT_EQ(ChildNamed(*form, "AUndo")->shortcut(), QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(ChildNamed(*form, "ARedo")->shortcuts(),
               QList<QKeySequence>({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
     EXPECT_EQ(ChangedBytes(), "Изменено байт: 1");
-    EXPECT_TRUE(form->SG->CellMarked(1, 1));
-    EXPECT_FALSE(form->SG->CellMarked(2, 1));
+    EXPECT_TRUE(form->Grid()->CellMarked(1, 1));
+    EXPECT_FALSE(form->Grid()->CellMarked(2, 1));
     EXPECT_TRUE(form->isWindowModified());
 
-    QTest::keyClick(form->SG, Qt::Key_Right);
+    QTest::keyClick(form->Grid(), Qt::Key_Right);
     Keypad(Qt::Key_Minus);
     ASSERT_EQ(Stack().count(), 2);
     const std::vector<uint8_t> edited = Data();
 
     // Undo moves the grid to the cell the step changed.
-    form->SG->SetCurrentCell(5, 5);
+    form->Grid()->SetCurrentCell(5, 5);
     form->SelectCellState(5, 5);
-    form->AUndo->trigger();
-    form->AUndo->trigger();
+    ChildNamed(*form, "AUndo")->trigger();
+    ChildNamed(*form, "AUndo")->trigger();
     EXPECT_EQ(Data(), file);
-    EXPECT_EQ(form->SG->Col(), 1);
-    EXPECT_EQ(form->SG->Row(), 1);
-    EXPECT_EQ(form->SG->Cell(1, 1).toStdString(),
-              FormatMapCell(*form->Image, MapKind::Uoz, 0, 0, ","));
+    EXPECT_EQ(form->Grid()->Col(), 1);
+    EXPECT_EQ(form->Grid()->Row(), 1);
+    EXPECT_EQ(form->Grid()->Cell(1, 1).toStdString(),
+              FormatMapCell(form->GetImage(), MapKind::Uoz, 0, 0, ","));
     EXPECT_EQ(ChangedBytes(), "Изменено байт: 0");
-    EXPECT_FALSE(form->SG->CellMarked(1, 1));
+    EXPECT_FALSE(form->Grid()->CellMarked(1, 1));
     EXPECT_FALSE(form->isWindowModified());
     EXPECT_TRUE(form->FormCloseQuery()); // back at the file: no question
     EXPECT_TRUE(questions.isEmpty());
 
-    form->ARedo->trigger();
-    form->ARedo->trigger();
+    ChildNamed(*form, "ARedo")->trigger();
+    ChildNamed(*form, "ARedo")->trigger();
     EXPECT_EQ(Data(), edited);
     EXPECT_FALSE(form->FormCloseQuery()); // Cancel
     EXPECT_EQ(questions.size(), 1);
@@ -79,43 +79,46 @@ TEST_F(EditHistoryTest, KeypadStepsMergeAndUndoRedoToExactBytesAndTheCell) {
 
 TEST_F(EditHistoryTest, PressesASecondApartOrAfterAnUndoAreStepsOfTheirOwn) {
     OpenImage("a.bin", 4);
-    form->SG->setFocus();
+    form->Grid()->setFocus();
     Keypad(Qt::Key_Plus);
     QTest::qWait(1100);
     Keypad(Qt::Key_Plus);
     EXPECT_EQ(Stack().count(), 2);
     Keypad(Qt::Key_Minus); // back to where the step began: the step is gone
     EXPECT_EQ(Stack().count(), 1);
-    form->AUndo->trigger();
-    EXPECT_TRUE(form->ARedo->text().startsWith("Повторить: УОЗ "));
+    ChildNamed(*form, "AUndo")->trigger();
+    EXPECT_TRUE(ChildNamed(*form, "ARedo")->text().startsWith("Повторить: УОЗ "));
     Keypad(Qt::Key_Plus);
     EXPECT_EQ(Stack().count(), 1);
     EXPECT_EQ(ChangedBytes(), "Изменено байт: 1");
-    EXPECT_EQ(form->AUndo->text(), "Отменить: " + form->History->StepName(0));
-    EXPECT_EQ(form->ARedo->text(), "Повторить"); // the undone step went with its branch
+    EXPECT_EQ(ChildNamed(*form, "AUndo")->text(),
+              "Отменить: " + form->Document().History().StepName(0));
+    EXPECT_EQ(ChildNamed(*form, "ARedo")->text(),
+              "Повторить"); // the undone step went with its branch
 }
 
 TEST_F(EditHistoryTest, EditsAndTheSaveChecksumAreStepsAndSavingEndsTheQuestion) {
     const std::vector<uint8_t> file = OpenImage("a.bin", 5);
-    form->ApplyEdit("Установить значение", [&] { form->Image->WriteByte(0x10, 0x99); });
+    form->ApplyEdit("Установить значение", [&] { form->GetImage().WriteByte(0x10, 0x99); });
     form->ApplyEdit("Ничего", [] {});
     ASSERT_EQ(Stack().count(), 1);
-    EXPECT_EQ(form->AUndo->text(), "Отменить: Установить значение");
+    EXPECT_EQ(ChildNamed(*form, "AUndo")->text(), "Отменить: Установить значение");
     saveAnswers.push_back(Path("b.hex"));
-    form->ASave->trigger();
+    ChildNamed(*form, "ASave")->trigger();
     EXPECT_EQ(Stack().count(), 2); // the checksum refresh
-    EXPECT_EQ(form->AUndo->text(), "Отменить: Контрольная сумма");
+    EXPECT_EQ(ChildNamed(*form, "AUndo")->text(), "Отменить: Контрольная сумма");
     EXPECT_FALSE(form->isWindowModified());
     // Choosing the first line of the history list takes the image back to the file opened.
-    form->AHistory->trigger();
-    QAbstractItemModel* steps = form->HistoryView->model();
+    ChildNamed(*form, "AHistory")->trigger();
+    QAbstractItemModel* steps = ChildNamed<QUndoView>(*form, "HistoryView")->model();
     ASSERT_EQ(steps->rowCount(), 3);
-    auto* names = dynamic_cast<StepNameDelegate*>(form->HistoryView->itemDelegate());
+    auto* names = dynamic_cast<StepNameDelegate*>(
+        ChildNamed<QUndoView>(*form, "HistoryView")->itemDelegate());
     ASSERT_NE(names, nullptr);
     EXPECT_EQ(names->RowText(steps->index(0, 0)), "Файл как открыт");
     EXPECT_EQ(names->RowText(steps->index(1, 0)), "Установить значение");
     EXPECT_EQ(names->RowText(steps->index(2, 0)), "Контрольная сумма");
-    form->HistoryView->setCurrentIndex(steps->index(0, 0));
+    ChildNamed<QUndoView>(*form, "HistoryView")->setCurrentIndex(steps->index(0, 0));
     EXPECT_EQ(Data(), file);
     EXPECT_TRUE(form->isWindowModified()); // differs from the file saved
 }
@@ -142,12 +145,12 @@ TEST_F(EditHistoryTest, JournalOfAKilledProcessRestoresExactBytes) {
     }
     restoreAnswer = true;
     openAnswers.push_back({file, 2});
-    form->AOpen->trigger();
+    ChildNamed(*form, "AOpen")->trigger();
     ASSERT_EQ(restoreOffers.size(), 1);
     EXPECT_TRUE(restoreOffers[0].startsWith("Восстановить несохранённые изменения?"));
     EXPECT_EQ(Data(), expected);
     EXPECT_TRUE(form->isWindowModified());
-    form->AUndo->trigger(); // the restore is a step like any other
+    ChildNamed(*form, "AUndo")->trigger(); // the restore is a step like any other
     EXPECT_EQ(Data(), PatternBytes(6));
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
 }
@@ -161,12 +164,12 @@ TEST_F(EditHistoryTest, DamagedJournalIsIgnoredWithAMessage) {
     damaged.write("VELMARIS-JOURNAL 1 0 =00 *00000000\nP 1 = 01000102 *0\n");
     damaged.close();
     openAnswers.push_back({file, 2});
-    form->AOpen->trigger();
+    ChildNamed(*form, "AOpen")->trigger();
     EXPECT_EQ(Data(), PatternBytes(7));
     EXPECT_TRUE(restoreOffers.isEmpty());
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains("повреждён")) << warnings[0].toStdString();
-    EXPECT_EQ(form->CurrentFile, file);
+    EXPECT_EQ(form->Document().CurrentFile(), file);
 }
 
 // A step decodes the image once, when its writes are done and before it is named, however many

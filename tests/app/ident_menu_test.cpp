@@ -1,4 +1,4 @@
-#include "app/edit_history.h"
+#include "document/edit_history.h"
 #include "main_form_fixture.h"
 #include "params/view/equipment_form.h"
 #include "params/view/ident_form.h"
@@ -19,7 +19,7 @@ protected:
     // speed-axis byte changes, and the tables must go on showing it after the windows.
     void SetUp() override {
         MainFormTest::SetUp();
-        FirmwareImage& image = *form->Image;
+        FirmwareImage& image = form->GetImage();
         const char padded[] = "  EDC ";
         for (size_t i = 0; i < sizeof padded - 1; ++i)
             image.WriteByte(static_cast<uint16_t>(0x6030 + i), static_cast<uint8_t>(padded[i]));
@@ -50,14 +50,14 @@ protected:
 };
 
 TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndTheTablesStayCurrent) {
-    RunModal<TIdentForm>(form->MIden, [](TIdentForm& window) {
+    RunModal<TIdentForm>(ChildNamed(*form, "MIden"), [](TIdentForm& window) {
         EXPECT_EQ(window.findChild<QLineEdit*>("LabeledEdit1")->text(), "EDC");
         window.close();
     });
-    const std::string field(reinterpret_cast<const char*>(form->Image->Bytes()) + 0x6030, 16);
+    const std::string field(reinterpret_cast<const char*>(form->GetImage().Bytes()) + 0x6030, 16);
     EXPECT_EQ(field, std::string("EDC") + std::string(13, '\0'));
-    EXPECT_STREQ(form->Image->EcuType, "EDC");
-    EXPECT_EQ(form->Image->Nuz[0], 40 * 25);
+    EXPECT_STREQ(form->GetImage().EcuType, "EDC");
+    EXPECT_EQ(form->GetImage().Nuz[0], 40 * 25);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 
     // The normalised text counts as a change: closing asks to save.
@@ -68,7 +68,7 @@ TEST_F(IdentMenu, IdentificationWindowWritesTheImageAndTheTablesStayCurrent) {
 }
 
 TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndTheTablesStayCurrent) {
-    RunModal<TEquipmentForm>(form->MComp, [](TEquipmentForm& window) {
+    RunModal<TEquipmentForm>(ChildNamed(*form, "MComp"), [](TEquipmentForm& window) {
         auto* list = window.findChild<QListWidget*>("CLB1");
         EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
         list->setFocus();
@@ -76,26 +76,26 @@ TEST_F(IdentMenu, EquipmentWindowWritesTheBitsAndTheTablesStayCurrent) {
         QTest::keyClick(list, Qt::Key_Space);
         QTest::mouseClick(window.findChild<QPushButton*>(), Qt::LeftButton);
     });
-    EXPECT_EQ(form->Image->ReadByte(0x656A), 0x41);
-    EXPECT_EQ(form->Image->Nuz[0], 40 * 25);
+    EXPECT_EQ(form->GetImage().ReadByte(0x656A), 0x41);
+    EXPECT_EQ(form->GetImage().Nuz[0], 40 * 25);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
-    EXPECT_TRUE(form->Image->IsModified());
+    EXPECT_TRUE(form->GetImage().IsModified());
 }
 
 // Each closing that changed something is one step, undone and redone to the exact bytes.
 TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
-    QUndoStack& stack = *form->History->Stack();
+    QUndoStack& stack = *form->Document().History().Stack();
     const int before = stack.count();
     auto bytes = [&] {
-        return std::vector<uint8_t>(form->Image->Bytes(),
-                                    form->Image->Bytes() + FirmwareImage::Size);
+        return std::vector<uint8_t>(form->GetImage().Bytes(),
+                                    form->GetImage().Bytes() + FirmwareImage::Size);
     };
     const std::vector<uint8_t> start = bytes();
-    RunModal<TIdentForm>(form->MIden, [](TIdentForm& window) { window.close(); });
+    RunModal<TIdentForm>(ChildNamed(*form, "MIden"), [](TIdentForm& window) { window.close(); });
     ASSERT_EQ(stack.count(), before + 1);
-    EXPECT_EQ(form->History->UndoName(), "Идентификация");
+    EXPECT_EQ(form->Document().History().UndoName(), "Идентификация");
     const std::vector<uint8_t> named = bytes();
-    RunModal<TEquipmentForm>(form->MComp, [](TEquipmentForm& window) {
+    RunModal<TEquipmentForm>(ChildNamed(*form, "MComp"), [](TEquipmentForm& window) {
         auto* list = window.findChild<QListWidget*>("CLB1");
         list->setFocus();
         list->setCurrentRow(6);
@@ -103,17 +103,18 @@ TEST_F(IdentMenu, IdentificationAndEquipmentClosingsAreStepsOfTheHistory) {
         QTest::mouseClick(window.findChild<QPushButton*>(), Qt::LeftButton);
     });
     ASSERT_EQ(stack.count(), before + 2);
-    EXPECT_EQ(form->History->UndoName(), "Комплектация");
+    EXPECT_EQ(form->Document().History().UndoName(), "Комплектация");
     const std::vector<uint8_t> equipped = bytes();
-    RunModal<TEquipmentForm>(form->MComp, [](TEquipmentForm& window) { window.close(); });
+    RunModal<TEquipmentForm>(ChildNamed(*form, "MComp"),
+                             [](TEquipmentForm& window) { window.close(); });
     EXPECT_EQ(stack.count(), before + 2); // nothing changed: no step
 
-    form->AUndo->trigger();
+    ChildNamed(*form, "AUndo")->trigger();
     EXPECT_EQ(bytes(), named);
-    form->AUndo->trigger();
+    ChildNamed(*form, "AUndo")->trigger();
     EXPECT_EQ(bytes(), start);
-    form->ARedo->trigger();
-    form->ARedo->trigger();
+    ChildNamed(*form, "ARedo")->trigger();
+    ChildNamed(*form, "ARedo")->trigger();
     EXPECT_EQ(bytes(), equipped);
 }
 

@@ -32,9 +32,9 @@ protected:
     }
     int MarkedCells() const {
         int n = 0;
-        for (int r = 1; r < form->SG->RowCount(); ++r)
-            for (int c = 1; c < form->SG->ColCount(); ++c)
-                n += form->SG->CellDiffers(c, r) ? 1 : 0;
+        for (int r = 1; r < form->Grid()->RowCount(); ++r)
+            for (int c = 1; c < form->Grid()->ColCount(); ++c)
+                n += form->Grid()->CellDiffers(c, r) ? 1 : 0;
         return n;
     }
     uint16_t uoz = 0;
@@ -44,28 +44,29 @@ protected:
 TEST_F(CompareTest, ReferenceMarksCellsSwitchesValuesAndEnds) {
     EXPECT_TRUE(warnings.isEmpty());
     EXPECT_EQ(MarkedCells(), 1);
-    EXPECT_TRUE(form->SG->CellDiffers(5, 3));
-    EXPECT_TRUE(form->CompareStatus->isVisibleTo(form.get()));
-    EXPECT_EQ(form->CompareStatus->text(), QStringLiteral("Эталон: ref.bin, различий: 3"));
+    EXPECT_TRUE(form->Grid()->CellDiffers(5, 3));
+    EXPECT_TRUE(ChildNamed<QLabel>(*form, "CompareStatus")->isVisibleTo(form.get()));
+    EXPECT_EQ(ChildNamed<QLabel>(*form, "CompareStatus")->text(),
+              QStringLiteral("Эталон: ref.bin, различий: 3"));
 
-    const QString value = form->SG->Cell(5, 3);
-    const QString neighbour = form->SG->Cell(6, 3);
-    form->SetCellShow(TMainForm::CellShow::Reference);
-    EXPECT_EQ(form->SG->Cell(5, 3),
+    const QString value = form->Grid()->Cell(5, 3);
+    const QString neighbour = form->Grid()->Cell(6, 3);
+    form->SetCellShow(Comparison::CellShow::Reference);
+    EXPECT_EQ(form->Grid()->Cell(5, 3),
               QString::fromStdString(FormatMapNumber(refBytes[uoz] * 0.5, 1, ",")));
-    EXPECT_EQ(form->SG->Cell(6, 3), neighbour);
-    form->SetCellShow(TMainForm::CellShow::Difference);
-    EXPECT_EQ(form->SG->Cell(5, 3),
+    EXPECT_EQ(form->Grid()->Cell(6, 3), neighbour);
+    form->SetCellShow(Comparison::CellShow::Difference);
+    EXPECT_EQ(form->Grid()->Cell(5, 3),
               QString::fromStdString(
-                  FormatMapNumber((form->Image->ReadByte(uoz) - refBytes[uoz]) * 0.5, 1, ",")));
-    EXPECT_EQ(form->SG->Cell(6, 3), QStringLiteral("0,0"));
+                  FormatMapNumber((form->GetImage().ReadByte(uoz) - refBytes[uoz]) * 0.5, 1, ",")));
+    EXPECT_EQ(form->Grid()->Cell(6, 3), QStringLiteral("0,0"));
 
-    form->SetCellShow(TMainForm::CellShow::Value);
-    EXPECT_EQ(form->SG->Cell(5, 3), value);
+    form->SetCellShow(Comparison::CellShow::Value);
+    EXPECT_EQ(form->Grid()->Cell(5, 3), value);
     form->MCloseCompareClick();
     EXPECT_EQ(MarkedCells(), 0);
-    EXPECT_FALSE(form->CompareStatus->isVisibleTo(form.get()));
-    EXPECT_FALSE(form->MTakeReference->isEnabled());
+    EXPECT_FALSE(ChildNamed<QLabel>(*form, "CompareStatus")->isVisibleTo(form.get()));
+    EXPECT_FALSE(ChildNamed(*form, "MTakeReference")->isEnabled());
 }
 
 TEST_F(CompareTest, TakingFromTheReferenceChangesOnlyWhatWasChosen) {
@@ -77,31 +78,32 @@ TEST_F(CompareTest, TakingFromTheReferenceChangesOnlyWhatWasChosen) {
     wanted[uoz] = refBytes[uoz];
     EXPECT_EQ(Data(), wanted);
     EXPECT_EQ(MarkedCells(), 0);
-    EXPECT_EQ(form->SG->Row(), 3); // the current cell stays
-    EXPECT_EQ(form->SG->Col(), 5);
+    EXPECT_EQ(form->Grid()->Row(), 3); // the current cell stays
+    EXPECT_EQ(form->Grid()->Col(), 5);
 
     // Lines of the differences window: the identification text and the code bytes.
     form->MDifferencesClick();
-    QTreeWidget* tree = form->DiffForm->Tree;
+    QTreeWidget* tree = ChildNamed<TDiffForm>(*form, "DiffForm")->Tree;
     ASSERT_EQ(tree->topLevelItemCount(), 2); // identification, other bytes
     EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("Идентификация"));
     EXPECT_EQ(tree->topLevelItem(1)->child(0)->text(0), QStringLiteral("0x0300–0x0301"));
     tree->topLevelItem(0)->setSelected(true); // a group stands for all its lines
     tree->topLevelItem(1)->child(0)->setSelected(true);
-    form->DiffForm->TakeButton->click();
+    ChildNamed<TDiffForm>(*form, "DiffForm")->TakeButton->click();
     EXPECT_EQ(Data(), refBytes);
-    EXPECT_TRUE(form->Differences.Empty());
+    EXPECT_TRUE(form->Compare().Differences().Empty());
     EXPECT_EQ(tree->topLevelItemCount(), 0);
 }
 
 TEST_F(CompareTest, DoubleClickOnAMapLineShowsTheCell) {
-    form->MTauClick();
+    form->MapCommand(MapKind::Tau);
     form->MDifferencesClick();
-    QTreeWidgetItem* line = form->DiffForm->Tree->topLevelItem(0)->child(0)->child(0);
-    emit form->DiffForm->Tree->itemDoubleClicked(line, 0);
-    EXPECT_EQ(form->CurrentMap, MapKind::Uoz);
-    EXPECT_EQ(form->SG->Row(), 3);
-    EXPECT_EQ(form->SG->Col(), 5);
+    QTreeWidgetItem* line =
+        ChildNamed<TDiffForm>(*form, "DiffForm")->Tree->topLevelItem(0)->child(0)->child(0);
+    emit ChildNamed<TDiffForm>(*form, "DiffForm")->Tree->itemDoubleClicked(line, 0);
+    EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Uoz);
+    EXPECT_EQ(form->Grid()->Row(), 3);
+    EXPECT_EQ(form->Grid()->Col(), 5);
 }
 
 TEST_F(CompareTest, ACutReferenceIsWarnedOfLikeAnOpenedFile) {
@@ -113,22 +115,24 @@ TEST_F(CompareTest, ACutReferenceIsWarnedOfLikeAnOpenedFile) {
     form->MCompareClick();
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains(QStringLiteral("Недостающие байты заполнены нулями.")));
-    EXPECT_TRUE(form->CompareStatus->text().startsWith(QStringLiteral("Эталон: short.bin")));
+    EXPECT_TRUE(ChildNamed<QLabel>(*form, "CompareStatus")
+                    ->text()
+                    .startsWith(QStringLiteral("Эталон: short.bin")));
 }
 
 using CompareUnit = MainFormTest;
 
 TEST_F(CompareUnit, TheUnitsLastReadIsAReferenceOnceThereIsOne) {
     form->OpenFromCommandLine(WriteImage("a.bin", 3, false));
-    EXPECT_FALSE(form->MCompareUnit->isEnabled());
-    form->LastUnitRead = PatternBytes(4);
+    EXPECT_FALSE(ChildNamed(*form, "MCompareUnit")->isEnabled());
+    form->Compare().RememberUnitRead(PatternBytes(4));
     form->RefreshAfterProgrammer();
-    ASSERT_TRUE(form->MCompareUnit->isEnabled());
-    form->MCompareUnit->trigger();
-    EXPECT_EQ(form->ReferenceName, QStringLiteral("ЭБУ (последнее чтение)"));
-    EXPECT_FALSE(form->Differences.Empty());
-    EXPECT_EQ(std::vector<uint8_t>(form->Reference->Bytes(),
-                                   form->Reference->Bytes() + FirmwareImage::Size),
+    ASSERT_TRUE(ChildNamed(*form, "MCompareUnit")->isEnabled());
+    ChildNamed(*form, "MCompareUnit")->trigger();
+    EXPECT_EQ(form->Compare().ReferenceName(), QStringLiteral("ЭБУ (последнее чтение)"));
+    EXPECT_FALSE(form->Compare().Differences().Empty());
+    EXPECT_EQ(std::vector<uint8_t>(form->Compare().Reference()->Bytes(),
+                                   form->Compare().Reference()->Bytes() + FirmwareImage::Size),
               PatternBytes(4));
 }
 
@@ -149,13 +153,13 @@ TEST_F(CompareParameters, ConstantsOfTheDatabaseAreListedAndTaken) {
     QDir::setCurrent(saved);
 
     form->MDifferencesClick();
-    QTreeWidget* tree = form->DiffForm->Tree;
+    QTreeWidget* tree = ChildNamed<TDiffForm>(*form, "DiffForm")->Tree;
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("Константы и вектора"));
     ASSERT_EQ(tree->topLevelItem(0)->childCount(), 1);
     EXPECT_TRUE(tree->topLevelItem(0)->child(0)->text(0).startsWith(QStringLiteral("XX_RPM ")));
     tree->topLevelItem(0)->child(0)->setSelected(true);
-    form->DiffForm->TakeButton->click();
+    ChildNamed<TDiffForm>(*form, "DiffForm")->TakeButton->click();
     EXPECT_EQ(Data(), std::vector<uint8_t>(ref.Bytes(), ref.Bytes() + FirmwareImage::Size));
 }
 

@@ -19,22 +19,22 @@ protected:
         MainFormTest::SetUp();
         form->OpenFromCommandLine(WriteImage("edit.hex", 3, true));
         ASSERT_TRUE(errors.isEmpty());
-        form->MUoz->trigger();
+        form->MapAction(MapKind::Uoz)->trigger();
     }
     void Press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QTest::keyClick(form->SG, key, mods);
+        QTest::keyClick(form->Grid(), key, mods);
     }
     int Raw(int r, int c) const {
-        return form->Image->ReadByte(MapCellAddress(*form->Image, MapKind::Uoz, r, c));
+        return form->GetImage().ReadByte(MapCellAddress(form->GetImage(), MapKind::Uoz, r, c));
     }
     void SetRaw(int r, int c, uint8_t raw) {
-        form->Image->WriteByte(MapCellAddress(*form->Image, MapKind::Uoz, r, c), raw);
+        form->GetImage().WriteByte(MapCellAddress(form->GetImage(), MapKind::Uoz, r, c), raw);
     }
     void Mouse(QEvent::Type type, int col, int row, Qt::MouseButtons buttons) {
-        const QPoint at = form->SG->visualItemRect(form->SG->item(row, col)).center();
-        QMouseEvent e(type, at, form->SG->viewport()->mapToGlobal(at), Qt::LeftButton, buttons,
+        const QPoint at = form->Grid()->visualItemRect(form->Grid()->item(row, col)).center();
+        QMouseEvent e(type, at, form->Grid()->viewport()->mapToGlobal(at), Qt::LeftButton, buttons,
                       Qt::NoModifier);
-        QApplication::sendEvent(form->SG->viewport(), &e);
+        QApplication::sendEvent(form->Grid()->viewport(), &e);
     }
     bool SameRect(const CellRect& a, const CellRect& b) {
         return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
@@ -48,26 +48,26 @@ TEST_F(MapEdit, SelectionGrowsFromTheCurrentCellWhichStaysTheAnchor) {
     Press(Qt::Key_Right, Qt::ShiftModifier);
     Press(Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_TRUE(SameRect(form->SelectedRect(), {0, 0, 1, 1}));
-    EXPECT_EQ(form->SG->Col(), 1);
-    EXPECT_EQ(form->SG->Row(), 1);
+    EXPECT_EQ(form->Grid()->Col(), 1);
+    EXPECT_EQ(form->Grid()->Row(), 1);
 
     Mouse(QEvent::MouseButtonPress, 2, 2, Qt::LeftButton);
     Mouse(QEvent::MouseMove, 4, 3, Qt::LeftButton);
     Mouse(QEvent::MouseButtonRelease, 4, 3, Qt::NoButton);
     EXPECT_TRUE(SameRect(form->SelectedRect(), {1, 1, 2, 3}));
-    EXPECT_EQ(form->SelCol, 1);
-    EXPECT_EQ(form->SelRow, 1);
+    EXPECT_EQ(form->Cursor().SelCol, 1);
+    EXPECT_EQ(form->Cursor().SelRow, 1);
 
     Press(Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(SameRect(form->SelectedRect(), {0, 0, 38, 21}));
-    EXPECT_EQ(form->SG->Col(), 2);
+    EXPECT_EQ(form->Grid()->Col(), 2);
 }
 
 TEST_F(MapEdit, TypedValuesAndStepKeysChangeEverySelectedCell) {
     Press(Qt::Key_Right, Qt::ShiftModifier);
     Press(Qt::Key_Down, Qt::ShiftModifier);
     Press(Qt::Key_1);
-    auto* editor = form->SG->findChild<QLineEdit*>(QStringLiteral("CellEditor"));
+    auto* editor = form->Grid()->findChild<QLineEdit*>(QStringLiteral("CellEditor"));
     ASSERT_NE(editor, nullptr);
     ASSERT_TRUE(editor->isVisible());
     QTest::keyClicks(editor, "2,3");
@@ -75,7 +75,7 @@ TEST_F(MapEdit, TypedValuesAndStepKeysChangeEverySelectedCell) {
     for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 2; ++c)
             EXPECT_EQ(Raw(r, c), 25); // 12,3 -> 12,5 degrees
-    EXPECT_EQ(form->SG->Cell(2, 2), "12,5");
+    EXPECT_EQ(form->Grid()->Cell(2, 2), "12,5");
     EXPECT_TRUE(Status().contains("Изменено ячеек: 4")) << Status().toStdString();
 
     // Main-keyboard plus and Ctrl+Down step like the keypad, on every selected cell.
@@ -86,7 +86,7 @@ TEST_F(MapEdit, TypedValuesAndStepKeysChangeEverySelectedCell) {
     EXPECT_TRUE(Status().contains("ближайшее крайнее значение: 1")) << Status().toStdString();
     Press(Qt::Key_Down, Qt::ControlModifier);
     EXPECT_EQ(Raw(0, 1), 25);
-    EXPECT_EQ(form->SG->Row(), 1);
+    EXPECT_EQ(form->Grid()->Row(), 1);
 
     // A text that is no number changes nothing.
     const auto before = Data();
@@ -113,50 +113,50 @@ TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     SetRaw(0, 0, 10);
     SetRaw(0, 1, 30);
     Press(Qt::Key_Right, Qt::ShiftModifier);
-    form->Dialogs.AskNumber = [](QWidget*, const QString&, QString& text) {
+    form->Dialogs().AskNumber = [](QWidget*, const QString&, QString& text) {
         text = "150";
         return true;
     };
-    form->MMultiply->trigger();
+    ChildNamed(*form, "MMultiply")->trigger();
     EXPECT_EQ(Raw(0, 0), 15);
     EXPECT_EQ(Raw(0, 1), 45);
     EXPECT_TRUE(clampQuestions.isEmpty());
 
     // An operation that would take cells beyond the range asks first; Cancel writes nothing.
     const auto unchanged = Data();
-    form->Dialogs.AskNumber = [](QWidget*, const QString&, QString& text) {
+    form->Dialogs().AskNumber = [](QWidget*, const QString&, QString& text) {
         text = "120";
         return true;
     };
-    form->MAddValue->trigger();
+    ChildNamed(*form, "MAddValue")->trigger();
     EXPECT_EQ(Data(), unchanged);
     ASSERT_EQ(clampQuestions.size(), 1);
     EXPECT_TRUE(clampQuestions[0].contains("Ячеек вне допустимого диапазона: 1 (допустимо от 0,0 "
                                            "до 127,5 °)"))
         << clampQuestions[0].toStdString();
     clampAnswer = true;
-    form->MAddValue->trigger();
+    ChildNamed(*form, "MAddValue")->trigger();
     EXPECT_EQ(Raw(0, 0), 255); // 7,5 + 120 is beyond: the top
     EXPECT_EQ(Raw(0, 1), 255);
-    form->AUndo->trigger();
+    ChildNamed(*form, "AUndo")->trigger();
     EXPECT_EQ(Data(), unchanged);
 
-    form->MCopy->trigger();
+    ChildNamed(*form, "MCopy")->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "7,5\t22,5\n");
     Press(Qt::Key_Down);
     QGuiApplication::clipboard()->setText("7,5\t22,5\n");
-    form->MPaste->trigger();
+    ChildNamed(*form, "MPaste")->trigger();
     EXPECT_EQ(Raw(1, 0), 15);
     EXPECT_EQ(Raw(1, 1), 45);
 
     // Refused whole, with line and column, when not numbers or off the table.
     const auto before = Data();
     QGuiApplication::clipboard()->setText("1\t2\n3\tx\n");
-    form->MPaste->trigger();
+    ChildNamed(*form, "MPaste")->trigger();
     QGuiApplication::clipboard()->setText(QString("1\t").repeated(22) + "1\n");
-    form->MPaste->trigger();
+    ChildNamed(*form, "MPaste")->trigger();
     QGuiApplication::clipboard()->setText("1\t2000\n");
-    form->MPaste->trigger();
+    ChildNamed(*form, "MPaste")->trigger();
     EXPECT_EQ(Data(), before);
     ASSERT_EQ(warnings.size(), 3);
     EXPECT_TRUE(warnings[2].contains("2000 (строка 2, столбец 2)")) << warnings[2].toStdString();

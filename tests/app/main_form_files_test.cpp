@@ -47,7 +47,7 @@ TEST_F(OpenCommand, TheExtensionChoosesTheLoaderWhateverTheFilter) {
     form->AOpenExecute();
     EXPECT_EQ(Data(), PatternBytes(2));
     EXPECT_EQ(form->windowTitle(), Caption + " - Text.HEX[*]");
-    EXPECT_EQ(form->CurrentFile, Path("Text.HEX"));
+    EXPECT_EQ(form->Document().CurrentFile(), Path("Text.HEX"));
 
     // Any other extension goes by the entry: HEX, binary, and binary under "All Files".
     openAnswers.push_back({WriteImage("c.img", 3, true), 1});
@@ -61,12 +61,12 @@ TEST_F(OpenCommand, TheExtensionChoosesTheLoaderWhateverTheFilter) {
     EXPECT_EQ(Data(), PatternBytes(5));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
-    EXPECT_FALSE(form->Image->IsModified());
+    EXPECT_FALSE(form->GetImage().IsModified());
 }
 
 // An open starts the image's history afresh instead of making 32 KB of edits to undo.
 TEST_F(OpenCommand, OpeningIsALoadNotAnEdit) {
-    ChangeRecorder heard(*form->Image);
+    ChangeRecorder heard(form->GetImage());
     openAnswers.push_back({WriteImage("a.bin", 1, false), 2});
     form->AOpenExecute();
     form->OpenFromCommandLine(WriteImage("b.hex", 2, true));
@@ -76,13 +76,13 @@ TEST_F(OpenCommand, OpeningIsALoadNotAnEdit) {
 
 TEST_F(OpenCommand, OpeningDecodesAndFillsTheGridWithTheCurrentMap) {
     form->OpenFromCommandLine(WriteImage("a.hex", 1, true));
-    EXPECT_EQ(form->SG->RowCount(), 40);
-    EXPECT_EQ(form->SG->ColCount(), 23);
-    EXPECT_EQ(form->SG->Cell(0, 0), "N\\P");
-    EXPECT_EQ(form->SG->Cell(0, 1), QString::number(form->Image->Nuz[0]));
-    EXPECT_EQ(form->CellWidth, CellWidthKind::Byte);
-    EXPECT_EQ(form->CellAddress, form->Image->AddrMainMap + 1);
-    EXPECT_EQ(form->CellRaw, form->Image->ReadByte(form->Image->AddrMainMap + 1));
+    EXPECT_EQ(form->Grid()->RowCount(), 40);
+    EXPECT_EQ(form->Grid()->ColCount(), 23);
+    EXPECT_EQ(form->Grid()->Cell(0, 0), "N\\P");
+    EXPECT_EQ(form->Grid()->Cell(0, 1), QString::number(form->GetImage().Nuz[0]));
+    EXPECT_EQ(form->Cursor().CellWidth, CellWidthKind::Byte);
+    EXPECT_EQ(form->Cursor().CellAddress, form->GetImage().AddrMainMap + 1);
+    EXPECT_EQ(form->Cursor().CellRaw, form->GetImage().ReadByte(form->GetImage().AddrMainMap + 1));
 
     // The command line loads binary for any other extension.
     form->OpenFromCommandLine(WriteImage("b.HEX", 5, true));
@@ -94,10 +94,10 @@ TEST_F(OpenCommand, OpeningDecodesAndFillsTheGridWithTheCurrentMap) {
 TEST_F(OpenCommand, AFailedOpenLeavesEverythingAsItWas) {
     openAnswers.push_back({WriteImage("good.hex", 1, true), 1});
     form->AOpenExecute();
-    FlipBits(*form->Image, 0x100, 0xFF); // an unsaved edit
+    FlipBits(form->GetImage(), 0x100, 0xFF); // an unsaved edit
     const auto data = Data();
     const QString title = form->windowTitle();
-    const QString cell = form->SG->Cell(1, 1);
+    const QString cell = form->Grid()->Cell(1, 1);
     askAnswers.push_back(SaveAnswer::No);
 
     openAnswers.push_back({Path("missing.hex"), 1});
@@ -106,10 +106,10 @@ TEST_F(OpenCommand, AFailedOpenLeavesEverythingAsItWas) {
     EXPECT_EQ(errors[0],
               "Can't open file.\n" + Path("missing.hex") + ": No such file or directory");
     EXPECT_EQ(Data(), data);
-    EXPECT_EQ(form->CurrentFile, Path("good.hex"));
+    EXPECT_EQ(form->Document().CurrentFile(), Path("good.hex"));
     EXPECT_EQ(form->windowTitle(), title);
-    EXPECT_EQ(form->SG->Cell(1, 1), cell);
-    EXPECT_TRUE(form->Image->IsModified());
+    EXPECT_EQ(form->Grid()->Cell(1, 1), cell);
+    EXPECT_TRUE(form->GetImage().IsModified());
 
     // A folder named like a file, through the binary loader.
     QDir(dir.path()).mkdir("folder.bin");
@@ -118,7 +118,7 @@ TEST_F(OpenCommand, AFailedOpenLeavesEverythingAsItWas) {
     form->AOpenExecute();
     EXPECT_EQ(errors.size(), 2);
     EXPECT_EQ(Data(), data);
-    EXPECT_EQ(form->CurrentFile, Path("good.hex"));
+    EXPECT_EQ(form->Document().CurrentFile(), Path("good.hex"));
 }
 
 TEST_F(OpenCommand, AHexFileReadOnlyInPartIsShownWithAWarning) {
@@ -131,10 +131,10 @@ TEST_F(OpenCommand, AHexFileReadOnlyInPartIsShownWithAWarning) {
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains("short.hex"));
     EXPECT_TRUE(warnings[0].contains(QStringLiteral("строке 3"))) << warnings[0].toStdString();
-    EXPECT_EQ(form->Image->ReadByte(0x00), 0x12);
-    EXPECT_EQ(form->Image->ReadByte(0x11), 0xCD);
-    EXPECT_EQ(form->Image->ReadByte(0x20), 0x00); // after the stop
-    EXPECT_EQ(form->CurrentFile, Path("short.hex"));
+    EXPECT_EQ(form->GetImage().ReadByte(0x00), 0x12);
+    EXPECT_EQ(form->GetImage().ReadByte(0x11), 0xCD);
+    EXPECT_EQ(form->GetImage().ReadByte(0x20), 0x00); // after the stop
+    EXPECT_EQ(form->Document().CurrentFile(), Path("short.hex"));
 }
 
 // The warning is Russian throughout and names what the load found: the reason of an early
@@ -151,7 +151,7 @@ TEST_F(OpenCommand, TheIncompleteHexWarningSaysWhatIsMissingInRussian) {
         openAnswers.push_back({Path(name), 1});
         form->AOpenExecute();
         EXPECT_EQ(warnings.size(), 1) << name.toStdString();
-        EXPECT_EQ(form->LoadWarning, warnings.value(0));
+        EXPECT_EQ(form->Document().LoadWarning(), warnings.value(0));
         return warnings.value(0);
     };
     QString text = open("digit.hex", ":020000001234B8\n:0100000G01FE\n");
@@ -193,14 +193,14 @@ TEST_F(OpenCommand, ABinaryFileOfAnotherSizeIsShownWithAWarning) {
         ASSERT_EQ(warnings.size(), 1) << size;
         EXPECT_TRUE(warnings[0].contains(QStringLiteral("odd.bin — %1 байт").arg(size)))
             << warnings[0].toStdString();
-        EXPECT_EQ(form->Image->ReadByte(0), 0x5A);
-        EXPECT_EQ(form->Image->ReadByte(FirmwareImage::Size - 1), size < 0x8000 ? 0x00 : 0x5A);
+        EXPECT_EQ(form->GetImage().ReadByte(0), 0x5A);
+        EXPECT_EQ(form->GetImage().ReadByte(FirmwareImage::Size - 1), size < 0x8000 ? 0x00 : 0x5A);
     }
 }
 
 TEST_F(OpenCommand, UnsavedEditsAreNotDroppedSilentlyByAnotherOpen) {
     form->OpenFromCommandLine(WriteImage("first.hex", 1, true));
-    FlipBits(*form->Image, 0x200, 0xFF);
+    FlipBits(form->GetImage(), 0x200, 0xFF);
     const auto edited = Data();
     const QString next = WriteImage("next.hex", 2, true);
 
@@ -231,7 +231,7 @@ TEST_F(OpenCommand, UnsavedEditsAreNotDroppedSilentlyByAnotherOpen) {
     EXPECT_EQ(kept[0x200], edited[0x200]);
 
     // No: the edits are dropped and the file opens.
-    FlipBits(*form->Image, 0x200, 0xFF);
+    FlipBits(form->GetImage(), 0x200, 0xFF);
     askAnswers.push_back(SaveAnswer::No);
     openAnswers.push_back({WriteImage("third.bin", 3, false), 2});
     form->AOpenExecute();
@@ -249,10 +249,10 @@ TEST_F(SaveCommand, WritesBinAndHexUnderTheTypedNameAndAFreshChecksum) {
     EXPECT_EQ(savePresets.value(0), Path("src.hex"));
     const QString bin = Path("Sub/My.Map.BIN"), hex = Path("Sub/My.Map.HEX");
     EXPECT_EQ(QDir(Path("Sub")).entryList(QDir::Files), QStringList({"My.Map.BIN", "My.Map.HEX"}));
-    EXPECT_EQ(form->CurrentFile, hex);
+    EXPECT_EQ(form->Document().CurrentFile(), hex);
     EXPECT_EQ(form->windowTitle(), Caption + " - My.Map.HEX[*]");
 
-    EXPECT_EQ(form->Image->StoredChecksum(), form->Image->ComputeChecksum());
+    EXPECT_EQ(form->GetImage().StoredChecksum(), form->GetImage().ComputeChecksum());
     EXPECT_EQ(ReadAll(bin), Data());
     FirmwareImage back;
     ASSERT_TRUE(back.LoadHex(QFile::encodeName(hex).toStdString()).complete);
@@ -272,7 +272,7 @@ TEST_F(SaveCommand, AsksBeforeReplacingTheCompanionAndLeavesOtherNamesAlone) {
     const auto oldHex = ReadAll(Path("Demo.HEX"));
     WriteText(Path("Demo.BIN"), "old binary");
     WriteText(Path("demo.hex"), "someone else's");
-    FlipBits(*form->Image, 0x300, 0xFF);
+    FlipBits(form->GetImage(), 0x300, 0xFF);
 
     saveAnswers.push_back(Path("Demo.HEX"));
     confirmAnswers.push_back(false);
@@ -280,7 +280,7 @@ TEST_F(SaveCommand, AsksBeforeReplacingTheCompanionAndLeavesOtherNamesAlone) {
     EXPECT_EQ(confirmations, QStringList{QStringLiteral("Demo.BIN уже существует. Заменить его?")});
     EXPECT_EQ(ReadAll(Path("Demo.HEX")), oldHex);
     EXPECT_EQ(ReadAll(Path("Demo.BIN")), Bytes("old binary"));
-    EXPECT_TRUE(form->Image->IsModified());
+    EXPECT_TRUE(form->GetImage().IsModified());
 
     saveAnswers.push_back(Path("Demo.HEX"));
     confirmAnswers.push_back(true);
@@ -290,7 +290,7 @@ TEST_F(SaveCommand, AsksBeforeReplacingTheCompanionAndLeavesOtherNamesAlone) {
     EXPECT_NE(ReadAll(Path("Demo.HEX")), oldHex);
     EXPECT_EQ(ReadAll(Path("demo.hex")), Bytes("someone else's"));
     EXPECT_FALSE(QFileInfo::exists(Path("demo.bin")));
-    EXPECT_EQ(form->CurrentFile, Path("Demo.HEX"));
+    EXPECT_EQ(form->Document().CurrentFile(), Path("Demo.HEX"));
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 
     // A companion that can never be replaced is reported before any question.
@@ -310,12 +310,13 @@ TEST_F(SaveCommand, AnImageReadInPartAsksBeforeReplacingItsSource) {
     const auto source = ReadAll(Path("short.hex"));
     openAnswers.push_back({Path("short.hex"), 1});
     form->AOpenExecute();
-    ASSERT_FALSE(form->LoadWarning.isEmpty());
+    ASSERT_FALSE(form->Document().LoadWarning().isEmpty());
 
     saveAnswers.push_back(Path("short.hex"));
     form->ASaveExecute(); // answered No
     ASSERT_EQ(confirmations.size(), 1);
-    EXPECT_TRUE(confirmations[0].startsWith(form->LoadWarning)) << confirmations[0].toStdString();
+    EXPECT_TRUE(confirmations[0].startsWith(form->Document().LoadWarning()))
+        << confirmations[0].toStdString();
     EXPECT_TRUE(confirmations[0].endsWith(QStringLiteral("Заменить файл short.hex?")));
     EXPECT_EQ(ReadAll(Path("short.hex")), source);
     EXPECT_FALSE(QFileInfo::exists(Path("short.bin")));
@@ -342,7 +343,7 @@ TEST_F(SaveCommand, AnImageReadInPartAsksBeforeReplacingItsSource) {
 TEST_F(SaveCommand, AFailedSaveReplacesNeitherFileAndSaysWhy) {
     form->OpenFromCommandLine(WriteImage("pair.hex", 1, true));
     WriteImage("pair.bin", 1, false);
-    FlipBits(*form->Image, 0x300, 0xFF);
+    FlipBits(form->GetImage(), 0x300, 0xFF);
     saveAnswers.push_back(Path("pair.hex"));
     confirmAnswers.push_back(true);
     {
@@ -352,7 +353,7 @@ TEST_F(SaveCommand, AFailedSaveReplacesNeitherFileAndSaysWhy) {
     ASSERT_EQ(errors.size(), 1);
     EXPECT_EQ(errors[0], "Can't write file.\n" + Path("pair.hex") + ": File too large");
     EXPECT_EQ(ReadAll(Path("pair.bin")), PatternBytes(1));
-    EXPECT_TRUE(form->Image->IsModified());
+    EXPECT_TRUE(form->GetImage().IsModified());
 }
 
 TEST_F(SaveCommand, CancelWritesNothingAndAFailedSaveKeepsTheCaption) {
@@ -360,13 +361,13 @@ TEST_F(SaveCommand, CancelWritesNothingAndAFailedSaveKeepsTheCaption) {
     const QString title = form->windowTitle();
     form->ASaveExecute(); // cancelled
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
-    EXPECT_EQ(form->CurrentFile, Path("src.hex"));
+    EXPECT_EQ(form->Document().CurrentFile(), Path("src.hex"));
 
     saveAnswers.push_back(Path("no/such/folder/x.hex"));
     form->ASaveExecute();
     EXPECT_EQ(errors.size(), 1);
     EXPECT_EQ(form->windowTitle(), title);
-    EXPECT_EQ(form->CurrentFile, Path("src.hex"));
+    EXPECT_EQ(form->Document().CurrentFile(), Path("src.hex"));
 }
 
 using CloseQuestion = MainFormTest;
@@ -379,7 +380,7 @@ TEST_F(CloseQuestion, AnUnchangedImageClosesWithoutAQuestion) {
 
 TEST_F(CloseQuestion, EveryAnswer) {
     form->OpenFromCommandLine(WriteImage("Edited.HEX", 1, true));
-    FlipBits(*form->Image, 0x300, 0xFF);
+    FlipBits(form->GetImage(), 0x300, 0xFF);
 
     askAnswers.push_back(SaveAnswer::Cancel);
     EXPECT_FALSE(form->close());
@@ -400,12 +401,12 @@ TEST_F(CloseQuestion, EveryAnswer) {
     askAnswers.push_back(SaveAnswer::Yes);
     saveAnswers.push_back(Path("out.hex"));
     EXPECT_TRUE(form->close());
-    EXPECT_EQ(ReadAll(Path("out.bin"))[0x300], form->Image->ReadByte(0x300));
+    EXPECT_EQ(ReadAll(Path("out.bin"))[0x300], form->GetImage().ReadByte(0x300));
 }
 
 TEST_F(CloseQuestion, ASaveLeavesNothingToAskAbout) {
     form->OpenFromCommandLine(WriteImage("a.hex", 1, true));
-    FlipBits(*form->Image, 0x300, 0xFF);
+    FlipBits(form->GetImage(), 0x300, 0xFF);
     saveAnswers.push_back(Path("a.hex"));
     confirmAnswers.push_back(true); // a.bin
     form->ASaveExecute();
@@ -417,7 +418,7 @@ TEST_F(CloseQuestion, ASaveLeavesNothingToAskAbout) {
 }
 
 TEST_F(CloseQuestion, BeforeAnyFileTheQuestionNamesNoFile) {
-    form->Image->WriteByte(0x10, 1); // as after a read from the unit
+    form->GetImage().WriteByte(0x10, 1); // as after a read from the unit
     askAnswers.push_back(SaveAnswer::Cancel);
     EXPECT_FALSE(form->close());
     EXPECT_EQ(questions.value(0), QStringLiteral("Сохранить изменения в файле ?"));

@@ -3,7 +3,9 @@
 // A main window with every dialog replaced by a recorder, on a Russian locale, and helpers
 // that write image files into a temporary folder.
 
+#include "app/diff_form.h"
 #include "app/main_form.h"
+#include "child_named.h"
 #include "image/firmware_image.h"
 #include "image_bytes.h"
 #include "ui/error_report.h"
@@ -11,10 +13,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFrame>
+#include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QSettings>
+#include <QSplitter>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QToolBar>
+#include <QUndoView>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -36,7 +44,7 @@ protected:
         savedError = ShowErrorMessage;
         ShowErrorMessage = [this](QWidget*, const QString& text) { errors << text; };
         form = std::make_unique<TMainForm>();
-        form->Dialogs.OpenFile = [this](QWidget*, QString& name, int& filter) {
+        form->Dialogs().OpenFile = [this](QWidget*, QString& name, int& filter) {
             ++openDialogs;
             if (openAnswers.empty())
                 return false;
@@ -45,7 +53,7 @@ protected:
             openAnswers.pop_front();
             return true;
         };
-        form->Dialogs.SaveFile = [this](QWidget*, QString& name) {
+        form->Dialogs().SaveFile = [this](QWidget*, QString& name) {
             savePresets << name;
             if (saveAnswers.empty())
                 return false;
@@ -53,27 +61,27 @@ protected:
             saveAnswers.pop_front();
             return true;
         };
-        form->Dialogs.AskSave = [this](const QString& text) {
+        form->Dialogs().AskSave = [this](const QString& text) {
             questions << text;
             const SaveAnswer a = askAnswers.empty() ? SaveAnswer::Cancel : askAnswers.front();
             if (!askAnswers.empty())
                 askAnswers.pop_front();
             return a;
         };
-        form->Dialogs.Warn = [this](QWidget*, const QString& text) { warnings << text; };
-        form->Dialogs.ConfirmReplace = [this](QWidget*, const QString& text) {
+        form->Dialogs().Warn = [this](QWidget*, const QString& text) { warnings << text; };
+        form->Dialogs().ConfirmReplace = [this](QWidget*, const QString& text) {
             confirmations << text;
             const bool yes = !confirmAnswers.empty() && confirmAnswers.front();
             if (!confirmAnswers.empty())
                 confirmAnswers.pop_front();
             return yes;
         };
-        form->Dialogs.ConfirmOutOfRange = [this](QWidget*, const QString& text) {
+        form->Dialogs().ConfirmOutOfRange = [this](QWidget*, const QString& text) {
             clampQuestions << text;
             return clampAnswer;
         };
-        form->Dialogs.ShowHelp = [this](QWidget*) { ++helpShown; };
-        form->Dialogs.AskRestore = [this](QWidget*, const QString& text) {
+        form->Dialogs().ShowHelp = [this](QWidget*) { ++helpShown; };
+        form->Dialogs().AskRestore = [this](QWidget*, const QString& text) {
             restoreOffers << text;
             return restoreAnswer;
         };
@@ -82,7 +90,7 @@ protected:
     void TearDown() override {
         // Leave without questions so the next test starts clean.
         if (form)
-            form->Image->MarkSaved();
+            form->GetImage().MarkSaved();
         form.reset();
         ShowErrorMessage = savedError;
         QLocale::setDefault(QLocale::c());
@@ -105,7 +113,7 @@ protected:
         return ::PatternBytes(7, static_cast<unsigned>(seed));
     }
     std::vector<uint8_t> Data() const {
-        return {form->Image->Bytes(), form->Image->Bytes() + FirmwareImage::Size};
+        return {form->GetImage().Bytes(), form->GetImage().Bytes() + FirmwareImage::Size};
     }
 
     QTemporaryDir dir;

@@ -32,12 +32,12 @@ using Menu = MainFormTest;
 TEST_F(Menu, CaptionsAndOrder) {
     EXPECT_EQ(Captions(form->menuBar()->actions()),
               QStringList({"&Файл", "&Правка", "Настройки", "Программатор", "&Помощь"}));
-    EXPECT_EQ(form->MFlasher->menu(), nullptr); // acts when clicked
-    EXPECT_EQ(Captions(form->MFile->actions()),
+    EXPECT_EQ(ChildNamed(*form, "MFlasher")->menu(), nullptr); // acts when clicked
+    EXPECT_EQ(Captions(ChildNamed<QMenu>(*form, "MFile")->actions()),
               QStringList({"&Открыть...", "-", "Сохранить", "-", "Сравнить с…", "Сравнить с ЭБУ",
                            "Различия", "Закрыть сравнение", "Показывать в ячейках", "-",
                            "Последние файлы", "-", "В&ыход"}));
-    EXPECT_EQ(Captions(form->Graph->actions()),
+    EXPECT_EQ(Captions(ChildNamed<QMenu>(*form, "Graph")->actions()),
               QStringList({"Работа с датчиком кислорода",
                            "Цвет по значению",
                            "-",
@@ -59,121 +59,130 @@ TEST_F(Menu, CaptionsAndOrder) {
                            "Комплектация",
                            "-",
                            "База параметров…"}));
-    EXPECT_EQ(Captions(form->MHelp->actions()), QStringList({"&Справка", "О программе"}));
+    EXPECT_EQ(Captions(ChildNamed<QMenu>(*form, "MHelp")->actions()),
+              QStringList({"&Справка", "О программе"}));
     // The eight surface maps are radio items (a menu draws the items of an exclusive group
     // with a radio mark); the oxygen switch is a check item of its own.
-    for (QAction* a : {form->MUoz, form->MTau, form->MCoefCorUoz, form->MCoefCorTau, form->MCorUoz,
-                       form->MCorTau, form->MLambda, form->MRcod}) {
+    for (QAction* a : {form->MapAction(MapKind::Uoz), form->MapAction(MapKind::Tau),
+                       form->MapAction(MapKind::CoefCorUoz), form->MapAction(MapKind::CoefCorTau),
+                       form->MapAction(MapKind::CorUoz), form->MapAction(MapKind::CorTau),
+                       form->MapAction(MapKind::Lambda), form->MapAction(MapKind::Rcod)}) {
         ASSERT_NE(a->actionGroup(), nullptr) << a->text().toStdString();
         EXPECT_TRUE(a->actionGroup()->isExclusive());
-        EXPECT_EQ(a->actionGroup(), form->MUoz->actionGroup());
+        EXPECT_EQ(a->actionGroup(), form->MapAction(MapKind::Uoz)->actionGroup());
     }
-    EXPECT_EQ(form->MLam->actionGroup(), nullptr);
-    EXPECT_TRUE(form->MLam->isCheckable());
-    EXPECT_FALSE(form->MPmax->isCheckable());
-    EXPECT_FALSE(form->MDrmax->isCheckable());
+    EXPECT_EQ(ChildNamed(*form, "MLam")->actionGroup(), nullptr);
+    EXPECT_TRUE(ChildNamed(*form, "MLam")->isCheckable());
+    EXPECT_FALSE(form->MapAction(MapKind::Pmax)->isCheckable());
+    EXPECT_FALSE(form->MapAction(MapKind::Drmax)->isCheckable());
 
-    EXPECT_EQ(form->AOpen->shortcut(), QKeySequence("Ctrl+O"));
-    EXPECT_EQ(form->ASave->shortcut(), QKeySequence("Ctrl+S"));
-    EXPECT_EQ(form->AHelp->shortcut(), QKeySequence("F1"));
-    EXPECT_EQ(form->AOpen->toolTip(), "Открыть");
-    EXPECT_EQ(form->ASave->toolTip(), "Сохранить");
-    EXPECT_EQ(form->ToolBar9->actions().size(), 6);
-    EXPECT_EQ(form->ToolBar9->actions()[0], form->AOpen);
-    EXPECT_EQ(form->ToolBar9->actions()[1], form->ASave);
-    EXPECT_EQ(form->ToolBar9->actions()[2], form->AUndo);
-    EXPECT_EQ(form->ToolBar9->actions()[3], form->ARedo);
-    EXPECT_TRUE(form->ToolBar9->actions()[4]->isSeparator());
-    EXPECT_EQ(form->ToolBar9->actions()[5], form->AHelp);
-    for (QAction* a : {form->AOpen, form->ASave, form->AHelp})
+    EXPECT_EQ(ChildNamed(*form, "AOpen")->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(ChildNamed(*form, "ASave")->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(ChildNamed(*form, "AHelp")->shortcut(), QKeySequence("F1"));
+    EXPECT_EQ(ChildNamed(*form, "AOpen")->toolTip(), "Открыть");
+    EXPECT_EQ(ChildNamed(*form, "ASave")->toolTip(), "Сохранить");
+    EXPECT_EQ(ChildNamed<QToolBar>(*form, "ToolBar9")->actions().size(), 6);
+    EXPECT_EQ(ChildNamed<QToolBar>(*form, "ToolBar9")->actions()[0], ChildNamed(*form, "AOpen"));
+    EXPECT_EQ(ChildNamed<QToolBar>(*form, "ToolBar9")->actions()[1], ChildNamed(*form, "ASave"));
+    EXPECT_EQ(ChildNamed<QToolBar>(*form, "ToolBar9")->actions()[2], ChildNamed(*form, "AUndo"));
+    EXPECT_EQ(ChildNamed<QToolBar>(*form, "ToolBar9")->actions()[3], ChildNamed(*form, "ARedo"));
+    EXPECT_TRUE(ChildNamed<QToolBar>(*form, "ToolBar9")->actions()[4]->isSeparator());
+    EXPECT_EQ(ChildNamed<QToolBar>(*form, "ToolBar9")->actions()[5], ChildNamed(*form, "AHelp"));
+    for (QAction* a :
+         {ChildNamed(*form, "AOpen"), ChildNamed(*form, "ASave"), ChildNamed(*form, "AHelp")})
         EXPECT_FALSE(a->icon().isNull());
     // Menu items are found by their names.
-    EXPECT_EQ(form->findChild<QAction*>("MUoz"), form->MUoz);
-    EXPECT_EQ(form->findChild<QAction*>("MFlasher"), form->MFlasher);
+    EXPECT_EQ(form->findChild<QAction*>("MUoz"), form->MapAction(MapKind::Uoz));
+    EXPECT_EQ(form->findChild<QAction*>("MFlasher"), ChildNamed(*form, "MFlasher"));
 }
 
 TEST_F(Menu, StartState) {
     EXPECT_EQ(form->windowTitle(), "Редактор алгоритма и калибровок двигателя[*]");
-    EXPECT_TRUE(form->MUoz->isChecked());
-    EXPECT_FALSE(form->MLam->isChecked());
-    EXPECT_FALSE(form->Image->UseO2Maps);
-    EXPECT_EQ(form->Label1->text(), "УОЗ");
-    EXPECT_EQ(form->CurrentMap, MapKind::Uoz);
-    EXPECT_EQ(form->CellWidth, CellWidthKind::None);
-    EXPECT_EQ(form->RotX, 20);
-    EXPECT_EQ(form->RotY, 320);
-    EXPECT_EQ(form->SG->RowCount(), 2);
-    EXPECT_EQ(form->SG->ColCount(), 2);
-    EXPECT_EQ(form->Panel1->palette().color(QPalette::Window), QColor(Qt::black));
-    EXPECT_EQ(form->Panel1->frameShadow(), QFrame::Sunken);
-    ASSERT_NE(form->Panel1Layout, nullptr);
-    EXPECT_EQ(form->Splitter1->handleWidth(), 5);
-    EXPECT_EQ(form->Splitter1->sizes().value(1), 275);
-    EXPECT_EQ(form->SG->columnWidth(1), 32);
-    EXPECT_EQ(form->SG->rowHeight(1), 20);
+    EXPECT_TRUE(form->MapAction(MapKind::Uoz)->isChecked());
+    EXPECT_FALSE(ChildNamed(*form, "MLam")->isChecked());
+    EXPECT_FALSE(form->GetImage().UseO2Maps);
+    EXPECT_EQ(form->findChild<QLabel*>("MapCaption")->text(), "УОЗ");
+    EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Uoz);
+    EXPECT_EQ(form->Cursor().CellWidth, CellWidthKind::None);
+    EXPECT_EQ(form->View().RotX, 20);
+    EXPECT_EQ(form->View().RotY, 320);
+    EXPECT_EQ(form->Grid()->RowCount(), 2);
+    EXPECT_EQ(form->Grid()->ColCount(), 2);
+    EXPECT_EQ(ChildNamed<QFrame>(*form, "ViewPanel")->palette().color(QPalette::Window),
+              QColor(Qt::black));
+    EXPECT_EQ(ChildNamed<QFrame>(*form, "ViewPanel")->frameShadow(), QFrame::Sunken);
+    ASSERT_NE(ChildNamed<QFrame>(*form, "ViewPanel")->layout(), nullptr);
+    EXPECT_EQ(ChildNamed<QSplitter>(*form, "ViewSplitter")->handleWidth(), 5);
+    EXPECT_EQ(ChildNamed<QSplitter>(*form, "ViewSplitter")->sizes().value(1), 275);
+    EXPECT_EQ(form->Grid()->columnWidth(1), 32);
+    EXPECT_EQ(form->Grid()->rowHeight(1), 20);
 }
 
 // The longest map name would widen the right-hand panel and shrink the 3-D view as soon as the
 // window is resized; it is cut short with an ellipsis instead, and stays whole in the label's
 // text and tooltip.
 TEST_F(Menu, ALongMapNameIsElidedInsteadOfWideningThePanel) {
-    form->MCoefCorTau->trigger();
+    form->MapAction(MapKind::CoefCorTau)->trigger();
     form->resize(1000, 700);
     QApplication::processEvents();
-    EXPECT_EQ(form->Panel2->width(), 275);
-    EXPECT_LE(form->Label1->geometry().right(), form->ToolBar1->contentsRect().right());
-    EXPECT_GT(form->Label1->width(), 200); // and uses the room there is
-    EXPECT_EQ(form->Label1->text(), form->MCoefCorTau->text());
-    EXPECT_EQ(form->Label1->toolTip(), form->MCoefCorTau->text());
+    EXPECT_EQ(ChildNamed<QWidget>(*form, "GridPanel")->width(), 275);
+    EXPECT_LE(form->findChild<QLabel*>("MapCaption")->geometry().right(),
+              ChildNamed<QToolBar>(*form, "MapToolBar")->contentsRect().right());
+    EXPECT_GT(form->findChild<QLabel*>("MapCaption")->width(), 200); // and uses the room there is
+    EXPECT_EQ(form->findChild<QLabel*>("MapCaption")->text(),
+              form->MapAction(MapKind::CoefCorTau)->text());
+    EXPECT_EQ(form->findChild<QLabel*>("MapCaption")->toolTip(),
+              form->MapAction(MapKind::CoefCorTau)->text());
 }
 
 TEST_F(Menu, CheckMarkRules) {
     auto marked = [&] { return form->MarkedMap(); };
     // "Set" items stay marked when chosen again and clear the rest of the group.
-    form->MTau->trigger();
-    EXPECT_TRUE(form->MTau->isChecked());
-    EXPECT_FALSE(form->MUoz->isChecked());
-    form->MTau->trigger();
-    EXPECT_TRUE(form->MTau->isChecked());
-    EXPECT_EQ(form->Label1->text(), "Топливоподача");
-    EXPECT_EQ(form->CurrentMap, MapKind::Tau);
+    form->MapAction(MapKind::Tau)->trigger();
+    EXPECT_TRUE(form->MapAction(MapKind::Tau)->isChecked());
+    EXPECT_FALSE(form->MapAction(MapKind::Uoz)->isChecked());
+    form->MapAction(MapKind::Tau)->trigger();
+    EXPECT_TRUE(form->MapAction(MapKind::Tau)->isChecked());
+    EXPECT_EQ(form->findChild<QLabel*>("MapCaption")->text(), "Топливоподача");
+    EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Tau);
 
     // "Flip" items clear their mark when chosen while marked; the grid still shows them.
-    form->MCoefCorUoz->trigger();
+    form->MapAction(MapKind::CoefCorUoz)->trigger();
     EXPECT_EQ(marked(), MapKind::CoefCorUoz);
-    form->MCoefCorUoz->trigger();
+    form->MapAction(MapKind::CoefCorUoz)->trigger();
     EXPECT_EQ(marked(), std::nullopt);
-    EXPECT_EQ(form->CurrentMap, MapKind::CoefCorUoz);
-    EXPECT_EQ(form->SG->ColCount(), 8);
-    form->MCorTau->trigger();
+    EXPECT_EQ(form->Cursor().CurrentMap, MapKind::CoefCorUoz);
+    EXPECT_EQ(form->Grid()->ColCount(), 8);
+    form->MapAction(MapKind::CorTau)->trigger();
     EXPECT_EQ(marked(), MapKind::CorTau);
 
     // The one-column tables leave the mark where it was.
-    form->MPmax->trigger();
-    EXPECT_FALSE(form->MPmax->isChecked());
+    form->MapAction(MapKind::Pmax)->trigger();
+    EXPECT_FALSE(form->MapAction(MapKind::Pmax)->isChecked());
     EXPECT_EQ(marked(), MapKind::CorTau);
-    EXPECT_EQ(form->Label1->text(), "Максимальный цикловой расход воздуха");
-    EXPECT_EQ(form->CurrentMap, MapKind::Pmax);
-    form->MDrmax->trigger();
+    EXPECT_EQ(form->findChild<QLabel*>("MapCaption")->text(),
+              "Максимальный цикловой расход воздуха");
+    EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Pmax);
+    form->MapAction(MapKind::Drmax)->trigger();
     EXPECT_EQ(marked(), MapKind::CorTau);
-    EXPECT_EQ(form->CurrentMap, MapKind::Drmax);
+    EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Drmax);
 
-    form->MRcod->trigger();
-    form->MLambda->trigger();
+    form->MapAction(MapKind::Rcod)->trigger();
+    form->MapAction(MapKind::Lambda)->trigger();
     EXPECT_EQ(marked(), MapKind::Lambda);
-    EXPECT_FALSE(form->MRcod->isChecked());
+    EXPECT_FALSE(form->MapAction(MapKind::Rcod)->isChecked());
 
     // The oxygen switch flips its own mark and leaves the label alone.
-    form->MLam->trigger();
-    EXPECT_TRUE(form->MLam->isChecked());
-    EXPECT_TRUE(form->Image->UseO2Maps);
-    EXPECT_EQ(form->Label1->text(), "Лямбда");
-    form->MLam->trigger();
-    EXPECT_FALSE(form->Image->UseO2Maps);
+    ChildNamed(*form, "MLam")->trigger();
+    EXPECT_TRUE(ChildNamed(*form, "MLam")->isChecked());
+    EXPECT_TRUE(form->GetImage().UseO2Maps);
+    EXPECT_EQ(form->findChild<QLabel*>("MapCaption")->text(), "Лямбда");
+    ChildNamed(*form, "MLam")->trigger();
+    EXPECT_FALSE(form->GetImage().UseO2Maps);
 }
 
 TEST_F(Menu, HelpOpensTheContentsPageAndEveryPageExists) {
-    form->AHelp->trigger();
+    ChildNamed(*form, "AHelp")->trigger();
     EXPECT_EQ(helpShown, 1);
 
     THelpForm* help = ShowHelpWindow(form.get());
@@ -206,12 +215,12 @@ TEST(AboutBox, NamesTheVersionAndTheLicence) {
 }
 
 TEST_F(Menu, ExitRunsTheCloseQuestion) {
-    form->Image->WriteByte(5, 9);
+    form->GetImage().WriteByte(5, 9);
     askAnswers.push_back(SaveAnswer::Cancel);
-    form->MExit->trigger();
+    ChildNamed(*form, "MExit")->trigger();
     EXPECT_EQ(questions.size(), 1);
     EXPECT_TRUE(form->isVisible());
     askAnswers.push_back(SaveAnswer::No);
-    form->MExit->trigger();
+    ChildNamed(*form, "MExit")->trigger();
     EXPECT_FALSE(form->isVisible());
 }

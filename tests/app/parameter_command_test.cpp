@@ -1,7 +1,8 @@
 // The main window's command "Константы и вектора": the parameter window opens modally on the
 // working directory's database, and afterwards the image is decoded again.
-#include "app/edit_history.h"
 #include "app/main_form.h"
+#include "child_named.h"
+#include "document/edit_history.h"
 #include "params/view/my_sg.h"
 #include "params/view/opt_form.h"
 #include "params/view/opt_form_models.h"
@@ -95,7 +96,7 @@ TEST(ParameterCommand, EditsReachTheDecodedTablesWhileTheWindowIsOpen) {
             model->setData(model->index(0, ConstTableModel::ColResult), QStringLiteral("900")));
         EXPECT_EQ(image.PmaxRaw[0], 900); // the image decodes each stored value at once
     };
-    form->MOpt->trigger();
+    ChildNamed(*form, "MOpt")->trigger();
     QDir::setCurrent(previous);
     EXPECT_TRUE(shown);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
@@ -127,19 +128,19 @@ TEST(ParameterCommand, EveryStoredValueIsAStepOfTheHistory) {
         EXPECT_TRUE(model->setData(result, QStringLiteral("900")));
         EXPECT_TRUE(model->setData(result, QStringLiteral("901")));
     };
-    form->MOpt->trigger();
+    ChildNamed(*form, "MOpt")->trigger();
     QDir::setCurrent(previous);
-    QUndoStack& stack = *form->History->Stack();
+    QUndoStack& stack = *form->Document().History().Stack();
     const int steps = stack.count();
-    EXPECT_EQ(form->History->UndoName(), "Константа Pmax");
-    form->AUndo->trigger();
+    EXPECT_EQ(form->Document().History().UndoName(), "Константа Pmax");
+    ChildNamed(*form, "AUndo")->trigger();
     EXPECT_EQ(image.ReadWord(image.AddrPmax), 900);
-    form->AUndo->trigger();
+    ChildNamed(*form, "AUndo")->trigger();
     EXPECT_EQ(image.ReadWord(image.AddrPmax), 0x1234);
     EXPECT_EQ(image.PmaxRaw[0], 0x1234);
     EXPECT_FALSE(image.IsModified());
-    form->ARedo->trigger();
-    form->ARedo->trigger();
+    ChildNamed(*form, "ARedo")->trigger();
+    ChildNamed(*form, "ARedo")->trigger();
     EXPECT_EQ(image.ReadWord(image.AddrPmax), 901);
     EXPECT_EQ(image.PmaxRaw[0], 901);
     EXPECT_EQ(stack.count(), steps);
@@ -179,7 +180,7 @@ TEST(ParameterCommand, EveryVectorPointIsAStepOfTheHistory) {
         opt.SG1->EditorCommitted(2, 2, QStringLiteral("900"));
         opt.SG1->EditorCommitted(2, 2, QStringLiteral("901"));
     };
-    form->MOpt->trigger();
+    ChildNamed(*form, "MOpt")->trigger();
     QDir::setCurrent(previous);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     ASSERT_EQ(image.ReadWord(par + 2), 901);
@@ -187,13 +188,13 @@ TEST(ParameterCommand, EveryVectorPointIsAStepOfTheHistory) {
     const auto data = [&] {
         return std::vector<uint8_t>(image.Bytes(), image.Bytes() + FirmwareImage::Size);
     };
-    EXPECT_EQ(form->History->UndoName(), "Вектор Tv, точка 2");
-    form->AUndo->trigger();
+    EXPECT_EQ(form->Document().History().UndoName(), "Вектор Tv, точка 2");
+    ChildNamed(*form, "AUndo")->trigger();
     EXPECT_EQ(image.ReadWord(par + 2), 900);
-    form->AUndo->trigger();
+    ChildNamed(*form, "AUndo")->trigger();
     EXPECT_EQ(data(), before);
-    form->ARedo->trigger();
-    form->ARedo->trigger();
+    ChildNamed(*form, "ARedo")->trigger();
+    ChildNamed(*form, "ARedo")->trigger();
     EXPECT_EQ(data(), after);
 
     image.MarkSaved();

@@ -1,6 +1,7 @@
 // The main window keeps its geometry, splitter, recent files, chosen parameter database and the
 // programmer's port and speed from one run to the next, and shrugs off a damaged settings file.
 #include "app/main_form.h"
+#include "child_named.h"
 #include "params/view/opt_form.h"
 #include "params/view/opt_form_run.h"
 #include "programmer/view/prog_form.h"
@@ -33,7 +34,7 @@ protected:
 
     std::unique_ptr<TMainForm> NewForm() {
         auto form = std::make_unique<TMainForm>();
-        form->Dialogs.Warn = [this](QWidget*, const QString& text) { warnings << text; };
+        form->Dialogs().Warn = [this](QWidget*, const QString& text) { warnings << text; };
         return form;
     }
     QString ImageFile(const char* name) {
@@ -83,32 +84,32 @@ TEST_F(SettingsTest, EverythingChosenSurvivesARestart) {
         auto form = NewForm();
         form->show();
         form->resize(900, 640);
-        form->Splitter1->setSizes({300, 595});
+        ChildNamed<QSplitter>(*form, "ViewSplitter")->setSizes({300, 595});
         QApplication::processEvents();
-        splitterSizes = form->Splitter1->sizes();
+        splitterSizes = ChildNamed<QSplitter>(*form, "ViewSplitter")->sizes();
         form->OpenFromCommandLine(first);
         form->OpenFromCommandLine(second);
-        form->Dialogs.ChooseDatabase = [&](QWidget*, QString& name) {
+        form->Dialogs().ChooseDatabase = [&](QWidget*, QString& name) {
             name = database;
             return true;
         };
-        form->MDatabase->trigger();
+        ChildNamed(*form, "MDatabase")->trigger();
         EXPECT_EQ(RunProgrammer(*form, port, QStringLiteral("9600")), QStringLiteral("COM1 19200"));
     }
     auto form = NewForm();
-    EXPECT_TRUE(form->GeometryRestored);
+    EXPECT_TRUE(form->GeometryRestored());
     form->show();
     QApplication::processEvents();
     EXPECT_EQ(form->size(), QSize(900, 640));
-    EXPECT_EQ(form->Splitter1->sizes(), splitterSizes);
-    const QList<QAction*> recent = form->MRecent->actions();
+    EXPECT_EQ(ChildNamed<QSplitter>(*form, "ViewSplitter")->sizes(), splitterSizes);
+    const QList<QAction*> recent = ChildNamed<QMenu>(*form, "MRecent")->actions();
     ASSERT_EQ(recent.size(), 2);
     EXPECT_TRUE(recent[0]->text().endsWith(second)) << recent[0]->text().toStdString();
     EXPECT_TRUE(recent[1]->text().endsWith(first));
     EXPECT_EQ(RunProgrammer(*form, QString(), QString()), port + QStringLiteral(" 9600"));
     QString status;
     ShowOptFormModal = [&](TOptForm& opt) { status = opt.StatusLine->text(); };
-    form->MOpt->trigger();
+    ChildNamed(*form, "MOpt")->trigger();
     ShowOptFormModal = [](TOptForm& opt) { opt.exec(); };
     EXPECT_TRUE(status.contains(database)) << status.toStdString();
     TProgForm::ShowMessage = savedMessage;
@@ -118,8 +119,8 @@ TEST_F(SettingsTest, EverythingChosenSurvivesARestart) {
     recent[1]->trigger();
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains(first)) << warnings[0].toStdString();
-    EXPECT_EQ(form->windowTitle(), TMainForm::MainCaption + QStringLiteral("[*]"));
-    EXPECT_EQ(form->MRecent->actions().size(), 1);
+    EXPECT_EQ(form->windowTitle(), TMainForm::MainCaption() + QStringLiteral("[*]"));
+    EXPECT_EQ(ChildNamed<QMenu>(*form, "MRecent")->actions().size(), 1);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
@@ -134,9 +135,9 @@ TEST_F(SettingsTest, DamagedSettingsFileIsIgnored) {
     damaged.close();
     {
         auto form = NewForm();
-        EXPECT_FALSE(form->GeometryRestored);
-        EXPECT_TRUE(form->MRecent->actions().isEmpty());
-        EXPECT_FALSE(form->MRecent->menuAction()->isEnabled());
+        EXPECT_FALSE(form->GeometryRestored());
+        EXPECT_TRUE(ChildNamed<QMenu>(*form, "MRecent")->actions().isEmpty());
+        EXPECT_FALSE(ChildNamed<QMenu>(*form, "MRecent")->menuAction()->isEnabled());
     }
     QSettings written(SettingsFile(), QSettings::NativeFormat);
     EXPECT_EQ(written.status(), QSettings::NoError);

@@ -32,15 +32,15 @@ protected:
         savedError = ShowErrorMessage;
         ShowErrorMessage = [this](QWidget*, const QString& text) { errors << text; };
         form = std::make_unique<TMainForm>();
-        form->Dialogs.Warn = [this](QWidget*, const QString& text) { errors << text; };
-        form->Dialogs.AskSave = [](const QString&) { return SaveAnswer::No; };
+        form->Dialogs().Warn = [this](QWidget*, const QString& text) { errors << text; };
+        form->Dialogs().AskSave = [](const QString&) { return SaveAnswer::No; };
         form->resize(1000, 760);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-        ASSERT_NE(form->OpenGLPanel1, nullptr);
+        ASSERT_NE(form->findChild<TOpenGLPanel*>("SurfacePanel"), nullptr);
         // Count the frames the panel draws, then draw them as the window does.
-        TOpenGLPanel::Handler paint = form->OpenGLPanel1->OnPaint;
-        form->OpenGLPanel1->OnPaint = [this, paint](TOpenGLPanel* p) {
+        TOpenGLPanel::Handler paint = form->findChild<TOpenGLPanel*>("SurfacePanel")->OnPaint;
+        form->findChild<TOpenGLPanel*>("SurfacePanel")->OnPaint = [this, paint](TOpenGLPanel* p) {
             ++paints;
             paint(p);
         };
@@ -52,19 +52,20 @@ protected:
         ShowErrorMessage = savedError;
     }
 
-    TOpenGLPanel* View() const { return form->OpenGLPanel1; }
+    TOpenGLPanel* View() const { return form->findChild<TOpenGLPanel*>("SurfacePanel"); }
 
     QImage Frame() const { return View()->grabFramebuffer(); }
 
     // Lines the core builds for the window's current state, and where they land on the view.
     SurfaceFrame Lines(MapKind map) const {
         SurfaceFrame f;
-        BuildSurfaceFrame(*form->Image, map, form->SelRow, form->SelCol, f);
+        BuildSurfaceFrame(form->GetImage(), map, form->Cursor().SelRow, form->Cursor().SelCol, f);
         return f;
     }
     std::vector<QPointF> OnView(const SurfaceFrame& f, int batch) const {
-        const ViewMatrix mvp = Multiply(ProjectionMatrix(View()->width(), View()->height()),
-                                        ModelViewMatrix(form->RotX, form->RotY, form->ViewPlace));
+        const ViewMatrix mvp =
+            Multiply(ProjectionMatrix(View()->width(), View()->height()),
+                     ModelViewMatrix(form->View().RotX, form->View().RotY, form->View().Place));
         return Projected(f, f.batches[batch], mvp, View()->size());
     }
 
@@ -82,7 +83,7 @@ protected:
     }
 
     void ExpectFiveToFour() const {
-        const QRect area = form->Panel1->contentsRect();
+        const QRect area = form->findChild<QFrame*>("ViewPanel")->contentsRect();
         EXPECT_EQ(View()->geometry().topLeft(), area.topLeft());
         EXPECT_EQ(View()->width(), area.width());
         EXPECT_EQ(View()->height(), ViewHeightForWidth(area.width()));
@@ -94,19 +95,21 @@ protected:
     int paints = 0;
 };
 
-TEST_F(FormView, ViewSitsAtTheTopOfPanel1AndKeepsFiveToFour) {
-    EXPECT_EQ(View()->parentWidget(), form->Panel1);
-    EXPECT_EQ(View()->objectName(), "OpenGLPanel1");
+TEST_F(FormView, ViewSitsAtTheTopOfItsPanelAndKeepsFiveToFour) {
+    EXPECT_EQ(View()->parentWidget(), form->findChild<QFrame*>("ViewPanel"));
+    EXPECT_EQ(View()->objectName(), "SurfacePanel");
     EXPECT_EQ(View()->cursor().shape(), Qt::PointingHandCursor);
     ExpectFiveToFour();
 
     // Panel widths 500 and 467 give heights 400 and 373.
-    const int frame = form->Panel1->frameWidth();
-    const int total = form->Splitter1->width() - form->Splitter1->handleWidth();
+    const int frame = form->findChild<QFrame*>("ViewPanel")->frameWidth();
+    const int total = form->findChild<QSplitter*>("ViewSplitter")->width() -
+                      form->findChild<QSplitter*>("ViewSplitter")->handleWidth();
     for (int width : {500, 467}) {
-        form->Splitter1->setSizes({width + 2 * frame, total - width - 2 * frame});
+        form->findChild<QSplitter*>("ViewSplitter")
+            ->setSizes({width + 2 * frame, total - width - 2 * frame});
         QApplication::processEvents();
-        ASSERT_EQ(form->Panel1->contentsRect().width(), width);
+        ASSERT_EQ(form->findChild<QFrame*>("ViewPanel")->contentsRect().width(), width);
         EXPECT_EQ(View()->height(), width == 500 ? 400 : 373);
     }
 
@@ -114,11 +117,11 @@ TEST_F(FormView, ViewSitsAtTheTopOfPanel1AndKeepsFiveToFour) {
     form->resize(1200, 300);
     QApplication::processEvents();
     ExpectFiveToFour();
-    EXPECT_GT(View()->height(), form->Panel1->height());
+    EXPECT_GT(View()->height(), form->findChild<QFrame*>("ViewPanel")->height());
 
     // Dragging the splitter to the left narrows the view and lowers it with its width.
     const int widthBefore = View()->width();
-    QSplitterHandle* handle = form->Splitter1->handle(1);
+    QSplitterHandle* handle = form->findChild<QSplitter*>("ViewSplitter")->handle(1);
     const QPoint middle = handle->rect().center();
     QTest::mousePress(handle, Qt::LeftButton, {}, middle);
     QMouseEvent move(QEvent::MouseMove, middle - QPoint(120, 0),
@@ -148,27 +151,27 @@ TEST_F(FormView, LeftButtonDragTurnsTheView) {
     const QImage before = Frame();
     Mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, {100, 100});
     Mouse(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, {110, 100});
-    EXPECT_NEAR(form->RotY, 322.0f, 1e-4f); // 10 px right: 2 degrees about the vertical axis
-    EXPECT_NEAR(form->RotX, 20.0f, 1e-4f);
+    EXPECT_NEAR(form->View().RotY, 322.0f, 1e-4f); // 10 px right: 2 degrees about the vertical axis
+    EXPECT_NEAR(form->View().RotX, 20.0f, 1e-4f);
     EXPECT_TRUE(Repainted());
     Mouse(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, {110, 105});
-    EXPECT_NEAR(form->RotX, 21.0f, 1e-4f); // 5 px down: 1 degree about X
+    EXPECT_NEAR(form->View().RotX, 21.0f, 1e-4f); // 5 px down: 1 degree about X
     EXPECT_TRUE(Repainted());
 
     // The right button neither ends the left drag ...
     Mouse(QEvent::MouseButtonPress, Qt::RightButton, Qt::LeftButton | Qt::RightButton, {110, 105});
     Mouse(QEvent::MouseButtonRelease, Qt::RightButton, Qt::LeftButton, {110, 105});
     Mouse(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, {100, 105});
-    EXPECT_NEAR(form->RotY, 320.0f, 1e-4f);
+    EXPECT_NEAR(form->View().RotY, 320.0f, 1e-4f);
     Mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, {100, 105});
     Mouse(QEvent::MouseMove, Qt::NoButton, Qt::NoButton, {300, 300});
-    EXPECT_NEAR(form->RotY, 320.0f, 1e-4f);
+    EXPECT_NEAR(form->View().RotY, 320.0f, 1e-4f);
 
     // ... nor starts one of its own.
     Mouse(QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, {10, 10});
     Mouse(QEvent::MouseMove, Qt::NoButton, Qt::RightButton, {60, 60});
-    EXPECT_NEAR(form->RotY, 320.0f, 1e-4f);
-    EXPECT_NEAR(form->RotX, 21.0f, 1e-4f);
+    EXPECT_NEAR(form->View().RotY, 320.0f, 1e-4f);
+    EXPECT_NEAR(form->View().RotX, 21.0f, 1e-4f);
     Mouse(QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, {60, 60});
 
     // The frame is drawn with the new angles.
@@ -181,8 +184,8 @@ TEST_F(FormView, LeftButtonDragTurnsTheView) {
 TEST_F(FormView, TheMarkedMapIsDrawnNotTheOneInTheGrid) {
     // A one-column table in the grid keeps the marked map in the view; the cross-hair follows
     // the grid row and stays on column 0.
-    form->MPmax->trigger();
-    EXPECT_EQ(form->CurrentMap, MapKind::Pmax);
+    form->MapAction(MapKind::Pmax)->trigger();
+    EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Pmax);
     form->SGSelectCell(1, 21);
     EXPECT_TRUE(Repainted());
     QImage frame = Frame();
@@ -191,12 +194,12 @@ TEST_F(FormView, TheMarkedMapIsDrawnNotTheOneInTheGrid) {
     EXPECT_GT(ShareOnLines(frame, Qt::white, {OnView(lines, 2), OnView(lines, 3)}, 2.5), 0.99);
 
     // A correction map is teal; choosing it again clears its mark and leaves only the axes.
-    form->MCoefCorUoz->trigger();
+    form->MapAction(MapKind::CoefCorUoz)->trigger();
     EXPECT_TRUE(Repainted());
     frame = Frame();
     EXPECT_GT(CountColour(frame, Teal), 1000);
     EXPECT_EQ(CountColour(frame, Orange), 0);
-    form->MCoefCorUoz->trigger();
+    form->MapAction(MapKind::CoefCorUoz)->trigger();
     EXPECT_EQ(form->MarkedMap(), std::nullopt);
     frame = Frame();
     EXPECT_GT(CountColour(frame, Qt::blue), 100);
@@ -205,10 +208,10 @@ TEST_F(FormView, TheMarkedMapIsDrawnNotTheOneInTheGrid) {
 
     // Rcod marked while the grid shows a 39-row table below Rcod's 10 rows: only the
     // current-column line is drawn.
-    form->MRcod->trigger();
-    form->MDrmax->trigger();
+    form->MapAction(MapKind::Rcod)->trigger();
+    form->MapAction(MapKind::Drmax)->trigger();
     form->SGSelectCell(1, 26);
-    ASSERT_EQ(form->SelRow, 25);
+    ASSERT_EQ(form->Cursor().SelRow, 25);
     frame = Frame();
     EXPECT_GT(CountColour(frame, Teal), 200);
     lines = Lines(MapKind::Rcod);
@@ -225,21 +228,22 @@ TEST_F(FormView, GridCellAndKeypadStepRedrawTheView) {
     EXPECT_GT(ShareOnLines(moved, Qt::white, {OnView(lines, 2), OnView(lines, 3)}, 2.5), 0.99);
 
     // Ten keypad steps lift the current cell's point; the frame changes with it.
-    const SurfacePoint low = CellPoint(*form->Image, MapKind::Uoz, 10, 5);
+    const SurfacePoint low = CellPoint(form->GetImage(), MapKind::Uoz, 10, 5);
     for (int i = 0; i < 10; ++i) {
-        QTest::keyClick(form->SG, Qt::Key_Plus, Qt::KeypadModifier);
+        QTest::keyClick(form->Grid(), Qt::Key_Plus, Qt::KeypadModifier);
         EXPECT_TRUE(Repainted());
     }
-    EXPECT_NEAR(CellPoint(*form->Image, MapKind::Uoz, 10, 5).y, low.y + 10 * 0.5f * 0.05f, 1e-4f);
+    EXPECT_NEAR(CellPoint(form->GetImage(), MapKind::Uoz, 10, 5).y, low.y + 10 * 0.5f * 0.05f,
+                1e-4f);
     EXPECT_NE(Frame(), moved);
 }
 
 TEST_F(FormView, WheelZoomsRightDragShiftsAndHomeResets) {
     // A newly marked map is fitted whole into the view: no point off the picture.
-    form->MTau->trigger();
-    const ViewPlacement fit = form->ViewPlace;
+    form->MapAction(MapKind::Tau)->trigger();
+    const ViewPlacement fit = form->View().Place;
     const ViewMatrix mvp = Multiply(ProjectionMatrix(View()->width(), View()->height()),
-                                    ModelViewMatrix(form->RotX, form->RotY, fit));
+                                    ModelViewMatrix(form->View().RotX, form->View().RotY, fit));
     for (const SurfacePoint& p : Lines(MapKind::Tau).points) {
         float x = -1, y = -1;
         ASSERT_TRUE(ProjectToView(mvp, p, View()->width(), View()->height(), x, y));
@@ -249,26 +253,28 @@ TEST_F(FormView, WheelZoomsRightDragShiftsAndHomeResets) {
     QWheelEvent wheel({100, 100}, View()->mapToGlobal(QPoint(100, 100)), {}, {0, 240}, Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(View(), &wheel);
-    EXPECT_NEAR(form->ViewPlace.zoom, 1.44f, 1e-4f);
+    EXPECT_NEAR(form->View().Place.zoom, 1.44f, 1e-4f);
     Mouse(QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, {10, 10});
     Mouse(QEvent::MouseMove, Qt::NoButton, Qt::RightButton, {60, 30});
     Mouse(QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton, {60, 30});
     Mouse(QEvent::MouseMove, Qt::NoButton, Qt::NoButton, {90, 90});
     const ViewPlacement moved =
         PannedPlacement(ZoomedPlacement(fit, 240), 50, 20, View()->height());
-    EXPECT_EQ(form->ViewPlace.panX, moved.panX);
-    EXPECT_EQ(form->ViewPlace.panY, moved.panY);
+    EXPECT_EQ(form->View().Place.panX, moved.panX);
+    EXPECT_EQ(form->View().Place.panY, moved.panY);
     EXPECT_TRUE(Repainted());
 
     // Home on the view, and a double click after a turn, bring back the start angles and the fit.
-    form->RotY = 10.0f;
+    form->View().RotY = 10.0f;
     QTest::keyClick(View(), Qt::Key_Home);
-    EXPECT_EQ(form->RotY, StartRotY);
-    EXPECT_EQ(ModelViewMatrix(form->RotX, form->RotY, form->ViewPlace),
+    EXPECT_EQ(form->View().RotY, StartRotY);
+    EXPECT_EQ(ModelViewMatrix(form->View().RotX, form->View().RotY, form->View().Place),
               ModelViewMatrix(StartRotX, StartRotY, fit));
-    form->OpenGLPanel1Wheel(-120);
+    QWheelEvent back({100, 100}, View()->mapToGlobal(QPoint(100, 100)), {}, {0, -120}, Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(View(), &back);
     Mouse(QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, {50, 50});
-    EXPECT_EQ(form->ViewPlace.zoom, 1.0f);
+    EXPECT_EQ(form->View().Place.zoom, 1.0f);
 }
 
 TEST(FormWithoutOpenGL, ReportsOnceAndTheWindowGoesOn) {
@@ -279,17 +285,17 @@ TEST(FormWithoutOpenGL, ReportsOnceAndTheWindowGoesOn) {
     TOpenGLPanel::ContextProbe = [] { return false; };
     {
         TMainForm form;
-        form.Dialogs.AskSave = [](const QString&) { return SaveAnswer::No; };
-        EXPECT_EQ(form.OpenGLPanel1, nullptr);
+        form.Dialogs().AskSave = [](const QString&) { return SaveAnswer::No; };
+        EXPECT_EQ(form.findChild<TOpenGLPanel*>("SurfacePanel"), nullptr);
         ASSERT_EQ(errors.size(), 1);
         EXPECT_EQ(errors[0], "Open GL Context Create Failed");
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
         form.OpenFromCommandLine(VELMARIS_SOURCE_DIR "/examples/demo.hex");
-        form.MTau->trigger();
-        form.Splitter1Moved();
+        form.MapAction(MapKind::Tau)->trigger();
+        emit form.findChild<QSplitter*>("ViewSplitter")->splitterMoved(300, 1);
         QTest::qWait(20);
-        EXPECT_EQ(form.SG->RowCount(), 40);
+        EXPECT_EQ(form.Grid()->RowCount(), 40);
         EXPECT_EQ(errors.size(), 1);
     }
     TOpenGLPanel::ContextProbe = savedProbe;

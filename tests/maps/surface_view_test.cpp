@@ -161,3 +161,29 @@ TEST(SurfaceView, ZoomAndPanComposeAndResetRestoresTheFit) {
     // The default placement is the plain turn.
     EXPECT_EQ(ModelViewMatrix(10, 30, ViewPlacement{}), ModelViewMatrix(10, 30));
 }
+
+// Each drag starts and ends with its own button: releasing the other one stops nothing, and a
+// move with no drag under way changes nothing.
+TEST(SurfaceViewState, TurnAndShiftDragsAreKeptApart) {
+    SurfaceViewState view;
+    EXPECT_FALSE(view.Move(50, 50, 100));
+    view.Press(SurfaceViewState::Drag::Turn, 0, 0);
+    view.Release(SurfaceViewState::Drag::Shift);
+    ASSERT_TRUE(view.Move(10, 5, 100));
+    EXPECT_NEAR(view.RotY, StartRotY + 2.0f, 1e-4f);
+    EXPECT_NEAR(view.RotX, StartRotX + 1.0f, 1e-4f);
+    EXPECT_EQ(view.Place.panX, 0.0f); // turning never shifts
+
+    view.Release(SurfaceViewState::Drag::Turn);
+    view.Press(SurfaceViewState::Drag::Shift, 10, 5);
+    ASSERT_TRUE(view.Move(30, 5, 100));
+    EXPECT_NEAR(view.RotY, StartRotY + 2.0f, 1e-4f); // shifting never turns
+    EXPECT_NE(view.Place.panX, 0.0f);
+    const ViewPlacement shifted = view.Place;
+    EXPECT_TRUE(view.Move(60, 5, -1)); // no view to shift in
+    EXPECT_EQ(view.Place.panX, shifted.panX);
+
+    view.ResetAngles();
+    EXPECT_EQ(view.RotY, StartRotY);
+    EXPECT_EQ(view.RotX, StartRotX);
+}

@@ -1,4 +1,4 @@
-#include "app/save_names.h"
+#include "document/save_names.h"
 
 namespace {
 

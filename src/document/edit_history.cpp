@@ -1,5 +1,5 @@
 // The edit history: change sets of the image as steps of a QUndoStack, and their journal.
-#include "app/edit_history.h"
+#include "document/edit_history.h"
 
 #include "image/firmware_image.h"
 

@@ -1,6 +1,5 @@
-#include "app/main_form_dialogs.h"
+#include "ui/command_dialogs.h"
 
-#include "app/help_form.h"
 #include "ui/app_settings.h"
 
 #include <QFileDialog>
@@ -115,7 +114,7 @@ bool AskRestoreBox(QWidget* parent, const QString& text) {
 
 } // namespace
 
-MainFormDialogs MainFormDialogs::Defaults() {
-    return {RunOpenDialog, RunSaveDialog,  AskSaveBox,        WarnBox,      ConfirmReplaceBox,
-            AskRestoreBox, ShowHelpWindow, RunDatabaseDialog, AskNumberBox, ConfirmOutOfRangeBox};
+CommandDialogs CommandDialogs::Defaults() {
+    return {RunOpenDialog, RunSaveDialog, AskSaveBox,        WarnBox,      ConfirmReplaceBox,
+            AskRestoreBox, nullptr,       RunDatabaseDialog, AskNumberBox, ConfirmOutOfRangeBox};
 }

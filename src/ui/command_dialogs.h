@@ -10,8 +10,8 @@ enum class SaveAnswer { Yes, No, Cancel };
 
 // The dialogs and message boxes the main window's commands open. Each is a small replaceable
 // function, so a test drives every command without a modal loop. The defaults show the real
-// dialogs.
-struct MainFormDialogs {
+// dialogs; the help, which lives with the program, is set by the window.
+struct CommandDialogs {
     // The open dialog. Returns false when cancelled; otherwise the chosen file and the 1-based
     // index of the filter entry ("Hex Files" 1, "Binary Files" 2, "All Files" 3).
     std::function<bool(QWidget* parent, QString& fileName, int& filterIndex)> OpenFile;
@@ -38,5 +38,5 @@ struct MainFormDialogs {
     // Cancel, Cancel the default. True for OK.
     std::function<bool(QWidget* parent, const QString& text)> ConfirmOutOfRange;
 
-    static MainFormDialogs Defaults();
+    static CommandDialogs Defaults();
 };

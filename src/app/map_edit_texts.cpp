@@ -1,0 +1,99 @@
+#include "app/map_edit_texts.h"
+
+#include "ui/decimal_separator.h"
+
+#include <string>
+
+const MapEditOperation MapEditOperations[7] = {
+    {MapOperation::SetValue, "MSetValue", "Установить значение…", "Установить значение", true},
+    {MapOperation::Add, "MAddValue", "Прибавить…", "Прибавить", true},
+    {MapOperation::MultiplyPercent, "MMultiply", "Умножить на %…", "Умножить на %", true},
+    {MapOperation::InterpolateRows, "MInterpolateRows", "Интерполировать по строкам",
+     "Интерполировать", false},
+    {MapOperation::InterpolateColumns, "MInterpolateCols", "Интерполировать по столбцам",
+     "Интерполировать", false},
+    {MapOperation::InterpolateRect, "MInterpolateRect", "Интерполировать по прямоугольнику",
+     "Интерполировать", false},
+    {MapOperation::Smooth, "MSmooth", "Сгладить", "Сгладить", false},
+};
+
+QString EditCountText(const MapEditCount& count) {
+    QString text = QStringLiteral("Изменено ячеек: %1").arg(count.changed);
+    if (count.clamped > 0)
+        text += QStringLiteral("; вне диапазона хранения, взято ближайшее крайнее значение: %1")
+                    .arg(count.clamped);
+    return text;
+}
+
+namespace {
+
+QString OutOfRangeText(MapKind kind, const ValueOutOfRange& bad) {
+    const std::string separator(1, LocaleDecimalSeparator());
+    QString value = QString::fromStdString(ShortestNumberText(bad.value));
+    value.replace(QLatin1Char('.'), QString::fromStdString(separator));
+    return QStringLiteral("Значение вне допустимого диапазона: %1 (строка %2, столбец %3). "
+                          "Допустимо %4. Таблица не изменена.")
+        .arg(value)
+        .arg(bad.row + 1)
+        .arg(bad.col + 1)
+        .arg(QString::fromStdString(RangeText(kind, bad.limits, separator)));
+}
+
+// Why a paste was refused for text that is not a table fitting from the current cell.
+QString PasteRefusal(const TableTextError& e) {
+    QString why;
+    switch (e.fault) {
+    case TableTextFault::NotNumber:
+        why = QStringLiteral("«%1» — не число").arg(QString::fromStdString(e.field).trimmed());
+        break;
+    case TableTextFault::Ragged:
+        why = QStringLiteral("в строках разное число значений");
+        break;
+    case TableTextFault::OutsideTable:
+    case TableTextFault::WrongShape:
+        why = QStringLiteral("текст не помещается в таблицу от текущей ячейки");
+        break;
+    case TableTextFault::None:
+        break;
+    }
+    return QStringLiteral("Вставка отменена, таблица не изменена: строка %1, столбец %2: %3.")
+        .arg(e.line)
+        .arg(e.column)
+        .arg(why);
+}
+
+} // namespace
+
+EditCheck CheckOperation(const FirmwareImage& image, MapKind kind, CellRect rect, MapOperation op,
+                         double operand) {
+    if (op == MapOperation::SetValue) {
+        const std::optional<ValueOutOfRange> bad = FindValueOutOfRange(image, kind, rect, operand);
+        return {bad ? OutOfRangeText(kind, *bad) : QString(), QString()};
+    }
+    rect = ClipToTable(kind, rect);
+    std::optional<ValueOutOfRange> first;
+    const int count =
+        CountFiniteOutOfRange(image, kind, rect.top, rect.left,
+                              MapOperationValues(image, kind, rect, op, operand), first);
+    if (count == 0)
+        return {};
+    const std::string separator(1, LocaleDecimalSeparator());
+    return {QString(), QStringLiteral("Ячеек вне допустимого диапазона: %1 (допустимо %2). Взять "
+                                      "для них ближайшее крайнее значение?")
+                           .arg(count)
+                           .arg(QString::fromStdString(RangeText(kind, first->limits, separator)))};
+}
+
+std::optional<QString> CheckPaste(const FirmwareImage& image, MapKind kind, int row, int col,
+                                  const std::string& text, CellValues& values) {
+    TableTextError error;
+    values = ParseTableText(text, 0, error);
+    if (error.fault == TableTextFault::None)
+        FitsTable(values, kind, row, col, error);
+    if (error.fault != TableTextFault::None)
+        return PasteRefusal(error);
+    if (const std::optional<ValueOutOfRange> bad =
+            FindValueOutOfRange(image, kind, row, col, values))
+        return OutOfRangeText(kind, *bad);
+    return std::nullopt;
+}

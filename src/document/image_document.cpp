@@ -1,0 +1,121 @@
+#include "document/image_document.h"
+
+#include "document/edit_history.h"
+#include "image/edit_journal.h"
+#include "image/edit_steps.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <filesystem>
+#include <stdexcept>
+
+namespace {
+
+QString ShortName(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+// True when both names stand for one existing file, through links and other spellings.
+bool SameFile(const QString& a, const QString& b) {
+    std::error_code ec;
+    return !a.isEmpty() && !b.isEmpty() &&
+           std::filesystem::equivalent(LocalPath(a), LocalPath(b), ec) && !ec;
+}
+
+} // namespace
+
+ImageDocument::ImageDocument()
+    : image_(std::make_unique<FirmwareImage>()), history_(std::make_unique<EditHistory>(*image_)) {}
+
+ImageDocument::~ImageDocument() = default;
+
+void ImageDocument::Adopt(const LoadedImage& loaded, const QString& fileName) {
+    image_->AdoptLoad(*loaded.image);
+    currentFile_ = fileName;
+    loadedFile_ = fileName;
+    loadWarning_ = loaded.warning;
+}
+
+JournalOffer ImageDocument::ExamineJournal() {
+    history_->DiscardJournal();
+    JournalOffer offer;
+    const QString path = JournalPathFor(currentFile_);
+    const QFileInfo file(currentFile_);
+    if (!QFileInfo::exists(path))
+        return offer;
+    try {
+        const JournalContents journal = ReadJournal(LocalPath(path));
+        // A journal of another file (or of this file before it was saved elsewhere) holds no
+        // step newer than the file.
+        if (journal.imageFile != file.absoluteFilePath().toStdString() ||
+            journal.fileTimeMs != file.lastModified().toMSecsSinceEpoch())
+            return offer;
+        const ChangeSet changes = JournalChanges(journal);
+        if (!HoldsBeforeBytes(*image_, changes))
+            throw std::runtime_error("damaged journal: the file holds other bytes");
+        if (changes.empty())
+            return offer;
+        offer.changes = changes;
+        offer.question = QStringLiteral("Восстановить несохранённые изменения?"
+                                        "\nФайл %1, изменено байт: %2.")
+                             .arg(ShortName(currentFile_))
+                             .arg(changes.size());
+    } catch (const std::exception& e) {
+        offer.damage = QStringLiteral("Журнал несохранённых изменений файла %1 повреждён "
+                                      "и не будет использован.\n%2")
+                           .arg(ShortName(currentFile_), QString::fromStdString(e.what()));
+    }
+    return offer;
+}
+
+void ImageDocument::StartJournal() {
+    const QFileInfo file(currentFile_);
+    history_->StartJournal(JournalPathFor(currentFile_), file.absoluteFilePath(),
+                           file.lastModified().toMSecsSinceEpoch());
+}
+
+void ImageDocument::DiscardJournal() {
+    history_->DiscardJournal();
+}
+
+std::optional<QString> ImageDocument::LoseChangesQuestion() const {
+    if (!image_->IsModified())
+        return std::nullopt;
+    return QStringLiteral("Сохранить изменения в файле ") + ShortName(currentFile_) + "?";
+}
+
+SavePlan ImageDocument::PlanSave(const QString& chosen) const {
+    SavePlan plan{MakeSaveNames(chosen), {}};
+    FirmwareImage::CheckSaveTarget(LocalPath(plan.names.bin));
+    FirmwareImage::CheckSaveTarget(LocalPath(plan.names.hex));
+    QStringList asked = {chosen};
+    // An image read only in part holds less than the file it came from: replacing that file
+    // loses what the image is missing.
+    if (!image_->Complete && !loadWarning_.isEmpty()) {
+        for (const QString& name : {plan.names.bin, plan.names.hex}) {
+            if (!SameFile(name, loadedFile_))
+                continue;
+            plan.questions << loadWarning_ +
+                                  QStringLiteral("\n\nФайл %1 будет заменён прочитанным образом, "
+                                                 "и то, чего в образе нет, будет потеряно. "
+                                                 "Заменить файл %1?")
+                                      .arg(ShortName(name));
+            asked << name;
+        }
+    }
+    for (const QString& name : {plan.names.bin, plan.names.hex})
+        if (!asked.contains(name) && QFileInfo::exists(name))
+            plan.questions
+                << QStringLiteral("%1 уже существует. Заменить его?").arg(ShortName(name));
+    return plan;
+}
+
+void ImageDocument::Save(const SaveNames& names) {
+    history_->Record(QStringLiteral("Контрольная сумма"), [this] { image_->UpdateChecksum(); });
+    image_->SaveBinAndHex(LocalPath(names.bin), LocalPath(names.hex));
+    image_->MarkSaved();
+    currentFile_ = names.hex;
+    // The file now holds every change: the journal starts again, for the file saved.
+    history_->DiscardJournal();
+    StartJournal();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "image/firmware_image.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+// How a file is read: Intel HEX or raw binary.
+enum class ImageFormat { Hex, Bin };
+
+// The content a name's extension promises: ".hex" HEX, ".bin" binary, in any case; nothing for
+// any other name.
+std::optional<ImageFormat> FormatByExtension(const QString& fileName);
+// The format of a file chosen in the open dialog: a ".hex" or ".bin" name says what the file
+// holds, whatever filter entry is chosen; any other name is read as the entry says (1 "Hex
+// Files"), binary under "All Files" as on the command line.
+ImageFormat FormatForOpen(const QString& fileName, int filterIndex);
+// The format of a file named without a dialog (the command line, the recent files): HEX by a
+// ".hex" extension, binary otherwise.
+ImageFormat FormatForName(const QString& fileName);
+
+// A file loaded into an image of its own. warning says how the file fails to give a whole
+// image (empty when it does).
+struct LoadedImage {
+    std::unique_ptr<FirmwareImage> image;
+    QString warning;
+};
+// Loads a file without touching any other image; load errors are thrown.
+LoadedImage LoadImageFile(const QString& fileName, ImageFormat format);
+
+// The path as the file system takes it.
+std::string LocalPath(const QString& name);
