@@ -9,8 +9,8 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "..", "..", "scripts", "mutants")
 loader = importlib.machinery.SourceFileLoader("mutants", SCRIPT)
-spec = importlib.util.spec_from_loader("mutants", loader)
-mutants = importlib.util.module_from_spec(spec)
+module_description = importlib.util.spec_from_loader("mutants", loader)
+mutants = importlib.util.module_from_spec(module_description)
 loader.exec_module(mutants)
 
 
