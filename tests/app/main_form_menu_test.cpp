@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSplitter>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -223,4 +224,24 @@ TEST_F(Menu, ExitRunsTheCloseQuestion) {
     askAnswers.push_back(SaveAnswer::No);
     ChildNamed(*form, "MExit")->trigger();
     EXPECT_FALSE(form->isVisible());
+}
+
+// The help's key table must list every shortcut the window answers, so a key added to a menu
+// without a line in the help is caught here.
+TEST_F(Menu, HelpKeyTableListsEveryShortcut) {
+    THelpForm* help = ShowHelpWindow(form.get());
+    ASSERT_NE(help, nullptr);
+    help->Browser->setSource(QUrl(THelpForm::ContentsPage));
+    // Whole key names only: "Ctrl+S" must not be found inside "Ctrl+Shift+O".
+    QSet<QString> listed;
+    const QRegularExpression keyName(
+        QStringLiteral("(?<![\\w+])(?:(?:Ctrl|Shift|Alt)\\+)*(?:F\\d{1,2}|[A-Z0-9])(?![\\w+])"));
+    for (const QRegularExpressionMatch& m : keyName.globalMatch(help->Browser->toPlainText()))
+        listed.insert(m.captured());
+    for (QAction* action : form->findChildren<QAction*>())
+        for (const QKeySequence& key : action->shortcuts()) {
+            const QString text = key.toString(QKeySequence::PortableText);
+            EXPECT_TRUE(listed.contains(text))
+                << text.toStdString() << " (" << action->text().toStdString() << ")";
+        }
 }
