@@ -86,7 +86,7 @@ void ReportIncompleteImage(const char* command, const std::string& fileName,
                            const std::vector<std::string>& problems, bool goingOn) {
     std::cerr << "velmaris-cli " << command << ": " << fileName
               << ": the file does not give a whole image"
-              << (goingOn ? " (going on with what was loaded, missing bytes are zeros):\n"
+              << (goingOn ? " (going on with what was loaded):\n"
                           : " (use --allow-partial to go on with what was loaded):\n");
     for (const std::string& p : problems)
         std::cerr << "  " << p << "\n";
@@ -95,16 +95,27 @@ void ReportIncompleteImage(const char* command, const std::string& fileName,
 std::vector<std::string> IncompleteImageProblems(const FirmwareImage& image,
                                                  const std::string& fileName, bool hex,
                                                  const HexLoadResult& result) {
-    if (hex)
-        return HexLoadProblems(result, ShownRanges);
+    if (hex) {
+        std::vector<std::string> problems = HexLoadProblems(result, ShownRanges);
+        if (!result.missing.empty())
+            problems.push_back("the missing bytes are zeros");
+        return problems;
+    }
     if (image.Complete)
         return {};
     // The loader pads a short file with zeros and drops the tail of a long one; either way
-    // the image is not the file.
+    // the image is not the file, and the line says which of the two happened.
     std::error_code ec;
     const auto size = std::filesystem::file_size(fileName, ec);
-    return {(ec ? std::string("the file") : std::to_string(size) + " bytes") +
-            ", a binary image has exactly " + std::to_string(FirmwareImage::Size) + " bytes"};
+    std::string what = (ec ? std::string("the file") : std::to_string(size) + " bytes") +
+                       ", a binary image has exactly " + std::to_string(FirmwareImage::Size) +
+                       " bytes";
+    if (!ec && size > FirmwareImage::Size)
+        what +=
+            "; the bytes past the first " + std::to_string(FirmwareImage::Size) + " are left out";
+    else
+        what += "; the missing bytes are zeros";
+    return {what};
 }
 
 int LoadImageForCli(const char* command, FirmwareImage& image, const std::string& fileName,

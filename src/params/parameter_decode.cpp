@@ -2,6 +2,9 @@
 
 #include "image/firmware_image.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <stdexcept>
 
 double EvaluateFor(const FormulaEvaluator& eval, const std::string& mark,
@@ -22,13 +25,40 @@ double DecodeConstant(const FirmwareImage& image, const ConstantRecord& rec,
 
 namespace {
 
+// A number as the parameter window shows it: fixed decimals, dot separator, whatever the C
+// library's locale.
+std::string FixedText(double value, int decimals) {
+    char buffer[64];
+    const int places = std::clamp(decimals, 0, 6);
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value + 0.0,
+                                   std::chars_format::fixed, places);
+    return end.ec == std::errc() ? std::string(buffer, end.ptr) : std::to_string(value);
+}
+
 // A raw number outside 0..max would be stored by its low bits only: 5000 rpm typed into a byte
-// that counts tens of rpm would become 500 mod 256 = 244, read back as 2440 rpm.
-void CheckRawFits(const std::string& what, int64_t n, int64_t max, int type) {
-    if (max >= 0 && (n < 0 || n > max))
-        throw std::range_error("Value out of range.\n" + what + ": код " + std::to_string(n) +
-                               " вне 0.." + std::to_string(max) + " для типа хранения " +
-                               std::to_string(type) + ".");
+// that counts tens of rpm would become 500 mod 256 = 244, read back as 2440 rpm. The refusal
+// names the range the storage holds in the value's own units (the input formula at raw 0 and at
+// the largest raw number), so the user reads rpm, not codes; a formula that cannot be
+// evaluated at the ends leaves the codes.
+void CheckRawFits(const std::string& what, double value, int64_t n, int64_t max, int type,
+                  const std::string& inFormula, int decimals, const std::string& unit,
+                  const FormulaEvaluator& eval) {
+    if (max < 0 || (n >= 0 && n <= max))
+        return;
+    std::string range;
+    try {
+        const double a = eval(inFormula, 0);
+        const double b = eval(inFormula, static_cast<double>(max));
+        if (std::isfinite(a) && std::isfinite(b))
+            range = FixedText(value, decimals) + " вне " + FixedText(std::min(a, b), decimals) +
+                    ".." + FixedText(std::max(a, b), decimals) + (unit.empty() ? "" : " " + unit) +
+                    " — столько вмещает место хранения.";
+    } catch (const std::exception&) {
+    }
+    if (range.empty())
+        range = "код " + std::to_string(n) + " вне 0.." + std::to_string(max) +
+                " для типа хранения " + std::to_string(type) + ".";
+    throw std::range_error("Value out of range.\n" + what + ": " + range);
 }
 
 } // namespace
@@ -38,7 +68,8 @@ int64_t EncodeConstantRaw(const ConstantRecord& rec, double value, const Formula
         throw std::runtime_error(rec.Mark + ": " + *problem);
     const double y = EvaluateFor(eval, rec.Mark, rec.OutFormula, value);
     const int64_t n = EncodeRaw(y);
-    CheckRawFits(rec.Mark, n, ConstantRawMax(rec.Type), rec.Type);
+    CheckRawFits(rec.Mark, value, n, ConstantRawMax(rec.Type), rec.Type, rec.InFormula, rec.Decimal,
+                 rec.Unit, eval);
     return n;
 }
 
@@ -113,8 +144,9 @@ int64_t EncodeVectorPointRaw(const VectorRecord& rec, int point, double value,
         throw std::out_of_range(rec.Mark + ": no such point.");
     const double y = EvaluateFor(eval, rec.Mark, rec.OutFormula, value);
     const int64_t n = EncodeRaw(y);
-    CheckRawFits(rec.Mark + ", точка " + std::to_string(point + 1), n,
-                 VectorValueRawMax(rec.TypePar), rec.TypePar);
+    CheckRawFits(rec.Mark + ", точка " + std::to_string(point + 1), value, n,
+                 VectorValueRawMax(rec.TypePar), rec.TypePar, rec.InFormula, rec.DecimalPar,
+                 rec.Unit, eval);
     return n;
 }
 
