@@ -53,6 +53,22 @@ TEST(Comparison, DifferencesFollowTheImageAndTakingFromTheReferenceClearsThem) {
     EXPECT_TRUE(comparison.Differences().Empty());
 }
 
+// Taking an identification text takes every byte of its field, the first and the last, and
+// nothing beyond it.
+TEST(Comparison, TakingATextTakesItsWholeFieldOnly) {
+    auto image = Patterned(3);
+    auto reference = Patterned(9);
+    const FirmwareImage::IdentField field = image->Ident(0);
+    const uint32_t last = field.address + field.length - 1;
+    const uint8_t after = ByteAt(*image, last + 1);
+    Comparison comparison(*image);
+    comparison.Open(std::move(reference), QStringLiteral("ref"), nullptr);
+    comparison.Take({{DiffLine::Ident, 0, 0, 0}});
+    for (uint32_t a = field.address; a <= last; ++a)
+        EXPECT_EQ(ByteAt(*image, a), ByteAt(*comparison.Reference(), a)) << a;
+    EXPECT_EQ(ByteAt(*image, last + 1), after);
+}
+
 TEST(Comparison, CellsShowValueReferenceOrDifferenceOnlyWhileOpen) {
     OneCellApart setup;
     Comparison comparison(*setup.image);

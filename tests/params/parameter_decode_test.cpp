@@ -227,6 +227,21 @@ TEST(ParameterDecode, RawNumbersTheTypeCannotHoldAreRefused) {
     }
     EXPECT_EQ(image.ReadByte(0x6104), 0);
 
+    // A vector point's refusal names the point, counted from 1 as the window shows it, and the
+    // range in the vector's units.
+    VectorRecord temperatures = Vector(0x6A00, 2, 0x6A20, 0, 4);
+    temperatures.InFormula = "X-40";
+    temperatures.OutFormula = "X+40";
+    temperatures.Unit = "°C";
+    try {
+        CommitVectorPoint(image, temperatures, 1, 300, Eval());
+        ADD_FAILURE() << "300 °C stored in a byte from -40";
+    } catch (const std::range_error& e) {
+        EXPECT_NE(std::string(e.what()).find("VEC, точка 2: 300 вне -40..215 °C"),
+                  std::string::npos)
+            << e.what();
+    }
+
     // Vector points: bytes hold 0..255, words 0..65535.
     for (int typePar : {0, 1, 2, 3}) {
         const VectorRecord v = Vector(0x6A00, typePar, 0x6A20, 0, 4);
@@ -241,3 +256,15 @@ TEST(ParameterDecode, RawNumbersTheTypeCannotHoldAreRefused) {
 }
 
 } // namespace
+
+// The database's Min and Max are inclusive, and a missing one leaves that side open.
+TEST(ParameterDecode, DatabaseLimitsAreInclusiveAndMayBeOpen) {
+    EXPECT_TRUE(WithinLimits(600, 600.0, 1500.0));
+    EXPECT_TRUE(WithinLimits(1500, 600.0, 1500.0));
+    EXPECT_FALSE(WithinLimits(599.9, 600.0, 1500.0));
+    EXPECT_FALSE(WithinLimits(1500.1, 600.0, 1500.0));
+    EXPECT_TRUE(WithinLimits(-1e9, std::nullopt, 1500.0));
+    EXPECT_FALSE(WithinLimits(1501, std::nullopt, 1500.0));
+    EXPECT_TRUE(WithinLimits(1e9, 600.0, std::nullopt));
+    EXPECT_FALSE(WithinLimits(599, 600.0, std::nullopt));
+}
