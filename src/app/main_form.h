@@ -102,6 +102,7 @@ public:
     // their storage range are counted in the status bar.
     CellRect SelectedRect() const;
     void ApplyOperation(int operation, double operand);
+    void EnterDifference(double delta);
 
     // Comparison with a reference image (main_form_compare.cpp). While a reference is open the
     // grid marks the cells that differ from it and can show the reference's values or the
@@ -193,6 +194,7 @@ private:
 
     MapCursor Edit{MapKind::Uoz, CellWidthKind::None, 0, 0, 0, 0};
     bool Restored = false; // see GeometryRestored
+    QString LastAddend;    // the last number added, where "Прибавить…" starts again
 
     // Widgets: the splitter with the panel of the 3-D view on the left and the grid under the
     // map's caption on the right; the status bar's labels.

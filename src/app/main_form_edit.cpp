@@ -74,7 +74,22 @@ void TMainForm::SGValueEntered(const QString& text) {
         Asks.Warn(this, QStringLiteral("«%1» — не число. Значение не изменено.").arg(text));
         return;
     }
+    if (Compared->IsOpen() && Compared->Show() == Comparison::CellShow::Difference)
+        return EnterDifference(value);
     ApplyOperation(0, value);
+}
+
+void TMainForm::EnterDifference(double delta) {
+    const CellRect rect = ClipToTable(Edit.CurrentMap, SelectedRect());
+    CellValues values;
+    if (const auto refusal = CheckDifferenceEntry(GetImage(), *Compared->Reference(),
+                                                  Edit.CurrentMap, rect, delta, values))
+        return Asks.Warn(this, *refusal);
+    MapEditCount count;
+    ApplyEdit(QStringLiteral("Разность с эталоном"), [&] {
+        count = StoreMapValues(GetImage(), Edit.CurrentMap, rect.top, rect.left, values);
+    });
+    ShowEditCount(count);
 }
 
 void TMainForm::StepSelection(int delta) {
@@ -88,14 +103,16 @@ void TMainForm::AskAndApply(int operation) {
     const MapEditOperation& item = MapEditOperations[operation];
     double operand = 0;
     if (item.asksNumber) {
-        QString text = item.op == MapOperation::MultiplyPercent ? QStringLiteral("100")
-                                                                : SG->Cell(SG->Col(), SG->Row());
-        if (!Asks.AskNumber(this, QString::fromUtf8(item.step), text))
+        QString text = OperandStart(item.op, SG->Cell(SG->Col(), SG->Row()), LastAddend);
+        if (!Asks.AskNumber(this, QString::fromUtf8(item.step),
+                            OperandLabel(item.op, Edit.CurrentMap), text))
             return;
         if (!ParseCellNumber(text.toStdString(), operand)) {
             Asks.Warn(this, QStringLiteral("«%1» — не число. Таблица не изменена.").arg(text));
             return;
         }
+        if (item.op == MapOperation::Add)
+            LastAddend = text.trimmed();
     }
     ApplyOperation(operation, operand);
 }

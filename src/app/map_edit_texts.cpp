@@ -97,3 +97,37 @@ std::optional<QString> CheckPaste(const FirmwareImage& image, MapKind kind, int 
         return OutOfRangeText(kind, *bad);
     return std::nullopt;
 }
+
+QString OperandLabel(MapOperation op, MapKind kind) {
+    QString unit = QString::fromUtf8(GetMapInfo(kind).unit);
+    QString what = QStringLiteral("Значение");
+    if (op == MapOperation::Add) {
+        what = QStringLiteral("Прибавить");
+    } else if (op == MapOperation::MultiplyPercent) {
+        what = QStringLiteral("Умножить на");
+        unit = QStringLiteral("%");
+    }
+    return unit.isEmpty() ? what + QLatin1Char(':') : what + QStringLiteral(", ") + unit + ':';
+}
+
+QString OperandStart(MapOperation op, const QString& currentCell, const QString& lastAddend) {
+    switch (op) {
+    case MapOperation::Add:
+        return lastAddend.isEmpty() ? QStringLiteral("0") : lastAddend;
+    case MapOperation::MultiplyPercent:
+        return QStringLiteral("100");
+    default:
+        return currentCell;
+    }
+}
+
+std::optional<QString> CheckDifferenceEntry(const FirmwareImage& image,
+                                            const FirmwareImage& reference, MapKind kind,
+                                            CellRect rect, double delta, CellValues& values) {
+    rect = ClipToTable(kind, rect);
+    values = MapOperationValues(reference, kind, rect, MapOperation::Add, delta);
+    if (const std::optional<ValueOutOfRange> bad =
+            FindValueOutOfRange(image, kind, rect.top, rect.left, values))
+        return OutOfRangeText(kind, *bad);
+    return std::nullopt;
+}

@@ -36,6 +36,19 @@ struct EditCheck {
 EditCheck CheckOperation(const FirmwareImage& image, MapKind kind, CellRect rect, MapOperation op,
                          double operand);
 
+// The label of an operation's number box, with the map's unit ("Прибавить, °:"), and the text
+// the box starts with: the set value starts at the current cell's, an addend at the last one
+// used (0 at first, so Enter out of habit changes nothing), a percentage at 100.
+QString OperandLabel(MapOperation op, MapKind kind);
+QString OperandStart(MapOperation op, const QString& currentCell, const QString& lastAddend);
+
+// A number typed while the cells show the difference to the reference is a difference too: the
+// values reference + delta for the cells of rect, and why they are refused when one is beyond
+// its range.
+std::optional<QString> CheckDifferenceEntry(const FirmwareImage& image,
+                                            const FirmwareImage& reference, MapKind kind,
+                                            CellRect rect, double delta, CellValues& values);
+
 // Reads pasted text into values for the cells from (row, col) on; why it is refused, in the
 // user's words (not numbers, off the table, a value a cell cannot hold), when it is.
 std::optional<QString> CheckPaste(const FirmwareImage& image, MapKind kind, int row, int col,

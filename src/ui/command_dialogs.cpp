@@ -97,10 +97,9 @@ bool ConfirmOutOfRangeBox(QWidget* parent, const QString& text) {
                                 QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-bool AskNumberBox(QWidget* parent, const QString& title, QString& text) {
+bool AskNumberBox(QWidget* parent, const QString& title, const QString& label, QString& text) {
     bool ok = false;
-    const QString typed = QInputDialog::getText(parent, title, QStringLiteral("Значение:"),
-                                                QLineEdit::Normal, text, &ok);
+    const QString typed = QInputDialog::getText(parent, title, label, QLineEdit::Normal, text, &ok);
     if (ok)
         text = typed;
     return ok;

@@ -33,7 +33,8 @@ struct CommandDialogs {
     std::function<bool(QWidget* parent, QString& fileName)> ChooseDatabase;
     // Asks for a number under a title, the field preset with `text`. Returns false when
     // cancelled; otherwise `text` is what was typed.
-    std::function<bool(QWidget* parent, const QString& title, QString& text)> AskNumber;
+    std::function<bool(QWidget* parent, const QString& title, const QString& label, QString& text)>
+        AskNumber;
     // Asks before an operation takes cells beyond their range to its nearest end, with OK and
     // Cancel, Cancel the default. True for OK.
     std::function<bool(QWidget* parent, const QString& text)> ConfirmOutOfRange;

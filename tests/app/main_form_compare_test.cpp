@@ -6,7 +6,9 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 namespace {
@@ -104,6 +106,36 @@ TEST_F(CompareTest, DoubleClickOnAMapLineShowsTheCell) {
     EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Uoz);
     EXPECT_EQ(form->Grid()->Row(), 3);
     EXPECT_EQ(form->Grid()->Col(), 5);
+}
+
+// While the cells show the difference, a typed number is the difference: each selected cell
+// gets its reference value plus the number, and a sum beyond the range writes nothing.
+TEST_F(CompareTest, ANumberTypedIntoTheDifferenceViewIsTheDifference) {
+    ChildNamed(*form, "MShowDifference")->trigger();
+    // The differing cell (2, 4) and its right neighbour.
+    for (Qt::Key key :
+         {Qt::Key_Down, Qt::Key_Down, Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Right})
+        QTest::keyClick(form->Grid(), key);
+    QTest::keyClick(form->Grid(), Qt::Key_Right, Qt::ShiftModifier);
+    const uint16_t next = static_cast<uint16_t>(uoz + 2);
+    auto* editor = form->Grid()->findChild<QLineEdit*>(QStringLiteral("CellEditor"));
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(form->Grid(), Qt::Key_F2);
+    editor->setText(QStringLiteral("1"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(form->GetImage().ReadByte(uoz), refBytes[uoz] + 2); // +1° is two codes
+    EXPECT_EQ(form->GetImage().ReadByte(next), refBytes[next] + 2);
+    EXPECT_EQ(form->Grid()->Cell(5, 3), QStringLiteral("1,0"));
+
+    const std::vector<uint8_t> bytes(form->GetImage().Bytes(),
+                                     form->GetImage().Bytes() + FirmwareImage::Size);
+    QTest::keyClick(form->Grid(), Qt::Key_F2);
+    editor->setText(QStringLiteral("200"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(std::vector<uint8_t>(form->GetImage().Bytes(),
+                                   form->GetImage().Bytes() + FirmwareImage::Size),
+              bytes);
+    EXPECT_FALSE(warnings.isEmpty());
 }
 
 TEST_F(CompareTest, ACutReferenceIsWarnedOfLikeAnOpenedFile) {

@@ -113,7 +113,10 @@ TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     SetRaw(0, 0, 10);
     SetRaw(0, 1, 30);
     Press(Qt::Key_Right, Qt::ShiftModifier);
-    form->Dialogs().AskNumber = [](QWidget*, const QString&, QString& text) {
+    QStringList labels, starts;
+    form->Dialogs().AskNumber = [&](QWidget*, const QString&, const QString& label, QString& text) {
+        labels << label;
+        starts << text;
         text = "150";
         return true;
     };
@@ -124,7 +127,9 @@ TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
 
     // An operation that would take cells beyond the range asks first; Cancel writes nothing.
     const auto unchanged = Data();
-    form->Dialogs().AskNumber = [](QWidget*, const QString&, QString& text) {
+    form->Dialogs().AskNumber = [&](QWidget*, const QString&, const QString& label, QString& text) {
+        labels << label;
+        starts << text;
         text = "120";
         return true;
     };
@@ -138,6 +143,10 @@ TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     ChildNamed(*form, "MAddValue")->trigger();
     EXPECT_EQ(Raw(0, 0), 255); // 7,5 + 120 is beyond: the top
     EXPECT_EQ(Raw(0, 1), 255);
+    // The percentage starts at 100 and the addend at 0, then at the last one typed; never at
+    // the cell's value, which Enter out of habit would add to every cell.
+    EXPECT_EQ(starts, QStringList({"100", "0", "120"}));
+    EXPECT_EQ(labels, QStringList({"Умножить на, %:", "Прибавить, °:", "Прибавить, °:"}));
     ChildNamed(*form, "AUndo")->trigger();
     EXPECT_EQ(Data(), unchanged);
 
