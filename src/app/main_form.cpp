@@ -104,7 +104,7 @@ void TMainForm::BuildActions() {
     ARedo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     AHistory = makeAction("AHistory", QStringLiteral("История изменений"), QString(), QIcon(),
-                          QKeySequence());
+                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
     ConnectUndoActions(Doc->History(), AUndo, ARedo);
     connect(AHistory, &QAction::triggered, this,
             [this] { Guard([this] { ShowHistoryWindow(); }); });
@@ -139,7 +139,8 @@ void TMainForm::BuildMenu() {
             [this](const QString& file) { Guard([&] { OpenRecentFile(file); }); });
     MFile->addMenu(MRecent);
     separator(MFile, "N8");
-    item(MFile, "MExit", QStringLiteral("В&ыход"), &QWidget::close);
+    item(MFile, "MExit", QStringLiteral("В&ыход"), &QWidget::close)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     MEdit = bar->addMenu(QStringLiteral("&Правка"));
     MEdit->setObjectName(QStringLiteral("MEdit"));
@@ -148,7 +149,7 @@ void TMainForm::BuildMenu() {
     separator(MEdit, "NEdit1");
     MEdit->addAction(AHistory);
 
-    Graph = bar->addMenu(QStringLiteral("Настройки"));
+    Graph = bar->addMenu(QStringLiteral("&Настройки"));
     Graph->setObjectName(QStringLiteral("Graph"));
     MLam = item(Graph, "MLam", QStringLiteral("Работа с датчиком кислорода"), &TMainForm::MLamClick,
                 true);
@@ -179,7 +180,8 @@ void TMainForm::BuildMenu() {
         MapItems[static_cast<std::size_t>(kind)] = a;
     }
     separator(Graph, "N5");
-    item(Graph, "MOpt", QStringLiteral("Константы и вектора"), &TMainForm::MOptClick);
+    item(Graph, "MOpt", QStringLiteral("Константы и вектора"), &TMainForm::MOptClick)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     separator(Graph, "N6");
     item(Graph, "MIden", QStringLiteral("Идентификация"), &TMainForm::MIdenClick);
     item(Graph, "MComp", QStringLiteral("Комплектация"), &TMainForm::MCompClick);
@@ -189,11 +191,11 @@ void TMainForm::BuildMenu() {
     MapAction(MapKind::Uoz)->setChecked(true);
 
     // A top-level entry that acts when clicked.
-    QAction* flasher = bar->addAction(QStringLiteral("Программатор"));
+    QAction* flasher = bar->addAction(QStringLiteral("П&рограмматор"));
     flasher->setObjectName(QStringLiteral("MFlasher"));
     connect(flasher, &QAction::triggered, this, [this] { Guard([this] { MFlasherClick(); }); });
 
-    QMenu* help = bar->addMenu(QStringLiteral("&Помощь"));
+    QMenu* help = bar->addMenu(QStringLiteral("П&омощь"));
     help->setObjectName(QStringLiteral("MHelp"));
     help->addAction(AHelp);
     help->addAction(QStringLiteral("О программе"), this, [this] { ShowAboutBox(this); });

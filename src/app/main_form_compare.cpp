@@ -46,9 +46,10 @@ std::unique_ptr<ParameterTables> LoadParameterTables(const QString& path) {
 
 void TMainForm::BuildCompareMenu() {
     auto item = [this](QMenu* menu, QAction* before, const char* name, const QString& text,
-                       void (TMainForm::*handler)()) {
+                       void (TMainForm::*handler)(), const QKeySequence& keys = {}) {
         auto* a = new QAction(text, menu);
         a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(keys);
         menu->insertAction(before, a);
         connect(a, &QAction::triggered, this,
                 [this, handler] { Guard([&] { (this->*handler)(); }); });
@@ -60,14 +61,16 @@ void TMainForm::BuildCompareMenu() {
         if (a->objectName() == QLatin1String("N2"))
             exitSeparator = a;
     MFile->insertSeparator(exitSeparator)->setObjectName(QStringLiteral("NCompare"));
-    item(MFile, exitSeparator, "MCompare", QStringLiteral("Сравнить с…"),
-         &TMainForm::MCompareClick);
+    item(MFile, exitSeparator, "MCompare", QStringLiteral("Сравнить с…"), &TMainForm::MCompareClick,
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     MCompareUnit = item(MFile, exitSeparator, "MCompareUnit", QStringLiteral("Сравнить с ЭБУ"),
                         &TMainForm::MCompareUnitClick);
-    MDifferences = item(MFile, exitSeparator, "MDifferences", QStringLiteral("Различия"),
-                        &TMainForm::MDifferencesClick);
-    MCloseCompare = item(MFile, exitSeparator, "MCloseCompare", QStringLiteral("Закрыть сравнение"),
-                         &TMainForm::MCloseCompareClick);
+    MDifferences =
+        item(MFile, exitSeparator, "MDifferences", QStringLiteral("Различия"),
+             &TMainForm::MDifferencesClick, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+    MCloseCompare =
+        item(MFile, exitSeparator, "MCloseCompare", QStringLiteral("Закрыть сравнение"),
+             &TMainForm::MCloseCompareClick, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
     QMenu* show = new QMenu(QStringLiteral("Показывать в ячейках"), MFile);
     show->setObjectName(QStringLiteral("MShow"));
     MFile->insertMenu(exitSeparator, show);
@@ -87,7 +90,7 @@ void TMainForm::BuildCompareMenu() {
     ShowItems[0]->setChecked(true);
 
     MTakeReference = item(MEdit, nullptr, "MTakeReference", QStringLiteral("Взять из эталона"),
-                          &TMainForm::MTakeReferenceClick);
+                          &TMainForm::MTakeReferenceClick, QKeySequence(Qt::CTRL | Qt::Key_T));
 
     connect(Compared.get(), &Comparison::ImageChanged, this,
             [this] { Guard([this] { UpdateComparison(); }); });

@@ -37,7 +37,8 @@ void TMainForm::BuildEditMenu() {
         if (i == 3 || i == 6)
             MEdit->addSeparator();
         item(MapEditOperations[i].name, QString::fromUtf8(MapEditOperations[i].text),
-             QKeySequence(), [this, i] { AskAndApply(i); });
+             QKeySequence(QString::fromLatin1(MapEditOperations[i].keys)),
+             [this, i] { AskAndApply(i); });
     }
     MEdit->addSeparator();
     item("MCopy", QStringLiteral("Копировать"), QKeySequence(Qt::CTRL | Qt::Key_C),

@@ -5,16 +5,17 @@
 #include <string>
 
 const MapEditOperation MapEditOperations[7] = {
-    {MapOperation::SetValue, "MSetValue", "Установить значение…", "Установить значение", true},
-    {MapOperation::Add, "MAddValue", "Прибавить…", "Прибавить", true},
-    {MapOperation::MultiplyPercent, "MMultiply", "Умножить на %…", "Умножить на %", true},
+    {MapOperation::SetValue, "MSetValue", "Установить значение…", "Установить значение", true,
+     "Ctrl+E"},
+    {MapOperation::Add, "MAddValue", "Прибавить…", "Прибавить", true, "Ctrl+D"},
+    {MapOperation::MultiplyPercent, "MMultiply", "Умножить на %…", "Умножить на %", true, "Ctrl+M"},
     {MapOperation::InterpolateRows, "MInterpolateRows", "Интерполировать по строкам",
-     "Интерполировать", false},
+     "Интерполировать", false, "Ctrl+H"},
     {MapOperation::InterpolateColumns, "MInterpolateCols", "Интерполировать по столбцам",
-     "Интерполировать", false},
+     "Интерполировать", false, "Ctrl+J"},
     {MapOperation::InterpolateRect, "MInterpolateRect", "Интерполировать по прямоугольнику",
-     "Интерполировать", false},
-    {MapOperation::Smooth, "MSmooth", "Сгладить", "Сгладить", false},
+     "Интерполировать", false, "Ctrl+I"},
+    {MapOperation::Smooth, "MSmooth", "Сгладить", "Сгладить", false, "Ctrl+L"},
 };
 
 QString EditCountText(const MapEditCount& count) {

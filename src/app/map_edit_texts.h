@@ -16,6 +16,7 @@ struct MapEditOperation {
     const char* text; // menu item, UTF-8
     const char* step; // undo step name, UTF-8
     bool asksNumber;
+    const char* keys; // the item's shortcut, portable text
 };
 
 // In menu order; the first is also what a value typed into a cell does.

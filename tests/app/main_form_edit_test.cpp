@@ -109,6 +109,20 @@ TEST_F(MapEdit, TypedValuesAndStepKeysChangeEverySelectedCell) {
     EXPECT_TRUE(warnings[1].contains("от 0,0 до 127,5 °")) << warnings[1].toStdString();
 }
 
+// F2 opens the cell's value selected, so a negative value is typed with the keyboard alone:
+// the minus replaces the selection as a sign instead of stepping the cell.
+TEST_F(MapEdit, ANegativeValueIsTypedAfterF2) {
+    form->MapAction(MapKind::Drmax)->trigger(); // throttle: -33,8 .. 145,8 %
+    const QString before = form->Grid()->Cell(1, 1);
+    Press(Qt::Key_F2);
+    auto* editor = form->Grid()->findChild<QLineEdit*>(QStringLiteral("CellEditor"));
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, "-10");
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(form->Grid()->Cell(1, 1).startsWith(QStringLiteral("-10")))
+        << before.toStdString() << " -> " << form->Grid()->Cell(1, 1).toStdString();
+}
+
 TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     SetRaw(0, 0, 10);
     SetRaw(0, 1, 30);

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSplitter>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QToolBar>
@@ -32,7 +33,7 @@ using Menu = MainFormTest;
 
 TEST_F(Menu, CaptionsAndOrder) {
     EXPECT_EQ(Captions(form->menuBar()->actions()),
-              QStringList({"&Файл", "&Правка", "Настройки", "Программатор", "&Помощь"}));
+              QStringList({"&Файл", "&Правка", "&Настройки", "П&рограмматор", "П&омощь"}));
     EXPECT_EQ(ChildNamed(*form, "MFlasher")->menu(), nullptr); // acts when clicked
     EXPECT_EQ(Captions(ChildNamed<QMenu>(*form, "MFile")->actions()),
               QStringList({"&Открыть...", "-", "Сохранить", "-", "Сравнить с…", "Сравнить с ЭБУ",
@@ -244,4 +245,44 @@ TEST_F(Menu, HelpKeyTableListsEveryShortcut) {
             EXPECT_TRUE(listed.contains(text))
                 << text.toStdString() << " (" << action->text().toStdString() << ")";
         }
+}
+
+// Every top menu has its own Alt letter, no two actions share a key, and the keys reach their
+// items from the grid: a map key switches the map, an operation key runs the operation.
+TEST_F(Menu, AltLettersAndShortcutsAreUniqueAndActFromTheGrid) {
+    QSet<QChar> letters;
+    for (QAction* top : form->menuBar()->actions()) {
+        const int amp = top->text().indexOf('&');
+        ASSERT_GE(amp, 0) << top->text().toStdString();
+        EXPECT_FALSE(letters.contains(top->text()[amp + 1].toLower())) << top->text().toStdString();
+        letters.insert(top->text()[amp + 1].toLower());
+    }
+    QSet<QString> keys;
+    for (QAction* action : form->findChildren<QAction*>())
+        for (const QKeySequence& key : action->shortcuts()) {
+            const QString text = key.toString(QKeySequence::PortableText);
+            EXPECT_FALSE(keys.contains(text)) << text.toStdString();
+            keys.insert(text);
+        }
+    for (const char* op : {"MSetValue", "MAddValue", "MMultiply", "MInterpolateRows",
+                           "MInterpolateCols", "MInterpolateRect", "MSmooth"})
+        EXPECT_FALSE(ChildNamed(*form, op)->shortcut().isEmpty()) << op;
+
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->Grid()->setFocus();
+    QTest::keyClick(form->Grid(), Qt::Key_2, Qt::ControlModifier);
+    EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Tau);
+    QTest::keyClick(form->Grid(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Drmax);
+    QTest::keyClick(form->Grid(), Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Uoz);
+    int asked = 0;
+    form->Dialogs().AskNumber = [&](QWidget*, const QString&, const QString&, QString&) {
+        ++asked;
+        return false;
+    };
+    QTest::keyClick(form->Grid(), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(asked, 1);
 }

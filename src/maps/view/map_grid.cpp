@@ -308,7 +308,7 @@ void TMapGrid::ExtendTo(int col, int row) {
         scrollToItem(it);
 }
 
-void TMapGrid::StartEditing(const QString& text) {
+void TMapGrid::StartEditing(const QString& text, bool typed) {
     QTableWidgetItem* it = item(Row(), Col());
     if (!it || !IsDataCell(Col(), Row()))
         return;
@@ -319,6 +319,10 @@ void TMapGrid::StartEditing(const QString& text) {
     editor_->setText(text);
     editor_->show();
     editor_->setFocus();
+    // Opened on the cell's own value (F2, Enter), the value is selected so that what is typed
+    // replaces it; the minus key typed there is a sign, so a negative value needs no mouse.
+    if (!typed)
+        editor_->selectAll();
 }
 
 bool TMapGrid::Editing() const {
@@ -379,7 +383,7 @@ void TMapGrid::keyPressEvent(QKeyEvent* event) {
                         (text[0].isDigit() || text[0] == '.' || text[0] == ',');
     if (key == Qt::Key_F2 || key == Qt::Key_Return || key == Qt::Key_Enter || typing) {
         emit KeyDown(event);
-        StartEditing(typing ? text : Cell(Col(), Row()));
+        StartEditing(typing ? text : Cell(Col(), Row()), typing);
         return;
     }
     emit KeyDown(event);

@@ -68,7 +68,7 @@ public:
     // Selects the rectangle between two data cells; the current cell does not move.
     void SelectCells(int col1, int row1, int col2, int row2);
     // Opens the editor over the current cell with the given text.
-    void StartEditing(const QString& text);
+    void StartEditing(const QString& text, bool typed);
     bool Editing() const;
 
     // Typed characters do not jump to a cell whose text starts with them: the keypad minus
