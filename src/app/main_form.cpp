@@ -315,6 +315,11 @@ void TMainForm::MFlasherClick() {
         settings.SetValue(QStringLiteral("programmer/port"), form.ComNumber->currentText());
         settings.SetValue(QStringLiteral("programmer/speed"), form.Speed->currentText());
         Compared->RememberUnitRead(form.LastUnitRead());
+        if (form.ImageReadAt().isValid()) {
+            Doc->AdoptUnitRead(QStringLiteral("ЭБУ, прочитан ") +
+                               form.ImageReadAt().toString(QStringLiteral("HH:mm")));
+            UpdateCaption();
+        }
     } // the window and its port are gone before the image is shown again
     RefreshAfterProgrammer();
 }

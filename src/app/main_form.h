@@ -144,7 +144,7 @@ private:
     // The journal of the file just opened: offers to restore what a crash left there, then
     // starts the file's journal afresh.
     void RecoverJournal();
-    void UpdateCaption(const QString& fileName);
+    void UpdateCaption();
 
     void MLamClick();
     void MOptClick();

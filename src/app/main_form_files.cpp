@@ -47,7 +47,7 @@ void TMainForm::OpenFile(const QString& fileName, ImageFormat format) {
     // the current file, caption and grid exactly as they were.
     const LoadedImage loaded = LoadImageFile(fileName, format);
     Doc->Adopt(loaded, fileName);
-    UpdateCaption(fileName);
+    UpdateCaption();
     MRecent->Remember(fileName);
     ShowMap(Edit.CurrentMap);
     ViewPanel->Fit();
@@ -66,7 +66,7 @@ bool TMainForm::SaveCommand() {
         if (!Asks.ConfirmReplace(this, question))
             return false;
     Doc->Save(plan.names);
-    UpdateCaption(Doc->CurrentFile());
+    UpdateCaption();
     MRecent->Remember(Doc->CurrentFile());
     RefreshAfterEdit();
     return true;
@@ -85,9 +85,8 @@ void TMainForm::RecoverJournal() {
         UpdateEditState();
 }
 
-void TMainForm::UpdateCaption(const QString& fileName) {
-    setWindowTitle(MainCaption() + QStringLiteral(" - ") + QFileInfo(fileName).fileName() +
-                   QStringLiteral("[*]"));
+void TMainForm::UpdateCaption() {
+    setWindowTitle(MainCaption() + QStringLiteral(" - ") + Doc->Title() + QStringLiteral("[*]"));
 }
 
 // Asks whether to save unsaved edits. True when the caller may go on: nothing was changed,

@@ -34,6 +34,18 @@ void ImageDocument::Adopt(const LoadedImage& loaded, const QString& fileName) {
     currentFile_ = fileName;
     loadedFile_ = fileName;
     loadWarning_ = loaded.warning;
+    source_.clear();
+}
+
+void ImageDocument::AdoptUnitRead(const QString& source) {
+    currentFile_.clear();
+    loadedFile_.clear();
+    loadWarning_.clear();
+    source_ = source;
+}
+
+QString ImageDocument::Title() const {
+    return currentFile_.isEmpty() ? source_ : QFileInfo(currentFile_).fileName();
 }
 
 JournalOffer ImageDocument::ExamineJournal() {
@@ -81,6 +93,8 @@ void ImageDocument::DiscardJournal() {
 std::optional<QString> ImageDocument::LoseChangesQuestion() const {
     if (!image_->IsModified())
         return std::nullopt;
+    if (currentFile_.isEmpty() && !source_.isEmpty())
+        return QStringLiteral("Сохранить образ (%1)?").arg(source_);
     return QStringLiteral("Сохранить изменения в файле ") + ShortName(currentFile_) + "?";
 }
 
@@ -115,6 +129,7 @@ void ImageDocument::Save(const SaveNames& names) {
     image_->SaveBinAndHex(LocalPath(names.bin), LocalPath(names.hex));
     image_->MarkSaved();
     currentFile_ = names.hex;
+    source_.clear();
     // The file now holds every change: the journal starts again, for the file saved.
     history_->DiscardJournal();
     StartJournal();

@@ -52,6 +52,13 @@ public:
 
     // Makes a loaded file the document's image; the file becomes the current and loaded one.
     void Adopt(const LoadedImage& loaded, const QString& fileName);
+    // The image now holds what the unit gave: it stands for no file any more, so a save asks
+    // for a name instead of offering to overwrite the file opened before, and the title names
+    // the source ("ЭБУ, прочитан 17:19"). The journal goes on where it was.
+    void AdoptUnitRead(const QString& source);
+    // What the window's caption names: the current file's name, or the source of an image
+    // that has no file.
+    QString Title() const;
     // The journal of the current file: what a crash left there, to offer. What the previous
     // file's journal held is saved or given up by now, so that journal ends here.
     JournalOffer ExamineJournal();
@@ -80,4 +87,5 @@ private:
     QString currentFile_;
     QString loadedFile_;
     QString loadWarning_;
+    QString source_; // set while the image comes from the unit rather than a file
 };

@@ -53,6 +53,23 @@ TEST_F(Document, ClosingAsksOnlyWhileEditsAreUnsaved) {
     doc.DiscardJournal();
 }
 
+// An image read from the unit stands for no file: the title names the read, the question
+// before closing names it too, and a save no longer offers the file opened before. Saving
+// makes the saved file the title again.
+TEST_F(Document, AUnitReadLeavesTheFileBehindUntilSaved) {
+    ImageDocument doc;
+    Open(doc, WriteBin("a.bin", FirmwareImage::Size));
+    EXPECT_EQ(doc.Title(), QStringLiteral("a.bin"));
+    doc.AdoptUnitRead(QStringLiteral("ЭБУ, прочитан 17:19"));
+    Edit(doc, 0x100);
+    EXPECT_TRUE(doc.CurrentFile().isEmpty());
+    EXPECT_EQ(doc.Title(), QStringLiteral("ЭБУ, прочитан 17:19"));
+    EXPECT_EQ(doc.LoseChangesQuestion(), QStringLiteral("Сохранить образ (ЭБУ, прочитан 17:19)?"));
+    doc.Save(doc.PlanSave(Path("unit.hex")).names);
+    EXPECT_EQ(doc.Title(), QStringLiteral("unit.hex"));
+    doc.DiscardJournal();
+}
+
 TEST_F(Document, SavingOverAFileReadOnlyInPartAsksAndNamesIt) {
     ImageDocument doc;
     const QString cut = WriteBin("cut.bin", 1000);

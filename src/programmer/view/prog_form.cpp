@@ -552,6 +552,7 @@ void TProgForm::DoRead() {
     image_.Loaded = true; // every block of the read arrived whole
     image_.Complete = true;
     imageFromUnit_ = true;
+    imageReadAt_ = QDateTime::currentDateTime();
     LinkCheckTimer->start();
 }
 

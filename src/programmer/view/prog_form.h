@@ -4,6 +4,7 @@
 #include "programmer/runs.h"
 #include "programmer/timer.h"
 
+#include <QDateTime>
 #include <QDialog>
 #include <QMessageBox>
 #include <QString>
@@ -87,6 +88,8 @@ public:
     // The unit's whole memory as last read whole in this window (a read or the verifying read
     // of programming); empty when none was.
     const std::vector<uint8_t>& LastUnitRead() const { return lastRead_; }
+    // When a read last replaced the image with the unit's memory; null when none did.
+    const QDateTime& ImageReadAt() const { return imageReadAt_; }
 
     // Event handlers.
     void ComNumberChange();
@@ -164,6 +167,7 @@ private:
     std::vector<uint8_t> lastRead_;
     // The image was replaced by a read of the unit in this window.
     bool imageFromUnit_ = false;
+    QDateTime imageReadAt_;
     // Bring-up waits for a stream of a stopped read to end, from this moment on.
     timer quietWait_;
     bool waitingForQuiet_ = false;
