@@ -309,7 +309,11 @@ void TMainForm::MFlasherClick() {
         if (form.Speed->findText(speed) >= 0)
             form.Speed->setCurrentText(speed);
         form.Edit = WindowEditPath();
+        const QSize size = settings.Value(QStringLiteral("programmer/size")).toSize();
+        if (size.isValid())
+            form.resize(size.expandedTo(form.minimumSize()));
         form.exec();
+        settings.SetValue(QStringLiteral("programmer/size"), form.size());
         settings.SetValue(QStringLiteral("programmer/port"), form.ComNumber->currentText());
         settings.SetValue(QStringLiteral("programmer/speed"), form.Speed->currentText());
         Compared->RememberUnitRead(form.LastUnitRead());

@@ -140,7 +140,6 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     std::memset(buffer_.get(), 0, prog::MemorySize);
 
     setWindowTitle(QStringLiteral("Программатор"));
-    setFixedSize(265, 150);
 
     GroupBox1 = new QGroupBox(QStringLiteral(" COM-порт "), this);
     GroupBox1->setGeometry(0, 0, 265, 73);
@@ -193,6 +192,11 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     LogList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LogList->setSelectionMode(QAbstractItemView::NoSelection);
     LogList->setFocusPolicy(Qt::NoFocus);
+    // A long line (a backup path, a port error) wraps instead of running off the edge.
+    LogList->setWordWrap(true);
+    LogList->setTextElideMode(Qt::ElideNone);
+    LogList->setResizeMode(QListView::Adjust);
+    LogList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     PanelProgress = LoweredPanel(this, QRect(0, 112, 265, 17));
     ProgressBar = new QProgressBar(PanelProgress);
@@ -275,24 +279,41 @@ void TProgForm::FitToFont() {
     const int width = std::max({265, comboX + comboWidth + 8, 8 + 2 * buttonWidth + 7 + 8,
                                 20 + messageWidth, 8 + Backup->sizeHint().width() + 8});
 
-    GroupBox1->setGeometry(0, 0, width, 73);
+    comboX_ = comboX;
+    buttonWidth_ = buttonWidth;
+    const int checkHeight = std::max(17, Backup->sizeHint().height());
+    const int logHeight = LogLines * fm.lineSpacing() + 2 * LogList->frameWidth() + 4;
+    // The smallest window that shows every control whole; the window may grow from there, the
+    // log taking the extra height and every line the extra width.
+    const int height = 112 + checkHeight + 4 + logHeight + 3 + 38;
+    setMinimumSize(width, height);
+    resize(width, height);
+    Place();
+}
+
+void TProgForm::Place() {
+    const int w = width();
+    GroupBox1->setGeometry(0, 0, w, 73);
     for (QComboBox* combo : {ComNumber, Speed})
-        combo->setGeometry(comboX, combo->y(), width - comboX - 8, combo->height());
-    Read->setGeometry(8, 80, buttonWidth, 25);
-    Write->setGeometry(8 + buttonWidth + 7, 80, buttonWidth, 25);
+        combo->setGeometry(comboX_, combo->y(), w - comboX_ - 8, combo->height());
+    Read->setGeometry(8, 80, buttonWidth_, 25);
+    Write->setGeometry(8 + buttonWidth_ + 7, 80, buttonWidth_, 25);
     // Under the buttons the backup choice and the log; the progress bar, the lamp and the
     // status line stay at the bottom, as designed.
     const int checkHeight = std::max(17, Backup->sizeHint().height());
-    Backup->setGeometry(8, 112, width - 16, checkHeight);
+    Backup->setGeometry(8, 112, w - 16, checkHeight);
     const int logTop = 112 + checkHeight + 4;
-    const int logHeight = LogLines * fm.lineSpacing() + 2 * LogList->frameWidth() + 4;
-    LogList->setGeometry(0, logTop, width, logHeight);
-    const int progressTop = logTop + logHeight + 3;
-    PanelProgress->setGeometry(0, progressTop, width, 17);
+    const int progressTop = height() - 38;
+    LogList->setGeometry(0, logTop, w, progressTop - 3 - logTop);
+    PanelProgress->setGeometry(0, progressTop, w, 17);
     ProgressBar->setGeometry(PanelProgress->contentsRect());
     PanelLink->move(0, progressTop + 20);
-    PanelMess->setGeometry(20, progressTop + 20, width - 20, 17);
-    setFixedSize(width, progressTop + 38);
+    PanelMess->setGeometry(20, progressTop + 20, w - 20, 17);
+}
+
+void TProgForm::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    Place();
 }
 
 TProgForm::~TProgForm() {
@@ -501,7 +522,8 @@ void TProgForm::LinkCheckTimerTimeout() {
             // A failed run's red lamp and result line stay until the next run.
             if (failureLine_.isEmpty()) {
                 SetLamp(true);
-                PanelMess->setText(Linked);
+                if (resultLine_.isEmpty())
+                    PanelMess->setText(Linked);
             }
         } else {
             if (linkUp_)
@@ -512,6 +534,7 @@ void TProgForm::LinkCheckTimerTimeout() {
             WakeTimer->start();
             LinkCheckTimer->stop();
             SetLamp(false);
+            resultLine_.clear();
             if (failureLine_.isEmpty())
                 PanelMess->setText(NoLink);
         }
@@ -527,8 +550,7 @@ bool TProgForm::ProgressStep() {
 void TProgForm::compare_with_image() {
     const std::size_t count = prog::count_differences(image_.Bytes(), buffer_.get());
     match_ = count == 0;
-    PanelMess->setText(QStringLiteral(" Найдено различий: ") + QString::number(count));
-    Log(PanelMess->text());
+    ShowResult(QStringLiteral(" Найдено различий: ") + QString::number(count));
 }
 
 TProgForm::ReadOutcome TProgForm::ReadUnit() {
@@ -582,10 +604,19 @@ void TProgForm::EndRun() {
 
 // A new run: a failure the last one left is no longer what the lamp and the line say.
 void TProgForm::ClearFailure() {
+    resultLine_.clear();
     if (failureLine_.isEmpty())
         return;
     failureLine_.clear();
     SetLamp(linkUp_);
+}
+
+// The result of a read or a run stays on the line until the next one (or until the link is
+// lost), instead of giving way to "Связь с ЭБУ" at the next link check.
+void TProgForm::ShowResult(const QString& line) {
+    resultLine_ = line;
+    PanelMess->setText(line);
+    Log(line);
 }
 
 void TProgForm::DoRead() {
@@ -709,6 +740,7 @@ void TProgForm::DoWrite() {
             EnableAfterFailure();
             return;
         }
+        resultLine_.clear(); // the backup's read is no result of its own
         PanelMess->setText(Linked);
     }
     if (!ConfirmProgramming(refreshed)) {
@@ -777,8 +809,7 @@ bool TProgForm::ShowProgramReport(const prog::ProgramReport& report,
     if (report.state == prog::UnitState::Programmed) {
         match_ = true;
         enable_controls();
-        PanelMess->setText(QStringLiteral(" Программирование успешно завершено"));
-        Log(PanelMess->text());
+        ShowResult(QStringLiteral(" Программирование успешно завершено"));
         LinkCheckTimer->start();
         return false;
     }

@@ -21,6 +21,7 @@ class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QResizeEvent;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
@@ -114,6 +115,9 @@ private:
     void FormClose();
     // Widens the designed layout where the system font needs more room.
     void FitToFont();
+    void ShowResult(const QString& line);
+    void Place(); // lays the controls out for the window's present size
+    void resizeEvent(QResizeEvent* event) override;
     void enable_controls();
     void disable_controls();
     // After a run that failed: the port and speed boxes work again, polling restarts and the
@@ -174,6 +178,9 @@ private:
     bool waitingForQuiet_ = false;
     timer silence_; // since the bring-up began, for the no-answer hint
     bool silenceHinted_ = false;
+    QString resultLine_;    // the last read's or run's result, kept on the line until the next
+    int comboX_ = 112;      // where the port and speed boxes start, fitted to the font
+    int buttonWidth_ = 121; // the buttons' width, fitted to their captions
     bool portChangePending_ = false;
     // A run failed: the lamp stays red and this result line stays until the next run.
     QString failureLine_;
