@@ -303,10 +303,8 @@ void TMainForm::MFlasherClick() {
     {
         // The port and speed of the last run, so a unit on an adapter is found again.
         AppSettings settings;
-        QString port = settings.Text(QStringLiteral("programmer/port"));
-        if (port.isEmpty())
-            port = QStringLiteral("COM1");
-        TProgForm form(GetImage(), this, port, Doc->CurrentFile());
+        TProgForm form(GetImage(), this, settings.Text(QStringLiteral("programmer/port")),
+                       Doc->CurrentFile());
         const QString speed = settings.Text(QStringLiteral("programmer/speed"));
         if (form.Speed->findText(speed) >= 0)
             form.Speed->setCurrentText(speed);

@@ -1,4 +1,5 @@
 // The serial-port doctor on a made-up system: sysfs, /dev and /proc below a temporary folder.
+#include "programmer/port_choice.h"
 #include "programmer/port_doctor.h"
 
 #include <filesystem>
@@ -164,3 +165,18 @@ TEST_F(PortDoctorTest, AnAdapterWithoutAMakerIsNamedByItsProduct) {
 }
 
 } // namespace
+
+// The start port: the remembered one wins; else the first USB adapter in the list, whatever
+// built-in ports come before it; else none.
+TEST(StartPort, RememberedThenFirstAdapterThenNone) {
+    const std::vector<std::string> offered = {"COM1", "/dev/ttyS4", "/dev/ttyACM0",
+                                              "/dev/serial/by-id/usb-Acme_Cable-if00"};
+    EXPECT_EQ(prog::StartPort("/dev/ttyS1", offered), "/dev/ttyS1");
+    EXPECT_EQ(prog::StartPort("", offered), "/dev/ttyACM0");
+    EXPECT_EQ(prog::StartPort("", {"COM1", "/dev/serial/by-id/usb-Acme-if00", "/dev/ttyUSB3"}),
+              "/dev/serial/by-id/usb-Acme-if00");
+    EXPECT_EQ(prog::StartPort("", {"COM1", "COM2", "/dev/ttyS0"}), "");
+    EXPECT_TRUE(prog::IsComAlias("com4"));
+    EXPECT_FALSE(prog::IsComAlias("COM5"));
+    EXPECT_FALSE(prog::IsComAlias("COM10"));
+}

@@ -174,6 +174,29 @@ TEST_F(ProgFormTest, InitialStateWithAnUnopenablePort) {
     EXPECT_FALSE(form->Read->isEnabled());
 }
 
+// On Linux the window never starts on a built-in port that may have no unit on it: without a
+// remembered port (or with the old programs' "COM1") it starts on a USB adapter or on none,
+// says how to find one, and opens nothing.
+TEST_F(ProgFormTest, WithoutARememberedPortNoBuiltInPortIsChosen) {
+    for (const QString& remembered : {QString(), QStringLiteral("COM1")}) {
+        messages.clear();
+        form = std::make_unique<TProgForm>(image, nullptr, remembered);
+        const QString chosen = form->ComNumber->currentText();
+        EXPECT_TRUE(chosen.isEmpty() || chosen.contains(QStringLiteral("by-id")) ||
+                    chosen.contains(QStringLiteral("ttyUSB")) ||
+                    chosen.contains(QStringLiteral("ttyACM")))
+            << chosen.toStdString();
+        if (chosen.isEmpty()) {
+            EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Порт не выбран"));
+            EXPECT_TRUE(form->LogList->item(form->LogList->count() - 1)
+                            ->text()
+                            .contains(QStringLiteral("velmaris-cli ports")));
+            EXPECT_TRUE(messages.isEmpty()); // no port error for a port nobody chose
+            EXPECT_FALSE(form->ListenTimer->isActive());
+        }
+    }
+}
+
 // The window is laid out for a narrow font; with a wider system font no caption, typed port
 // path or result line may be cut off or hidden under its neighbour.
 TEST_F(ProgFormTest, EveryCaptionAndMessageFitsItsControl) {

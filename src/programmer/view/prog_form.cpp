@@ -8,6 +8,7 @@
 #include "programmer/bring_up_intervals.h"
 #include "programmer/port/com_port.h"
 #include "programmer/port/port_names.h"
+#include "programmer/port_choice.h"
 #include "programmer/preflight.h"
 #include "programmer/protocol.h"
 #include "programmer/unit_backup.h"
@@ -44,6 +45,29 @@ const QString Reading = QStringLiteral(" Чтение ЭБУ");
 const QString WaitingForQuiet = QStringLiteral(" Ожидание: ЭБУ ещё передаёт данные");
 const QString MustFinish = QStringLiteral(" Дождитесь окончания программирования");
 const QString PortErrorCaption = QStringLiteral("Ошибка порта");
+const QString NoPort = QStringLiteral(" Порт не выбран");
+const QString NoPortHint =
+    QStringLiteral("Порт не выбран: подключите USB-адаптер и выберите его в списке или введите "
+                   "путь к устройству. Что мешает открыть порт, покажет команда «velmaris-cli "
+                   "ports».");
+const QString NoAnswerHint =
+    QStringLiteral("ЭБУ не отвечает 10 секунд. Проверьте: включено ли зажигание, подключён ли "
+                   "адаптер к этому порту, цел ли кабель; «velmaris-cli ports» покажет порты "
+                   "системы.");
+
+// The port to start on (see prog::StartPort); on Linux a remembered "COM1".."COM4" is the old
+// programs' default, not the user's choice, and is passed over.
+QString ChooseStartPort(const QString& remembered, const QStringList& offered) {
+    std::string kept = remembered.toStdString();
+#ifndef Q_OS_WIN
+    if (prog::IsComAlias(kept))
+        kept.clear();
+#endif
+    std::vector<std::string> names;
+    for (const QString& name : offered)
+        names.push_back(name.toStdString());
+    return QString::fromStdString(prog::StartPort(kept, names));
+}
 
 // Lines of the log the window shows without scrolling.
 constexpr int LogLines = 8;
@@ -125,7 +149,8 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     ComNumber = new QComboBox(GroupBox1);
     ComNumber->setEditable(true); // a device path may be typed in
     ComNumber->setInsertPolicy(QComboBox::InsertAtBottom);
-    ComNumber->addItems(PortNames());
+    const QStringList offered = PortNames();
+    ComNumber->addItems(offered);
     // Stable names are long: the list opens as wide as its longest name.
     int widest = 0;
     for (int i = 0; i < ComNumber->count(); ++i)
@@ -134,12 +159,13 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     ComNumber->view()->setMinimumWidth(widest + 32);
     ComNumber->setToolTip(QStringLiteral("Выбор COM-порта"));
     ComNumber->setGeometry(112, 16, 89, ComNumber->sizeHint().height());
-    int selected = ComNumber->findText(portName);
-    if (selected < 0) {
-        ComNumber->addItem(portName);
+    const QString startPort = ChooseStartPort(portName, offered);
+    int selected = ComNumber->findText(startPort);
+    if (selected < 0 && !startPort.isEmpty()) {
+        ComNumber->addItem(startPort);
         selected = ComNumber->count() - 1;
     }
-    ComNumber->setCurrentIndex(selected);
+    ComNumber->setCurrentIndex(selected); // none: an empty box to choose or type into
     Label5 = new QLabel(QStringLiteral("Скорость (бит/с):"), GroupBox1);
     Label5->move(8, 44);
     Speed = new QComboBox(GroupBox1);
@@ -217,6 +243,11 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
         else if (failureLine_.isEmpty()) // a failed run's message already asked to check the line
             ShowMessage(this, QMessageBox::Warning, caption, text);
     });
+    if (ComNumber->currentText().isEmpty()) {
+        PanelMess->setText(NoPort);
+        Log(NoPortHint);
+        return;
+    }
     port_->set_port_name(ComNumber->currentText());
     if (port_->open()) // on failure the port has said so; the window opens all the same
         Log(QStringLiteral("Порт %1 открыт").arg(ComNumber->currentText()));
@@ -372,7 +403,18 @@ void TProgForm::StartBringUp() {
         PanelMess->setText(NoLink);
     waitingForQuiet_ = false;
     quietWait_.start();
+    silence_.start();
+    silenceHinted_ = false;
     ListenTimer->start();
+}
+
+// A port that opened but has had no answer for a while: say once what to check, instead of
+// "Нет связи" for ever.
+void TProgForm::HintAtSilence() {
+    if (linkUp_ || silenceHinted_ || silence_.elapsed_ms() < prog::NoAnswerHintMs)
+        return;
+    silenceHinted_ = true;
+    Log(NoAnswerHint);
 }
 
 // Another port, or the same one again after it was lost: it is reopened and the link is
@@ -381,6 +423,15 @@ void TProgForm::ComNumberChange() {
     if (busy_ || !port_)
         return;
     port_->close();
+    if (ComNumber->currentText().isEmpty()) {
+        for (QTimer* t : {WakeTimer, LinkCheckTimer, SyncTimer, ListenTimer})
+            t->stop();
+        linkUp_ = false;
+        SetLamp(false);
+        PanelMess->setText(NoPort);
+        Log(NoPortHint);
+        return;
+    }
     port_->set_port_name(ComNumber->currentText());
     if (port_->open())
         Log(QStringLiteral("Порт %1 открыт").arg(ComNumber->currentText()));
@@ -425,6 +476,8 @@ void TProgForm::WakeTimerTimeout() {
         if (prog::wake_up(*port_)) {
             WakeTimer->stop();
             SyncTimer->start();
+        } else {
+            HintAtSilence();
         }
     });
 }

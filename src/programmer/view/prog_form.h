@@ -55,12 +55,12 @@ public:
                               const QString& text)>
         AskConfirm;
 
-    // portName: the port selected at start ("COM1" unless given). currentFile: the main
+    // portName: the port remembered from the last run; without one the window starts on the
+    // first USB adapter, or on no port at all. currentFile: the main
     // window's file, named in the question before programming; backups are saved in a
     // "backups" folder beside it (beside the working folder when there is none).
     explicit TProgForm(FirmwareImage& image, QWidget* parent = nullptr,
-                       const QString& portName = QStringLiteral("COM1"),
-                       const QString& currentFile = QString());
+                       const QString& portName = QString(), const QString& currentFile = QString());
     ~TProgForm() override;
 
     // Controls, named as in the window's layout.
@@ -97,6 +97,7 @@ public:
     void LinkCheckTimerTimeout();
     void SyncTimerTimeout();
     void ListenTimerTimeout();
+    void HintAtSilence();
     void ReadClick();
     void WriteClick();
 
@@ -171,6 +172,8 @@ private:
     // Bring-up waits for a stream of a stopped read to end, from this moment on.
     timer quietWait_;
     bool waitingForQuiet_ = false;
+    timer silence_; // since the bring-up began, for the no-answer hint
+    bool silenceHinted_ = false;
     bool portChangePending_ = false;
     // A run failed: the lamp stays red and this result line stays until the next run.
     QString failureLine_;
