@@ -88,7 +88,7 @@ EditCheck CheckOperation(const FirmwareImage& image, MapKind kind, CellRect rect
 std::optional<QString> CheckPaste(const FirmwareImage& image, MapKind kind, int row, int col,
                                   const std::string& text, CellValues& values) {
     TableTextError error;
-    values = ParseTableText(text, 0, error);
+    values = ParsePastedText(text, error);
     if (error.fault == TableTextFault::None)
         FitsTable(values, kind, row, col, error);
     if (error.fault != TableTextFault::None)

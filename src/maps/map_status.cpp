@@ -3,6 +3,8 @@
 #include "image/firmware_image.h"
 #include "maps/cell_edit.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -86,4 +88,36 @@ std::string MapStatusText(const FirmwareImage& image, MapKind kind, int row, int
         text += "контрольная сумма не совпадает: записана " + Hex4(stored) + ", по данным " +
                 Hex4(computed);
     return text;
+}
+
+std::optional<CellSummary> SummariseCells(const FirmwareImage& image, MapKind kind, CellRect rect) {
+    rect = ClipToTable(kind, rect);
+    if (rect.bottom < rect.top || rect.right < rect.left)
+        return std::nullopt;
+    CellSummary summary;
+    double sum = 0;
+    for (int r = rect.top; r <= rect.bottom; ++r)
+        for (int c = rect.left; c <= rect.right; ++c) {
+            const double value = MapValue(image, kind, r, c);
+            summary.min = summary.count == 0 ? value : std::min(summary.min, value);
+            summary.max = summary.count == 0 ? value : std::max(summary.max, value);
+            sum += value;
+            ++summary.count;
+        }
+    if (summary.count < 2)
+        return std::nullopt;
+    summary.mean = sum / summary.count;
+    return summary;
+}
+
+std::string CellSummaryText(const CellSummary& summary, MapKind kind,
+                            const std::string& decimalSeparator) {
+    const MapInfo& info = GetMapInfo(kind);
+    const int places = std::max(info.decimals, 0);
+    const auto number = [&](double value, int decimals) {
+        return WithUnit(FormatMapNumber(value, decimals, decimalSeparator), info.unit);
+    };
+    return "Выделено: " + std::to_string(summary.count) + ", мин " + number(summary.min, places) +
+           ", макс " + number(summary.max, places) + ", среднее " +
+           number(summary.mean, places + 1);
 }

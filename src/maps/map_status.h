@@ -1,6 +1,9 @@
 #pragma once
 
 #include "maps/map_catalogue.h"
+#include "maps/map_operations.h"
+
+#include <optional>
 
 #include <string>
 
@@ -16,3 +19,21 @@ const char* MapAxisUnit(MapAxis axis);
 // leaves out the cell's parts. Numbers use the given decimal separator, as the grid does.
 std::string MapStatusText(const FirmwareImage& image, MapKind kind, int row, int col,
                           const std::string& decimalSeparator);
+
+// What a selection of several cells holds: how many cells, and the least, greatest and mean of
+// their values as the grid shows them.
+struct CellSummary {
+    int count = 0;
+    double min = 0;
+    double max = 0;
+    double mean = 0;
+};
+
+// The summary of the cells of `rect` inside the table; none for a single cell (the line above
+// already shows it) or a rectangle wholly outside the table.
+std::optional<CellSummary> SummariseCells(const FirmwareImage& image, MapKind kind, CellRect rect);
+
+// "Выделено: 12, мин 10,5 °, макс 30 °, среднее 20,25 °", UTF-8, with one decimal more than the
+// table's for the mean so that it does not read as a stored value.
+std::string CellSummaryText(const CellSummary& summary, MapKind kind,
+                            const std::string& decimalSeparator);

@@ -100,22 +100,23 @@ bool ParseCellNumber(const std::string& field, double& value) {
     return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
 }
 
-CellValues ParseTableText(const std::string& text, char separator, TableTextError& error) {
-    error = {};
-    const std::vector<std::string> lines = Lines(text);
-    if (separator == 0)
-        separator = DetectSeparator(text, lines);
+namespace {
+
+// Reads the fields of every line from `skipLines` on, leaving out the first `skipFields` fields of
+// each; positions in `error` count in the whole text.
+CellValues ParseFields(const std::vector<std::vector<std::string>>& lines, size_t skipLines,
+                       size_t skipFields, TableTextError& error) {
     CellValues values;
-    for (size_t i = 0; i < lines.size(); ++i) {
+    for (size_t i = skipLines; i < lines.size(); ++i) {
         const int line = static_cast<int>(i) + 1;
-        const std::vector<std::string> fields = Split(lines[i], separator);
-        if (!values.empty() && fields.size() != values[0].size()) {
-            const size_t shorter = std::min(fields.size(), values[0].size());
+        const std::vector<std::string>& fields = lines[i];
+        if (!values.empty() && fields.size() != values[0].size() + skipFields) {
+            const size_t shorter = std::min(fields.size(), values[0].size() + skipFields);
             error = {TableTextFault::Ragged, line, static_cast<int>(shorter) + 1, ""};
             return {};
         }
         values.emplace_back();
-        for (size_t j = 0; j < fields.size(); ++j) {
+        for (size_t j = skipFields; j < fields.size(); ++j) {
             double v = 0;
             if (Trimmed(fields[j]).empty()) {
                 values.back().emplace_back();
@@ -128,6 +129,50 @@ CellValues ParseTableText(const std::string& text, char separator, TableTextErro
         }
     }
     return values;
+}
+
+std::vector<std::vector<std::string>> SplitFields(const std::string& text, char separator) {
+    const std::vector<std::string> lines = Lines(text);
+    if (separator == 0)
+        separator = DetectSeparator(text, lines);
+    std::vector<std::vector<std::string>> fields;
+    for (const std::string& line : lines)
+        fields.push_back(Split(line, separator));
+    return fields;
+}
+
+// Text copied with axes starts with a map's corner caption, and every later line with a number,
+// its row axis value. Only the program's own corner captions count, so a spreadsheet's header
+// is still refused rather than quietly dropped.
+bool HasCopiedAxes(const std::vector<std::vector<std::string>>& lines) {
+    if (lines.size() < 2 || lines[0].size() < 2)
+        return false;
+    const std::string corner = Trimmed(lines[0][0]);
+    bool known = false;
+    for (int k = 0; k < MapKindCount; ++k)
+        known = known || corner == GetMapInfo(static_cast<MapKind>(k)).corner;
+    if (!known)
+        return false;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        double axis = 0;
+        if (lines[i].size() < 2 || !ParseCellNumber(lines[i][0], axis))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CellValues ParseTableText(const std::string& text, char separator, TableTextError& error) {
+    error = {};
+    return ParseFields(SplitFields(text, separator), 0, 0, error);
+}
+
+CellValues ParsePastedText(const std::string& text, TableTextError& error) {
+    error = {};
+    const std::vector<std::vector<std::string>> lines = SplitFields(text, 0);
+    const size_t skip = HasCopiedAxes(lines) ? 1 : 0;
+    return ParseFields(lines, skip, skip, error);
 }
 
 bool FitsTable(const CellValues& values, MapKind kind, int top, int left, TableTextError& error) {
@@ -155,7 +200,8 @@ std::string CellCopyText(const FirmwareImage& image, MapKind kind, int row, int 
                          const std::string& decimalSeparator) {
     const MapInfo& info = GetMapInfo(kind);
     const double value = MapValue(image, kind, row, col);
-    const int32_t raw = ReadCellRaw(image, info.storage.width, MapCellAddress(image, kind, row, col), 0);
+    const int32_t raw =
+        ReadCellRaw(image, info.storage.width, MapCellAddress(image, kind, row, col), 0);
     const int shown = std::max(info.decimals, 0);
     for (int places = shown; places < 17; ++places) {
         const std::string text = FormatMapNumber(value, places, ".");

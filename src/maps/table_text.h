@@ -36,6 +36,11 @@ bool ParseCellNumber(const std::string& field, double& value);
 // are ignored. On a fault `error` names it and the result is empty.
 CellValues ParseTableText(const std::string& text, char separator, TableTextError& error);
 
+// Reads pasted text as ParseTableText does, first recognising text copied with axes (a first line
+// starting with a map's corner caption, every later line with its row axis value) and leaving
+// the axis line and column out. Positions in `error` count in the whole text.
+CellValues ParsePastedText(const std::string& text, TableTextError& error);
+
 // Checks that a block read from text fits the table when its first field lands on (top, left).
 bool FitsTable(const CellValues& values, MapKind kind, int top, int left, TableTextError& error);
 

@@ -185,4 +185,14 @@ TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     EXPECT_TRUE(warnings[2].contains("2000 (строка 2, столбец 2)")) << warnings[2].toStdString();
     EXPECT_TRUE(warnings[0].contains("строка 2, столбец 2")) << warnings[0].toStdString();
     EXPECT_TRUE(warnings[1].contains("строка 1, столбец 23")) << warnings[1].toStdString();
+
+    // The program's own text with axes pastes back: the axis line and column are skipped.
+    ChildNamed(*form, "MCopyWithAxes")->trigger();
+    const QString copied = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(copied.startsWith("N\\P\t")) << copied.toStdString();
+    const int copiedRaw = Raw(1, 0);
+    Press(Qt::Key_Down);
+    ChildNamed(*form, "MPaste")->trigger();
+    EXPECT_EQ(warnings.size(), 3);
+    EXPECT_EQ(Raw(2, 0), copiedRaw);
 }

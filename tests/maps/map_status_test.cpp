@@ -41,3 +41,26 @@ TEST_F(MapStatus, NamesMapSetCellValueCodeAddressAndChecksum) {
               "Чувствительность RCOD, с датчиком кислорода  |  контрольная сумма не совпадает: "
               "записана 0x2FA2, по данным 0x2FA3");
 }
+
+// A selection of several cells is summed up over the cells inside the table; a single cell is
+// not (the line above shows it).
+TEST_F(MapStatus, SummarisesASelectionOfSeveralCells) {
+    StoreMapValues(image, MapKind::Uoz, 0, 20, CellValues{{10.0, 12.5}, {20.0, 30.0}});
+    // The rectangle reaches past the last column; only the four cells inside count.
+    const std::optional<CellSummary> summary = SummariseCells(image, MapKind::Uoz, {0, 20, 1, 25});
+    ASSERT_TRUE(summary.has_value());
+    EXPECT_EQ(summary->count, 4);
+    EXPECT_DOUBLE_EQ(summary->min, 10.0);
+    EXPECT_DOUBLE_EQ(summary->max, 30.0);
+    EXPECT_DOUBLE_EQ(summary->mean, 18.125);
+    EXPECT_EQ(CellSummaryText(*summary, MapKind::Uoz, ","),
+              "Выделено: 4, мин 10,0 °, макс 30,0 °, среднее 18,13 °");
+    EXPECT_FALSE(SummariseCells(image, MapKind::Uoz, {3, 4, 3, 4}).has_value());
+    EXPECT_FALSE(SummariseCells(image, MapKind::Uoz, {0, 30, 5, 40}).has_value());
+    // A one-column table without a unit.
+    StoreMapValues(image, MapKind::Pmax, 0, 0, CellValues{{400.0}, {500.0}});
+    const std::optional<CellSummary> column = SummariseCells(image, MapKind::Pmax, {0, 0, 1, 0});
+    ASSERT_TRUE(column.has_value());
+    EXPECT_EQ(CellSummaryText(*column, MapKind::Pmax, "."),
+              "Выделено: 2, мин 400, макс 500, среднее 450.0");
+}

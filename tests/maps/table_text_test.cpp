@@ -110,3 +110,36 @@ TEST(TableText, ReadsSpreadsheetTextAndRefusesWhatIsNotATableOfNumbers) {
     EXPECT_EQ(count.changed, 0);
     EXPECT_TRUE(Bytes(image) == before);
 }
+
+// Text copied with axes pastes back as the values alone, for a grid map and a one-column table;
+// a header that is not one of the program's corner captions is still a fault, and positions in
+// a fault count in the whole text, axis column included.
+TEST(TableText, PasteSkipsTheAxesOfTextCopiedWithAxes) {
+    FirmwareImage image;
+    BuildDemoImage(image);
+    for (const MapKind kind : {MapKind::Uoz, MapKind::Pmax}) {
+        const MapInfo& info = GetMapInfo(kind);
+        SCOPED_TRACE(info.name);
+        const CellRect rect{1, 0, 3, info.cols - 1};
+        TableTextError error;
+        const CellValues withAxes =
+            ParsePastedText(SelectionText(image, kind, rect, ",", true), error);
+        EXPECT_EQ(error.fault, TableTextFault::None) << error.line << ':' << error.column;
+        EXPECT_EQ(withAxes, ParseTableText(SelectionText(image, kind, rect, ",", false), 0, error));
+        ASSERT_EQ(withAxes.size(), 3u);
+        EXPECT_EQ(withAxes[0].size(), static_cast<size_t>(info.cols));
+    }
+    TableTextError error;
+    using Row = std::vector<std::optional<double>>;
+    EXPECT_EQ(ParsePastedText("N\\P\t71\t85\n1500\t12,5\t-3\n", error),
+              (CellValues{Row{12.5, -3.0}}));
+    EXPECT_TRUE(ParsePastedText("N\\P\t71\t85\n1500\t12,5\tx\n", error).empty());
+    EXPECT_EQ(error.fault, TableTextFault::NotNumber);
+    EXPECT_EQ(error.line, 2);
+    EXPECT_EQ(error.column, 3);
+    EXPECT_TRUE(ParsePastedText("Обороты\t71\n1500\t12\n", error).empty());
+    EXPECT_EQ(error.fault, TableTextFault::NotNumber);
+    EXPECT_EQ(error.line, 1);
+    // Plain numbers are read as before.
+    EXPECT_EQ(ParsePastedText("1\t2\n3\t4\n", error), (CellValues{Row{1.0, 2.0}, Row{3.0, 4.0}}));
+}
