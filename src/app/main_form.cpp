@@ -20,6 +20,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -256,13 +257,20 @@ void TMainForm::BuildPanels() {
     connect(SG, &TMapGrid::SelectCell, this,
             [this](int col, int row) { Guard([&] { SGSelectCell(col, row); }); });
     connect(SG, &TMapGrid::KeyDown, this, [this](QKeyEvent* e) { Guard([&] { SGKeyDown(e); }); });
+    // The status line's summary follows the selection as it grows.
+    connect(SG->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { Guard([this] { RefreshStatus(); }); });
 }
 
 void TMainForm::BuildStatusBar() {
     // Long map names are cut short rather than widening the window; the tooltip keeps it all.
     StatusLabel = new TElidedLabel(QString(), statusBar());
     StatusLabel->setObjectName(QStringLiteral("StatusLabel"));
-    statusBar()->addWidget(StatusLabel, 1);
+    statusBar()->addWidget(StatusLabel, 2);
+    // What the last edit did has a part of its own, so it never hides the cell's line.
+    MessageLabel = new TElidedLabel(QString(), statusBar());
+    MessageLabel->setObjectName(QStringLiteral("MessageLabel"));
+    statusBar()->addWidget(MessageLabel, 1);
     // The comparison's label comes before the count of changed bytes.
     for (QLabel** label : {&CompareStatus, &ChangedBytesLabel}) {
         *label = new QLabel(this);

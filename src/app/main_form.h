@@ -203,6 +203,7 @@ private:
     QLabel* MapCaption = nullptr;
     TMapGrid* SG = nullptr;
     QLabel* StatusLabel = nullptr;
+    QLabel* MessageLabel = nullptr; // what the last edit did, e.g. "Изменено ячеек: 4"
     QLabel* ChangedBytesLabel = nullptr; // "Изменено байт: N"
     QLabel* CompareStatus = nullptr;
     QWidget* HistoryWindow = nullptr; // "История изменений", made when first asked for

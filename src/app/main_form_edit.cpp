@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QLabel>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QStatusBar>
@@ -66,7 +67,8 @@ CellRect TMainForm::SelectedRect() const {
 }
 
 void TMainForm::ShowEditCount(const MapEditCount& count) {
-    statusBar()->showMessage(EditCountText(count));
+    MessageLabel->setText(EditCountText(count));
+    MessageLabel->setToolTip(MessageLabel->text());
 }
 
 void TMainForm::SGValueEntered(const QString& text) {

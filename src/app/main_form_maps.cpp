@@ -83,11 +83,16 @@ void TMainForm::RefreshTints() {
 }
 
 void TMainForm::RefreshStatus() {
-    const QString text =
-        GetImage().Loaded ? QString::fromStdString(
-                                MapStatusText(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol,
-                                              std::string(1, LocaleDecimalSeparator())))
-                          : QString();
+    const std::string separator(1, LocaleDecimalSeparator());
+    QString text;
+    if (GetImage().Loaded) {
+        text = QString::fromStdString(
+            MapStatusText(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol, separator));
+        // A selection of several cells adds its count, minimum, maximum and mean.
+        if (const auto summary = SummariseCells(GetImage(), Edit.CurrentMap, SelectedRect()))
+            text += QStringLiteral("; ") +
+                    QString::fromStdString(CellSummaryText(*summary, Edit.CurrentMap, separator));
+    }
     StatusLabel->setText(text);
     StatusLabel->setToolTip(text);
 }

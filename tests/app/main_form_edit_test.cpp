@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QStatusBar>
@@ -39,7 +40,8 @@ protected:
     bool SameRect(const CellRect& a, const CellRect& b) {
         return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
     }
-    QString Status() const { return form->statusBar()->currentMessage(); }
+    QString Status() const { return ChildNamed<QLabel>(*form, "MessageLabel")->text(); }
+    QString CellLine() const { return ChildNamed<QLabel>(*form, "StatusLabel")->text(); }
 };
 
 } // namespace
@@ -77,6 +79,8 @@ TEST_F(MapEdit, TypedValuesAndStepKeysChangeEverySelectedCell) {
             EXPECT_EQ(Raw(r, c), 25); // 12,3 -> 12,5 degrees
     EXPECT_EQ(form->Grid()->Cell(2, 2), "12,5");
     EXPECT_TRUE(Status().contains("Изменено ячеек: 4")) << Status().toStdString();
+    // The message has its own part: the cell's line stays, with the selection's summary.
+    EXPECT_TRUE(CellLine().contains("Выделено: 4")) << CellLine().toStdString();
 
     // Main-keyboard plus and Ctrl+Down step like the keypad, on every selected cell.
     SetRaw(1, 1, 255);
