@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <optional>
 
 void TMainForm::OpenFromCommandLine(const QString& fileName) {
@@ -55,6 +56,11 @@ void TMainForm::OpenFile(const QString& fileName, ImageFormat format) {
     RecoverJournal();
     if (!loaded.warning.isEmpty())
         Asks.Warn(this, loaded.warning);
+    // A wrong stored checksum is no reason to stop work (a save stores the right one), so it
+    // is said in the status bar's message part, whole in its tooltip.
+    const QString checksum = ChecksumWarning(GetImage(), fileName);
+    MessageLabel->setText(checksum);
+    MessageLabel->setToolTip(checksum);
 }
 
 bool TMainForm::SaveCommand() {

@@ -126,3 +126,19 @@ LoadedImage LoadImageFile(const QString& fileName, ImageFormat format) {
     }
     return loaded;
 }
+
+QString ChecksumWarning(const FirmwareImage& image, const QString& fileName) {
+    if (!image.Complete)
+        return {};
+    const uint16_t stored = image.StoredChecksum();
+    const uint16_t computed = image.ComputeChecksum();
+    if (stored == computed)
+        return {};
+    auto hex = [](uint16_t v) {
+        return QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(4, '0');
+    };
+    return QStringLiteral("В файле %1 записана контрольная сумма калибровок %2, а по данным "
+                          "образа выходит %3. Образ мог быть изменён другой программой или "
+                          "повреждён; проверьте его. При сохранении будет записана сумма %3.")
+        .arg(QFileInfo(fileName).fileName(), hex(stored), hex(computed));
+}

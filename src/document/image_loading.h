@@ -29,5 +29,10 @@ struct LoadedImage {
 // Loads a file without touching any other image; load errors are thrown.
 LoadedImage LoadImageFile(const QString& fileName, ImageFormat format);
 
+// The warning for a whole image whose stored calibration checksum is not the one its data
+// give, naming both (a save stores the computed one); empty when they agree or the image is
+// not whole (its own warning says more).
+QString ChecksumWarning(const FirmwareImage& image, const QString& fileName);
+
 // The path as the file system takes it.
 std::string LocalPath(const QString& name);

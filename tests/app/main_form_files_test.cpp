@@ -1,7 +1,9 @@
 #include "change_recorder.h"
 #include "file_size_limit.h"
 #include "main_form_fixture.h"
+
 #include "maps/view/map_grid.h"
+#include <QLabel>
 
 #include "app/translations.h"
 #include "image_bytes.h"
@@ -72,6 +74,15 @@ TEST_F(OpenCommand, OpeningIsALoadNotAnEdit) {
     form->OpenFromCommandLine(WriteImage("b.hex", 2, true));
     EXPECT_EQ(heard.replaced, 2);
     EXPECT_TRUE(heard.sets.empty());
+}
+
+// A file whose stored checksum is not its data's says so once opened; a save refreshes it.
+TEST_F(OpenCommand, AWrongStoredChecksumIsSaidOnOpen) {
+    form->OpenFromCommandLine(WriteImage("a.bin", 1, false)); // a pattern: the sum is wrong
+    const QString said = ChildNamed<QLabel>(*form, "MessageLabel")->text();
+    EXPECT_TRUE(said.contains(QStringLiteral("a.bin")) &&
+                said.contains(QStringLiteral("контрольная сумма")))
+        << said.toStdString();
 }
 
 TEST_F(OpenCommand, OpeningDecodesAndFillsTheGridWithTheCurrentMap) {

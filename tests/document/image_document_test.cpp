@@ -193,3 +193,25 @@ TEST(ImageLoading, TheExtensionDecidesBeforeTheFilterAndBinaryFilesSayWhatIsWron
 }
 
 } // namespace
+
+// A whole file whose stored checksum is not its data's is warned of with both values; a file
+// that agrees, or one not whole (its own warning says more), is not.
+TEST(ImageLoading, AWrongStoredChecksumIsWarnedOfWithBothValues) {
+    FirmwareImage image;
+    std::vector<uint8_t> bytes(FirmwareImage::Size, 0x11);
+    image.ReplaceData(bytes.data());
+    image.Complete = true;
+    auto hex = [](uint16_t v) {
+        return QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(4, '0');
+    };
+    ASSERT_NE(image.StoredChecksum(), image.ComputeChecksum());
+    const QString text = ChecksumWarning(image, QStringLiteral("/tmp/a.bin"));
+    EXPECT_TRUE(text.contains(QStringLiteral("a.bin"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(hex(image.StoredChecksum()))) << text.toStdString();
+    EXPECT_TRUE(text.contains(hex(image.ComputeChecksum()))) << text.toStdString();
+    image.Complete = false;
+    EXPECT_TRUE(ChecksumWarning(image, QStringLiteral("a.bin")).isEmpty());
+    image.Complete = true;
+    image.UpdateChecksum();
+    EXPECT_TRUE(ChecksumWarning(image, QStringLiteral("a.bin")).isEmpty());
+}
