@@ -49,9 +49,15 @@ TViewLayout::TViewLayout(QSplitter* splitter, TViewPanel* surface, SectionsSourc
     : QObject(splitter), splitter_(splitter), surface_(surface), draw_(std::move(sections)) {
     pane_ = new QStackedWidget;
     pane_->setObjectName(QStringLiteral("ViewPane"));
-    splitter_->replaceWidget(splitter_->indexOf(surface_), pane_);
+    const int at = splitter_->indexOf(surface_);
+    splitter_->replaceWidget(at, pane_);
+    // The pane grows with the window as the 3-D view's panel did; the grid keeps its width.
+    splitter_->setStretchFactor(at, surface_->sizePolicy().horizontalStretch());
     pane_->addWidget(surface_);
     sections_ = new TSectionView(pane_);
+    // The charts squeeze into whatever the pane has: they must never widen it, and so narrow
+    // the grid's panel, while the 3-D view is shown.
+    sections_->setMinimumSize(1, 1);
     pane_->addWidget(sections_);
 
     menu_ = new QMenu(QStringLiteral("&Вид"), splitter_->window());

@@ -7,15 +7,15 @@
 
 namespace {
 
-FirmwareImage PatternImage(unsigned mul, unsigned add) {
-    FirmwareImage image;
+void Fill(FirmwareImage& image, unsigned mul, unsigned add) {
     image.ReplaceData(PatternBytes(mul, add).data());
-    return image;
 }
 
 TEST(MapSectionsTest, CurvesAreTheRowAndColumnThroughTheCellWithTheReferenceAlongside) {
-    const FirmwareImage image = PatternImage(7, 3);
-    const FirmwareImage reference = PatternImage(11, 5);
+    FirmwareImage image;
+    FirmwareImage reference;
+    Fill(image, 7, 3);
+    Fill(reference, 11, 5);
     for (const MapKind kind : {MapKind::Uoz, MapKind::Tau, MapKind::Rcod}) {
         SCOPED_TRACE(GetMapInfo(kind).name);
         const MapInfo& info = GetMapInfo(kind);
@@ -50,7 +50,8 @@ TEST(MapSectionsTest, CurvesAreTheRowAndColumnThroughTheCellWithTheReferenceAlon
 }
 
 TEST(MapSectionsTest, NoReferenceNoGreyCurvesAndCellsOutsideTheTableMoveToItsEdge) {
-    const FirmwareImage image = PatternImage(7, 3);
+    FirmwareImage image;
+    Fill(image, 7, 3);
     const MapInfo& uoz = GetMapInfo(MapKind::Uoz);
     const MapSections before = SectionsThrough(image, MapKind::Uoz, -1, uoz.cols + 4, nullptr);
     EXPECT_TRUE(before.referenceRow.y.empty());
