@@ -1,4 +1,5 @@
 #include "app/main_form.h"
+#include "app/view_layout.h"
 
 #include "app/about_box.h"
 #include "app/database_choice.h"
@@ -251,6 +252,12 @@ void TMainForm::BuildPanels() {
     ViewSplitter->setStretchFactor(1, 0);
     ViewSplitter->setSizes({757 - 275 - 5, 275});
     setCentralWidget(ViewSplitter);
+    // The "Вид" menu chooses what the splitter's left pane shows: nothing, 3-D or 2-D.
+    ViewChoices = new TViewLayout(ViewSplitter, ViewPanel, [this](TSectionView& view) {
+        ShowCellSections(view, GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol,
+                         Compared->IsOpen() ? Compared->Reference() : nullptr);
+    });
+    menuBar()->insertMenu(Graph->menuAction(), ViewChoices->Menu());
 
     // The 3-D view keeps its height at 0.8 of its width as the splitter moves.
     connect(ViewSplitter, &QSplitter::splitterMoved, ViewPanel, &TViewPanel::PlaceView);

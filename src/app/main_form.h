@@ -22,6 +22,7 @@ class QSplitter;
 class TDiffForm;
 class TMapGrid;
 class TRecentMenu;
+class TViewLayout;
 struct CellRect;
 struct MapEditCount;
 
@@ -62,6 +63,8 @@ public:
     const MapCursor& Cursor() const { return Edit; }
     // Angles, placement and drags of the 3-D view.
     SurfaceViewState& View() { return ViewPanel->State(); }
+    // The "Вид" menu and the pane beside the grid.
+    TViewLayout* Views() const { return ViewChoices; }
     // True when the settings held a window geometry and it was restored (shown as left, then).
     bool GeometryRestored() const { return Restored; }
 
@@ -200,6 +203,7 @@ private:
     // map's caption on the right; the status bar's labels.
     QSplitter* ViewSplitter = nullptr;
     TViewPanel* ViewPanel = nullptr;
+    TViewLayout* ViewChoices = nullptr;
     QLabel* MapCaption = nullptr;
     TMapGrid* SG = nullptr;
     QLabel* StatusLabel = nullptr;

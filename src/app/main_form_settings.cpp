@@ -1,6 +1,8 @@
 // What the main window keeps between runs: its geometry, toolbars and splitter.
 #include "app/main_form.h"
 
+#include "app/view_layout.h"
+
 #include "ui/app_settings.h"
 
 #include <QSplitter>
@@ -29,6 +31,7 @@ void TMainForm::RestoreWindowSettings() {
     const QByteArray splitter = StoredBytes(settings, SplitterKey);
     if (!splitter.isEmpty() && ViewSplitter->restoreState(splitter))
         ViewPanel->PlaceView();
+    ViewChoices->RestoreChoice();
 }
 
 void TMainForm::SaveWindowSettings() {

@@ -89,6 +89,7 @@ TViewPanel::TViewPanel(QWidget* parent, FrameBuilder build)
 void TViewPanel::Repaint() {
     if (surface_)
         surface_->update();
+    emit Repainted();
 }
 
 void TViewPanel::Fit() {

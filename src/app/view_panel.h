@@ -27,12 +27,17 @@ public:
     // Null without OpenGL.
     TOpenGLPanel* Surface() const { return surface_; }
     SurfaceViewState& State() { return state_; }
+    // Draws the view again; every change of the image, the map or the current cell comes here,
+    // and Repainted tells the other views that follow them.
     void Repaint();
     // Scales the view so that the map it draws fits it whole at the current angles, with no
     // zoom or shift: done for every newly marked map and every newly opened image.
     void Fit();
     // Places the view at the top of the panel.
     void PlaceView();
+
+signals:
+    void Repainted();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

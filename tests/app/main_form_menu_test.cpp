@@ -33,7 +33,7 @@ using Menu = MainFormTest;
 
 TEST_F(Menu, CaptionsAndOrder) {
     EXPECT_EQ(Captions(form->menuBar()->actions()),
-              QStringList({"&Файл", "&Правка", "&Настройки", "П&рограмматор", "П&омощь"}));
+              QStringList({"&Файл", "&Правка", "&Вид", "&Настройки", "П&рограмматор", "П&омощь"}));
     EXPECT_EQ(ChildNamed(*form, "MFlasher")->menu(), nullptr); // acts when clicked
     EXPECT_EQ(Captions(ChildNamed<QMenu>(*form, "MFile")->actions()),
               QStringList({"&Открыть...", "-", "Сохранить", "-", "Сравнить с…", "Сравнить с ЭБУ",

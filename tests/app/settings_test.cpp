@@ -1,7 +1,11 @@
 // The main window keeps its geometry, splitter, recent files, chosen parameter database and the
 // programmer's port and speed from one run to the next, and shrugs off a damaged settings file.
 #include "app/main_form.h"
+#include "app/view_layout.h"
 #include "child_named.h"
+#include "image_bytes.h"
+#include "maps/view/map_grid.h"
+#include "maps/view/section_view.h"
 #include "params/view/opt_form.h"
 #include "params/view/opt_form_run.h"
 #include "programmer/view/prog_form.h"
@@ -12,6 +16,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineSeries>
 #include <QMenu>
 #include <QSettings>
 #include <QSplitter>
@@ -146,6 +151,56 @@ TEST_F(SettingsTest, DamagedSettingsFileIsIgnored) {
     EXPECT_EQ(written.status(), QSettings::NoError);
     EXPECT_TRUE(written.contains(QStringLiteral("window/geometry")));
     EXPECT_FALSE(written.contains(QStringLiteral("files/recent")));
+}
+
+// The "Вид" menu: the 2-D view draws the row and column through the current cell, the grid
+// alone shows every column of УОЗ at 1366 × 768, and the choice survives a restart.
+TEST_F(SettingsTest, ViewChoiceShowsCurvesOrTheWholeGridAndIsRemembered) {
+    FirmwareImage pattern;
+    pattern.ReplaceData(PatternBytes(7, 3).data());
+    const QString path = files.filePath(QStringLiteral("pattern.bin"));
+    pattern.SaveBin(QFile::encodeName(path).toStdString());
+    {
+        auto form = NewForm();
+        form->show();
+        form->resize(1366, 768);
+        form->OpenFromCommandLine(path);
+        ChildNamed<QAction>(*form, "MViewSections")->trigger();
+        form->Grid()->SetCurrentCell(4, 3);
+        form->SGSelectCell(4, 3);
+        const TSectionView* view = form->Views()->Sections();
+        ASSERT_TRUE(view->isVisible());
+        const MapInfo& uoz = GetMapInfo(MapKind::Uoz);
+        const QList<QPointF> row = view->RowSeries()->points();
+        const QList<QPointF> col = view->ColSeries()->points();
+        ASSERT_EQ(row.size(), uoz.cols);
+        ASSERT_EQ(col.size(), uoz.rows);
+        for (int c = 0; c < uoz.cols; ++c)
+            EXPECT_EQ(row[c].y(), MapValue(form->GetImage(), MapKind::Uoz, 2, c)) << c;
+        for (int r = 0; r < uoz.rows; ++r)
+            EXPECT_EQ(col[r].y(), MapValue(form->GetImage(), MapKind::Uoz, r, 3)) << r;
+        EXPECT_TRUE(view->ReferenceRowSeries()->points().isEmpty());
+
+        // An edit redraws the curves at once.
+        form->ApplyOperation(0, 30.0);
+        EXPECT_EQ(view->RowSeries()->points()[3].y(),
+                  MapValue(form->GetImage(), MapKind::Uoz, 2, 3));
+
+        ChildNamed<QAction>(*form, "MViewGridOnly")->trigger();
+        QApplication::processEvents();
+        EXPECT_FALSE(ChildNamed<QWidget>(*form, "ViewPane")->isVisible());
+        const TMapGrid* grid = form->Grid();
+        const int last = grid->columnCount() - 1;
+        EXPECT_LE(grid->columnViewportPosition(last) + grid->columnWidth(last),
+                  grid->viewport()->width());
+    }
+    auto form = NewForm();
+    form->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(ChildNamed<QAction>(*form, "MViewGridOnly")->isChecked());
+    EXPECT_FALSE(ChildNamed<QWidget>(*form, "ViewPane")->isVisible());
+    ChildNamed<QAction>(*form, "MViewSurface")->trigger();
+    EXPECT_TRUE(ChildNamed<QWidget>(*form, "ViewPanel")->isVisible());
 }
 
 } // namespace
