@@ -76,10 +76,12 @@ TViewLayout::TViewLayout(QSplitter* splitter, TViewPanel* surface, SectionsSourc
 
     connect(surface_, &TViewPanel::Repainted, this, &TViewLayout::Refresh);
     if (QSplitterHandle* handle = splitter_->handle(1)) {
+        handle_ = handle;
         handle->installEventFilter(this);
         handle->setToolTip(QStringLiteral("Перетащите, чтобы изменить ширину таблицы"));
     }
     if (TOpenGLPanel* view = surface_->Surface()) {
+        view_ = view;
         view->installEventFilter(this);
         view->setMouseTracking(true); // the cursor changes over the grab band
     }
@@ -124,11 +126,13 @@ void TViewLayout::Refresh() {
 }
 
 bool TViewLayout::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == splitter_->handle(1) && event->type() == QEvent::Paint) {
+    // Only pointers are compared here: the filter also sees the events sent while the splitter
+    // and the view are being destroyed, when no call into them is safe.
+    if (watched == handle_ && event->type() == QEvent::Paint) {
         PaintHandle();
         return true;
     }
-    if (surface_->Surface() != nullptr && watched == surface_->Surface())
+    if (view_ != nullptr && watched == view_)
         return SurfaceEvent(event);
     return QObject::eventFilter(watched, event);
 }
@@ -152,11 +156,11 @@ void TViewLayout::PaintHandle() {
 }
 
 bool TViewLayout::SurfaceEvent(QEvent* event) {
-    TOpenGLPanel* view = surface_->Surface();
     const auto type = event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
         type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick)
         return false;
+    TOpenGLPanel* view = surface_->Surface();
     auto* e = static_cast<QMouseEvent*>(event);
     const int x = e->position().toPoint().x();
     const bool inBand = x >= view->width() - GrabBand;

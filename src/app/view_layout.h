@@ -58,6 +58,8 @@ private:
     void PaintHandle();
 
     QSplitter* splitter_;
+    QObject* handle_ = nullptr; // the splitter's handle, whose painting is filtered
+    QObject* view_ = nullptr;   // the 3-D view, whose mouse is filtered near the handle
     TViewPanel* surface_;
     SectionsSource draw_;
     QStackedWidget* pane_ = nullptr;
