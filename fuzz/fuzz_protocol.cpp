@@ -41,6 +41,13 @@ public:
         Release();
         return read_block(buffer, n);
     }
+    std::size_t read_some(uint8_t* buffer, std::size_t max, int) override {
+        const std::size_t k = max < queue_.size() ? max : queue_.size();
+        if (k > 0)
+            std::memcpy(buffer, queue_.data(), k);
+        queue_.erase(queue_.begin(), queue_.begin() + static_cast<long>(k));
+        return k;
+    }
 
 private:
     void Release() {

@@ -51,11 +51,9 @@ std::unique_ptr<COMPort> Connect(const Args& args) {
     if (!port->open())
         return nullptr;
     std::cerr << "connecting to the control unit on " << args.port << "...\n";
-    // Only a wait worth explaining is shown: the other stages pass within seconds.
-    const auto say = [](const std::string& stage) {
-        if (stage.rfind("waiting", 0) == 0)
-            std::cerr << stage << "...\n";
-    };
+    // The bring-up tells only what is worth explaining: a wait, and what to check when
+    // nothing answers.
+    const auto say = [](const std::string& what) { std::cerr << what << "\n"; };
     if (!prog::bring_up(*port, args.speed, 15000, say)) {
         std::cerr << "no link with the control unit on " << args.port << "\n";
         return nullptr;

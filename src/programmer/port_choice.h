@@ -15,7 +15,4 @@ std::string StartPort(const std::string& remembered, const std::vector<std::stri
 // name is the default those programs stored, not a choice the user made.
 bool IsComAlias(const std::string& name);
 
-// How long a port may stay silent after it opened before the window says what to check.
-constexpr int NoAnswerHintMs = 10000;
-
 } // namespace prog

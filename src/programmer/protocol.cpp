@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 namespace prog {
@@ -211,38 +210,40 @@ bool wake_up(SerialLink& link) {
     return link.read_block(buffer, sizeof buffer);
 }
 
-void synchronise(SerialLink& link) {
-    uint8_t buffer[SyncLength];
-    if (link.read_block(buffer, sizeof buffer))
-        return;
+bool send_access_code(SerialLink& link) {
     const AccessCode code = access_code();
     uint8_t frame[8] = {0xED, 0x00};
     for (std::size_t i = 0; i < code.size(); ++i)
         frame[2 + i] = code[i];
-    link.write_block(frame, sizeof frame);
+    return SendFrame(link, frame, sizeof frame);
+}
+
+void synchronise(SerialLink& link) {
+    uint8_t buffer[SyncLength];
+    if (link.read_block(buffer, sizeof buffer))
+        return;
+    send_access_code(link);
     link.read_block(buffer, SyncAnswerLength); // the answer is not interpreted
 }
 
-bool line_busy(SerialLink& link) {
-    // The read returns as soon as the bytes are there; on a quiet line it gives up after its
-    // own wait (about 0.9 s), and bytes that trickle in late do not count.
-    uint8_t probe[BusyProbeLength];
-    link.purge();
+std::size_t await_bytes(SerialLink& link, uint8_t* buffer, std::size_t n, int maxMs) {
     timer clock;
     clock.start();
-    return link.read_block(probe, sizeof probe) && clock.elapsed_ms() < BusyProbeMs;
+    std::size_t got = 0;
+    while (got < n) {
+        const int64_t left = maxMs - clock.elapsed_ms();
+        if (left <= 0)
+            break;
+        got += link.read_some(buffer + got, n - got, static_cast<int>(left));
+    }
+    return got;
 }
 
-bool wait_for_quiet(SerialLink& link, int maxMs) {
-    timer clock;
-    clock.start();
-    while (line_busy(link)) {
-        if (clock.elapsed_ms() >= maxMs)
-            return false;
-        // Each probe purges what came meanwhile; the pause keeps the probes from spinning.
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
+bool link_test_within(SerialLink& link, int waitMs) {
+    const uint8_t cmd = CmdLinkTest;
+    uint8_t acks[2] = {};
+    return SendFrame(link, &cmd, 1) && await_bytes(link, acks, 2, waitMs) == 2 && acks[0] == Ack1 &&
+           acks[1] == Ack2;
 }
 
 RunResult program_region(SerialLink& link, const uint8_t* data, int region,

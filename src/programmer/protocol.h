@@ -89,16 +89,13 @@ void synchronise(SerialLink& link);
 // (its port closed half-way) runs to its end, at most the whole 32 KB at 9600 bit/s (34 s).
 constexpr int MaxStreamMs = 40000;
 
-// Whether the line still carries such a stream: purges, then true when BusyProbeLength bytes
-// arrive within BusyProbeMs. Stale bytes of a stream would pass for the answers to listen,
-// wake-up and synchronisation (only their counts are checked) and keep the link from coming
-// up. A running unit's bursts (as long as what listen reads, with pauses between them) never
-// bring that many bytes so fast.
-constexpr std::size_t BusyProbeLength = ListenLength + 1;
-constexpr int64_t BusyProbeMs = 100; // 21 bytes take 11 ms at 19200 bit/s, 22 ms at 9600
-bool line_busy(SerialLink& link);
-// Waits until the line is no longer busy, at most maxMs; true when it fell quiet.
-bool wait_for_quiet(SerialLink& link, int maxMs);
+// Reads until n bytes have come or maxMs has passed; how many came.
+std::size_t await_bytes(SerialLink& link, uint8_t* buffer, std::size_t n, int maxMs);
+// The synchronisation frame with the access code; false when its echo did not come back.
+bool send_access_code(SerialLink& link);
+// The link test with a short wait for the two acknowledgements, for finding a unit whose
+// state is not known: a monitor answers at once, and a silent line costs only waitMs.
+bool link_test_within(SerialLink& link, int waitMs);
 
 // One progress step of a 32 KB run: the caller advances its progress display and handles
 // pending events. Returning false asks the run to stop at this block boundary.

@@ -27,4 +27,8 @@ public:
     virtual bool read_block(uint8_t* buffer, std::size_t n) = 0;
     // Purges, sends n bytes and reads the echo back into buffer; true when the whole echo came.
     virtual bool write_block(uint8_t* buffer, std::size_t n) = 0;
+    // Waits at most waitMs for a first byte, then takes what is queued, up to max bytes;
+    // returns how many it took (0 when none came). Unlike the reads above it never waits
+    // longer than asked, so the bring-up can watch the line in short steps.
+    virtual std::size_t read_some(uint8_t* buffer, std::size_t max, int waitMs) = 0;
 };

@@ -125,6 +125,32 @@ TEST_F(CliTest, ProgramSaysWhatAFailureLeftInTheUnitAndRecovers) {
     }
 }
 
+// A program run killed at any moment of the bring-up (the unit asleep, being woken, woken but
+// not yet given its access code, synchronised) or of the run itself leaves a unit the next run
+// links to and programs, without restarting the unit.
+TEST_F(CliTest, ProgramKilledAtAnyMomentDoesNotLockTheNextRunOut) {
+    std::vector<uint8_t> wanted = PatternMemory(25);
+    FirmwareImage image;
+    image.ReplaceData(wanted.data());
+    image.UpdateChecksum();
+    image.SaveBin(Path("in.bin"));
+    std::memcpy(wanted.data(), image.Bytes(), wanted.size());
+    // Asleep, at full speed: the bring-up takes under three seconds, the run a moment; the
+    // later moments are where a slower bring-up leaves the unit woken or synchronised.
+    for (const char* seconds : {"1.3", "2.0", "2.5", "2.78", "3.5", "4.3"}) {
+        SCOPED_TRACE(seconds);
+        SimProcess sim(
+            {"--memory", WriteFile(Path("m.bin"), PatternMemory(26)), "--dump", Path("dump.bin")});
+        const std::string program = "program --port " + sim.link + " " + Path("in.bin");
+        const std::string killed = std::string("timeout -s KILL ") + seconds + " " +
+                                   ShellQuote(VELMARIS_CLI) + " " + program + " >/dev/null 2>&1";
+        EXPECT_NE(std::system(killed.c_str()), -1);
+        EXPECT_EQ(Cli(program), 0) << err;
+        sim.Stop();
+        EXPECT_EQ(ReadFile(Path("dump.bin")), wanted);
+    }
+}
+
 // An image that is not whole, holds no program or carries a wrong checksum is never
 // programmed: every reason is named, the unit is not even contacted.
 TEST_F(CliTest, ProgramRefusesPartialBlankAndWronglySummedImages) {

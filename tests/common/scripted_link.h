@@ -2,7 +2,9 @@
 
 #include "programmer/serial_link.h"
 
+#include <chrono>
 #include <deque>
+#include <thread>
 #include <vector>
 
 // The host's end of a line whose incoming bytes wait in a queue. Reads never wait: what is not
@@ -24,6 +26,18 @@ public:
             input_.pop_front();
         }
         return i == n;
+    }
+    // A quiet line makes the caller wait as a real one would, so a watch of the line lasts
+    // its time instead of spinning.
+    std::size_t read_some(uint8_t* buffer, std::size_t max, int waitMs) override {
+        if (input_.empty() && waitMs > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+        std::size_t i = 0;
+        for (; i < max && !input_.empty(); ++i) {
+            buffer[i] = input_.front();
+            input_.pop_front();
+        }
+        return i;
     }
 
 protected:

@@ -103,7 +103,10 @@ protected:
     }
     bool WaitLinked(int ms = 20000) {
         return QTest::qWaitFor(
-            [&] { return form->Read->isEnabled() && form->LinkCheckTimer->isActive(); }, ms);
+            [&] {
+                return form->Read->isEnabled() && form->link_stage() == prog::LinkStage::Linked;
+            },
+            ms);
     }
     std::vector<uint8_t> Dump() {
         form.reset();
@@ -120,7 +123,8 @@ protected:
     // fault; the window opens the port again by itself. Returns what the unit was left holding.
     std::vector<uint8_t> UnitComesBackAsLeft() {
         sim->Stop();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return form->link_stage() != prog::LinkStage::Linked; }, 5000));
         const std::vector<uint8_t> left = ReadFile(files.filePath("dump.bin").toStdString());
         sim = std::make_unique<SimProcess>(
             std::vector<std::string>{"--awake", "--memory",
@@ -165,12 +169,10 @@ TEST_F(ProgFormTest, InitialStateWithAnUnopenablePort) {
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Нет связи"));
     EXPECT_FALSE(form->link_lamp_green());
     EXPECT_EQ(form->ProgressBar->maximum(), 255);
-    EXPECT_TRUE(form->ListenTimer->isActive());
-    EXPECT_FALSE(form->WakeTimer->isActive() || form->LinkCheckTimer->isActive() ||
-                 form->SyncTimer->isActive());
-    // After the first second nothing answered: the window keeps trying to wake the unit.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
-    EXPECT_FALSE(form->ListenTimer->isActive());
+    // The port could not be opened: the window keeps trying to open it.
+    QTest::qWait(1200);
+    EXPECT_TRUE(form->LinkTimer->isActive());
+    EXPECT_EQ(form->link_stage(), prog::LinkStage::Settling);
     EXPECT_FALSE(form->Read->isEnabled());
 }
 
@@ -192,7 +194,7 @@ TEST_F(ProgFormTest, WithoutARememberedPortNoBuiltInPortIsChosen) {
                             ->text()
                             .contains(QStringLiteral("velmaris-cli ports")));
             EXPECT_TRUE(messages.isEmpty()); // no port error for a port nobody chose
-            EXPECT_FALSE(form->ListenTimer->isActive());
+            EXPECT_FALSE(form->LinkTimer->isActive());
         }
     }
 }
@@ -236,8 +238,6 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
     ASSERT_TRUE(WaitLinked());
     EXPECT_TRUE(form->link_lamp_green());
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Связь с ЭБУ"));
-    EXPECT_FALSE(form->WakeTimer->isActive() || form->SyncTimer->isActive() ||
-                 form->ListenTimer->isActive());
 
     const std::size_t expected = prog::count_differences(image.Bytes(), memory.data());
     form->ReadClick();
@@ -245,7 +245,7 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
     EXPECT_FALSE(form->match());
     EXPECT_EQ(ImageBytes(image), memory);
     EXPECT_EQ(form->ProgressBar->value(), 0);
-    EXPECT_TRUE(form->LinkCheckTimer->isActive());
+    EXPECT_TRUE(form->LinkTimer->isActive());
     EXPECT_TRUE(form->ComNumber->isEnabled() && form->Speed->isEnabled());
     form->ReadClick();
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Найдено различий: 0"));
@@ -282,7 +282,8 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
 
     // The unit goes away: the next check fails and the window goes back to waking.
     sim->Stop();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return form->link_stage() != prog::LinkStage::Linked; }, 5000));
     EXPECT_FALSE(form->link_lamp_green());
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Нет связи"));
     EXPECT_FALSE(form->Read->isEnabled());
@@ -331,7 +332,7 @@ TEST_F(ProgFormTest, ProgramAndVerify) {
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Программирование успешно завершено"));
     EXPECT_TRUE(form->match());
     EXPECT_TRUE(form->Read->isEnabled() && form->ComNumber->isEnabled());
-    EXPECT_TRUE(form->LinkCheckTimer->isActive());
+    EXPECT_TRUE(form->LinkTimer->isActive());
     EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
     EXPECT_EQ(ImageBytes(image), wanted);
     EXPECT_EQ(Dump(), wanted);
@@ -397,7 +398,7 @@ TEST_F(ProgFormTest, FailuresAndWhatFollows) {
         }
         EXPECT_EQ(form->ProgressBar->value(), 0);
         EXPECT_FALSE(form->match());
-        EXPECT_EQ(form->LinkCheckTimer->isActive(), c.polling);
+        EXPECT_EQ(form->LinkTimer->isActive(), c.polling);
         EXPECT_EQ(ImageBytes(image), wanted); // the image is never replaced by a failed run
         // The port and the speed can be changed again at once, whatever failed.
         EXPECT_TRUE(form->ComNumber->isEnabled() && form->Speed->isEnabled());
@@ -605,7 +606,7 @@ TEST_F(ProgFormTest, ProgrammingRefusedLeavesTheUnitUntouched) {
                 << messages[0].toStdString();
         EXPECT_TRUE(questions.isEmpty());
         EXPECT_EQ(ImageBytes(image), before);
-        EXPECT_TRUE(form->Read->isEnabled() && form->LinkCheckTimer->isActive());
+        EXPECT_TRUE(form->Read->isEnabled() && form->LinkTimer->isActive());
     }
 
     // A good image, but the backup cannot be saved ("backups" is taken by a file).
@@ -673,7 +674,7 @@ TEST_F(ProgFormTest, ChecksumRefreshedConfirmedAndUnitBackedUpBeforeProgramming)
     EXPECT_EQ(ImageBytes(image), loaded);
     EXPECT_FALSE(image.IsModified());
     EXPECT_TRUE(steps.empty());
-    EXPECT_TRUE(form->Read->isEnabled() && form->LinkCheckTimer->isActive());
+    EXPECT_TRUE(form->Read->isEnabled() && form->LinkTimer->isActive());
     const QStringList backups = Backups();
     ASSERT_EQ(backups.size(), 2);
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^backup-\\d{8}-\\d{6}\\.bin$"))
@@ -743,7 +744,8 @@ TEST_F(ProgFormTest, AfterTheUnitWasLostTheWindowLinksAgainWithoutClosing) {
     form->WriteClick();
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Ошибка программирования"));
     EXPECT_TRUE(form->ComNumber->isEnabled() && form->Speed->isEnabled());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return form->link_stage() != prog::LinkStage::Linked; }, 5000));
     EXPECT_FALSE(form->link_lamp_green());
 
     // The unit on a line again, whose path the user types in: the window links and programs.
@@ -775,8 +777,7 @@ TEST_F(ProgFormTest, NoSecondExchangeDuringARunAndPortChange) {
         ++attempts;
         form->WriteClick();
         form->ReadClick();
-        form->LinkCheckTimerTimeout();
-        form->WakeTimerTimeout();
+        form->LinkTimerTimeout();
     });
     form->ReadClick();
     EXPECT_EQ(attempts, 1);
@@ -789,7 +790,8 @@ TEST_F(ProgFormTest, NoSecondExchangeDuringARunAndPortChange) {
     form->ComNumber->setEditText(files.filePath("gone"));
     form->ComNumberChange();
     ExpectPortNotFound(messages);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form->WakeTimer->isActive(); }, 5000));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return form->link_stage() != prog::LinkStage::Linked; }, 5000));
     EXPECT_FALSE(form->link_lamp_green());
     EXPECT_FALSE(form->Read->isEnabled());
 }

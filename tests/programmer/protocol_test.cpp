@@ -1,5 +1,4 @@
 // Byte-exact frames and result rules of the monitor protocol, against a scripted unit.
-#include "programmer/bring_up.h"
 #include "programmer/protocol.h"
 #include "scripted_link.h"
 
@@ -291,71 +290,4 @@ TEST(ProtocolFrames, AccessCodeSetting) {
     EXPECT_THROW(access_code(), std::runtime_error);
     ::unsetenv("VELMARIS_ACCESS_CODE");
     EXPECT_EQ(access_code(), AccessCode{});
-}
-
-TEST(ProtocolFrames, BringUpKeepsTheWindowsRhythm) {
-    // The command-line bring-up meets the unit as the window's timers do: listen a second
-    // after opening, first wake-up 500 ms after a silent listen, synchronisation 500 ms after
-    // the unit answered, the link check a second after that.
-    using Clock = std::chrono::steady_clock;
-    struct TimedLink : ScriptedLink {
-        std::vector<Clock::time_point> at; // when each frame was sent
-        bool write_block(uint8_t* buffer, std::size_t n) override {
-            at.push_back(Clock::now());
-            return ScriptedLink::write_block(buffer, n);
-        }
-        bool write_byte(uint8_t value) override {
-            at.push_back(Clock::now());
-            return ScriptedLink::write_byte(value);
-        }
-    } link;
-    // listen hears nothing; wake-up answered; no stream, so the synchronisation frame goes
-    // out and is answered; then the link test and the speed word.
-    link.answers = {Bytes(20, 0x33), Bytes(4, 0x44), {Ack1, Ack2}, {Ack1}, {Ack2}};
-    const auto start = Clock::now();
-    std::vector<std::string> stages;
-    ASSERT_TRUE(
-        bring_up(link, 19200, 20000, [&](const std::string& stage) { stages.push_back(stage); }));
-    EXPECT_EQ(stages, (std::vector<std::string>{"listening", "waking the unit", "synchronising",
-                                                "checking the link"}));
-    ASSERT_EQ(link.sent.size(), 5u);
-    EXPECT_EQ(link.sent[0], (Bytes{0x55, 0xAB, 0x00}));
-    EXPECT_EQ(link.sent[1][0], 0xED);
-    EXPECT_EQ(link.sent[2], Bytes{0x93});
-    auto ms = [](Clock::time_point from, Clock::time_point to) {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(to - from).count();
-    };
-    EXPECT_GE(ms(start, link.at[0]), 1000 + 500 - 20);
-    EXPECT_GE(ms(link.at[0], link.at[1]), 500 - 20);
-    EXPECT_GE(ms(link.at[1], link.at[2]), 1000 - 20);
-
-    // A unit still streaming a stopped read is waited for in silence, and the time-out counts
-    // from the quiet line: two seconds of stream do not use up 2.6 s of patience.
-    struct BusyLink : ScriptedLink {
-        int busyProbes = 20; // each probe of the line finds a stream's bytes waiting
-        void purge() override {
-            ScriptedLink::purge();
-            if (busyProbes > 0) {
-                --busyProbes;
-                Queue(Bytes(BusyProbeLength, 0x33));
-            }
-        }
-    } busy;
-    busy.answers = {Bytes(20, 0x33), Bytes(4, 0x44), {Ack1, Ack2}, {Ack1}, {Ack2}};
-    stages.clear();
-    EXPECT_TRUE(
-        bring_up(busy, 19200, 2600, [&](const std::string& stage) { stages.push_back(stage); }));
-    EXPECT_EQ(busy.busyProbes, 0);
-    ASSERT_FALSE(stages.empty());
-    EXPECT_EQ(stages.front(), "waiting for the unit to finish sending");
-    EXPECT_EQ(busy.sent.front(), (Bytes{0x55, 0xAB, 0x00})); // nothing was sent into the stream
-
-    // A failed link check starts waking again, after the usual 500 ms and not at once.
-    TimedLink failing;
-    failing.answers = {Bytes(20, 0x33), Bytes(4, 0x44)}; // the link test gets no answer
-    EXPECT_FALSE(bring_up(failing, 19200, 3200));
-    ASSERT_EQ(failing.sent.size(), 4u);
-    EXPECT_EQ(failing.sent[2], Bytes{0x93});
-    EXPECT_EQ(failing.sent[3], (Bytes{0x55, 0xAB, 0x00}));
-    EXPECT_GE(ms(failing.at[2], failing.at[3]), 500 - 20);
 }

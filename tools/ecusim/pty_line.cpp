@@ -91,7 +91,7 @@ void PtyLine::Run(EcuModel& unit, volatile std::sig_atomic_t& stop) {
     Clock::time_point nextBurst = Clock::now();
     long received = 0;
     bool blocked = false;
-    const auto burstPeriod = std::chrono::milliseconds(250);
+    const auto burstPeriod = std::chrono::milliseconds(500);
 
     auto enqueue = [&](const std::vector<uint8_t>& bytes) {
         if (out.empty())

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QSerialPort>
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -180,6 +182,24 @@ bool COMPort::read_block(uint8_t* buffer, std::size_t n) {
     NoteLoss();
     port_->clearError();
     return got == wanted;
+}
+
+std::size_t COMPort::read_some(uint8_t* buffer, std::size_t max, int waitMs) {
+    if (!usable()) {
+        // A port that went away waits like a quiet line, so a caller watching it does not spin.
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::max(waitMs, 0)));
+        return 0;
+    }
+    if (max == 0)
+        return 0;
+    if (port_->bytesAvailable() == 0)
+        WaitForInput(waitMs);
+    const qint64 got = port_->read(reinterpret_cast<char*>(buffer), static_cast<qint64>(max));
+    NoteLoss();
+    port_->clearError();
+    if (got > 0)
+        lastReported_.clear(); // the line works again
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
 bool COMPort::write_block(uint8_t* buffer, std::size_t n) {

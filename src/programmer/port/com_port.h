@@ -50,6 +50,7 @@ public:
     bool write_byte(uint8_t value) override;
     bool read_block(uint8_t* buffer, std::size_t n) override;
     bool write_block(uint8_t* buffer, std::size_t n) override;
+    std::size_t read_some(uint8_t* buffer, std::size_t max, int waitMs) override;
 
 private:
     void report_last_error();

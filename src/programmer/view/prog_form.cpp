@@ -99,12 +99,6 @@ QFrame* LoweredPanel(QWidget* parent, const QRect& geometry) {
     return panel;
 }
 
-QTimer* MakeTimer(QObject* parent, int ms) {
-    auto* t = new QTimer(parent);
-    t->setInterval(ms);
-    return t;
-}
-
 // The image's 32 KB as they stand now.
 std::vector<uint8_t> ImageBytes(const FirmwareImage& image) {
     return {image.Bytes(), image.Bytes() + FirmwareImage::Size};
@@ -218,14 +212,9 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     SetLamp(false);
     FitToFont();
 
-    WakeTimer = MakeTimer(this, prog::WakeIntervalMs);
-    LinkCheckTimer = MakeTimer(this, prog::CheckDelayMs);
-    SyncTimer = MakeTimer(this, prog::SyncDelayMs);
-    ListenTimer = MakeTimer(this, prog::FirstListenMs);
-    connect(WakeTimer, &QTimer::timeout, this, &TProgForm::WakeTimerTimeout);
-    connect(LinkCheckTimer, &QTimer::timeout, this, &TProgForm::LinkCheckTimerTimeout);
-    connect(SyncTimer, &QTimer::timeout, this, &TProgForm::SyncTimerTimeout);
-    connect(ListenTimer, &QTimer::timeout, this, &TProgForm::ListenTimerTimeout);
+    LinkTimer = new QTimer(this);
+    LinkTimer->setSingleShot(true);
+    connect(LinkTimer, &QTimer::timeout, this, &TProgForm::LinkTimerTimeout);
     // The box reports Enter on a typed path twice (return pressed, then editing finished):
     // the port changes once, after both.
     connect(ComNumber, qOverload<int>(&QComboBox::activated), this, [this] {
@@ -341,8 +330,7 @@ void TProgForm::done(int result) {
 }
 
 void TProgForm::FormClose() {
-    for (QTimer* t : {WakeTimer, LinkCheckTimer, SyncTimer, ListenTimer})
-        t->stop();
+    LinkTimer->stop();
     port_.reset();
 }
 
@@ -410,32 +398,22 @@ void TProgForm::EnableAfterFailure() {
     Write->setEnabled(false);
     ComNumber->setEnabled(true);
     Speed->setEnabled(true);
-    LinkCheckTimer->start();
+    ResumeLinkChecks();
 }
 
 void TProgForm::StartBringUp() {
-    for (QTimer* t : {WakeTimer, LinkCheckTimer, SyncTimer})
-        t->stop();
     Read->setEnabled(false);
     Write->setEnabled(false);
     SetLamp(false);
     linkUp_ = false;
     if (failureLine_.isEmpty())
         PanelMess->setText(NoLink);
-    waitingForQuiet_ = false;
-    quietWait_.start();
-    silence_.start();
-    silenceHinted_ = false;
-    ListenTimer->start();
+    bringUp_.Restart();
+    LinkTimer->start(0);
 }
 
-// A port that opened but has had no answer for a while: say once what to check, instead of
-// "Нет связи" for ever.
-void TProgForm::HintAtSilence() {
-    if (linkUp_ || silenceHinted_ || silence_.elapsed_ms() < prog::NoAnswerHintMs)
-        return;
-    silenceHinted_ = true;
-    Log(NoAnswerHint);
+void TProgForm::ResumeLinkChecks() {
+    LinkTimer->start(prog::CheckDelayMs);
 }
 
 // Another port, or the same one again after it was lost: it is reopened and the link is
@@ -445,8 +423,7 @@ void TProgForm::ComNumberChange() {
         return;
     port_->close();
     if (ComNumber->currentText().isEmpty()) {
-        for (QTimer* t : {WakeTimer, LinkCheckTimer, SyncTimer, ListenTimer})
-            t->stop();
+        LinkTimer->stop();
         linkUp_ = false;
         SetLamp(false);
         PanelMess->setText(NoPort);
@@ -460,85 +437,63 @@ void TProgForm::ComNumberChange() {
     StartBringUp();
 }
 
-void TProgForm::ListenTimerTimeout() {
-    Exchange([this] {
-        WakeTimer->stop();
-        // A unit still sending the rest of a read that was stopped (its window closed
-        // half-way) would answer the bring-up with stale bytes and lose its way in the
-        // wake-up. Wait, probing once a second, until it has finished.
-        if (prog::line_busy(*port_) && quietWait_.elapsed_ms() < prog::MaxStreamMs) {
-            if (!waitingForQuiet_)
-                Log(WaitingForQuiet);
-            waitingForQuiet_ = true;
-            PanelMess->setText(WaitingForQuiet);
-            return;
-        }
-        if (waitingForQuiet_)
-            PanelMess->setText(NoLink);
-        waitingForQuiet_ = false;
-        if (prog::listen(*port_))
-            SyncTimer->start();
-        else
-            WakeTimer->start();
-        ListenTimer->stop();
-    });
-}
-
-void TProgForm::WakeTimerTimeout() {
+void TProgForm::LinkTimerTimeout() {
     Exchange([this] {
         // The line went away (the unit's adapter or the unit itself gone during a run): the
         // device is opened afresh until it is back, so the same image can be programmed
         // again without closing the window.
         if (!port_->usable()) {
-            if (!port_->reopen())
+            if (!port_->reopen()) {
+                LinkTimer->start(prog::WakeIntervalMs);
                 return;
-            Log(QStringLiteral("Порт %1 открыт").arg(port_->port_name()));
-        }
-        if (prog::wake_up(*port_)) {
-            WakeTimer->stop();
-            SyncTimer->start();
-        } else {
-            HintAtSilence();
-        }
-    });
-}
-
-void TProgForm::SyncTimerTimeout() {
-    Exchange([this] {
-        SyncTimer->stop();
-        prog::synchronise(*port_);
-        LinkCheckTimer->start();
-    });
-}
-
-void TProgForm::LinkCheckTimerTimeout() {
-    Exchange([this] {
-        if (prog::check_link(*port_, Speed->currentText().toInt())) {
-            if (!linkUp_)
-                Log(QStringLiteral("Связь с ЭБУ установлена (%1 бит/с)").arg(Speed->currentText()));
-            linkUp_ = true;
-            Read->setEnabled(true);
-            Write->setEnabled(true);
-            // A failed run's red lamp and result line stay until the next run.
-            if (failureLine_.isEmpty()) {
-                SetLamp(true);
-                if (resultLine_.isEmpty())
-                    PanelMess->setText(Linked);
             }
-        } else {
-            if (linkUp_)
-                Log(QStringLiteral("Связь с ЭБУ потеряна"));
-            linkUp_ = false;
-            Read->setEnabled(false);
-            Write->setEnabled(false);
-            WakeTimer->start();
-            LinkCheckTimer->stop();
-            SetLamp(false);
-            resultLine_.clear();
-            if (failureLine_.isEmpty())
-                PanelMess->setText(NoLink);
+            Log(QStringLiteral("Порт %1 открыт").arg(port_->port_name()));
+            bringUp_.Restart();
         }
+        bringUp_.set_speed(Speed->currentText().toInt());
+        const prog::LinkStage before = bringUp_.stage();
+        const prog::LinkStep step = bringUp_.Advance(*port_);
+        ShowLinkStep(step, before);
+        LinkTimer->start(step.nextInMs);
     });
+}
+
+void TProgForm::ShowLinkStep(const prog::LinkStep& step, prog::LinkStage before) {
+    const prog::LinkStage stage = bringUp_.stage();
+    if (stage == prog::LinkStage::WaitingForQuiet && before != stage) {
+        // A unit still sending the rest of a read that was stopped (its window closed
+        // half-way): nothing is sent into the stream until it has finished.
+        Log(WaitingForQuiet);
+        PanelMess->setText(WaitingForQuiet);
+    } else if (before == prog::LinkStage::WaitingForQuiet && stage != before &&
+               failureLine_.isEmpty()) {
+        PanelMess->setText(NoLink);
+    }
+    if (step.hint)
+        Log(NoAnswerHint);
+    if (step.cameUp)
+        Log(QStringLiteral("Связь с ЭБУ установлена (%1 бит/с)").arg(Speed->currentText()));
+    if (step.lost)
+        Log(QStringLiteral("Связь с ЭБУ потеряна"));
+    if (bringUp_.linked()) {
+        linkUp_ = true;
+        Read->setEnabled(true);
+        Write->setEnabled(true);
+        // A failed run's red lamp and result line stay until the next run.
+        if (failureLine_.isEmpty()) {
+            SetLamp(true);
+            if (resultLine_.isEmpty())
+                PanelMess->setText(Linked);
+        }
+    } else if (step.lost || linkUp_) {
+        linkUp_ = false;
+        Read->setEnabled(false);
+        Write->setEnabled(false);
+        SetLamp(false);
+        resultLine_.clear();
+        if (failureLine_.isEmpty())
+            PanelMess->setText(NoLink);
+    }
 }
 
 bool TProgForm::ProgressStep() {
@@ -622,7 +577,7 @@ void TProgForm::ShowResult(const QString& line) {
 void TProgForm::DoRead() {
     ClearFailure();
     disable_controls();
-    LinkCheckTimer->stop();
+    LinkTimer->stop();
     match_ = false;
     Log(QStringLiteral("Чтение ЭБУ"));
     const ReadOutcome outcome = ReadUnit();
@@ -637,7 +592,7 @@ void TProgForm::DoRead() {
     image_.Complete = true;
     imageFromUnit_ = true;
     imageReadAt_ = QDateTime::currentDateTime();
-    LinkCheckTimer->start();
+    ResumeLinkChecks();
 }
 
 bool TProgForm::PreflightPasses(std::vector<uint8_t>& refreshed) {
@@ -729,7 +684,7 @@ void TProgForm::DoWrite() {
     // The backup comes first: the question can then say exactly what changes in the unit.
     if (Backup->isChecked()) {
         disable_controls();
-        LinkCheckTimer->stop();
+        LinkTimer->stop();
         Log(QStringLiteral("Резервная копия: чтение ЭБУ"));
         const ReadOutcome outcome = ReadUnit();
         if (outcome == ReadOutcome::Stopped)
@@ -746,7 +701,7 @@ void TProgForm::DoWrite() {
     if (!ConfirmProgramming(refreshed)) {
         Log(QStringLiteral("Программирование отменено"));
         enable_controls();
-        LinkCheckTimer->start();
+        ResumeLinkChecks();
         return;
     }
     const uint16_t stored = image_.StoredChecksum();
@@ -755,7 +710,7 @@ void TProgForm::DoWrite() {
         Log(QStringLiteral("Контрольная сумма обновлена: %1 -> %2")
                 .arg(Hex4(stored), Hex4(image_.StoredChecksum())));
     disable_controls();
-    LinkCheckTimer->stop();
+    LinkTimer->stop();
     RunProgramming(ImageBytes(image_));
 }
 
@@ -771,7 +726,7 @@ void TProgForm::RunProgramming(const std::vector<uint8_t>& bytes) {
         mustFinishSaid_ = false;
         failureLine_.clear();
         disable_controls();
-        LinkCheckTimer->stop();
+        LinkTimer->stop();
     }
 }
 
@@ -810,7 +765,7 @@ bool TProgForm::ShowProgramReport(const prog::ProgramReport& report,
         match_ = true;
         enable_controls();
         ShowResult(QStringLiteral(" Программирование успешно завершено"));
-        LinkCheckTimer->start();
+        ResumeLinkChecks();
         return false;
     }
     // The programmed bytes, decoded with the image's map set, name the differing bytes.
@@ -827,7 +782,7 @@ bool TProgForm::ShowProgramReport(const prog::ProgramReport& report,
         EnableAfterFailure();
     else
         enable_controls();
-    LinkCheckTimer->start();
+    ResumeLinkChecks();
     if (notice.asksToProgramAgain)
         return AskConfirm(this, notice.icon, windowTitle(), notice.text);
     ShowMessage(this, notice.icon, windowTitle(), notice.text);

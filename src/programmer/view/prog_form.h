@@ -1,6 +1,7 @@
 #pragma once
 
 #include "image/edit_steps.h"
+#include "programmer/bring_up.h"
 #include "programmer/runs.h"
 #include "programmer/timer.h"
 
@@ -28,8 +29,8 @@ class QPushButton;
 class QTimer;
 
 // The modal programmer window: owns the serial port, brings the link to the control unit up
-// with a chain of four timers and then checks it every second, reads the unit's memory into
-// the image and programs the image into the unit with a verifying read.
+// with the core's bring-up driven by one timer and then checks it every second, reads the unit's
+// memory into the image and programs the image into the unit with a verifying read.
 //
 // Programming never starts on an image that must not reach a unit (nothing opened, an
 // incomplete or blank image). Unless told otherwise it first reads the unit and saves what it
@@ -78,14 +79,12 @@ public:
     QProgressBar* ProgressBar;
     QFrame* PanelLink;
     QLabel* PanelMess;
-    QTimer* WakeTimer;      // wake-up attempts, every 500 ms
-    QTimer* LinkCheckTimer; // link check, every second
-    QTimer* SyncTimer;      // synchronisation, 500 ms after the unit answered
-    QTimer* ListenTimer;    // first listen, 1000 ms after opening
+    QTimer* LinkTimer; // the bring-up's next step, then the link check every second
 
     bool match() const { return match_; }
     bool busy() const { return busy_; }
     bool link_lamp_green() const { return lampGreen_; }
+    prog::LinkStage link_stage() const { return bringUp_.stage(); }
     // The unit's whole memory as last read whole in this window (a read or the verifying read
     // of programming); empty when none was.
     const std::vector<uint8_t>& LastUnitRead() const { return lastRead_; }
@@ -94,11 +93,7 @@ public:
 
     // Event handlers.
     void ComNumberChange();
-    void WakeTimerTimeout();
-    void LinkCheckTimerTimeout();
-    void SyncTimerTimeout();
-    void ListenTimerTimeout();
-    void HintAtSilence();
+    void LinkTimerTimeout();
     void ReadClick();
     void WriteClick();
 
@@ -125,6 +120,10 @@ private:
     void EnableAfterFailure();
     // Starts bringing the link up from the beginning, as on opening the window.
     void StartBringUp();
+    // After a run: the link is checked again a second later.
+    void ResumeLinkChecks();
+    // What the window shows of one bring-up step.
+    void ShowLinkStep(const prog::LinkStep& step, prog::LinkStage before);
     void compare_with_image();
     // Reads the unit's memory into the buffer with the progress bar; says so on a failure.
     ReadOutcome ReadUnit();
@@ -173,11 +172,7 @@ private:
     // The image was replaced by a read of the unit in this window.
     bool imageFromUnit_ = false;
     QDateTime imageReadAt_;
-    // Bring-up waits for a stream of a stopped read to end, from this moment on.
-    timer quietWait_;
-    bool waitingForQuiet_ = false;
-    timer silence_; // since the bring-up began, for the no-answer hint
-    bool silenceHinted_ = false;
+    prog::LinkBringUp bringUp_;
     QString resultLine_;    // the last read's or run's result, kept on the line until the next
     int comboX_ = 112;      // where the port and speed boxes start, fitted to the font
     int buttonWidth_ = 121; // the buttons' width, fitted to their captions
