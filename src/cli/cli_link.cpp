@@ -62,8 +62,9 @@ std::unique_ptr<COMPort> Connect(const Args& args) {
 }
 
 ProgressLine::ProgressLine(const char* label, int steps)
-    : label_(label), steps_(steps), terminal_(isatty(STDERR_FILENO) != 0),
-      started_(std::chrono::steady_clock::now()) {}
+    : label_(label), terminal_(isatty(STDERR_FILENO) != 0) {
+    progress_.Start(steps);
+}
 
 ProgressLine::~ProgressLine() {
     EndBar();
@@ -77,15 +78,13 @@ void ProgressLine::EndBar() {
 void ProgressLine::Restart(const char* label, int steps) {
     EndBar();
     label_ = label;
-    steps_ = steps;
-    done_ = 0;
+    progress_.Start(steps);
     shown_.clear();
     shownTenths_ = -1;
-    started_ = std::chrono::steady_clock::now();
 }
 
 void ProgressLine::Show() {
-    const int percent = prog::ProgressPercent(done_, steps_);
+    const int percent = progress_.Percent();
     if (!terminal_) {
         if (shownTenths_ == percent / 10)
             return;
@@ -93,8 +92,8 @@ void ProgressLine::Show() {
         std::cerr << prog::ProgressPlainLine(label_, percent / 10 * 10) << "\n" << std::flush;
         return;
     }
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started_;
-    std::string line = prog::ProgressBarLine(label_, done_, steps_, elapsed.count());
+    std::string line = prog::ProgressBarLine(label_, progress_.done(), progress_.total(),
+                                             progress_.ElapsedSeconds());
     if (line == shown_)
         return;
     // A shorter line (the time left gone at the end) must not leave the tail of the last one.
@@ -108,7 +107,7 @@ void ProgressLine::Show() {
 
 prog::ProgressStep ProgressLine::Step() {
     return [this] {
-        ++done_;
+        progress_.Step();
         Show();
         return true;
     };

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "programmer/port/com_port.h"
+#include "programmer/progress_text.h"
 #include "programmer/protocol.h"
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,12 +38,10 @@ private:
     void Show();
     void EndBar();
     const char* label_;
-    int steps_;
-    int done_ = 0;
+    prog::ProgressEstimate progress_;
     bool terminal_;
     std::string shown_;
     int shownTenths_ = -1;
-    std::chrono::steady_clock::time_point started_;
 };
 
 } // namespace cli_link

@@ -35,16 +35,30 @@ std::string ProgressBarLine(const std::string& label, int done, int total, doubl
     line += tail;
     if (percent >= 100)
         return line;
-    const double left = SecondsLeft(done, total, elapsedSeconds);
-    if (left < 0) {
-        line += "  --:-- left";
-    } else {
-        // Rounded up: a run never says "0:00 left" while it still has work to do.
-        const long long seconds = static_cast<long long>(std::ceil(left));
-        std::snprintf(tail, sizeof tail, "  %lld:%02lld left", seconds / 60, seconds % 60);
-        line += tail;
-    }
-    return line;
+    return line + "  " + MinutesSeconds(SecondsLeft(done, total, elapsedSeconds)) + " left";
+}
+
+std::string MinutesSeconds(double seconds) {
+    if (seconds < 0)
+        return "--:--";
+    const long long whole = static_cast<long long>(std::ceil(seconds));
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+    return text;
+}
+
+void ProgressEstimate::Start(int total, Clock::time_point now) {
+    started_ = now;
+    done_ = 0;
+    total_ = total;
+}
+
+double ProgressEstimate::ElapsedSeconds(Clock::time_point now) const {
+    return std::chrono::duration<double>(now - started_).count();
+}
+
+double ProgressEstimate::SecondsLeft(Clock::time_point now) const {
+    return prog::SecondsLeft(done_, total_, ElapsedSeconds(now));
 }
 
 std::string ProgressPlainLine(const std::string& label, int percent) {

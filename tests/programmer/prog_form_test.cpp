@@ -6,6 +6,7 @@
 #include "maps/image_compare.h"
 #include "programmer/runs.h"
 #include "programmer/view/prog_form.h"
+#include "programmer/view/run_progress_bar.h"
 #include "sim_fixture.h"
 #include "sim_process.h"
 
@@ -23,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -240,7 +242,20 @@ TEST_F(ProgFormTest, BringUpFromAsleepReadAndSpeedChange) {
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Связь с ЭБУ"));
 
     const std::size_t expected = prog::count_differences(image.Bytes(), memory.data());
+    // The bar says the phase, the percent and the time left while the read runs, and nothing
+    // once it is over.
+    QStringList captions;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] { captions << form->ProgressBar->caption(); });
+    watch.start(0);
     form->ReadClick();
+    watch.stop();
+    const QRegularExpression running(QStringLiteral("^Чтение: (\\d+) %, осталось \\d+:\\d\\d$"));
+    EXPECT_TRUE(std::any_of(captions.begin(), captions.end(), [&](const QString& c) {
+        const QRegularExpressionMatch m = running.match(c);
+        return m.hasMatch() && m.captured(1).toInt() > 0 && m.captured(1).toInt() < 100;
+    })) << captions.join('|').toStdString();
+    EXPECT_TRUE(form->ProgressBar->caption().isEmpty());
     EXPECT_EQ(form->PanelMess->text(), QStringLiteral(" Найдено различий: %1").arg(expected));
     EXPECT_FALSE(form->match());
     EXPECT_EQ(ImageBytes(image), memory);

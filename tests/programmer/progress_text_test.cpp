@@ -25,4 +25,22 @@ TEST(ProgressText, PercentAndTimeLeftAtTheEdges) {
     EXPECT_EQ(prog::ProgressPlainLine("programming", 40), "programming: 40%");
 }
 
+// The window's bar and the command line take the time left from the same estimate of a phase.
+TEST(ProgressText, EstimateOfAPhaseStartsAfreshAndRoundsUp) {
+    using Clock = prog::ProgressEstimate::Clock;
+    const Clock::time_point t0{};
+    prog::ProgressEstimate phase;
+    phase.Start(256, t0);
+    EXPECT_EQ(prog::MinutesSeconds(phase.SecondsLeft(t0 + std::chrono::seconds(3))), "--:--");
+    for (int i = 0; i < 64; ++i)
+        phase.Step();
+    EXPECT_EQ(phase.Percent(), 25);
+    EXPECT_EQ(prog::MinutesSeconds(phase.SecondsLeft(t0 + std::chrono::seconds(5))), "0:15");
+    EXPECT_EQ(prog::MinutesSeconds(100.2), "1:41");
+    phase.Start(256, t0 + std::chrono::seconds(5)); // the next phase
+    EXPECT_EQ(phase.done(), 0);
+    phase.Step();
+    EXPECT_EQ(prog::MinutesSeconds(phase.SecondsLeft(t0 + std::chrono::seconds(6))), "4:15");
+}
+
 } // namespace

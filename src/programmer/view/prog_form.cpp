@@ -1,6 +1,7 @@
 #include "programmer/view/prog_form.h"
 
 #include "programmer/view/program_failure.h"
+#include "programmer/view/run_progress_bar.h"
 
 #include "image/codepage.h"
 #include "image/firmware_image.h"
@@ -193,14 +194,10 @@ TProgForm::TProgForm(FirmwareImage& image, QWidget* parent, const QString& portN
     LogList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     PanelProgress = LoweredPanel(this, QRect(0, 112, 265, 17));
-    ProgressBar = new QProgressBar(PanelProgress);
+    ProgressBar = new RunProgressBar(PanelProgress);
     ProgressBar->setGeometry(PanelProgress->contentsRect());
     ProgressBar->setRange(0, 255);
     ProgressBar->setValue(0);
-    ProgressBar->setTextVisible(false);
-    ProgressBar->setStyleSheet(QStringLiteral("QProgressBar { background: palette(button); "
-                                              "border: none; } QProgressBar::chunk { "
-                                              "background-color: rgb(0, 0, 128); }"));
 
     PanelLink = LoweredPanel(this, QRect(0, 132, 17, 17));
     PanelLink->setAutoFillBackground(true);
@@ -496,8 +493,26 @@ void TProgForm::ShowLinkStep(const prog::LinkStep& step, prog::LinkStage before)
     }
 }
 
+void TProgForm::StartProgress(const QString& phase, int steps) {
+    phase_ = phase;
+    progress_.Start(steps);
+    ProgressBar->setValue(0);
+    ProgressBar->SetCaption(phase_);
+}
+
+void TProgForm::EndProgress() {
+    ProgressBar->setValue(0);
+    ProgressBar->SetCaption(QString());
+}
+
 bool TProgForm::ProgressStep() {
-    ProgressBar->setValue(ProgressBar->value() + 1);
+    progress_.Step();
+    ProgressBar->setValue(std::min(progress_.done(), ProgressBar->maximum()));
+    QString caption = QStringLiteral("%1: %2 %").arg(phase_).arg(progress_.Percent());
+    if (progress_.Percent() < 100)
+        caption += QStringLiteral(", осталось ") +
+                   QString::fromStdString(prog::MinutesSeconds(progress_.SecondsLeft()));
+    ProgressBar->SetCaption(caption);
     QCoreApplication::processEvents();
     return committed_ || !closeRequested_;
 }
@@ -511,10 +526,11 @@ void TProgForm::compare_with_image() {
 TProgForm::ReadOutcome TProgForm::ReadUnit() {
     unitRead_ = false;
     const QString before = PanelMess->text();
+    StartProgress(QStringLiteral("Чтение"), static_cast<int>(prog::BlockCount));
     const prog::RunResult r = prog::read_memory(
         *port_, buffer_.get(), [this] { return ProgressStep(); },
         [this] { PanelMess->setText(Reading); });
-    ProgressBar->setValue(0);
+    EndProgress();
     if (r == prog::RunResult::Stopped) {
         Log(QStringLiteral("Чтение прервано: окно закрывается"));
         return ReadOutcome::Stopped;
@@ -737,15 +753,17 @@ void TProgForm::ShowPhase(prog::ProgramPhase phase) {
         break;
     case prog::ProgramPhase::Erasing:
         committed_ = true; // from here on the run goes on to its end
+        StartProgress(QStringLiteral("Стирание"), 0);
         PanelMess->setText(QStringLiteral(" Стирание ЭБУ"));
         Log(PanelMess->text());
         break;
     case prog::ProgramPhase::Programming:
+        StartProgress(QStringLiteral("Программирование"), static_cast<int>(prog::BlockCount));
         PanelMess->setText(QStringLiteral(" Программирование ЭБУ"));
         Log(PanelMess->text());
         break;
     case prog::ProgramPhase::Verifying:
-        ProgressBar->setValue(0);
+        StartProgress(QStringLiteral("Проверка"), static_cast<int>(prog::BlockCount));
         PanelMess->setText(Reading);
         Log(QStringLiteral("Проверка: чтение ЭБУ"));
         break;
@@ -754,7 +772,7 @@ void TProgForm::ShowPhase(prog::ProgramPhase phase) {
 
 bool TProgForm::ShowProgramReport(const prog::ProgramReport& report,
                                   const std::vector<uint8_t>& bytes) {
-    ProgressBar->setValue(0); // the result line says where the run stopped
+    EndProgress(); // the result line says where the run stopped
     // The verifying read leaves the image alone: when they differ, the image is what the
     // user still wants in the unit.
     unitRead_ =

@@ -2,6 +2,7 @@
 
 #include "image/edit_steps.h"
 #include "programmer/bring_up.h"
+#include "programmer/progress_text.h"
 #include "programmer/runs.h"
 #include "programmer/timer.h"
 
@@ -24,7 +25,7 @@ class QGroupBox;
 class QLabel;
 class QResizeEvent;
 class QListWidget;
-class QProgressBar;
+class RunProgressBar;
 class QPushButton;
 class QTimer;
 
@@ -76,7 +77,7 @@ public:
     QCheckBox* Backup;    // read the unit and save what it holds before programming
     QListWidget* LogList; // one time-stamped line per operation and result
     QFrame* PanelProgress;
-    QProgressBar* ProgressBar;
+    RunProgressBar* ProgressBar; // the phase, the percent and the time left
     QFrame* PanelLink;
     QLabel* PanelMess;
     QTimer* LinkTimer; // the bring-up's next step, then the link check every second
@@ -144,6 +145,10 @@ private:
     QString TakePortReasons();
     QString BackupFolder() const;
     bool ProgressStep();
+    // A phase of a run with its steps begins: the bar starts again from 0.
+    void StartProgress(const QString& phase, int steps);
+    // The run is over: the bar goes back to 0 and shows no text.
+    void EndProgress();
     void SetLamp(bool green);
     void Message(const QString& text, QMessageBox::Icon icon = QMessageBox::Warning);
     void Log(const QString& text);
@@ -173,6 +178,8 @@ private:
     bool imageFromUnit_ = false;
     QDateTime imageReadAt_;
     prog::LinkBringUp bringUp_;
+    prog::ProgressEstimate progress_;
+    QString phase_;         // the phase the bar shows
     QString resultLine_;    // the last read's or run's result, kept on the line until the next
     int comboX_ = 112;      // where the port and speed boxes start, fitted to the font
     int buttonWidth_ = 121; // the buttons' width, fitted to their captions
