@@ -67,6 +67,7 @@ TMainForm::TMainForm(QWidget* parent)
     BuildStatusBar();
     BuildCompareMenu();
     RestoreWindowSettings();
+    Warnings = LoadWarningLimits(AppSettings());
     UpdateEditState();
 }
 
@@ -190,6 +191,7 @@ void TMainForm::BuildMenu() {
     separator(Graph, "N9");
     item(Graph, "MDatabase", QStringLiteral("База параметров…"),
          [](TMainForm* form) { ChooseDatabase(form->Asks, form, form->Doc->LoadedFile()); });
+    item(Graph, "MLimits", QStringLiteral("Пределы значений…"), &TMainForm::MLimitsClick);
     MapAction(MapKind::Uoz)->setChecked(true);
 
     // A top-level entry that acts when clicked.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/value_limits.h"
 #include "app/view_panel.h"
 #include "document/comparison.h"
 #include "document/image_document.h"
@@ -56,6 +57,8 @@ public:
     Comparison& Compare() { return *Compared; }
     // The dialogs and message boxes the commands open; tests replace them.
     CommandDialogs& Dialogs() { return Asks; }
+    // The warning limits of each table (Настройки → Пределы значений…), from the settings.
+    WarningLimitSet& ValueWarnings() { return Warnings; }
     TMapGrid* Grid() const { return SG; }
     QAction* MapAction(MapKind kind) const; // the menu item of a map kind
     // The map whose item carries the radio mark, if any: the one the 3-D view draws.
@@ -89,6 +92,7 @@ public:
     void MColourClick();
     // The programmer window; the image is shown again when it closes.
     void MFlasherClick();
+    void MLimitsClick();
     void RefreshAfterProgrammer();
 
     // The one path of a user's edit: runs writes (which change the image only through its
@@ -106,6 +110,8 @@ public:
     CellRect SelectedRect() const;
     void ApplyOperation(int operation, double operand);
     void EnterDifference(double delta);
+    // Asks before values beyond the current table's warning limits are stored; true to go on.
+    bool ConfirmWarnings(int top, int left, const CellValues& values);
 
     // Comparison with a reference image (main_form_compare.cpp). While a reference is open the
     // grid marks the cells that differ from it and can show the reference's values or the
@@ -198,6 +204,7 @@ private:
     MapCursor Edit{MapKind::Uoz, CellWidthKind::None, 0, 0, 0, 0};
     bool Restored = false; // see GeometryRestored
     QString LastAddend;    // the last number added, where "Прибавить…" starts again
+    WarningLimitSet Warnings;
 
     // Widgets: the splitter with the panel of the 3-D view on the left and the grid under the
     // map's caption on the right; the status bar's labels.

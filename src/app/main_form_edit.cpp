@@ -9,8 +9,8 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QLabel>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
 #include <iterator>
@@ -88,11 +88,19 @@ void TMainForm::EnterDifference(double delta) {
     if (const auto refusal = CheckDifferenceEntry(GetImage(), *Compared->Reference(),
                                                   Edit.CurrentMap, rect, delta, values))
         return Asks.Warn(this, *refusal);
+    if (!ConfirmWarnings(rect.top, rect.left, values))
+        return;
     MapEditCount count;
     ApplyEdit(QStringLiteral("Разность с эталоном"), [&] {
         count = StoreMapValues(GetImage(), Edit.CurrentMap, rect.top, rect.left, values);
     });
     ShowEditCount(count);
+}
+
+bool TMainForm::ConfirmWarnings(int top, int left, const CellValues& values) {
+    const QString question = WarningQuestion(Edit.CurrentMap, top, left, values,
+                                             Warnings[static_cast<int>(Edit.CurrentMap)]);
+    return question.isEmpty() || Asks.ConfirmOutOfRange(this, question);
 }
 
 void TMainForm::StepSelection(int delta) {
@@ -122,8 +130,8 @@ void TMainForm::AskAndApply(int operation) {
 
 void TMainForm::ApplyOperation(int operation, double operand) {
     const MapEditOperation& item = MapEditOperations[operation];
-    const EditCheck check =
-        CheckOperation(GetImage(), Edit.CurrentMap, SelectedRect(), item.op, operand);
+    const EditCheck check = CheckOperation(GetImage(), Edit.CurrentMap, SelectedRect(), item.op,
+                                           operand, Warnings[static_cast<int>(Edit.CurrentMap)]);
     if (!check.refusal.isEmpty())
         return Asks.Warn(this, check.refusal);
     if (!check.question.isEmpty() && !Asks.ConfirmOutOfRange(this, check.question))
@@ -147,6 +155,8 @@ void TMainForm::PasteText(const QString& text) {
     if (const auto refusal = CheckPaste(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol,
                                         text.toStdString(), values))
         return Asks.Warn(this, *refusal);
+    if (!ConfirmWarnings(Edit.SelRow, Edit.SelCol, values))
+        return;
     MapEditCount count;
     ApplyEdit(QStringLiteral("Вставить"), [&] {
         count = StoreMapValues(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol, values);

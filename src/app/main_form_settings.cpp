@@ -40,3 +40,12 @@ void TMainForm::SaveWindowSettings() {
     settings.SetValue(StateKey, saveState());
     settings.SetValue(SplitterKey, ViewSplitter->saveState());
 }
+
+void TMainForm::MLimitsClick() {
+    ValueLimitsDialog dialog(GetImage(), Warnings, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    Warnings = dialog.Limits();
+    AppSettings settings;
+    SaveWarningLimits(settings, Warnings);
+}

@@ -2,6 +2,7 @@
 
 #include "ui/decimal_separator.h"
 
+#include <algorithm>
 #include <string>
 
 const MapEditOperation MapEditOperations[7] = {
@@ -66,23 +67,47 @@ QString PasteRefusal(const TableTextError& e) {
 } // namespace
 
 EditCheck CheckOperation(const FirmwareImage& image, MapKind kind, CellRect rect, MapOperation op,
-                         double operand) {
-    if (op == MapOperation::SetValue) {
-        const std::optional<ValueOutOfRange> bad = FindValueOutOfRange(image, kind, rect, operand);
-        return {bad ? OutOfRangeText(kind, *bad) : QString(), QString()};
-    }
+                         double operand, const std::optional<WarningLimits>& warning) {
     rect = ClipToTable(kind, rect);
+    if (op == MapOperation::SetValue) {
+        if (const std::optional<ValueOutOfRange> bad =
+                FindValueOutOfRange(image, kind, rect, operand))
+            return {OutOfRangeText(kind, *bad), QString()};
+        const CellValues values(
+            static_cast<std::size_t>(std::max(0, rect.bottom - rect.top + 1)),
+            std::vector<std::optional<double>>(
+                static_cast<std::size_t>(std::max(0, rect.right - rect.left + 1)), operand));
+        return {QString(), WarningQuestion(kind, rect.top, rect.left, values, warning)};
+    }
+    const CellValues values = MapOperationValues(image, kind, rect, op, operand);
     std::optional<ValueOutOfRange> first;
-    const int count =
-        CountFiniteOutOfRange(image, kind, rect.top, rect.left,
-                              MapOperationValues(image, kind, rect, op, operand), first);
+    const int count = CountFiniteOutOfRange(image, kind, rect.top, rect.left, values, first);
+    const QString beyondWarning = WarningQuestion(kind, rect.top, rect.left, values, warning);
     if (count == 0)
-        return {};
+        return {QString(), beyondWarning};
     const std::string separator(1, LocaleDecimalSeparator());
-    return {QString(), QStringLiteral("Ячеек вне допустимого диапазона: %1 (допустимо %2). Взять "
+    QString question = QStringLiteral("Ячеек вне допустимого диапазона: %1 (допустимо %2). Взять "
                                       "для них ближайшее крайнее значение?")
                            .arg(count)
-                           .arg(QString::fromStdString(RangeText(kind, first->limits, separator)))};
+                           .arg(QString::fromStdString(RangeText(kind, first->limits, separator)));
+    if (!beyondWarning.isEmpty())
+        question = beyondWarning + QStringLiteral("\n\n") + question;
+    return {QString(), question};
+}
+
+QString WarningQuestion(MapKind kind, int top, int left, const CellValues& values,
+                        const std::optional<WarningLimits>& warning) {
+    if (!warning)
+        return QString();
+    std::optional<ValueOutOfRange> first;
+    const int count = CountBeyondWarning(kind, top, left, values, *warning, first);
+    if (count == 0)
+        return QString();
+    const std::string separator(1, LocaleDecimalSeparator());
+    return QStringLiteral("Ячеек за пределами предупреждения: %1 (пределы %2). Всё равно "
+                          "записать?")
+        .arg(count)
+        .arg(QString::fromStdString(RangeText(kind, first->limits, separator)));
 }
 
 std::optional<QString> CheckPaste(const FirmwareImage& image, MapKind kind, int row, int col,

@@ -3,6 +3,7 @@
 #include "maps/map_operations.h"
 #include "maps/table_text.h"
 #include "maps/value_range.h"
+#include "maps/warning_limits.h"
 
 #include <QString>
 #include <optional>
@@ -29,13 +30,19 @@ QString EditCountText(const MapEditCount& count);
 // What an operation on the cells of rect must say or ask before it runs: a value to set that
 // the cells cannot hold refuses it whole, naming the first cell and its range; cells the
 // operation would take beyond their range ask first whether to take the nearest end, naming how
-// many and the range of the first. Both empty when the operation may simply run.
+// many and the range of the first; cells it would take beyond the user's warning limits (when
+// set) ask first too. Both empty when the operation may simply run.
 struct EditCheck {
     QString refusal;
     QString question;
 };
 EditCheck CheckOperation(const FirmwareImage& image, MapKind kind, CellRect rect, MapOperation op,
-                         double operand);
+                         double operand, const std::optional<WarningLimits>& warning = {});
+
+// The question before values (a block from (top, left)) that lie beyond the warning limits are
+// stored: how many and the limits; empty when none does or no limits are set.
+QString WarningQuestion(MapKind kind, int top, int left, const CellValues& values,
+                        const std::optional<WarningLimits>& warning);
 
 // The label of an operation's number box, with the map's unit ("Прибавить, °:"), and the text
 // the box starts with: the set value starts at the current cell's, an addend at the last one

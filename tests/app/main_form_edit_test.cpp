@@ -1,7 +1,9 @@
+#include "app/value_limits.h"
 #include "main_form_fixture.h"
 #include "maps/cell_edit.h"
 #include "maps/map_operations.h"
 #include "maps/view/map_grid.h"
+#include "ui/app_settings.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -10,6 +12,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 
 namespace {
@@ -199,4 +202,84 @@ TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     ChildNamed(*form, "MPaste")->trigger();
     EXPECT_EQ(warnings.size(), 3);
     EXPECT_EQ(Raw(2, 0), copiedRaw);
+}
+
+// Limits the user narrowed a table to catch typos that its storage would hold: a typed, pasted
+// or operated value beyond them is stored only after a question whose default writes nothing.
+TEST_F(MapEdit, WarningLimitsAskBeforeTypedPastedAndOperatedValues) {
+    form->ValueWarnings()[static_cast<int>(MapKind::Uoz)] = WarningLimits{0, 40};
+    SetRaw(0, 0, 10);
+    SetRaw(0, 1, 0);
+    const auto before = Data();
+    auto type = [&](const char* text) {
+        Press(Qt::Key_F2);
+        auto* editor = form->Grid()->findChild<QLineEdit*>(QStringLiteral("CellEditor"));
+        ASSERT_NE(editor, nullptr);
+        editor->setText(QString::fromUtf8(text));
+        QTest::keyClick(editor, Qt::Key_Return);
+    };
+    type("40,2"); // beyond 40,0 as shown with one decimal
+    QGuiApplication::clipboard()->setText("41\t10\n");
+    ChildNamed(*form, "MPaste")->trigger();
+    form->Dialogs().AskNumber = [](QWidget*, const QString&, const QString&, QString& text) {
+        text = "36";
+        return true;
+    };
+    Press(Qt::Key_Right, Qt::ShiftModifier);
+    ChildNamed(*form, "MAddValue")->trigger(); // 5 + 36 is beyond, 0 + 36 is not
+    EXPECT_EQ(Data(), before);
+    ASSERT_EQ(clampQuestions.size(), 3);
+    EXPECT_TRUE(clampQuestions[0].contains("за пределами предупреждения: 1 (пределы от 0,0 до "
+                                           "40,0 °)"))
+        << clampQuestions[0].toStdString();
+    EXPECT_TRUE(clampQuestions[2].contains("за пределами предупреждения: 1"))
+        << clampQuestions[2].toStdString();
+
+    clampAnswer = true;
+    ChildNamed(*form, "MAddValue")->trigger();
+    EXPECT_EQ(Raw(0, 0), 82); // 41,0 once the user said so
+    Press(Qt::Key_Left);
+    clampQuestions.clear();
+    type("40,04"); // shows as 40,0: inside
+    EXPECT_TRUE(clampQuestions.isEmpty());
+    EXPECT_EQ(Raw(0, 0), 80);
+}
+
+// The limits dialog takes a pair only when it makes sense for its table, and the settings keep
+// the pairs from one run to the next; a hand-edited pair that makes no sense counts as none.
+TEST_F(MapEdit, WarningLimitsDialogAndSettings) {
+    ValueLimitsDialog dialog(form->GetImage(), form->ValueWarnings(), form.get());
+    int uozRow = -1;
+    for (int r = 0; r < dialog.Table->rowCount(); ++r)
+        if (dialog.Table->item(r, 0)->text() == QString::fromUtf8(GetMapInfo(MapKind::Uoz).caption))
+            uozRow = r;
+    ASSERT_GE(uozRow, 0);
+    EXPECT_EQ(dialog.Table->item(uozRow, 1)->text(), "от 0,0 до 127,5 °");
+    auto take = [&](const char* low, const char* high) {
+        dialog.Table->item(uozRow, 2)->setText(QString::fromUtf8(low));
+        dialog.Table->item(uozRow, 3)->setText(QString::fromUtf8(high));
+        return dialog.TakeRows();
+    };
+    EXPECT_TRUE(take("10", "130").contains("выходят за диапазон хранения"));
+    EXPECT_TRUE(take("30", "20").contains("нижний предел больше верхнего"));
+    EXPECT_TRUE(take("30", "").contains("нужны оба предела"));
+    EXPECT_FALSE(dialog.Limits()[static_cast<int>(MapKind::Uoz)].has_value());
+    EXPECT_TRUE(take("2,5", "45").isEmpty());
+    const std::optional<WarningLimits> taken = dialog.Limits()[static_cast<int>(MapKind::Uoz)];
+    ASSERT_TRUE(taken.has_value());
+    EXPECT_EQ(taken->low, 2.5);
+    EXPECT_EQ(taken->high, 45);
+
+    {
+        AppSettings settings;
+        SaveWarningLimits(settings, dialog.Limits());
+        settings.SetValue("limits/Rcod/low", "9");
+        settings.SetValue("limits/Rcod/high", "x");
+    }
+    const WarningLimitSet loaded = LoadWarningLimits(AppSettings());
+    ASSERT_TRUE(loaded[static_cast<int>(MapKind::Uoz)].has_value());
+    EXPECT_EQ(loaded[static_cast<int>(MapKind::Uoz)]->high, 45);
+    EXPECT_FALSE(loaded[static_cast<int>(MapKind::Rcod)].has_value());
+    AppSettings settings;
+    SaveWarningLimits(settings, WarningLimitSet{}); // the next test starts without limits
 }

@@ -60,7 +60,8 @@ TEST_F(Menu, CaptionsAndOrder) {
                            "Идентификация",
                            "Комплектация",
                            "-",
-                           "База параметров…"}));
+                           "База параметров…",
+                           "Пределы значений…"}));
     EXPECT_EQ(Captions(ChildNamed<QMenu>(*form, "MHelp")->actions()),
               QStringList({"&Справка", "О программе"}));
     // The eight surface maps are radio items (a menu draws the items of an exclusive group

@@ -2,6 +2,7 @@
 #include "image/firmware_image.h"
 #include "maps/cell_edit.h"
 #include "maps/nearest_raw.h"
+#include "maps/warning_limits.h"
 
 #include <gtest/gtest.h>
 
@@ -162,4 +163,30 @@ TEST(CellLimits, MarkWhereTheValueSearchStartsToClamp) {
                 EXPECT_EQ(clamped, beyond) << value;
             }
         }
+}
+
+// Warning limits count a value as beyond only when it shows beyond them with the table's
+// decimals, and limits the user types must lie within the storage range.
+TEST(WarningLimits, CountWithTheShownDecimalsAndCheckTypedLimits) {
+    FirmwareImage image;
+    BuildDemoImage(image);
+    const WarningLimits limits{0, 40};
+    const CellValues values = {{39.0, 40.04, std::nullopt}, {40.06, -0.1, 20.0}};
+    std::optional<ValueOutOfRange> first;
+    EXPECT_EQ(CountBeyondWarning(MapKind::Uoz, 2, 3, values, limits, first), 2);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->row, 3);
+    EXPECT_EQ(first->col, 3);
+    EXPECT_EQ(first->limits.max, 40);
+
+    const MapLimits storage = StorageRange(image, MapKind::Uoz);
+    EXPECT_EQ(storage.min, 0);
+    EXPECT_EQ(storage.max, 127.5);
+    EXPECT_EQ(WarningLimitsProblem(image, MapKind::Uoz, {0, 127.5}, ","), "");
+    EXPECT_NE(WarningLimitsProblem(image, MapKind::Uoz, {0, 128}, ",").find("от 0,0 до 127,5"),
+              std::string::npos);
+    EXPECT_FALSE(WarningLimitsProblem(image, MapKind::Uoz, {5, 4}, ",").empty());
+    EXPECT_FALSE(
+        WarningLimitsProblem(image, MapKind::Uoz, {0, std::numeric_limits<double>::infinity()}, ",")
+            .empty());
 }
