@@ -56,5 +56,7 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     if (args.size() > 1)
         form->OpenFromCommandLine(args.at(1));
+    else
+        form->OfferLeftJournals(); // what a crash left behind, before anything else is done
     return QApplication::exec();
 }

@@ -4,6 +4,7 @@
 #include "app/view_panel.h"
 #include "document/comparison.h"
 #include "document/image_document.h"
+#include "document/left_journals.h"
 #include "image/edit_steps.h"
 #include "ui/command_dialogs.h"
 #include "ui/error_report.h"
@@ -83,6 +84,8 @@ public:
         Guard([this] { Asks.ShowHelp(this); });
     }
     void OpenFromCommandLine(const QString& fileName);
+    // At start-up without a file: offers each journal a crash left behind, until one is opened.
+    void OfferLeftJournals();
     // The close question; true when the window may close.
     bool FormCloseQuery() { return ConfirmLoseChanges(); }
 
@@ -146,6 +149,10 @@ private:
 
     void OpenCommand();
     void OpenFile(const QString& fileName, ImageFormat format);
+    // Loads the file and makes it the document's image, without a look at its journal.
+    LoadedImage AdoptFile(const QString& fileName, ImageFormat format);
+    // Opens what a left journal belongs to and applies its changes as one step.
+    void RecoverLeftJournal(const LeftJournal& journal);
     // The open dialog and the format its answer asks for; nothing when cancelled.
     std::optional<ImageFormat> ChooseFile(QString& fileName);
     bool SaveCommand();

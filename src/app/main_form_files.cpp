@@ -3,9 +3,12 @@
 #include "app/main_form.h"
 
 #include "app/recent_menu.h"
+#include "document/edit_history.h"
+#include "image/edit_steps.h"
 #include "maps/view/map_grid.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <optional>
@@ -43,16 +46,21 @@ std::optional<ImageFormat> TMainForm::ChooseFile(QString& fileName) {
     return FormatForOpen(fileName, filterIndex);
 }
 
-void TMainForm::OpenFile(const QString& fileName, ImageFormat format) {
+LoadedImage TMainForm::AdoptFile(const QString& fileName, ImageFormat format) {
     // Load into an image of its own first: a file that fails to load leaves the current image,
     // the current file, caption and grid exactly as they were.
-    const LoadedImage loaded = LoadImageFile(fileName, format);
+    LoadedImage loaded = LoadImageFile(fileName, format);
     Doc->Adopt(loaded, fileName);
     UpdateCaption();
     MRecent->Remember(fileName);
     ShowMap(Edit.CurrentMap);
     ViewPanel->Fit();
     SG->setFocus(); // the keypad edits the grid straight away
+    return loaded;
+}
+
+void TMainForm::OpenFile(const QString& fileName, ImageFormat format) {
+    const LoadedImage loaded = AdoptFile(fileName, format);
     RecoverJournal();
     if (!loaded.warning.isEmpty())
         Asks.Warn(this, loaded.warning);
@@ -83,6 +91,9 @@ void TMainForm::RecoverJournal() {
     if (!offer.damage.isEmpty())
         Asks.Warn(this, offer.damage);
     const bool accepted = offer.changes && Asks.AskRestore(this, offer.question);
+    // Declined, the changes are not thrown away: the journal waits for the next start-up.
+    if (offer.changes && !accepted)
+        Doc->KeepJournalAside();
     Doc->StartJournal();
     if (accepted)
         ApplyEdit(QStringLiteral("Восстановление несохранённых изменений"),
@@ -111,4 +122,49 @@ bool TMainForm::ConfirmLoseChanges() {
         break;
     }
     return false;
+}
+
+void TMainForm::OfferLeftJournals() {
+    Guard([&] {
+        for (const LeftJournal& journal : FindLeftJournals(JournalFolder())) {
+            switch (Asks.ChooseJournal(this, LeftJournalText(journal))) {
+            case JournalChoice::Keep:
+                break;
+            case JournalChoice::Discard:
+                QFile::remove(journal.path);
+                break;
+            case JournalChoice::Open:
+                RecoverLeftJournal(journal);
+                return; // one image at a time; the others wait for the next start-up
+            }
+        }
+    });
+}
+
+void TMainForm::RecoverLeftJournal(const LeftJournal& journal) {
+    if (journal.imageFile.isEmpty()) {
+        Doc->AdoptJournalBase(journal);
+        UpdateCaption();
+        ShowMap(Edit.CurrentMap);
+        ViewPanel->Fit();
+        SG->setFocus();
+    } else {
+        AdoptFile(journal.imageFile, FormatForName(journal.imageFile));
+        // The file's own journal, when it is another one, is kept: it may hold other changes.
+        if (JournalPathFor(journal.imageFile) != journal.path)
+            Doc->KeepJournalAside();
+        Doc->StartJournal();
+    }
+    if (!HoldsBeforeBytes(GetImage(), journal.changes)) {
+        Asks.Warn(this, QStringLiteral("Журнал %1 не подходит к образу и не применён; он "
+                                       "сохранён.")
+                            .arg(QDir::toNativeSeparators(journal.path)));
+        return;
+    }
+    ApplyEdit(QStringLiteral("Восстановление несохранённых изменений"),
+              [&] { WriteAfterBytes(GetImage(), journal.changes); });
+    // Its changes are in the image and in the new journal now.
+    if (QFileInfo(journal.path).exists() && Doc->History().Journalling() &&
+        JournalPathFor(journal.imageFile) != journal.path)
+        QFile::remove(journal.path);
 }

@@ -1,6 +1,7 @@
 // The edit history: change sets of the image as steps of a QUndoStack, and their journal.
 #include "document/edit_history.h"
 
+#include "document/left_journals.h"
 #include "image/firmware_image.h"
 
 #include <QCryptographicHash>
@@ -244,6 +245,17 @@ void EditHistory::StartJournal(const QString& path, const QString& imageFile, qi
     }
 }
 
+void EditHistory::StartUnsavedJournal(const QString& path, const QString& source,
+                                      const std::vector<uint8_t>& base) {
+    journal_.Close();
+    try {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        journal_.StartUnsaved(QFile::encodeName(path).toStdString(), source.toStdString(), base);
+    } catch (const std::exception& e) {
+        emit JournalFailed(QString::fromStdString(e.what()));
+    }
+}
+
 void EditHistory::DiscardJournal() {
     journal_.Discard();
 }
@@ -264,6 +276,5 @@ QString JournalPathFor(const QString& imageFile) {
     const QByteArray key = QFileInfo(imageFile).absoluteFilePath().toUtf8();
     const QString hash =
         QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex());
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-           QStringLiteral("/journals/") + hash + QStringLiteral(".journal");
+    return JournalFolder() + QLatin1Char('/') + hash + QStringLiteral(".journal");
 }

@@ -68,6 +68,9 @@ public:
     // The journal of the file the image now stands for; what it held before is replaced. An
     // empty path stops journalling. Failures are announced by JournalFailed and stop it.
     void StartJournal(const QString& path, const QString& imageFile, qint64 fileTimeMs);
+    // The same for an image without a file: the journal names its source and carries the image.
+    void StartUnsavedJournal(const QString& path, const QString& source,
+                             const std::vector<uint8_t>& base);
     // Stops journalling and removes the journal: its changes are saved or given up.
     void DiscardJournal();
     bool Journalling() const { return journal_.IsOpen(); }

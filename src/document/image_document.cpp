@@ -1,10 +1,13 @@
 #include "document/image_document.h"
 
 #include "document/edit_history.h"
+#include "document/left_journals.h"
 #include "image/edit_journal.h"
 #include "image/edit_steps.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <filesystem>
 #include <stdexcept>
@@ -42,6 +45,41 @@ void ImageDocument::AdoptUnitRead(const QString& source) {
     loadedFile_.clear();
     loadWarning_.clear();
     source_ = source;
+    if (!history_->Journalling())
+        StartUnsavedJournal();
+}
+
+void ImageDocument::AdoptJournalBase(const LeftJournal& journal) {
+    const std::unique_ptr<FirmwareImage> base = FirmwareImage::FromBytes(journal.base.data());
+    base->Loaded = true;
+    base->Complete = true;
+    history_->DiscardJournal();
+    image_->AdoptLoad(*base);
+    currentFile_.clear();
+    loadedFile_.clear();
+    loadWarning_.clear();
+    source_ = journal.source;
+    StartUnsavedJournal();
+}
+
+void ImageDocument::StartUnsavedJournal() {
+    const QString path =
+        JournalFolder() + QStringLiteral("/unsaved-") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) +
+        QStringLiteral(".journal");
+    history_->StartUnsavedJournal(path, source_,
+                                  {image_->Bytes(), image_->Bytes() + FirmwareImage::Size});
+}
+
+void ImageDocument::KeepJournalAside() {
+    const QString path = JournalPathFor(currentFile_);
+    if (!QFileInfo::exists(path))
+        return;
+    const QFileInfo info(path);
+    QFile::rename(path, info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+                            QStringLiteral("-kept-") +
+                            QString::number(QDateTime::currentMSecsSinceEpoch()) +
+                            QStringLiteral(".journal"));
 }
 
 QString ImageDocument::Title() const {
@@ -91,10 +129,10 @@ void ImageDocument::DiscardJournal() {
 }
 
 std::optional<QString> ImageDocument::LoseChangesQuestion() const {
-    if (!image_->IsModified())
-        return std::nullopt;
     if (currentFile_.isEmpty() && !source_.isEmpty())
         return QStringLiteral("Сохранить образ (%1)?").arg(source_);
+    if (!image_->IsModified())
+        return std::nullopt;
     return QStringLiteral("Сохранить изменения в файле ") + ShortName(currentFile_) + "?";
 }
 

@@ -11,6 +11,7 @@
 #include <optional>
 
 class EditHistory;
+struct LeftJournal;
 
 // What the journal of a file just opened holds for the user to decide on.
 struct JournalOffer {
@@ -54,8 +55,13 @@ public:
     void Adopt(const LoadedImage& loaded, const QString& fileName);
     // The image now holds what the unit gave: it stands for no file any more, so a save asks
     // for a name instead of offering to overwrite the file opened before, and the title names
-    // the source ("ЭБУ, прочитан 17:19"). The journal goes on where it was.
+    // the source ("ЭБУ, прочитан 17:19"). The journal goes on where it was; when none was
+    // running, one starts that carries the image itself, as no file holds it.
     void AdoptUnitRead(const QString& source);
+    // Makes the base of a left journal of an image without a file the document's image, with
+    // that journal's source, and starts a journal of its own for it; the window then applies the
+    // left journal's changes as an edit.
+    void AdoptJournalBase(const LeftJournal& journal);
     // What the window's caption names: the current file's name, or the source of an image
     // that has no file.
     QString Title() const;
@@ -64,11 +70,14 @@ public:
     JournalOffer ExamineJournal();
     // Starts the current file's journal afresh.
     void StartJournal();
+    // The current file's journal, declined when offered, is kept under another name, where the
+    // next start of the editor finds it again; the file's own journal can then start afresh.
+    void KeepJournalAside();
     // Stops journalling and removes the journal: its changes are saved or given up.
     void DiscardJournal();
 
     // The question before unsaved changes are dropped; nothing when there are none (undoing
-    // every change leaves none).
+    // every change leaves none). An image from the unit that no file holds is always asked about.
     std::optional<QString> LoseChangesQuestion() const;
 
     // The files a save under the chosen name writes, and what to ask first: the save dialog has
@@ -82,6 +91,8 @@ public:
     void Save(const SaveNames& names);
 
 private:
+    void StartUnsavedJournal();
+
     std::unique_ptr<FirmwareImage> image_;
     std::unique_ptr<EditHistory> history_; // listens on image_, so it goes first
     QString currentFile_;

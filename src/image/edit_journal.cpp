@@ -6,15 +6,19 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/file.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
 
 constexpr const char* Magic = "VELMARIS-JOURNAL";
 constexpr int Version = 2;
+constexpr std::size_t ImageSize = 0x8000;
 
 uint32_t Crc32(const std::string& text) {
     static const std::array<uint32_t, 256> table = [] {
@@ -218,14 +222,49 @@ EditJournal::~EditJournal() {
     Close();
 }
 
-void EditJournal::Start(const std::string& path, const std::string& imageFile, int64_t fileTimeMs) {
+void EditJournal::Open(const std::string& path) {
     Close();
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_)
+    // Locked before it is emptied: a journal another editor is writing stays as it is.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
         throw std::runtime_error("Can't open file.\n" + path + ": " + std::strerror(errno));
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        throw std::runtime_error("Can't open file.\n" + path +
+                                 ": another editor is writing this journal");
+    }
+    if (::ftruncate(fd, 0) != 0 || (file_ = ::fdopen(fd, "wb")) == nullptr) {
+        const std::string why = std::strerror(errno);
+        ::close(fd);
+        throw std::runtime_error("Can't write file.\n" + path + ": " + why);
+    }
     path_ = path;
+}
+
+void EditJournal::Start(const std::string& path, const std::string& imageFile, int64_t fileTimeMs) {
+    Open(path);
     Append(std::string(Magic) + ' ' + std::to_string(Version) + ' ' + std::to_string(fileTimeMs) +
            ' ' + HexText(imageFile));
+}
+
+void EditJournal::StartUnsaved(const std::string& path, const std::string& source,
+                               const std::vector<uint8_t>& base) {
+    if (base.size() != ImageSize)
+        throw std::logic_error("a journal's base is a whole image");
+    Open(path);
+    Append(std::string(Magic) + ' ' + std::to_string(Version) + " 0 " + HexText(std::string()));
+    std::string line = "S " + HexText(source) + ' ';
+    AppendBase64(line, base);
+    Append(line);
+}
+
+bool JournalInUse(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool inUse = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd); // also lets go of the lock taken here
+    return inUse;
 }
 
 void EditJournal::Push(const JournalStep& step) {
@@ -299,6 +338,15 @@ JournalContents ReadJournal(const std::string& path) {
             contents.fileTimeMs = ParseNumber(time);
             contents.imageFile = ParseHexText(name);
             header = false;
+        } else if (kind == "S") {
+            std::string source, base;
+            fields >> source >> base;
+            if (!contents.steps.empty() || !contents.base.empty() || !contents.imageFile.empty())
+                Damaged("misplaced base");
+            contents.source = ParseHexText(source);
+            contents.base = ParseBase64(base, 0, base.size());
+            if (contents.base.size() != ImageSize)
+                Damaged("bad base");
         } else if (kind == "P") {
             contents.steps.push_back(ParseStep(fields));
         } else if (kind == "M") {

@@ -20,10 +20,14 @@ struct JournalStep {
 };
 
 // What a journal holds: the file it belongs to, that file's modification time when the journal
-// began, and every change applied to the image since, in order.
+// began, and every change applied to the image since, in order. The journal of an image that
+// has no file (read from the unit) names its source instead and carries the image as it was
+// when the journal began, the base the changes apply to.
 struct JournalContents {
     std::string imageFile;
     int64_t fileTimeMs = 0;
+    std::string source;        // e.g. "ЭБУ, прочитан 17:19"; empty for a file's journal
+    std::vector<uint8_t> base; // 32 KB for an image without a file, else empty
     std::vector<JournalStep> steps;
 };
 
@@ -33,11 +37,14 @@ struct JournalContents {
 // order on the file gives the image as it was. Lines are text: a record letter, its fields and a
 // CRC-32 of the line, so that damage is recognised instead of restored.
 //   header  "VELMARIS-JOURNAL 2 <file time> <file name in hex>"
+//   "S <source in hex> <base64 of 32 KB>"  right after the header, for an image without a file
 //   "P <time> <name in hex> <changes>"  a change applied to the image
 //   "M <time> <name in hex> <changes>"  the last change, grown by a merge (replaces it)
 // Changes are runs of neighbouring addresses separated by commas: the run's first address in 4
 // hex digits, then base64 of its before bytes followed by its after bytes.
 // Writes raise std::runtime_error with a short English text when the file cannot be written.
+// An open journal is locked, so that another running editor neither takes it over nor offers it
+// for recovery.
 class EditJournal {
 public:
     EditJournal() = default;
@@ -48,6 +55,9 @@ public:
     // Starts an empty journal at path (replacing what was there) for imageFile as it was at
     // fileTimeMs.
     void Start(const std::string& path, const std::string& imageFile, int64_t fileTimeMs);
+    // Starts an empty journal at path for an image without a file: its source and its 32 KB.
+    void StartUnsaved(const std::string& path, const std::string& source,
+                      const std::vector<uint8_t>& base);
     void Push(const JournalStep& step);
     void Amend(const JournalStep& step);
     // Stops writing; the file stays for a later recovery.
@@ -58,6 +68,7 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
+    void Open(const std::string& path);
     void Append(const std::string& line);
 
     std::FILE* file_ = nullptr;
@@ -67,6 +78,9 @@ private:
 // Reads a journal. A last line cut short by a crash is left out; anything else
 // that does not read back exactly raises std::runtime_error("damaged journal: ...").
 JournalContents ReadJournal(const std::string& path);
+
+// True while another editor (or this one) has the journal at path open.
+bool JournalInUse(const std::string& path);
 
 // Every change of a journal joined into one change set: what it does to the file.
 ChangeSet JournalChanges(const JournalContents& contents);

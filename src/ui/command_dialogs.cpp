@@ -6,6 +6,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 
 namespace {
@@ -111,9 +112,25 @@ bool AskRestoreBox(QWidget* parent, const QString& text) {
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+JournalChoice ChooseJournalBox(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Несохранённые изменения"),
+                    text + QStringLiteral("\n\nОткрыть этот образ с изменениями?"),
+                    QMessageBox::NoButton, parent);
+    QPushButton* open = box.addButton(QStringLiteral("Открыть"), QMessageBox::AcceptRole);
+    QPushButton* keep = box.addButton(QStringLiteral("Оставить на потом"), QMessageBox::RejectRole);
+    QPushButton* remove = box.addButton(QStringLiteral("Удалить"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(keep);
+    box.setEscapeButton(keep);
+    box.exec();
+    if (box.clickedButton() == open)
+        return JournalChoice::Open;
+    return box.clickedButton() == remove ? JournalChoice::Discard : JournalChoice::Keep;
+}
+
 } // namespace
 
 CommandDialogs CommandDialogs::Defaults() {
-    return {RunOpenDialog, RunSaveDialog, AskSaveBox,        WarnBox,      ConfirmReplaceBox,
-            AskRestoreBox, nullptr,       RunDatabaseDialog, AskNumberBox, ConfirmOutOfRangeBox};
+    return {RunOpenDialog,     RunSaveDialog,        AskSaveBox,      WarnBox,
+            ConfirmReplaceBox, AskRestoreBox,        nullptr,         RunDatabaseDialog,
+            AskNumberBox,      ConfirmOutOfRangeBox, ChooseJournalBox};
 }

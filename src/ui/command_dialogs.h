@@ -11,6 +11,8 @@ enum class SaveAnswer { Yes, No, Cancel };
 // The dialogs and message boxes the main window's commands open. Each is a small replaceable
 // function, so a test drives every command without a modal loop. The defaults show the real
 // dialogs; the help, which lives with the program, is set by the window.
+enum class JournalChoice { Open, Keep, Discard };
+
 struct CommandDialogs {
     // The open dialog. Returns false when cancelled; otherwise the chosen file and the 1-based
     // index of the filter entry ("Hex Files" 1, "Binary Files" 2, "All Files" 3).
@@ -38,6 +40,9 @@ struct CommandDialogs {
     // Asks before an operation takes cells beyond their range to its nearest end, with OK and
     // Cancel, Cancel the default. True for OK.
     std::function<bool(QWidget* parent, const QString& text)> ConfirmOutOfRange;
+    // At start-up, for each journal a crash left behind: open it, keep it for later (the
+    // default), or delete it.
+    std::function<JournalChoice(QWidget* parent, const QString& text)> ChooseJournal;
 
     static CommandDialogs Defaults();
 };

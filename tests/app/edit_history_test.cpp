@@ -4,10 +4,13 @@
 
 #include "app/history_view.h"
 #include "document/edit_history.h"
+#include "document/left_journals.h"
+#include "image/edit_journal.h"
 #include "maps/view/map_grid.h"
 
 #include <QAction>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
@@ -28,6 +31,48 @@ protected:
     void Keypad(Qt::Key key) { QTest::keyClick(form->Grid(), key, Qt::KeypadModifier); }
     QUndoStack& Stack() { return *form->Document().History().Stack(); }
     QString ChangedBytes() { return ChildNamed<QLabel>(*form, "ChangedBytesLabel")->text(); }
+
+    // A run killed after three steps on the bytes of file leaves its journal at path: the
+    // journal of that file, or with a source that of an image without a file holding its bytes.
+    void LeaveJournal(const QString& path, const QString& file, const QString& source = {}) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QStringList args = {path, QFileInfo(file).absoluteFilePath(),
+                            QString::number(QFileInfo(file).lastModified().toMSecsSinceEpoch()),
+                            QStringLiteral("3")};
+        if (!source.isEmpty())
+            args << source;
+        QProcess writer;
+        writer.start(JOURNAL_CRASH_WRITER, args);
+        ASSERT_TRUE(writer.waitForReadyRead(10000));
+        // Alive, the writer holds its journal: no other editor may offer it.
+        for (const LeftJournal& left : FindLeftJournals(JournalFolder()))
+            EXPECT_NE(left.path, QFileInfo(path).absoluteFilePath());
+        writer.kill(); // SIGKILL: no chance to close anything
+        ASSERT_TRUE(writer.waitForFinished(10000));
+    }
+    // The bytes of pattern seed after the writer's three steps.
+    static std::vector<uint8_t> AfterSteps(int seed) {
+        std::vector<uint8_t> expected = PatternBytes(seed);
+        for (int i = 0; i < 3; ++i) {
+            const int a = 0x100 + 3 * i;
+            const int word = (expected[a] | expected[a + 1] << 8) + 0x101;
+            expected[a] = static_cast<uint8_t>(word);
+            expected[a + 1] = static_cast<uint8_t>(word >> 8);
+        }
+        return expected;
+    }
+    std::deque<JournalChoice> journalAnswers; // Keep when none is left
+    QStringList journalOffers;
+    void AnswerJournals() {
+        form->Dialogs().ChooseJournal = [this](QWidget*, const QString& text) {
+            journalOffers << text;
+            const JournalChoice c =
+                journalAnswers.empty() ? JournalChoice::Keep : journalAnswers.front();
+            if (!journalAnswers.empty())
+                journalAnswers.pop_front();
+            return c;
+        };
+    }
 };
 
 TEST_F(EditHistoryTest, KeypadStepsMergeAndUndoRedoToExactBytesAndTheCell) {
@@ -125,34 +170,94 @@ TEST_F(EditHistoryTest, EditsAndTheSaveChecksumAreStepsAndSavingEndsTheQuestion)
 
 TEST_F(EditHistoryTest, JournalOfAKilledProcessRestoresExactBytes) {
     const QString file = WriteImage("crash.bin", 6, false);
-    const qint64 fileTime = QFileInfo(file).lastModified().toMSecsSinceEpoch();
-    const QString journal = JournalPathFor(file);
-    QDir().mkpath(QFileInfo(journal).absolutePath());
-    QProcess writer;
-    writer.start(JOURNAL_CRASH_WRITER, {journal, QFileInfo(file).absoluteFilePath(),
-                                        QString::number(fileTime), QStringLiteral("3")});
-    ASSERT_TRUE(writer.waitForReadyRead(10000));
-    writer.kill(); // SIGKILL: no chance to close anything
-    ASSERT_TRUE(writer.waitForFinished(10000));
-    ASSERT_EQ(writer.exitStatus(), QProcess::CrashExit);
-
-    std::vector<uint8_t> expected = PatternBytes(6);
-    for (int i = 0; i < 3; ++i) {
-        const int a = 0x100 + 3 * i;
-        const int word = (expected[a] | expected[a + 1] << 8) + 0x101;
-        expected[a] = static_cast<uint8_t>(word);
-        expected[a + 1] = static_cast<uint8_t>(word >> 8);
-    }
+    LeaveJournal(JournalPathFor(file), file);
     restoreAnswer = true;
     openAnswers.push_back({file, 2});
     ChildNamed(*form, "AOpen")->trigger();
     ASSERT_EQ(restoreOffers.size(), 1);
     EXPECT_TRUE(restoreOffers[0].startsWith("Восстановить несохранённые изменения?"));
-    EXPECT_EQ(Data(), expected);
+    EXPECT_EQ(Data(), AfterSteps(6));
     EXPECT_TRUE(form->isWindowModified());
     ChildNamed(*form, "AUndo")->trigger(); // the restore is a step like any other
     EXPECT_EQ(Data(), PatternBytes(6));
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
+}
+
+// An image read from the unit has no file to replay a journal on: its journal carries the
+// image itself, is written as the edits happen, and is held so no other editor offers it.
+TEST_F(EditHistoryTest, AnImageWithoutAFileIsJournalledWithItsBytes) {
+    ImageDocument& doc = form->Document();
+    const std::vector<uint8_t> read = PatternBytes(8);
+    doc.History().Record(QStringLiteral("Чтение ЭБУ"),
+                         [&] { doc.Image().ReplaceData(read.data()); });
+    doc.Image().Loaded = doc.Image().Complete = true;
+    doc.AdoptUnitRead(QStringLiteral("ЭБУ, прочитан 10:00"));
+    doc.History().Record(QStringLiteral("x"),
+                         [&] { doc.Image().WriteByte(0x200, read[0x200] ^ 1); });
+    const QStringList live =
+        QDir(JournalFolder()).entryList({QStringLiteral("unsaved-*.journal")}, QDir::Files);
+    ASSERT_EQ(live.size(), 1);
+    const JournalContents journal = ReadJournal(LocalPath(JournalFolder() + "/" + live[0]));
+    EXPECT_EQ(journal.source, "ЭБУ, прочитан 10:00");
+    EXPECT_EQ(journal.base, read);
+    EXPECT_EQ(JournalChanges(journal).size(), 1u);
+    EXPECT_TRUE(FindLeftJournals(JournalFolder()).empty());
+    // Even with every edit undone, closing asks: no file holds what the unit gave.
+    ChildNamed(*form, "AUndo")->trigger();
+    EXPECT_TRUE(doc.LoseChangesQuestion().has_value());
+}
+
+// At start-up every journal a crash left is offered, newest first: kept for later by default,
+// deleted when asked, or opened, one image at a time, with its changes as one step.
+TEST_F(EditHistoryTest, JournalsLeftBehindAreOfferedAtStartUp) {
+    const QString file = WriteImage("left.bin", 9, false);
+    LeaveJournal(JournalPathFor(file), file);
+    const QString unsaved = JournalFolder() + QStringLiteral("/unsaved-test.journal");
+    LeaveJournal(unsaved, WriteImage("read.bin", 10, false), QStringLiteral("ЭБУ, прочитан 10:00"));
+    AnswerJournals();
+
+    form->OfferLeftJournals(); // kept, both
+    ASSERT_EQ(journalOffers.size(), 2);
+    EXPECT_TRUE(
+        journalOffers[0].contains("образ без файла (ЭБУ, прочитан 10:00), изменено байт: 6"))
+        << journalOffers[0].toStdString();
+    EXPECT_TRUE(journalOffers[1].contains(QDir::toNativeSeparators(file)));
+    EXPECT_TRUE(QFileInfo::exists(unsaved) && QFileInfo::exists(JournalPathFor(file)));
+
+    journalAnswers = {JournalChoice::Open};
+    form->OfferLeftJournals();
+    EXPECT_EQ(journalOffers.size(), 3); // one opened, the other waits
+    EXPECT_EQ(Data(), AfterSteps(10));
+    EXPECT_TRUE(form->windowTitle().contains("ЭБУ, прочитан 10:00"));
+    EXPECT_TRUE(form->isWindowModified());
+    EXPECT_FALSE(QFileInfo::exists(unsaved)); // its changes live in this window's journal now
+    ChildNamed(*form, "AUndo")->trigger();
+    EXPECT_EQ(Data(), PatternBytes(10));
+
+    journalAnswers = {JournalChoice::Discard};
+    form->OfferLeftJournals();
+    EXPECT_EQ(journalOffers.size(), 4);
+    EXPECT_FALSE(QFileInfo::exists(JournalPathFor(file)));
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
+}
+
+// "Нет" to the recovery of a file just opened is no deletion: the next start-up offers it.
+TEST_F(EditHistoryTest, DeclinedRecoveryWaitsForTheNextStartUp) {
+    const QString file = WriteImage("declined.bin", 11, false);
+    LeaveJournal(JournalPathFor(file), file);
+    restoreAnswer = false;
+    openAnswers.push_back({file, 2});
+    ChildNamed(*form, "AOpen")->trigger();
+    ASSERT_EQ(restoreOffers.size(), 1);
+    EXPECT_EQ(Data(), PatternBytes(11));
+
+    form->Document().DiscardJournal(); // this window ends in order
+    AnswerJournals();
+    journalAnswers = {JournalChoice::Open};
+    form->OfferLeftJournals();
+    ASSERT_EQ(journalOffers.size(), 1);
+    EXPECT_EQ(Data(), AfterSteps(11));
+    EXPECT_EQ(form->Document().CurrentFile(), file);
 }
 
 TEST_F(EditHistoryTest, DamagedJournalIsIgnoredWithAMessage) {

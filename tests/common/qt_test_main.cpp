@@ -15,6 +15,9 @@ int main(int argc, char** argv) {
     // runs as a program of its own, so each starts from the defaults.
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    // So do the crash journals: a journal one test leaves is never offered in another.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
