@@ -12,7 +12,11 @@ StepNameDelegate::StepNameDelegate(const EditHistory& history, QObject* parent)
     : QStyledItemDelegate(parent), history_(history) {}
 
 QString StepNameDelegate::RowText(const QModelIndex& index) const {
-    return index.row() == 0 ? index.data().toString() : history_.StepName(index.row() - 1);
+    const QString name =
+        index.row() == 0 ? index.data().toString() : history_.StepName(index.row() - 1);
+    // The state the file holds: where to go back to for what was saved last.
+    return index.row() == history_.Stack()->cleanIndex() ? name + QStringLiteral(" — сохранено")
+                                                         : name;
 }
 
 void StepNameDelegate::initStyleOption(QStyleOptionViewItem* option,

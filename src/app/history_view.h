@@ -8,6 +8,7 @@ class QUndoView;
 
 // Draws the rows of the history list with the steps' names, which the history keeps in its log
 // rather than as the commands' texts. Row 0 is the file as opened, drawn as the list gives it.
+// The row of the state last saved (or opened) says so.
 class StepNameDelegate : public QStyledItemDelegate {
 public:
     StepNameDelegate(const EditHistory& history, QObject* parent);

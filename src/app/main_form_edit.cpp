@@ -4,6 +4,7 @@
 #include "app/main_form.h"
 
 #include "app/map_edit_texts.h"
+#include "maps/edit_names.h"
 #include "maps/view/map_grid.h"
 #include "ui/decimal_separator.h"
 
@@ -91,9 +92,10 @@ void TMainForm::EnterDifference(double delta) {
     if (!ConfirmWarnings(rect.top, rect.left, values))
         return;
     MapEditCount count;
-    ApplyEdit(QStringLiteral("Разность с эталоном"), [&] {
-        count = StoreMapValues(GetImage(), Edit.CurrentMap, rect.top, rect.left, values);
-    });
+    ApplyEdit(
+        QString::fromStdString(DifferenceEditName(GetImage(), Edit.CurrentMap, rect, delta,
+                                                  std::string(1, LocaleDecimalSeparator()))),
+        [&] { count = StoreMapValues(GetImage(), Edit.CurrentMap, rect.top, rect.left, values); });
     ShowEditCount(count);
 }
 
@@ -137,7 +139,9 @@ void TMainForm::ApplyOperation(int operation, double operand) {
     if (!check.question.isEmpty() && !Asks.ConfirmOutOfRange(this, check.question))
         return;
     MapEditCount count;
-    ApplyEdit(QString::fromUtf8(item.step), [&] {
+    const std::string name = MapEditName(GetImage(), Edit.CurrentMap, SelectedRect(), item.op,
+                                         operand, std::string(1, LocaleDecimalSeparator()));
+    ApplyEdit(QString::fromStdString(name), [&] {
         count = ApplyMapOperation(GetImage(), Edit.CurrentMap, SelectedRect(), item.op, operand);
     });
     ShowEditCount(count);
@@ -158,7 +162,11 @@ void TMainForm::PasteText(const QString& text) {
     if (!ConfirmWarnings(Edit.SelRow, Edit.SelCol, values))
         return;
     MapEditCount count;
-    ApplyEdit(QStringLiteral("Вставить"), [&] {
+    int cells = 0;
+    for (const auto& line : values)
+        for (const std::optional<double>& v : line)
+            cells += v.has_value();
+    ApplyEdit(QString::fromStdString(PasteEditName(Edit.CurrentMap, cells)), [&] {
         count = StoreMapValues(GetImage(), Edit.CurrentMap, Edit.SelRow, Edit.SelCol, values);
     });
     ShowEditCount(count);

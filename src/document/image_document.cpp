@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUndoStack>
 #include <filesystem>
 #include <stdexcept>
 
@@ -45,6 +46,7 @@ void ImageDocument::AdoptUnitRead(const QString& source) {
     loadedFile_.clear();
     loadWarning_.clear();
     source_ = source;
+    history_->Stack()->resetClean(); // no step of the history is in a file now
     if (!history_->Journalling())
         StartUnsavedJournal();
 }
@@ -166,6 +168,7 @@ void ImageDocument::Save(const SaveNames& names) {
     history_->Record(QStringLiteral("Контрольная сумма"), [this] { image_->UpdateChecksum(); });
     image_->SaveBinAndHex(LocalPath(names.bin), LocalPath(names.hex));
     image_->MarkSaved();
+    history_->Stack()->setClean(); // the history list marks the step the files now hold
     currentFile_ = names.hex;
     source_.clear();
     // The file now holds every change: the journal starts again, for the file saved.

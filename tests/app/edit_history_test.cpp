@@ -160,9 +160,10 @@ TEST_F(EditHistoryTest, EditsAndTheSaveChecksumAreStepsAndSavingEndsTheQuestion)
     auto* names = dynamic_cast<StepNameDelegate*>(
         ChildNamed<QUndoView>(*form, "HistoryView")->itemDelegate());
     ASSERT_NE(names, nullptr);
+    // The state the file holds is marked, and only that one.
     EXPECT_EQ(names->RowText(steps->index(0, 0)), "Файл как открыт");
     EXPECT_EQ(names->RowText(steps->index(1, 0)), "Установить значение");
-    EXPECT_EQ(names->RowText(steps->index(2, 0)), "Контрольная сумма");
+    EXPECT_EQ(names->RowText(steps->index(2, 0)), "Контрольная сумма — сохранено");
     ChildNamed<QUndoView>(*form, "HistoryView")->setCurrentIndex(steps->index(0, 0));
     EXPECT_EQ(Data(), file);
     EXPECT_TRUE(form->isWindowModified()); // differs from the file saved

@@ -1,5 +1,6 @@
 #include "app/value_limits.h"
 #include "main_form_fixture.h"
+#include "document/edit_history.h"
 #include "maps/cell_edit.h"
 #include "maps/map_operations.h"
 #include "maps/view/map_grid.h"
@@ -144,6 +145,9 @@ TEST_F(MapEdit, MenuOperationsCopyAndPaste) {
     ChildNamed(*form, "MMultiply")->trigger();
     EXPECT_EQ(Raw(0, 0), 15);
     EXPECT_EQ(Raw(0, 1), 45);
+    // The history names the step by its table, its cells and what it did.
+    const QString step = form->Document().History().UndoName();
+    EXPECT_TRUE(step.startsWith("УОЗ ") && step.endsWith(": × 150 %")) << step.toStdString();
     EXPECT_TRUE(clampQuestions.isEmpty());
 
     // An operation that would take cells beyond the range asks first; Cancel writes nothing.

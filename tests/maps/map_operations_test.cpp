@@ -1,5 +1,7 @@
+#include "demo_image.h"
 #include "image/firmware_image.h"
 #include "maps/cell_edit.h"
+#include "maps/edit_names.h"
 #include "maps/map_operations.h"
 
 #include <gtest/gtest.h>
@@ -125,4 +127,31 @@ TEST_F(MapOperations, KeypadStepOnASelectionClampsEachCellAtItsEnd) {
     EXPECT_EQ(ReadCellRaw(image, CellWidthKind::Word, pmax, 0), 0xFFFF);
     EXPECT_EQ(w.changed, 0);
     EXPECT_EQ(w.clamped, 1);
+}
+
+// The history's names of table edits: the table, the cells by their axis values (one value for
+// one row or column, no columns for a one-column table) and the operation in the table's unit.
+TEST(EditNames, NameTheTableTheCellsAndWhatWasDone) {
+    FirmwareImage image;
+    BuildDemoImage(image);
+    EXPECT_EQ(MapEditName(image, MapKind::Uoz, {0, 0, 1, 2}, MapOperation::Add, 2, ","),
+              "УОЗ 600–675 × 43–100: +2,0°");
+    EXPECT_EQ(MapEditName(image, MapKind::Uoz, {3, 1, 3, 1}, MapOperation::Add, -1.5, ","),
+              "УОЗ 875 × 71: -1,5°");
+    EXPECT_EQ(MapEditName(image, MapKind::Uoz, {3, 1, 3, 1}, MapOperation::SetValue, 12.5, "."),
+              "УОЗ 875 × 71: = 12.5°");
+    EXPECT_EQ(
+        MapEditName(image, MapKind::Uoz, {0, 0, 0, 0}, MapOperation::MultiplyPercent, 102.5, ","),
+        "УОЗ 600 × 43: × 102,5 %");
+    // Cut to the table: a selection reaching past the last row names the last row.
+    EXPECT_EQ(
+        MapEditName(image, MapKind::Pmax, {0, 0, 99, 5}, MapOperation::Smooth, 0, ","),
+        "Максимальный цикловой расход воздуха 600–" +
+            std::to_string(MapRowLabel(image, MapKind::Pmax, GetMapInfo(MapKind::Pmax).rows - 1)) +
+            ": сглаживание");
+    EXPECT_EQ(DifferenceEditName(image, MapKind::Uoz, {0, 0, 0, 0}, 0.5, ","),
+              "УОЗ 600 × 43: эталон +0,5°");
+    EXPECT_EQ(PasteEditName(MapKind::Uoz, 6), "Вставка 6 ячеек в УОЗ");
+    EXPECT_EQ(PasteEditName(MapKind::Uoz, 21), "Вставка 21 ячейки в УОЗ");
+    EXPECT_EQ(PasteEditName(MapKind::Uoz, 11), "Вставка 11 ячеек в УОЗ");
 }
