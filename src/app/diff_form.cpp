@@ -1,6 +1,7 @@
 #include "app/diff_form.h"
 
 #include "image/codepage.h"
+#include "maps/cell_edit.h"
 #include "params/equipment.h"
 #include "params/parameter_format.h"
 #include "ui/decimal_separator.h"
@@ -8,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -31,6 +33,12 @@ DiffLine LineOf(const QTreeWidgetItem* item) {
     return {static_cast<DiffLine::Kind>(v[0].toInt()), v[1].toInt(), v[2].toInt(), v[3].toInt()};
 }
 
+// A difference with its sign: "+2,0", "-1,5"; a zero that rounds so shows as "0,0".
+QString Signed(const QString& number) {
+    const bool zero = !number.contains(QRegularExpression(QStringLiteral("[1-9]")));
+    return zero || number.startsWith(QLatin1Char('-')) ? number : QLatin1Char('+') + number;
+}
+
 QString Axis(long a, long b) {
     return a == b ? QString::number(a) : QStringLiteral("%1 (эталон %2)").arg(a).arg(b);
 }
@@ -40,11 +48,11 @@ QString Axis(long a, long b) {
 TDiffForm::TDiffForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("DiffForm"));
     setWindowTitle(QStringLiteral("Различия"));
-    resize(520, 420);
+    resize(640, 420);
     Tree = new QTreeWidget(this);
     Tree->setObjectName(QStringLiteral("Tree"));
-    Tree->setHeaderLabels(
-        {QStringLiteral("Где"), QStringLiteral("Образ"), QStringLiteral("Эталон")});
+    Tree->setHeaderLabels({QStringLiteral("Где"), QStringLiteral("Адрес"), QStringLiteral("Образ"),
+                           QStringLiteral("Эталон"), QStringLiteral("Δ")});
     Tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Tree->setRootIsDecorated(true);
     Tree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -87,8 +95,11 @@ void TDiffForm::Fill(const ImageDifferences& diff, const FirmwareImage& image,
     Tree->clear();
     std::vector<QTreeWidgetItem*> keep;
     auto add = [&](QTreeWidgetItem* group, const DiffLine& line, const QString& where,
-                   const QString& a, const QString& b) {
-        auto* item = new QTreeWidgetItem(group, {where, a, b});
+                   const QString& a, const QString& b, const QString& address = QString(),
+                   const QString& delta = QString()) {
+        auto* item = new QTreeWidgetItem(group, {where, address, a, b, delta});
+        for (int column : {1, 2, 3, 4})
+            item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
         item->setData(0, LineRole, QList<QVariant>{line.kind, line.a, line.b, line.c});
         if (selected.contains(Key(line)))
             keep.push_back(item);
@@ -98,7 +109,10 @@ void TDiffForm::Fill(const ImageDifferences& diff, const FirmwareImage& image,
         QTreeWidgetItem* maps = Group(QStringLiteral("Карты"));
         for (const MapDifference& m : diff.maps) {
             const MapInfo& info = GetMapInfo(m.kind);
-            QTreeWidgetItem* group = new QTreeWidgetItem(maps, {QString::fromUtf8(info.caption)});
+            QTreeWidgetItem* group =
+                new QTreeWidgetItem(maps, {QStringLiteral("%1 (%2)")
+                                               .arg(QString::fromUtf8(info.caption))
+                                               .arg(m.cells.size())});
             group->setFirstColumnSpanned(true);
             for (const CellDifference& cell : m.cells) {
                 QString where = Axis(MapRowLabel(image, m.kind, cell.row),
@@ -108,7 +122,10 @@ void TDiffForm::Fill(const ImageDifferences& diff, const FirmwareImage& image,
                                                           MapColLabel(reference, m.kind, cell.col));
                 add(group, {DiffLine::Cell, static_cast<int>(m.kind), cell.row, cell.col}, where,
                     QString::fromStdString(FormatMapNumber(cell.a, info.decimals, sep)),
-                    QString::fromStdString(FormatMapNumber(cell.b, info.decimals, sep)));
+                    QString::fromStdString(FormatMapNumber(cell.b, info.decimals, sep)),
+                    Hex4(static_cast<uint32_t>(MapCellAddress(image, m.kind, cell.row, cell.col))),
+                    Signed(QString::fromStdString(
+                        FormatMapNumber(cell.a - cell.b, info.decimals, sep))));
             }
         }
     }
@@ -121,7 +138,7 @@ void TDiffForm::Fill(const ImageDifferences& diff, const FirmwareImage& image,
         for (const ParameterDifference& c : diff.constants)
             add(group, {DiffLine::Parameter, c.record, -1},
                 QString::fromStdString(c.mark + " " + c.name), value(c.a, c.decimals),
-                value(c.b, c.decimals));
+                value(c.b, c.decimals), QString(), Signed(value(c.a - c.b, c.decimals)));
         for (const ParameterDifference& v : diff.vectors) {
             QString where = QString::fromStdString(v.mark + " " + v.name) +
                             QStringLiteral(", точка %1 (%2)")
@@ -131,7 +148,7 @@ void TDiffForm::Fill(const ImageDifferences& diff, const FirmwareImage& image,
                 where += QStringLiteral(" / эталон %1")
                              .arg(QString::fromStdString(FormatGeneral(v.argB, point)));
             add(group, {DiffLine::Parameter, v.record, v.point}, where, value(v.a, v.decimals),
-                value(v.b, v.decimals));
+                value(v.b, v.decimals), QString(), Signed(value(v.a - v.b, v.decimals)));
         }
     }
     if (!diff.ident.empty()) {
@@ -150,7 +167,8 @@ void TDiffForm::Fill(const ImageDifferences& diff, const FirmwareImage& image,
     }
     if (diff.checksum)
         add(Group(QStringLiteral("Контрольная сумма")), {DiffLine::Checksum},
-            QStringLiteral("0x5FF0"), Hex4(diff.checksum->a), Hex4(diff.checksum->b));
+            QStringLiteral("0x5FF0"), Hex4(diff.checksum->a), Hex4(diff.checksum->b),
+            QStringLiteral("0x5FF0"));
     if (!diff.bytes.empty()) {
         QTreeWidgetItem* group = Group(QStringLiteral("Прочие байты"));
         for (const AddressRange& r : diff.bytes) {

@@ -78,7 +78,17 @@ void TMainForm::RefreshTints() {
     std::array<double, FirmwareImage::Rows * FirmwareImage::LoadCols> values;
     ReadMapValues(GetImage(), Edit.CurrentMap, values.data());
     std::vector<CellTint> tints;
-    TintValues(values.data(), info.rows * info.cols, tints);
+    const int count = info.rows * info.cols;
+    if (Compared->IsOpen() && Compared->Show() == Comparison::CellShow::Difference) {
+        // The cells show differences: their colours say the sign and size of each.
+        std::array<double, FirmwareImage::Rows * FirmwareImage::LoadCols> reference;
+        ReadMapValues(*Compared->Reference(), Edit.CurrentMap, reference.data());
+        for (int i = 0; i < count; ++i)
+            values[static_cast<std::size_t>(i)] -= reference[static_cast<std::size_t>(i)];
+        TintDifferences(values.data(), count, tints);
+    } else {
+        TintValues(values.data(), count, tints);
+    }
     SG->SetTints(std::move(tints), info.cols);
 }
 

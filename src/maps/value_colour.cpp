@@ -67,3 +67,32 @@ void TintValues(const double* values, int count, std::vector<CellTint>& tints) {
         tint.text = ReadableTextColour(tint.background);
     }
 }
+
+RgbColour DivergingColour(double t) {
+    if (std::isnan(t))
+        t = 0;
+    t = std::clamp(t, -1.0, 1.0);
+    // From white to a strong blue (below 0) or red (above 0).
+    const RgbColour white{0xFF, 0xFF, 0xFF};
+    const RgbColour end = t < 0 ? RgbColour{0x21, 0x66, 0xAC} : RgbColour{0xB2, 0x18, 0x2B};
+    const double f = std::fabs(t);
+    return {Mix(white.r, end.r, f), Mix(white.g, end.g, f), Mix(white.b, end.b, f)};
+}
+
+void TintDifferences(const double* deltas, int count, std::vector<CellTint>& tints) {
+    double largest = 0;
+    for (int i = 0; i < count; ++i)
+        if (std::isfinite(deltas[i]))
+            largest = std::max(largest, std::fabs(deltas[i]));
+    tints.assign(static_cast<size_t>(count < 0 ? 0 : count), CellTint{});
+    for (int i = 0; i < count; ++i) {
+        if (!std::isfinite(deltas[i]) || deltas[i] == 0)
+            continue;
+        // The smallest difference still shows: a fifth of the way at least.
+        const double share = std::max(0.2, std::fabs(deltas[i]) / largest);
+        CellTint& tint = tints[static_cast<size_t>(i)];
+        tint.tinted = true;
+        tint.background = DivergingColour(deltas[i] < 0 ? -share : share);
+        tint.text = ReadableTextColour(tint.background);
+    }
+}

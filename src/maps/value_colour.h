@@ -28,3 +28,13 @@ struct CellTint {
 // Tints of `count` table values: each value's place between the smallest and largest finite
 // value of the table picks its colour; a table of equal values takes the palette's middle.
 void TintValues(const double* values, int count, std::vector<CellTint>& tints);
+
+// The colour of a signed share t (-1..1, clamped) on a diverging palette: blue below 0, white
+// at 0, red above, deeper the further from 0. Used for differences, where the sign matters more
+// than the size.
+RgbColour DivergingColour(double t);
+
+// Tints of `count` differences: each one's share of the largest absolute difference picks its
+// colour on the diverging palette. A difference of 0, or one that is not finite, stays
+// untinted, so equal cells look as the grid draws them.
+void TintDifferences(const double* deltas, int count, std::vector<CellTint>& tints);

@@ -2,6 +2,7 @@
 #include "image_bytes.h"
 #include "main_form_fixture.h"
 #include "maps/cell_edit.h"
+#include "maps/value_colour.h"
 #include "maps/view/map_grid.h"
 
 #include <QAction>
@@ -62,6 +63,15 @@ TEST_F(CompareTest, ReferenceMarksCellsSwitchesValuesAndEnds) {
               QString::fromStdString(
                   FormatMapNumber((form->GetImage().ReadByte(uoz) - refBytes[uoz]) * 0.5, 1, ",")));
     EXPECT_EQ(form->Grid()->Cell(6, 3), QStringLiteral("0,0"));
+    // With colour on, the difference view is tinted by the difference: the one differing cell
+    // at the palette's end for its sign, equal cells as the grid draws them.
+    ChildNamed(*form, "MColour")->trigger();
+    const CellTint* tint = form->Grid()->TintOf(2, 4);
+    ASSERT_NE(tint, nullptr);
+    const bool above = form->GetImage().ReadByte(uoz) > refBytes[uoz];
+    EXPECT_EQ(tint->background, DivergingColour(above ? 1 : -1));
+    EXPECT_EQ(form->Grid()->TintOf(2, 5), nullptr);
+    ChildNamed(*form, "MColour")->trigger();
 
     form->SetCellShow(Comparison::CellShow::Value);
     EXPECT_EQ(form->Grid()->Cell(5, 3), value);
@@ -100,8 +110,15 @@ TEST_F(CompareTest, TakingFromTheReferenceChangesOnlyWhatWasChosen) {
 TEST_F(CompareTest, DoubleClickOnAMapLineShowsTheCell) {
     form->MapCommand(MapKind::Tau);
     form->MDifferencesClick();
-    QTreeWidgetItem* line =
-        ChildNamed<TDiffForm>(*form, "DiffForm")->Tree->topLevelItem(0)->child(0)->child(0);
+    QTreeWidgetItem* map =
+        ChildNamed<TDiffForm>(*form, "DiffForm")->Tree->topLevelItem(0)->child(0);
+    EXPECT_EQ(map->text(0), QStringLiteral("УОЗ (1)")); // the count per map
+    QTreeWidgetItem* line = map->child(0);
+    // Where, the cell's address, both values and the difference with its sign.
+    EXPECT_EQ(line->text(1), QString::asprintf("0x%04X", uoz));
+    const int delta = form->GetImage().ReadByte(uoz) - refBytes[uoz];
+    EXPECT_EQ(line->text(4), QString::fromStdString((delta > 0 ? "+" : "") +
+                                                    FormatMapNumber(delta * 0.5, 1, ",")));
     emit ChildNamed<TDiffForm>(*form, "DiffForm")->Tree->itemDoubleClicked(line, 0);
     EXPECT_EQ(form->Cursor().CurrentMap, MapKind::Uoz);
     EXPECT_EQ(form->Grid()->Row(), 3);

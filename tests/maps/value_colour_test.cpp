@@ -59,3 +59,21 @@ TEST(ValueColour, TintsSpanTheTablesFiniteRange) {
     ASSERT_EQ(tints.size(), 2u);
     EXPECT_EQ(tints[1].background, ViridisColour(0.5));
 }
+
+// Differences: the sign picks the side, the largest difference the end of the palette; equal
+// cells stay untinted and the smallest difference still shows.
+TEST(ValueColour, DifferencesDivergeFromUntintedZero) {
+    const double deltas[] = {-4, -0.1, 0, 2, std::numeric_limits<double>::quiet_NaN()};
+    std::vector<CellTint> tints;
+    TintDifferences(deltas, 5, tints);
+    ASSERT_EQ(tints.size(), 5u);
+    EXPECT_EQ(tints[0].background, DivergingColour(-1));
+    EXPECT_GT(tints[0].background.b, tints[0].background.r);
+    EXPECT_GT(tints[3].background.r, tints[3].background.b);
+    EXPECT_EQ(tints[3].background, DivergingColour(0.5));
+    EXPECT_TRUE(tints[1].tinted);
+    EXPECT_FALSE(tints[1].background == (RgbColour{255, 255, 255}));
+    EXPECT_FALSE(tints[2].tinted || tints[4].tinted);
+    EXPECT_EQ(tints[0].text, (RgbColour{255, 255, 255})); // on the deep end
+    EXPECT_EQ(DivergingColour(0), (RgbColour{255, 255, 255}));
+}
