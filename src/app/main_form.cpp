@@ -9,12 +9,14 @@
 #include "app/recent_menu.h"
 #include "app/tool_icons.h"
 #include "document/edit_history.h"
+#include "maps/map_status.h"
 #include "maps/view/map_grid.h"
 #include "params/view/equipment_form.h"
 #include "params/view/ident_form.h"
 #include "params/view/opt_form_run.h"
 #include "programmer/view/prog_form.h"
 #include "ui/app_settings.h"
+#include "ui/decimal_separator.h"
 #include "ui/error_report.h"
 
 #include <QAction>
@@ -223,12 +225,21 @@ void TMainForm::BuildPanels() {
     ViewSplitter->setHandleWidth(5);
     ViewSplitter->setChildrenCollapsible(false);
 
-    ViewPanel = new TViewPanel(ViewSplitter, [this](SurfaceFrame& frame, bool withReference) {
-        const std::optional<MapKind> map = MarkedMap();
-        BuildSurfaceFrame(GetImage(), map, Edit.SelRow, Edit.SelCol, frame,
-                          withReference ? Compared->Reference() : nullptr);
-        return map;
-    });
+    ViewPanel = new TViewPanel(
+        ViewSplitter,
+        [this](SurfaceFrame& frame, bool withReference) {
+            const std::optional<MapKind> map = MarkedMap();
+            BuildSurfaceFrame(GetImage(), map, Edit.SelRow, Edit.SelCol, frame,
+                              withReference ? Compared->Reference() : nullptr,
+                              std::string(1, LocaleDecimalSeparator()), MColour->isChecked());
+            return map;
+        },
+        [this](int row, int col) {
+            const std::optional<MapKind> map = MarkedMap();
+            return map ? QString::fromStdString(CellReadoutText(
+                             GetImage(), *map, row, col, std::string(1, LocaleDecimalSeparator())))
+                       : QString();
+        });
 
     // The grid under the map's caption.
     auto* gridPanel = new QWidget(ViewSplitter);

@@ -67,6 +67,7 @@ void TMainForm::MLamClick() {
 void TMainForm::MColourClick() {
     AppSettings().SetValue(QStringLiteral("view/colourByValue"), MColour->isChecked());
     RefreshTints();
+    ViewPanel->Repaint(); // the surface takes the grid's colours too
 }
 
 void TMainForm::RefreshTints() {

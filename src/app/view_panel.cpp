@@ -1,6 +1,7 @@
 #include "app/view_panel.h"
 
 #include "maps/view/opengl_panel.h"
+#include "maps/view/surface_overlay.h"
 #include "maps/view/surface_renderer.h"
 
 #include <QKeyEvent>
@@ -25,8 +26,8 @@ QPoint At(const QMouseEvent* e) {
 
 } // namespace
 
-TViewPanel::TViewPanel(QWidget* parent, FrameBuilder build)
-    : QFrame(parent), build_(std::move(build)) {
+TViewPanel::TViewPanel(QWidget* parent, FrameBuilder build, CellReadout readout)
+    : QFrame(parent), build_(std::move(build)), readout_(std::move(readout)) {
     setObjectName(QStringLiteral("ViewPanel"));
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setAutoFillBackground(true);
@@ -54,14 +55,19 @@ TViewPanel::TViewPanel(QWidget* parent, FrameBuilder build)
     surface_->OnPaint = [this](TOpenGLPanel* sender) {
         build_(frame_, true);
         DrawSurfaceFrame(sender->Gl(), frame_, state_.RotX, state_.RotY, state_.Place);
+        PlaceLabels();
     };
     surface_->OnMouseDown = [this](TOpenGLPanel*, QMouseEvent* e) {
         if (const auto drag = DragOf(e->button()))
             state_.Press(*drag, At(e).x(), At(e).y());
     };
     surface_->OnMouseMove = [this](TOpenGLPanel*, QMouseEvent* e) {
-        if (state_.Move(At(e).x(), At(e).y(), surface_->height()))
+        if (state_.Move(At(e).x(), At(e).y(), surface_->height())) {
+            overlay_->SetReadout({}, QString()); // no readout while the view moves
             Repaint();
+        } else {
+            Hover(At(e).x(), At(e).y());
+        }
     };
     surface_->OnMouseUp = [this](TOpenGLPanel*, QMouseEvent* e) {
         if (const auto drag = DragOf(e->button()))
@@ -83,7 +89,37 @@ TViewPanel::TViewPanel(QWidget* parent, FrameBuilder build)
     };
     // A click gives the view the keyboard, so that Home reaches it.
     surface_->setFocusPolicy(Qt::ClickFocus);
+    surface_->setMouseTracking(true); // the readout follows the mouse without a button
+    overlay_ = new SurfaceOverlay(this);
+    overlay_->setObjectName(QStringLiteral("SurfaceOverlay"));
     PlaceView();
+}
+
+ViewMatrix TViewPanel::CurrentMatrix() const {
+    return Multiply(ProjectionMatrix(surface_->width(), surface_->height()),
+                    ModelViewMatrix(state_.RotX, state_.RotY, state_.Place));
+}
+
+void TViewPanel::PlaceLabels() {
+    const ViewMatrix mvp = CurrentMatrix();
+    std::vector<SurfaceOverlay::Text> labels;
+    for (const SurfaceLabel& label : frame_.labels) {
+        float x = 0, y = 0;
+        if (ProjectToView(mvp, label.at, surface_->width(), surface_->height(), x, y))
+            labels.push_back({QPoint(static_cast<int>(x), static_cast<int>(y)),
+                              QString::fromStdString(label.text)});
+    }
+    overlay_->SetLabels(std::move(labels));
+}
+
+void TViewPanel::Hover(int x, int y) {
+    if (surface_ == nullptr || !readout_ || frame_.cellCols == 0)
+        return;
+    const int cell = NearestCell(frame_, CurrentMatrix(), surface_->width(), surface_->height(),
+                                 static_cast<float>(x), static_cast<float>(y), 12.0f);
+    overlay_->SetReadout(QPoint(x, y),
+                         cell < 0 ? QString()
+                                  : readout_(cell / frame_.cellCols, cell % frame_.cellCols));
 }
 
 void TViewPanel::Repaint() {
@@ -106,6 +142,8 @@ void TViewPanel::PlaceView() {
         return;
     const QRect area = contentsRect();
     surface_->setGeometry(area.x(), area.y(), area.width(), ViewHeightForWidth(area.width()));
+    overlay_->setGeometry(surface_->geometry());
+    overlay_->raise();
 }
 
 void TViewPanel::resizeEvent(QResizeEvent* event) {

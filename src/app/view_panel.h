@@ -7,13 +7,15 @@
 #include <functional>
 #include <optional>
 
+class SurfaceOverlay;
 class TOpenGLPanel;
 
 // The black, lowered panel on the left of the main window with the 3-D view at its top. The
 // view is as wide as the panel and 0.8 as high; it is not in a layout, so a window lower than
 // the view cuts off the view's bottom instead of growing. The left button turns the view, the
 // right button shifts it, the wheel zooms, Home or a double click bring back the start angles
-// and the fit. Without OpenGL the failure has been reported and the panel stays black.
+// and the fit. The axes carry their names and tick values, and the cell nearest the mouse is
+// read out beside it. Without OpenGL the failure has been reported and the panel stays black.
 class TViewPanel : public QFrame {
     Q_OBJECT
 public:
@@ -22,10 +24,16 @@ public:
     using FrameBuilder =
         std::function<std::optional<MapKind>(SurfaceFrame& frame, bool withReference)>;
 
-    TViewPanel(QWidget* parent, FrameBuilder build);
+    // The readout of a data cell of the drawn map.
+    using CellReadout = std::function<QString(int row, int col)>;
+
+    TViewPanel(QWidget* parent, FrameBuilder build, CellReadout readout = {});
 
     // Null without OpenGL.
     TOpenGLPanel* Surface() const { return surface_; }
+    SurfaceOverlay* Overlay() const { return overlay_; }
+    // Reads out the cell nearest window position (x, y) of the view, or none.
+    void Hover(int x, int y);
     SurfaceViewState& State() { return state_; }
     // Draws the view again; every change of the image, the map or the current cell comes here,
     // and Repainted tells the other views that follow them.
@@ -44,9 +52,14 @@ protected:
 
 private:
     void Reset();
+    ViewMatrix CurrentMatrix() const;
+    // Window positions of the frame's labels for the overlay.
+    void PlaceLabels();
 
     FrameBuilder build_;
+    CellReadout readout_;
     TOpenGLPanel* surface_ = nullptr;
+    SurfaceOverlay* overlay_ = nullptr;
     SurfaceViewState state_;
     SurfaceFrame frame_; // lines of the last frame; the storage is reused from frame to frame
 };

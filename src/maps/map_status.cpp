@@ -11,8 +11,9 @@ namespace {
 
 const char* const Gap = "  |  ";
 
-// Short name of an axis as the corner captions write it.
-const char* AxisName(MapAxis axis) {
+} // namespace
+
+const char* MapAxisName(MapAxis axis) {
     switch (axis) {
     case MapAxis::Nuz:
     case MapAxis::RcodRows:
@@ -27,6 +28,8 @@ const char* AxisName(MapAxis axis) {
     }
     return "";
 }
+
+namespace {
 
 std::string WithUnit(std::string number, const char* unit) {
     if (*unit != '\0')
@@ -57,6 +60,19 @@ const char* MapAxisUnit(MapAxis axis) {
     return "";
 }
 
+std::string CellReadoutText(const FirmwareImage& image, MapKind kind, int row, int col,
+                            const std::string& decimalSeparator) {
+    const MapInfo& info = GetMapInfo(kind);
+    std::string text =
+        std::string(MapAxisName(info.rowAxis)) + " " +
+        WithUnit(std::to_string(MapRowLabel(image, kind, row)), MapAxisUnit(info.rowAxis));
+    if (info.colAxis != MapAxis::None)
+        text += std::string(", ") + MapAxisName(info.colAxis) + " " +
+                WithUnit(std::to_string(MapColLabel(image, kind, col)), MapAxisUnit(info.colAxis));
+    return text + ": " +
+           WithUnit(FormatMapCell(image, kind, row, col, decimalSeparator), info.unit);
+}
+
 std::string MapStatusText(const FirmwareImage& image, MapKind kind, int row, int col,
                           const std::string& decimalSeparator) {
     const MapInfo& info = GetMapInfo(kind);
@@ -65,13 +81,7 @@ std::string MapStatusText(const FirmwareImage& image, MapKind kind, int row, int
 
     if (row >= 0 && col >= 0 && row < info.rows && col < info.cols) {
         text += Gap;
-        text += std::string(AxisName(info.rowAxis)) + " " +
-                WithUnit(std::to_string(MapRowLabel(image, kind, row)), MapAxisUnit(info.rowAxis));
-        if (info.colAxis != MapAxis::None)
-            text +=
-                std::string(", ") + AxisName(info.colAxis) + " " +
-                WithUnit(std::to_string(MapColLabel(image, kind, col)), MapAxisUnit(info.colAxis));
-        text += ": " + WithUnit(FormatMapCell(image, kind, row, col, decimalSeparator), info.unit);
+        text += CellReadoutText(image, kind, row, col, decimalSeparator);
         const int32_t address = MapCellAddress(image, kind, row, col);
         if (address >= 0)
             text += std::string(Gap) + "код " +

@@ -12,6 +12,12 @@ class FirmwareImage;
 // Unit of an axis's labels, UTF-8; empty for plain numbers. A table's own unit is in its
 // catalogue row.
 const char* MapAxisUnit(MapAxis axis);
+// Short name of an axis as the corner captions write it ("N", "P", "Dr").
+const char* MapAxisName(MapAxis axis);
+
+// One data cell as the status line names it: "N 600 об/мин, P 43: 14,0 °", UTF-8.
+std::string CellReadoutText(const FirmwareImage& image, MapKind kind, int row, int col,
+                            const std::string& decimalSeparator);
 
 // The line under the grid, UTF-8: the table and the map set it is read from, the data cell
 // (row, col) with its axis labels, value and unit, the stored value behind it and its address,

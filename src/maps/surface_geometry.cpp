@@ -2,8 +2,12 @@
 
 #include "image/firmware_image.h"
 #include "maps/cell_edit.h"
+#include "maps/map_status.h"
+#include "maps/value_colour.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -49,9 +53,11 @@ double ExtraLineZ(const FirmwareImage& image, SurfaceExtraLine extra, int row) {
 }
 
 void AddBatch(SurfaceFrame& frame, SurfacePrimitive primitive, SurfaceColor color, float width,
-              int first) {
+              int first, bool pointColours = false) {
     const int count = static_cast<int>(frame.points.size()) - first;
-    frame.batches.push_back({primitive, color, width, first, count});
+    frame.batches.push_back({primitive, color, width, first, count, pointColours});
+    // Points without a colour of their own take the batch's.
+    frame.colors.resize(frame.points.size(), color);
 }
 
 void AddAxes(SurfaceFrame& frame) {
@@ -125,7 +131,80 @@ void AddSurfaceQuads(SurfaceFrame& frame, const CellGrid& grid, int R, int C, Su
     AddBatch(frame, SurfacePrimitive::Quads, color, 1.0f, first);
 }
 
+// The lowest and highest finite value of a table; lo > hi when it has none.
+void FiniteRange(const FirmwareImage& image, MapKind map, int count, double& lo, double& hi) {
+    std::array<double, MaxRows * MaxCols> values;
+    ReadMapValues(image, map, values.data());
+    for (int i = 0; i < count; ++i)
+        if (std::isfinite(values[i])) {
+            lo = std::min(lo, values[i]);
+            hi = std::max(hi, values[i]);
+        }
+}
+
+// The surface's colours: each cell's point by its value's place between the table's lowest and
+// highest, on the palette the grid uses; points without a finite height in the map's colour.
+SurfaceColor PaletteColour(float y, float lo, float hi, SurfaceColor fallback) {
+    if (!std::isfinite(y))
+        return fallback;
+    const RgbColour c = ViridisColour(hi > lo ? (y - lo) / (hi - lo) : 0.5);
+    return {c.r / 255.0f, c.g / 255.0f, c.b / 255.0f};
+}
+
+std::string AxisTitle(MapAxis axis) {
+    const std::string unit = MapAxisUnit(axis);
+    return unit.empty() ? MapAxisName(axis) : std::string(MapAxisName(axis)) + ", " + unit;
+}
+
+// Tick values and axis names of a drawn table, placed just off its edges.
+void AddLabels(SurfaceFrame& frame, const FirmwareImage& image, MapKind map,
+               const SurfaceStyle& style, double lo, double hi, const std::string& separator) {
+    const MapInfo& info = GetMapInfo(map);
+    const int R = style.rows;
+    const int C = style.cols;
+    const float front = RowXOnAxis(info.rowAxis, 0) - 0.15f;
+    const float side = ColumnZOnAxis(info.colAxis, 0) - 0.15f;
+    for (int r : {0, R / 4, R / 2, 3 * R / 4, R - 1})
+        frame.labels.push_back({{RowXOnAxis(info.rowAxis, r), -1.0f, side},
+                                std::to_string(MapRowLabel(image, map, r))});
+    frame.labels.push_back(
+        {{RowXOnAxis(info.rowAxis, R - 1) + 0.25f, -1.0f, side}, AxisTitle(info.rowAxis)});
+    for (int c : {0, C / 2, C - 1})
+        frame.labels.push_back({{front, -1.0f, ColumnZOnAxis(info.colAxis, c)},
+                                std::to_string(MapColLabel(image, map, c))});
+    frame.labels.push_back(
+        {{front, -1.0f, ColumnZOnAxis(info.colAxis, C - 1) + 0.25f}, AxisTitle(info.colAxis)});
+    if (lo > hi)
+        return;
+    const std::string unit = info.unit;
+    for (double v : {lo, hi}) {
+        std::string text = FormatMapNumber(v, info.decimals, separator);
+        if (!unit.empty())
+            text += " " + unit;
+        frame.labels.push_back({{front, ToFloat(v * style.k + style.b), side}, text});
+    }
+    frame.labels.push_back({{front, ToFloat(hi * style.k + style.b) + 0.2f, side}, info.caption});
+}
+
 } // namespace
+
+SurfaceStyle FittedStyle(const FirmwareImage& image, MapKind map, const FirmwareImage* reference) {
+    SurfaceStyle style = StyleOf(map);
+    if (style.rows == 0 || style.k == 0)
+        return style;
+    double lo = HUGE_VAL;
+    double hi = -HUGE_VAL;
+    FiniteRange(image, map, style.rows * style.cols, lo, hi);
+    if (reference)
+        FiniteRange(*reference, map, style.rows * style.cols, lo, hi);
+    const double span = (hi - lo) * std::fabs(style.k);
+    if (!(hi > lo) || span >= MinSurfaceSpan)
+        return style;
+    const double k = std::copysign(MinSurfaceSpan / (hi - lo), style.k);
+    style.b += lo * (style.k - k);
+    style.k = k;
+    return style;
+}
 
 SurfaceStyle StyleOf(MapKind map) {
     const MapInfo& info = GetMapInfo(map);
@@ -148,22 +227,27 @@ float ColumnZOf(MapKind map, int col) {
 
 SurfacePoint CellPoint(const FirmwareImage& image, MapKind map, int row, int col) {
     const MapInfo& info = GetMapInfo(map);
-    const SurfaceStyle style = StyleOf(map);
+    const SurfaceStyle style = FittedStyle(image, map);
     const double y = MapValue(image, map, row, col) * style.k + style.b;
     return {RowXOnAxis(info.rowAxis, row), ToFloat(y), ColumnZOnAxis(info.colAxis, col)};
 }
 
 void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked, int selRow,
-                       int selCol, SurfaceFrame& frame, const FirmwareImage* reference) {
+                       int selCol, SurfaceFrame& frame, const FirmwareImage* reference,
+                       const std::string& decimalSeparator, bool colourByValue) {
     frame.points.clear();
+    frame.colors.clear();
     frame.batches.clear();
+    frame.labels.clear();
+    frame.cells.clear();
+    frame.cellRows = frame.cellCols = 0;
     AddAxes(frame);
     if (!marked)
         return;
 
     const MapKind map = *marked;
     const MapInfo& info = GetMapInfo(map);
-    const SurfaceStyle style = StyleOf(map);
+    const SurfaceStyle style = FittedStyle(image, map, reference);
     const int R = style.rows;
     const int C = style.cols;
     if (R == 0 || C == 0)
@@ -180,6 +264,29 @@ void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked
 
     frame.points.reserve(frame.points.size() + 4 * (R - 1) * (C - 1) + R + C + R);
     AddSurfaceQuads(frame, grid, R, C, style.color);
+    // The current surface in the grid's palette, by height, which follows the value.
+    if (colourByValue) {
+        float lo = HUGE_VALF;
+        float hi = -HUGE_VALF;
+        for (int i = 0; i < R * C; ++i)
+            if (std::isfinite(grid[i].y)) {
+                lo = std::min(lo, grid[i].y);
+                hi = std::max(hi, grid[i].y);
+            }
+        SurfaceBatch& surface = frame.batches.back();
+        surface.pointColours = true;
+        for (int i = surface.first; i < surface.first + surface.count; ++i)
+            frame.colors[i] = PaletteColour(frame.points[i].y, lo, hi, style.color);
+    }
+    frame.cells.assign(grid.begin(), grid.begin() + R * C);
+    frame.cellRows = R;
+    frame.cellCols = C;
+    {
+        double lo = HUGE_VAL;
+        double hi = -HUGE_VAL;
+        FiniteRange(image, map, R * C, lo, hi);
+        AddLabels(frame, image, map, style, lo, hi, decimalSeparator);
+    }
     int first = 0;
 
     // Cross-hair along the current column and along the current row. The grid may show a

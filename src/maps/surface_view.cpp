@@ -186,6 +186,24 @@ bool ProjectToView(const ViewMatrix& mvp, SurfacePoint p, int width, int height,
     return true;
 }
 
+int NearestCell(const SurfaceFrame& frame, const ViewMatrix& mvp, int width, int height, float x,
+                float y, float maxPixels) {
+    int nearest = -1;
+    float best = maxPixels * maxPixels;
+    for (std::size_t i = 0; i < frame.cells.size(); ++i) {
+        float px = 0, py = 0;
+        const SurfacePoint& p = frame.cells[i];
+        if (!std::isfinite(p.y) || !ProjectToView(mvp, p, width, height, px, py))
+            continue;
+        const float d = (px - x) * (px - x) + (py - y) * (py - y);
+        if (d <= best) {
+            best = d;
+            nearest = static_cast<int>(i);
+        }
+    }
+    return nearest;
+}
+
 int ViewHeightForWidth(int width) {
     return static_cast<int>(width * 0.8);
 }

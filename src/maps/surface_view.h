@@ -61,6 +61,11 @@ ViewMatrix Multiply(const ViewMatrix& a, const ViewMatrix& b);
 bool ProjectToView(const ViewMatrix& mvp, SurfacePoint p, int width, int height, float& x,
                    float& y);
 
+// The frame's cell (its index in SurfaceFrame::cells) whose point the view shows nearest to
+// window position (x, y), if one lies within maxPixels; -1 when none does.
+int NearestCell(const SurfaceFrame& frame, const ViewMatrix& mvp, int width, int height, float x,
+                float y, float maxPixels);
+
 // Height of the view for a width: the view keeps a width-to-height ratio of 5 to 4.
 int ViewHeightForWidth(int width);
 

@@ -214,7 +214,8 @@ TEST(SurfaceGeometry, GridRowOutsideRcodDrawsNoRowLine) {
     ASSERT_EQ(f.batches.size(), 3u); // axes, surface, column line only
     const SurfaceBatch& column = f.batches[2];
     EXPECT_EQ(column.count, 10);
-    ExpectPoint(f.points[column.first + 9], 3.67f - 1.6f, (99 / 256.0f) - 1.0f, -1.0f);
+    ExpectPoint(f.points[column.first + 9], 3.67f - 1.6f, CellPoint(*image, MapKind::Rcod, 9, 0).y,
+                -1.0f);
 
     // The last Rcod row itself still gets its row line.
     BuildSurfaceFrame(*image, MapKind::Rcod, 9, 0, f);
@@ -267,4 +268,39 @@ TEST(SurfaceGeometry, ChangedCellsCarryAMarkerAndOnlyThey) {
     const SurfacePoint cell = CellPoint(*image, MapKind::Uoz, 3, 5);
     ExpectPoint(f.points[marker.first], cell.x - ChangedMarkerSize, cell.y, cell.z);
     ExpectPoint(f.points[marker.first + 5], cell.x, cell.y, cell.z + ChangedMarkerSize);
+}
+
+// A table whose values lie close together is stretched to a height that shows its shape, its
+// lowest value staying where the catalogue puts it; a table with height enough keeps its scale.
+// Axes and cells carry labels and the cells' points for the readout.
+TEST(SurfaceGeometry, FlatTablesAreStretchedAndTheFrameCarriesLabelsAndCells) {
+    auto image = ZeroImage();
+    for (int r = 0; r < FirmwareImage::RcodRowCount; ++r)
+        for (int c = 0; c < FirmwareImage::RcodColCount; ++c)
+            image->Rcod[r][c] = 0.5 + (r + c) / 256.0; // spans 0.07: flat as the catalogue draws it
+    const SurfaceStyle plain = StyleOf(MapKind::Rcod);
+    const SurfaceStyle fitted = FittedStyle(*image, MapKind::Rcod);
+    const double lowest = 0.5;
+    const double highest =
+        0.5 + (FirmwareImage::RcodRowCount + FirmwareImage::RcodColCount - 2) / 256.0;
+    EXPECT_NEAR((highest - lowest) * fitted.k, MinSurfaceSpan, 1e-9);
+    EXPECT_NEAR(lowest * fitted.k + fitted.b, lowest * plain.k + plain.b, 1e-9);
+
+    image->Uoz[0][0] = 40; // 2 units of height: no stretch
+    const SurfaceStyle uoz = FittedStyle(*image, MapKind::Uoz);
+    EXPECT_EQ(uoz.k, StyleOf(MapKind::Uoz).k);
+    EXPECT_EQ(uoz.b, StyleOf(MapKind::Uoz).b);
+
+    SurfaceFrame f;
+    BuildSurfaceFrame(*image, MapKind::Uoz, 0, 0, f, nullptr, ".");
+    ASSERT_EQ(f.cellRows, FirmwareImage::Rows);
+    ASSERT_EQ(f.cellCols, FirmwareImage::LoadCols);
+    EXPECT_TRUE(SamePoint(f.cells[0], CellPoint(*image, MapKind::Uoz, 0, 0)));
+    bool named = false, top = false;
+    for (const SurfaceLabel& label : f.labels) {
+        named = named || label.text == "N, об/мин";
+        top = top || (label.text == "40.0 °" && std::fabs(label.at.y - f.cells[0].y) < Eps);
+    }
+    EXPECT_TRUE(named);
+    EXPECT_TRUE(top); // the highest value at its own height
 }

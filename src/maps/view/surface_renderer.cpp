@@ -48,8 +48,14 @@ void DrawSurfaceFrame(QOpenGLFunctions_1_1& gl, const SurfaceFrame& frame, float
 
     gl.glEnableClientState(GL_VERTEX_ARRAY);
     gl.glVertexPointer(3, GL_FLOAT, sizeof(SurfacePoint), frame.points.data());
+    if (frame.colors.size() == frame.points.size())
+        gl.glColorPointer(3, GL_FLOAT, sizeof(SurfaceColor), frame.colors.data());
     for (const SurfaceBatch& batch : frame.batches) {
-        gl.glColor3f(batch.color.r, batch.color.g, batch.color.b);
+        const bool ownColours = batch.pointColours && frame.colors.size() == frame.points.size();
+        if (ownColours)
+            gl.glEnableClientState(GL_COLOR_ARRAY);
+        else
+            gl.glColor3f(batch.color.r, batch.color.g, batch.color.b);
         gl.glLineWidth(batch.width);
         // Surface outlines are pushed a little back in depth, so that the lines drawn on the
         // surface afterwards stay in front of them.
@@ -61,6 +67,8 @@ void DrawSurfaceFrame(QOpenGLFunctions_1_1& gl, const SurfaceFrame& frame, float
         gl.glDrawArrays(ModeOf(batch.primitive), batch.first, batch.count);
         if (outline)
             gl.glDisable(GL_POLYGON_OFFSET_LINE);
+        if (ownColours)
+            gl.glDisableClientState(GL_COLOR_ARRAY);
     }
     gl.glDisableClientState(GL_VERTEX_ARRAY);
 
