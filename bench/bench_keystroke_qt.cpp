@@ -1,6 +1,7 @@
 // Keystroke to rewritten cell: one keypad plus or minus in the main window's grid, through
 // SGKeyDown (re-read, step, write, Decode, format, set the cell's text). The 3-D view is not
-// part of it. Runs on examples/demo.hex when it exists, else on a patterned image.
+// part of it (offscreen there is no OpenGL panel). Also the start of the editor to its window. Runs
+// on examples/demo.hex when it exists, else on a patterned image.
 #include "app/main_form.h"
 #include "maps/view/map_grid.h"
 #include "qt_bench_main.h"
@@ -42,11 +43,15 @@ void OpenReference(TMainForm& form) {
 }
 
 // Alternating plus and minus keeps the value away from the clamps. With `tinted` the cells are
-// coloured by value, so every key recolours the table.
-void Keys(benchmark::State& state, bool paint, bool tinted = false, bool compare = false) {
+// coloured by value, so every key recolours the table; with `sections` the 2-D curves of the
+// current row and column are shown and redrawn.
+void Keys(benchmark::State& state, bool paint, bool tinted = false, bool compare = false,
+          bool sections = false) {
     auto form = MakeForm();
     if (compare)
         OpenReference(*form);
+    if (sections)
+        form->findChild<QAction*>("MViewSections")->trigger();
     form->MapAction(static_cast<MapKind>(state.range(0)))->trigger();
     form->findChild<QAction*>("MColour")->setChecked(tinted);
     form->MColourClick();
@@ -76,6 +81,23 @@ void BM_KeystrokeToMarkedCell(benchmark::State& state) {
 }
 void BM_KeystrokeToTintedCell(benchmark::State& state) {
     Keys(state, true, true);
+}
+// A day at the bench: colour by value, the 2-D curves and a comparison all on. Budget 1 ms.
+void BM_KeystrokeWithEverythingOn(benchmark::State& state) {
+    Keys(state, true, true, true, true);
+}
+
+// Editor start to a shown window: the main window made, the demo image opened and the first
+// paint done. Budget 0.5 s.
+void BM_StartToWindow(benchmark::State& state) {
+    for (auto _ : state) {
+        auto form = MakeForm();
+        QApplication::processEvents();
+        benchmark::DoNotOptimize(form.get());
+        state.PauseTiming();
+        form.reset();
+        state.ResumeTiming();
+    }
 }
 
 // One operation on the whole main map through the window: compute, store, decode, rewrite the
@@ -111,6 +133,10 @@ BENCHMARK(BM_KeystrokeToTintedCell)
     ->Arg(static_cast<int>(MapKind::Uoz))
     ->Arg(static_cast<int>(MapKind::Pmax))
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeystrokeWithEverythingOn)
+    ->Arg(static_cast<int>(MapKind::Uoz))
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StartToWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv) {
     return RunQtBenchmarks(argc, argv);
