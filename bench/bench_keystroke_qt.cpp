@@ -87,6 +87,14 @@ void BM_KeystrokeWithEverythingOn(benchmark::State& state) {
     Keys(state, true, true, true, true);
 }
 
+// The parts of the above, to see where its time goes.
+void BM_KeystrokeWithSections(benchmark::State& state) {
+    Keys(state, true, false, false, true);
+}
+void BM_KeystrokeTintedAndCompared(benchmark::State& state) {
+    Keys(state, true, true, true, false);
+}
+
 // Editor start to a shown window: the main window made, the demo image opened and the first
 // paint done. Budget 0.5 s.
 void BM_StartToWindow(benchmark::State& state) {
@@ -136,6 +144,8 @@ BENCHMARK(BM_KeystrokeToTintedCell)
 BENCHMARK(BM_KeystrokeWithEverythingOn)
     ->Arg(static_cast<int>(MapKind::Uoz))
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeystrokeWithSections)->Arg(0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KeystrokeTintedAndCompared)->Arg(0)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StartToWindow)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 int main(int argc, char** argv) {

@@ -1,6 +1,7 @@
 #include "maps/value_colour.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -16,13 +17,19 @@ uint8_t Mix(uint8_t a, uint8_t b, double f) {
     return static_cast<uint8_t>(std::lround(a + (b - a) * f));
 }
 
-// Relative luminance of an sRGB colour (0 black .. 1 white).
+// Relative luminance of an sRGB colour (0 black .. 1 white). The linear value of each of the
+// 256 levels is worked out once: every keystroke recolours a whole table.
 double Luminance(RgbColour c) {
-    auto linear = [](uint8_t v) {
-        const double s = v / 255.0;
-        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * linear(c.r) + 0.7152 * linear(c.g) + 0.0722 * linear(c.b);
+    static const std::array<double, 256> linear = [] {
+        std::array<double, 256> table{};
+        for (int v = 0; v < 256; ++v) {
+            const double s = v / 255.0;
+            table[static_cast<std::size_t>(v)] =
+                s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        }
+        return table;
+    }();
+    return 0.2126 * linear[c.r] + 0.7152 * linear[c.g] + 0.0722 * linear[c.b];
 }
 
 } // namespace
