@@ -212,6 +212,26 @@ TEST(ParamDatabase, NumericFieldsThatAreNotNumbersAreNamed) {
 
 // Another program holding the file locked must not freeze the window: opening gives up within
 // 2 s, and so does a store while another program writes.
+// A text field garbled by damage to the Jet file (here a character of a constant's name turned
+// into one no code page 1251 text holds, and a mark's letter into a space) is reported with its
+// record, which is left out instead of being shown under a garbled name or mark.
+TEST(ParamDatabase, DamagedJetTextFieldsAreReportedAndTheirRecordsLeftOut) {
+    QTemporaryDir dir;
+    const QString jet = dir.filePath(QStringLiteral("damaged.mdb"));
+    // UTF-16 texts of the first constant: its mark at 0x1bf8a, its name at 0x1bf96.
+    MakeDamagedJetCopy(Fixture, jet,
+                       {{0x1bf96, QByteArray("\x00\x4e", 2)}, {0x1bf8c, QByteArray(" \x00", 2)}});
+    ParamDatabase db(jet);
+    ASSERT_EQ(db.problems().size(), 1) << db.problems().join('\n').toStdString();
+    EXPECT_EQ(db.problems()[0],
+              QStringLiteral("Таблица table1, запись Id = 1: поле Mark повреждено (обозначение не "
+                             "из латинских букв, цифр и «_»); запись не используется."));
+    const auto constants = db.constants();
+    EXPECT_EQ(constants.size(), 12u);
+    for (const ConstantRecord& c : constants)
+        EXPECT_NE(c.Id, 1);
+}
+
 TEST(ParamDatabase, LockedSQLiteFileGivesUpQuickly) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("database.mdb"));

@@ -1,7 +1,9 @@
 #include "image/firmware_image.h"
 #include "params/parameter_load.h"
+#include "params/text_field_check.h"
 #include "test_evaluator.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -64,3 +66,30 @@ TEST(ParameterLoad, VectorErrorsComeOnceAndEndTheListingOfUnusableVectors) {
 }
 
 } // namespace
+
+// A text field can only be what a parameter database holds: code page 1251 within its column's
+// size, marks as identifiers, formulas in ASCII. Anything else is damage.
+TEST(TextFieldCheck, TakesWhatTheDatabaseCanHoldOnly) {
+    EXPECT_FALSE(TextFieldProblem("Name", "Уставка оборотов «ХХ», ±5 °C — № 2", 128).has_value());
+    EXPECT_FALSE(TextFieldProblem("Unit", "об/мин", 16).has_value());
+    EXPECT_FALSE(TextFieldProblem("Mark", "XX_RPM2", 16).has_value());
+    EXPECT_FALSE(TextFieldProblem("InFormula", "X*10/(2+3)", 50).has_value());
+    EXPECT_FALSE(TextFieldProblem("Name", "", 128).has_value());
+
+    EXPECT_EQ(TextFieldProblem("Name", "Уставка\xe4\xb8\x80", 128),
+              "знаки вне кодовой страницы 1251");
+    EXPECT_EQ(TextFieldProblem("Unit", "об\x01мин", 16), "управляющий знак");
+    EXPECT_EQ(TextFieldProblem("Unit", "\xd0", 16), "не текст"); // a cut two-byte character
+    EXPECT_EQ(TextFieldProblem("Unit", "оборотов в мин", 8), "длиннее 8 знаков");
+    EXPECT_EQ(TextFieldProblem("Mark", "XX RPM", 16),
+              "обозначение не из латинских букв, цифр и «_»");
+    EXPECT_EQ(TextFieldProblem("MarkArg", "ХХ", 16),
+              "обозначение не из латинских букв, цифр и «_»");
+    EXPECT_EQ(TextFieldProblem("OutFormula", "X·2", 50), "формула не из знаков ASCII");
+
+    // Limits and results: what damage to a double's bytes makes, never what a calibration holds.
+    for (double fine : {0.0, -40.0, 6200.0, 0.004, 1e9})
+        EXPECT_FALSE(NumberFieldProblem(fine).has_value()) << fine;
+    for (double damaged : {1.99367e-305, 4.45015e-308, 3e14, -HUGE_VAL})
+        EXPECT_EQ(NumberFieldProblem(damaged), "неправдоподобное число") << damaged;
+}

@@ -1,6 +1,7 @@
 #include "params/db/param_db_jet.h"
 
 #include "params/db/param_db_schema.h"
+#include "params/text_field_check.h"
 
 #include <QDataStream>
 #include <QElapsedTimer>
@@ -286,27 +287,53 @@ bool InsertTable(int t, QDataStream& in, QSqlDatabase& db, QStringList& problems
     QSqlQuery insert(db);
     insert.prepare(sql);
     quint8 tag = EndTag;
+    int row = 0;
     while ((in >> tag, tag == RowTag)) {
+        ++row;
+        QString damage; // the first damaged text field of the row, with why
         for (int c = 0; c < schema.count; ++c) {
-            const ColumnKind kind = schema.columns[c].kind;
+            const ColumnSchema& column = schema.columns[c];
             QVariant value;
             in >> tag;
             if (tag == DoubleTag) {
                 double d = 0;
                 in >> d;
                 value = d;
+                if (damage.isEmpty())
+                    if (const auto problem = NumberFieldProblem(d))
+                        damage =
+                            QStringLiteral("поле %1 повреждено (%2)")
+                                .arg(QLatin1String(column.name), QString::fromStdString(*problem));
             } else if (tag == TextTag) {
                 QString text;
                 in >> text;
-                value = JetTextValue(kind, text);
+                value = JetTextValue(column.kind, text);
+                if (column.kind == ColumnKind::Text && damage.isEmpty())
+                    if (const auto problem =
+                            TextFieldProblem(column.name, text.toStdString(), column.size))
+                        damage =
+                            QStringLiteral("поле %1 повреждено (%2)")
+                                .arg(QLatin1String(column.name), QString::fromStdString(*problem));
             } else {
-                value = kind == ColumnKind::Text ? QVariant(QMetaType::fromType<QString>())
-                                                 : QVariant(QMetaType::fromType<double>());
+                value = column.kind == ColumnKind::Text ? QVariant(QMetaType::fromType<QString>())
+                                                        : QVariant(QMetaType::fromType<double>());
             }
             insert.bindValue(c, value);
         }
         if (in.status() != QDataStream::Ok)
             break;
+        if (!damage.isEmpty()) {
+            // A garbled name, mark, unit or formula must not pass for data: the record is left
+            // out and said so, by its key where the table has one.
+            const QString which =
+                schema.columns[0].kind == ColumnKind::Key
+                    ? QStringLiteral("%1 = %2").arg(QLatin1String(schema.columns[0].name),
+                                                    insert.boundValue(0).toString())
+                    : QStringLiteral("№ %1").arg(row);
+            problems << QStringLiteral("Таблица %1, запись %2: %3; запись не используется.")
+                            .arg(table, which, damage);
+            continue;
+        }
         if (!insert.exec()) {
             problems << QStringLiteral("Не удалось скопировать таблицу %1: %2")
                             .arg(table, insert.lastError().text());
