@@ -34,6 +34,7 @@ void Comparison::Close() {
 }
 
 void Comparison::Update() {
+    stale_ = false;
     if (!reference_)
         return;
     if (reference_->UseO2Maps != image_.UseO2Maps) {
@@ -110,6 +111,7 @@ void Comparison::Schedule() {
     pending_ = true;
     QTimer::singleShot(0, this, [this] {
         pending_ = false;
-        emit ImageChanged();
+        if (stale_)
+            emit ImageChanged();
     });
 }

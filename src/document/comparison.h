@@ -75,8 +75,14 @@ signals:
     void ImageChanged();
 
 private:
-    void DataChanged(const ChangeSet&) override { Schedule(); }
-    void DataReplaced() override { Schedule(); }
+    void DataChanged(const ChangeSet&) override {
+        stale_ = true;
+        Schedule();
+    }
+    void DataReplaced() override {
+        stale_ = true;
+        Schedule();
+    }
     void Schedule();
 
     FirmwareImage& image_;
@@ -88,4 +94,7 @@ private:
     std::vector<uint8_t> unitRead_;
     bool listening_ = false;
     bool pending_ = false;
+    // The image changed since the last Update: the scheduled ImageChanged is still needed. An
+    // edit the window refreshes at once (a keystroke) has compared again by the time it fires.
+    bool stale_ = false;
 };

@@ -12,6 +12,7 @@
 #include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <iterator>
 #include <set>
 #include <utility>
 
@@ -214,17 +215,21 @@ void TMapGrid::SetCell(int col, int row, const QString& text) {
 }
 
 void TMapGrid::SetDifferingCells(const std::vector<std::pair<int, int>>& cells) {
-    // Only the cells whose mark changes are repainted (setData ignores an equal value): a
-    // keystroke re-marks a whole table.
-    const std::set<std::pair<int, int>> marked(cells.begin(), cells.end());
-    for (const auto& cell : differing_)
-        if (!marked.count(cell))
-            if (QTableWidgetItem* it = item(cell.second, cell.first))
-                it->setData(DiffersRole, QVariant());
-    for (const auto& [col, row] : cells)
+    // Only the cells whose mark changes are touched and repainted: a keystroke re-marks a whole
+    // table, and usually one mark at most changes.
+    std::vector<std::pair<int, int>> now(cells);
+    std::sort(now.begin(), now.end());
+    std::vector<std::pair<int, int>> gone;
+    std::set_difference(differing_.begin(), differing_.end(), now.begin(), now.end(),
+                        std::back_inserter(gone));
+    for (const auto& [col, row] : gone)
         if (QTableWidgetItem* it = item(row, col))
+            it->setData(DiffersRole, QVariant());
+    // Asked of the item itself: an item made anew since (another table) has no mark yet.
+    for (const auto& [col, row] : now)
+        if (QTableWidgetItem* it = item(row, col); it && !it->data(DiffersRole).toBool())
             it->setData(DiffersRole, true);
-    differing_ = cells;
+    differing_ = std::move(now);
 }
 
 bool TMapGrid::CellDiffers(int col, int row) const {
