@@ -64,7 +64,7 @@ bool RunDatabaseDialog(QWidget* parent, QString& fileName) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(
-        {QStringLiteral("Базы параметров (*.mdb *.db *.sqlite)"), QStringLiteral("All Files (*)")});
+        {QStringLiteral("Базы параметров (*.mdb *.db *.sqlite)"), QStringLiteral("Все файлы (*)")});
     dialog.setSizeGripEnabled(true);
     return RunRememberingDialog(dialog, QStringLiteral("database"), fileName);
 }

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QHeaderView>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -97,11 +98,27 @@ TEST(ParameterCommand, EditsReachTheDecodedTablesWhileTheWindowIsOpen) {
         EXPECT_EQ(image.PmaxRaw[0], 900); // the image decodes each stored value at once
     };
     ChildNamed(*form, "MOpt")->trigger();
-    QDir::setCurrent(previous);
     EXPECT_TRUE(shown);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_EQ(image.ReadWord(image.AddrPmax), 900);
     EXPECT_EQ(image.PmaxRaw[0], 900);
+
+    // Its normal size shows the constants' columns whole; the size the user leaves it at is the
+    // size it comes back at.
+    ShowOptFormModal = [&](TOptForm& opt) {
+        QHeaderView* header = opt.DBGrid1->horizontalHeader();
+        const int last = header->count() - 1;
+        EXPECT_GE(opt.normalGeometry().width(),
+                  header->sectionPosition(last) + header->sectionSize(last));
+        opt.setWindowState(Qt::WindowNoState);
+        opt.resize(911, 577);
+    };
+    ChildNamed(*form, "MOpt")->trigger();
+    QSize reopened;
+    ShowOptFormModal = [&](TOptForm& opt) { reopened = opt.size(); };
+    ChildNamed(*form, "MOpt")->trigger();
+    EXPECT_EQ(reopened, QSize(911, 577));
+    QDir::setCurrent(previous);
 
     image.MarkSaved();
     form.reset();

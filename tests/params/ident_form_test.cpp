@@ -3,6 +3,7 @@
 #include "image/firmware_image.h"
 #include "params/view/ident_form.h"
 
+#include <QApplication>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -76,6 +77,14 @@ TEST(IdentForm, FieldsSitInTheirGroupsWithTheirLabelsAndLengths) {
         EXPECT_EQ(edit->maxLength(), lengths[n - 1]) << n;
         EXPECT_EQ(edit->maxLength(), image.Ident(n - 1).length) << n;
     }
+    // The fields of each column of groups line up, across its groups.
+    form.show();
+    QApplication::processEvents();
+    for (const auto& [first, last] : {std::pair{1, 6}, std::pair{7, 14}})
+        for (int n = first + 1; n <= last; ++n)
+            EXPECT_EQ(Edit(form, n)->mapTo(&form, QPoint(0, 0)).x(),
+                      Edit(form, first)->mapTo(&form, QPoint(0, 0)).x())
+                << n << " at " << Edit(form, n)->mapTo(&form, QPoint(0, 0)).x();
 }
 
 TEST(IdentForm, CloseBoxWritesNormalisedAndClearedFields) {

@@ -6,9 +6,12 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -33,23 +36,47 @@ TIdentForm::TIdentForm(FirmwareImage& image, QWidget* parent)
     setWindowTitle(QStringLiteral("Идентификация"));
 
     int next = 0;
+    // The labels and fields of each column of groups, so that they line up across its groups.
+    std::vector<QLabel*> labels;
+    std::vector<QLineEdit*> edits;
     auto makeGroup = [&](const IdentGroup& group) {
         auto* box = new QGroupBox(QString::fromUtf8(group.title), this);
         auto* form = new QFormLayout(box);
+        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
         for (int i = 0; i < group.count; ++i) {
-            QLineEdit* edit = AddEdit(next++, QString::fromUtf8(group.labels[i]));
-            form->addRow(QString::fromUtf8(group.labels[i]), edit);
+            const QString text = QString::fromUtf8(group.labels[i]);
+            auto* label = new QLabel(text, box);
+            QLineEdit* edit = AddEdit(next++, text);
+            form->addRow(label, edit);
+            labels.push_back(label);
+            edits.push_back(edit);
         }
         return box;
+    };
+    auto lineUp = [&] {
+        int labelWidth = 0;
+        int editWidth = 0;
+        for (QLabel* label : labels)
+            labelWidth = std::max(labelWidth, label->sizeHint().width());
+        for (QLineEdit* edit : edits)
+            editWidth = std::max(editWidth, edit->sizeHint().width());
+        for (QLabel* label : labels)
+            label->setFixedWidth(labelWidth);
+        for (QLineEdit* edit : edits)
+            edit->setMinimumWidth(editWidth);
+        labels.clear();
+        edits.clear();
     };
 
     auto* left = new QVBoxLayout;
     left->addWidget(makeGroup(ControlUnit));
     left->addWidget(makeGroup(Program));
+    lineUp();
     left->addStretch();
     auto* right = new QVBoxLayout;
     right->addWidget(makeGroup(DataSet));
     right->addWidget(makeGroup(Car));
+    lineUp();
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);

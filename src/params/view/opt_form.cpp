@@ -21,6 +21,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QScatterSeries>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -133,6 +134,13 @@ TOptForm::TOptForm(FirmwareImage& image, FormulaEvaluator eval, const QString& d
     FitColumns(DBGrid1, {50, 500, 60, 50});
     FitColumns(DBGrid2, {50, 500, 51});
     FitColumns(DBGrid3, {600, 50});
+    // Maximised as it opens; its normal size (where the window manager leaves it, and after
+    // un-maximising) still shows the constants' name, value and unit columns whole.
+    int tableWidth = 2 * DBGrid1->frameWidth() + DBGrid1->verticalHeader()->sizeHint().width() +
+                     DBGrid1->verticalScrollBar()->sizeHint().width() + 24;
+    for (int c = 0; c < DBGrid1->model()->columnCount(); ++c)
+        tableWidth += DBGrid1->columnWidth(c);
+    resize(std::max(width(), tableWidth), std::max(height(), 520));
     if (!loadProblems_.isEmpty())
         QTimer::singleShot(0, this, [this] { ShowProblems(); });
 }

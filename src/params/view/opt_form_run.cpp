@@ -4,6 +4,7 @@
 #include "params/view/opt_form.h"
 
 #include "params/database_location.h"
+#include "ui/app_settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,5 +26,12 @@ void RunParameterWindow(FirmwareImage& image, QWidget* parent, const QString& ch
     if (found.chosenMissing)
         form.AddStatusNote(QStringLiteral("Выбранная база параметров %1 не найдена.")
                                .arg(QDir::toNativeSeparators(chosenDatabase)));
+    // The window comes back as the user left it (size, place, maximised or not); the first
+    // time it opens maximised, over a normal size that shows the name, value and unit whole.
+    const QByteArray geometry =
+        AppSettings().Value(QStringLiteral("params/geometry")).toByteArray();
+    if (!geometry.isEmpty())
+        form.restoreGeometry(geometry);
     ShowOptFormModal(form);
+    AppSettings().SetValue(QStringLiteral("params/geometry"), form.saveGeometry());
 }
