@@ -380,3 +380,20 @@ TEST_F(MapGrid, StatusLineFollowsTheCellEditsAndSaves) {
     form->ASaveExecute();
     EXPECT_NE(status().find("контрольная сумма верна"), std::string::npos);
 }
+
+// A changed cell is drawn bold; marking cells never widens their columns, which would push the
+// last column out of sight.
+TEST_F(MapGrid, MarkingChangedCellsNeverWidensAColumn) {
+    form->MapAction(MapKind::Uoz)->trigger();
+    TMapGrid* grid = form->Grid();
+    for (int c = 1; c < grid->ColCount(); ++c)
+        grid->SetCell(c, 1, QStringLiteral("127,5")); // the widest value a cell can show
+    std::vector<int> widths;
+    for (int c = 0; c < grid->ColCount(); ++c)
+        widths.push_back(grid->columnWidth(c));
+    for (int r = 1; r < grid->RowCount(); ++r)
+        for (int c = 1; c < grid->ColCount(); ++c)
+            grid->SetCellMarked(c, r, true);
+    for (int c = 0; c < grid->ColCount(); ++c)
+        EXPECT_EQ(grid->columnWidth(c), widths[static_cast<std::size_t>(c)]) << c;
+}

@@ -245,7 +245,11 @@ int TMapGrid::TextWidth(const QString& text) {
         return *known;
     if (widths_.size() >= MaxRememberedWidths)
         widths_.clear();
-    const int width = fontMetrics().horizontalAdvance(text);
+    // Measured in bold: a changed cell is drawn bold, and marking it must not widen its column
+    // (the last column would be pushed out of sight).
+    QFont bold = font();
+    bold.setBold(true);
+    const int width = QFontMetrics(bold).horizontalAdvance(text);
     widths_.insert(text, width);
     return width;
 }
