@@ -36,6 +36,20 @@ std::pair<double, double> Span(const std::vector<double>& a, const std::vector<d
     return {low - pad, high + pad};
 }
 
+// The axis keeps its range while the values fit it and fill at least half of it: a keystroke
+// then moves one point, instead of the frame with its tick labels being laid out again.
+void Settle(QValueAxis* axis, double low, double high) {
+    const double need = high - low;
+    if (axis->min() <= low && axis->max() >= high && axis->max() - axis->min() <= 2 * need)
+        return;
+    axis->setRange(low, high);
+}
+
+template <typename T, typename Setter> void SetIfNew(const T& now, const T& wanted, Setter set) {
+    if (now != wanted)
+        set(wanted);
+}
+
 } // namespace
 
 TSectionView::TSectionView(QWidget* parent) : QWidget(parent) {
@@ -96,13 +110,13 @@ void TSectionView::Clear() {
 
 void TSectionView::Fill(Plot& plot, const SectionCurve& curve, const SectionCurve& reference,
                         const QString& title, const QString& xName, const QString& unit) {
-    plot.chart->setTitle(title);
+    SetIfNew(plot.chart->title(), title, [&](const QString& t) { plot.chart->setTitle(t); });
     plot.line->replace(Points(curve));
     plot.reference->replace(Points(reference));
     const auto [xLow, xHigh] = Span(curve.x, reference.x);
     const auto [yLow, yHigh] = Span(curve.y, reference.y);
-    plot.x->setRange(xLow, xHigh);
-    plot.y->setRange(yLow, yHigh);
-    plot.x->setTitleText(xName);
-    plot.y->setTitleText(unit);
+    Settle(plot.x, xLow, xHigh);
+    Settle(plot.y, yLow, yHigh);
+    SetIfNew(plot.x->titleText(), xName, [&](const QString& t) { plot.x->setTitleText(t); });
+    SetIfNew(plot.y->titleText(), unit, [&](const QString& t) { plot.y->setTitleText(t); });
 }
