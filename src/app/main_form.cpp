@@ -23,6 +23,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QLabel>
@@ -71,6 +72,12 @@ TMainForm::TMainForm(QWidget* parent)
     RestoreWindowSettings();
     Warnings = LoadWarningLimits(AppSettings());
     UpdateEditState();
+    if (!AppSettings::IgnoredFile().isEmpty()) {
+        MessageLabel->setText(QStringLiteral("%1 — не обычный файл: настройки не читаются и не "
+                                             "сохраняются.")
+                                  .arg(QDir::toNativeSeparators(AppSettings::IgnoredFile())));
+        MessageLabel->setToolTip(MessageLabel->text());
+    }
 }
 
 // The window is destroyed at the end of every run, however the run ends.

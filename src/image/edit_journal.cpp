@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -305,9 +306,15 @@ void EditJournal::Append(const std::string& line) {
 }
 
 JournalContents ReadJournal(const std::string& path) {
+    // Only a regular file: reading a FIFO put in a journal's place would wait for ever.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        throw std::runtime_error("Can't open file.\n" + path + ": " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        throw std::runtime_error("Can't open file.\n" + path + ": not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw std::runtime_error("Can't open file.\n" + path);
+        throw std::runtime_error("Can't open file.\n" + path + ": " + std::strerror(errno));
     std::ostringstream all;
     all << in.rdbuf();
     const std::string text = all.str();

@@ -1,5 +1,6 @@
 #include "ui/app_settings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -14,10 +15,36 @@ QString DialogKey(const QString& dialog) {
 
 } // namespace
 
-AppSettings::AppSettings()
-    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                            QStringLiteral("Velmaris"),
-                                            QStringLiteral("velmaris"))) {
+namespace {
+
+// Where the settings file lives, found without opening it: a settings object on that file
+// would read it, and write it back when it goes.
+QString SettingsFilePath() {
+    const QSettings probe(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Velmaris"),
+                          QStringLiteral("velmaris-probe"));
+    return QFileInfo(probe.fileName()).dir().filePath(QStringLiteral("velmaris.conf"));
+}
+
+std::unique_ptr<QSettings> OpenSettings(QString& ignored) {
+    // Something other than a file in its place (a FIFO, a device, a folder) would stall the
+    // read or take the writes: the settings then live in a scratch file for this run only.
+    const QFileInfo file(SettingsFilePath());
+    if (file.exists() && !file.isFile()) {
+        ignored = file.filePath();
+        return std::make_unique<QSettings>(
+            QDir::temp().filePath(QStringLiteral("velmaris-settings-%1.conf")
+                                      .arg(QCoreApplication::applicationPid())),
+            QSettings::IniFormat);
+    }
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Velmaris"), QStringLiteral("velmaris"));
+}
+
+} // namespace
+
+QString AppSettings::ignored_;
+
+AppSettings::AppSettings() : settings_(OpenSettings(ignored_)) {
     // The file is read at the first question; only then does the status say how that went.
     settings_->allKeys();
     if (settings_->status() != QSettings::NoError)

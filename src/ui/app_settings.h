@@ -19,6 +19,9 @@ public:
     static constexpr int MaxRecentFiles = 8;
 
     AppSettings();
+    // The settings file's path when something other than a regular file stands there (it is
+    // then neither read nor written); empty otherwise.
+    static const QString& IgnoredFile() { return ignored_; }
     ~AppSettings();
     AppSettings(const AppSettings&) = delete;
     AppSettings& operator=(const AppSettings&) = delete;
@@ -38,5 +41,6 @@ public:
     void RememberFolder(const QString& dialog, const QString& chosenFile);
 
 private:
+    static QString ignored_;
     std::unique_ptr<QSettings> settings_;
 };

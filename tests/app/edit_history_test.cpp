@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QUndoStack>
 #include <QUndoView>
+#include <sys/stat.h>
 
 namespace {
 
@@ -259,6 +260,21 @@ TEST_F(EditHistoryTest, DeclinedRecoveryWaitsForTheNextStartUp) {
     ASSERT_EQ(journalOffers.size(), 1);
     EXPECT_EQ(Data(), AfterSteps(11));
     EXPECT_EQ(form->Document().CurrentFile(), file);
+}
+
+// A FIFO in a journal's place is no journal: opening its file says so instead of waiting for
+// ever on the read.
+TEST_F(EditHistoryTest, AJournalThatIsNoFileIsSaidSoNotWaitedOn) {
+    const QString file = WriteImage("fifo.bin", 12, false);
+    const QString journal = JournalPathFor(file);
+    QDir().mkpath(QFileInfo(journal).absolutePath());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(journal).constData(), 0600), 0);
+    openAnswers.push_back({file, 2});
+    ChildNamed(*form, "AOpen")->trigger();
+    EXPECT_EQ(Data(), PatternBytes(12));
+    EXPECT_TRUE(restoreOffers.isEmpty());
+    ASSERT_FALSE(warnings.isEmpty());
+    EXPECT_TRUE(warnings[0].contains("not a regular file")) << warnings[0].toStdString();
 }
 
 TEST_F(EditHistoryTest, DamagedJournalIsIgnoredWithAMessage) {

@@ -14,7 +14,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMenu>
@@ -24,6 +26,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -201,6 +204,23 @@ TEST_F(SettingsTest, ViewChoiceShowsCurvesOrTheWholeGridAndIsRemembered) {
     EXPECT_FALSE(ChildNamed<QWidget>(*form, "ViewPane")->isVisible());
     ChildNamed<QAction>(*form, "MViewSurface")->trigger();
     EXPECT_TRUE(ChildNamed<QWidget>(*form, "ViewPanel")->isVisible());
+}
+
+} // namespace
+
+namespace {
+
+// A FIFO in the settings file's place would stall the start for ever: it is neither read nor
+// written, and the window says so.
+TEST_F(SettingsTest, ASettingsFileThatIsNoFileIsLeftAloneAndSaidSo) {
+    ASSERT_TRUE(QDir().mkpath(config.filePath(QStringLiteral("Velmaris"))));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(SettingsFile()).constData(), 0600), 0);
+    auto form = NewForm();
+    form->MapAction(MapKind::Tau)->trigger(); // remembered, into the scratch file
+    const QString message = ChildNamed<QLabel>(*form, "MessageLabel")->text();
+    EXPECT_TRUE(message.contains(QStringLiteral("не обычный файл"))) << message.toStdString();
+    form.reset();
+    EXPECT_FALSE(QFileInfo(SettingsFile()).isFile()); // still the FIFO, untouched
 }
 
 } // namespace
