@@ -12,6 +12,7 @@
 #include "params/parameter_compare.h"
 #include "params/parameter_format.h"
 #include "params/parameter_formula.h"
+#include "params/parameter_storage.h"
 
 #include <cstdio>
 #include <iostream>
@@ -50,7 +51,10 @@ void WriteMapLines(const FirmwareImage& a, const FirmwareImage& b, const ImageDi
     }
 }
 
-std::string DiffText(const FirmwareImage& a, const FirmwareImage& b, const ImageDifferences& d) {
+// dbProblems: what kept the parameter database from being read whole, each record left out
+// included; said after the differences, which without those records may be incomplete.
+std::string DiffText(const FirmwareImage& a, const FirmwareImage& b, const ImageDifferences& d,
+                     const std::vector<std::string>& dbProblems) {
     std::string out;
     WriteMapLines(a, b, d, out);
     for (const ParameterDifference& c : d.constants)
@@ -71,6 +75,8 @@ std::string DiffText(const FirmwareImage& a, const FirmwareImage& b, const Image
         out += "checksum: " + Hex(d.checksum->a, 4) + " -> " + Hex(d.checksum->b, 4) + "\n";
     for (const AddressRange& r : d.bytes)
         out += "bytes " + Hex(r.first, 4) + (r.last == r.first ? "" : "-" + Hex(r.last, 4)) + "\n";
+    for (const std::string& problem : dbProblems)
+        out += "database problem: " + problem + "\n";
     return out;
 }
 
@@ -100,7 +106,7 @@ void WriteParameters(JsonWriter& w, const char* key, const std::vector<Parameter
     w.EndArray();
 }
 
-std::string DiffJson(const ImageDifferences& d) {
+std::string DiffJson(const ImageDifferences& d, const std::vector<std::string>* dbProblems) {
     JsonWriter w;
     w.BeginObject();
     w.Key("maps");
@@ -177,6 +183,13 @@ std::string DiffJson(const ImageDifferences& d) {
     w.EndArray();
     WriteParameters(w, "constants", d.constants);
     WriteParameters(w, "vectors", d.vectors);
+    if (dbProblems) { // only with a database
+        w.Key("database_problems");
+        w.BeginArray();
+        for (const std::string& problem : *dbProblems)
+            w.String(problem);
+        w.EndArray();
+    }
     w.EndObject();
     return w.Text() + "\n";
 }
@@ -198,8 +211,11 @@ bool TakeDbPath(std::vector<std::string>& args, std::string& dbPath) {
     return true;
 }
 
-// Reads the records of the database, or reports why it cannot be used.
-bool LoadTables(const std::string& dbPath, ParameterTables& tables) {
+// Reads the records of the database, or reports why it cannot be used. problems receives what
+// the database reported and every record the comparison leaves out, with why; they also go to
+// standard error.
+bool LoadTables(const std::string& dbPath, ParameterTables& tables,
+                std::vector<std::string>& problems) {
     ParamDatabase db(QString::fromStdString(dbPath));
     if (db.format() == ParamDatabase::Format::Missing ||
         db.format() == ParamDatabase::Format::Unknown) {
@@ -207,10 +223,18 @@ bool LoadTables(const std::string& dbPath, ParameterTables& tables) {
         return false;
     }
     for (const QString& p : db.problems())
-        std::cerr << "velmaris-cli diff: " << p.toStdString() << "\n";
+        problems.push_back(p.toStdString());
     tables.constants = db.constants();
     tables.vectors = db.vectors();
     tables.eval = EvaluateParameterFormula;
+    for (const ConstantRecord& c : tables.constants)
+        if (const auto why = ConstantProblem(c))
+            problems.push_back("constant " + c.Mark + " left out: " + *why);
+    for (const VectorRecord& v : tables.vectors)
+        if (const auto why = VectorProblem(v))
+            problems.push_back("vector " + v.Mark + " left out: " + *why);
+    for (const std::string& p : problems)
+        std::cerr << "velmaris-cli diff: " << p << "\n";
     return true;
 }
 
@@ -234,13 +258,14 @@ int RunDiff(const std::vector<std::string>& argv) {
     if (statusA || statusB)
         return ExitPartial;
     ImageDifferences d;
+    std::vector<std::string> dbProblems;
     try {
         if (dbPath.empty()) {
             d = CompareImages(a, b, useO2);
         } else {
             const auto app = EnsureCoreApplication();
             ParameterTables tables;
-            if (!LoadTables(dbPath, tables))
+            if (!LoadTables(dbPath, tables, dbProblems))
                 return ExitBadInput;
             d = CompareImages(a, b, useO2, tables);
         }
@@ -248,7 +273,8 @@ int RunDiff(const std::vector<std::string>& argv) {
         ReportCliError("diff", e.what());
         return ExitBadInput;
     }
-    std::cout << (HasFlag(args, "--json") ? DiffJson(d) : DiffText(a, b, d));
+    std::cout << (HasFlag(args, "--json") ? DiffJson(d, dbPath.empty() ? nullptr : &dbProblems)
+                                          : DiffText(a, b, d, dbProblems));
     std::cout.flush();
     if (!std::cout)
         return ExitBadInput;

@@ -1,4 +1,5 @@
 #include "cli_run.h"
+#include "damaged_jet.h"
 #include "image_bytes.h"
 #include "maps/image_compare.h"
 #include "temp_dir.h"
@@ -98,6 +99,36 @@ TEST_F(CliDiff, ExitStatusSaysSameDifferentBadOrIncomplete) {
     EXPECT_EQ(RunCli({"diff", dir.File("a.bin"), dir.File("short.bin")}).status, 3);
     EXPECT_EQ(RunCli({"diff", dir.File("a.bin"), dir.File("short.bin"), "--allow-partial"}).status,
               1);
+}
+
+} // namespace
+
+namespace {
+
+// A damaged parameter database is said in the output itself, text and JSON, with every record
+// the comparison leaves out: otherwise a constant that changed could be missing without a word.
+TEST_F(CliDiff, DatabaseProblemsAndLeftOutRecordsAreInTheOutput) {
+    const QString damaged = QString::fromStdString(dir.File("damaged.mdb"));
+    // The first constant's mark garbled (a space for its second letter).
+    MakeDamagedJetCopy(QStringLiteral(VELMARIS_FIXTURES_DIR "/database-jet4.mdb"), damaged,
+                       {{0x1bf8c, QByteArray(" \x00", 2)}});
+    const std::string db = damaged.toStdString();
+    const CliRun json =
+        RunCli({"diff", dir.File("a.bin"), dir.File("b.bin"), "--db", db, "--json"});
+    EXPECT_EQ(json.status, 1) << json.err;
+    const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+    const QJsonArray problems = root.value("database_problems").toArray();
+    ASSERT_EQ(problems.size(), 1) << json.out;
+    EXPECT_TRUE(problems[0].toString().startsWith(
+        QStringLiteral("Таблица table1, запись Id = 1: поле Mark повреждено")))
+        << problems[0].toString().toStdString();
+
+    const CliRun text = RunCli({"diff", dir.File("a.bin"), dir.File("b.bin"), "--db", db});
+    EXPECT_NE(text.out.find("database problem: Таблица table1, запись Id = 1"), std::string::npos)
+        << text.out;
+    // Without a database the JSON has no such list.
+    const CliRun plain = RunCli({"diff", dir.File("a.bin"), dir.File("b.bin"), "--json"});
+    EXPECT_EQ(plain.out.find("database_problems"), std::string::npos);
 }
 
 } // namespace
