@@ -7,6 +7,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -47,6 +48,43 @@ template <class Visit> void ForEachEntry(const fs::path& folder, Visit visit) {
     fs::directory_iterator it(folder, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec))
         visit(*it);
+}
+
+// What a path is when it is no serial port: a folder, a FIFO, an ordinary file, the process's
+// own terminal, or another device; empty for a terminal device that can be a port (a serial
+// tty the kernel lists, or a pseudo-terminal such as the simulator's).
+std::string NotASerialPort(const std::string& device, const struct stat& st) {
+    if (S_ISDIR(st.st_mode))
+        return "папка";
+    if (S_ISFIFO(st.st_mode))
+        return "канал (FIFO)";
+    if (S_ISREG(st.st_mode))
+        return "обычный файл";
+    if (!S_ISCHR(st.st_mode))
+        return "не символьное устройство";
+    const unsigned major = ::major(st.st_rdev);
+    const unsigned minor = ::minor(st.st_rdev);
+    if (major == 5 && minor <= 2)
+        return minor == 0 ? "управляющий терминал этого процесса" : "системное устройство";
+    const bool pseudoTerminal = major >= 136 && major <= 143;
+    const std::string name = fs::path(device).filename().string();
+    std::error_code ec;
+    if (pseudoTerminal || fs::exists("/sys/class/tty/" + name, ec))
+        return {};
+    return "устройство, не являющееся терминалом";
+}
+
+// The "tty-index:" of a /proc/PID/fdinfo file: the number of the pseudo-terminal whose master
+// that descriptor is; empty when there is none.
+std::string TtyIndex(const fs::path& fdinfo) {
+    std::ifstream in(fdinfo);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("tty-index:", 0) == 0) {
+            const std::size_t digits = line.find_first_of("0123456789");
+            return digits == std::string::npos ? std::string() : line.substr(digits);
+        }
+    return {};
 }
 
 class Doctor {
@@ -128,9 +166,16 @@ void Doctor::CheckAccess(PortReport& report) const {
         return;
     }
     report.present = true;
-    if (!S_ISCHR(st.st_mode) && system_.root.empty())
-        report.problems.push_back(
-            {ProblemKind::NotADevice, report.device + " — не устройство последовательного порта."});
+    if (system_.root.empty()) {
+        // Only a terminal device can carry the line: anything else opens (or not) without
+        // being a port, and "can open" would mislead.
+        if (const std::string what = NotASerialPort(report.device, st); !what.empty()) {
+            report.problems.push_back(
+                {ProblemKind::NotADevice,
+                 report.device + " — не последовательный порт: " + what + "."});
+            return;
+        }
+    }
     report.group = system_.groupName ? system_.groupName(st.st_gid) : std::to_string(st.st_gid);
     if (report.group.empty())
         report.group = std::to_string(st.st_gid);
@@ -158,6 +203,10 @@ void Doctor::CheckAccess(PortReport& report) const {
 
 void Doctor::FindHolders(PortReport& report) const {
     const std::string device = SystemName(Canonical(Below(report.device)));
+    // A pseudo-terminal's number: the process on its master side (a simulated unit) keeps the
+    // slave open too, and is the other end of the line, not a program in the way.
+    const std::string ptyIndex =
+        device.rfind("/dev/pts/", 0) == 0 ? device.substr(std::string("/dev/pts/").size()) : "";
     bool someHidden = false;
     std::vector<std::string> services;
     ForEachEntry(Below("/proc"), [&](const fs::directory_entry& entry) {
@@ -179,14 +228,21 @@ void Doctor::FindHolders(PortReport& report) const {
             someHidden = someHidden || fdError.value() == EACCES;
             return;
         }
+        bool holds = false;
+        bool farEnd = false; // holds the master of this very pseudo-terminal: the line's far end
         for (; !fdError && fds != fs::directory_iterator(); fds.increment(fdError)) {
             std::error_code linkError;
             const fs::path target = fs::read_symlink(fds->path(), linkError);
-            if (!linkError && target.string() == device) {
-                report.holders.push_back({pid, name});
-                break;
-            }
+            if (linkError)
+                continue;
+            if (target.string() == device)
+                holds = true;
+            else if (!ptyIndex.empty() && target.string() == "/dev/ptmx" &&
+                     TtyIndex(entry.path() / "fdinfo" / fds->path().filename()) == ptyIndex)
+                farEnd = true;
         }
+        if (holds && !farEnd)
+            report.holders.push_back({pid, name});
     });
     for (const PortHolder& holder : report.holders)
         report.problems.push_back(
@@ -232,7 +288,10 @@ PortReport Doctor::Diagnose(const std::string& path) const {
         report.stableName = StableNameOf(report.device);
     DescribeHardware(report);
     CheckAccess(report);
-    if (report.present)
+    const bool port =
+        std::none_of(report.problems.begin(), report.problems.end(),
+                     [](const PortProblem& p) { return p.kind == ProblemKind::NotADevice; });
+    if (report.present && port)
         FindHolders(report);
     return report;
 }

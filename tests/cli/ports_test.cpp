@@ -1,14 +1,16 @@
-// velmaris-cli ports against real device nodes: a pseudo-terminal, a file without permission
-// and a device that is not there.
+// velmaris-cli ports against real device nodes: a pseudo-terminal free and held, paths that
+// are no port and a device that is not there.
 #include "cli_run.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -27,27 +29,49 @@ QStringList Kinds(const QJsonObject& port) {
     return kinds;
 }
 
-TEST(PortsCommand, PseudoTerminalHeldByThisProcess) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+// A pseudo-terminal is a port like an adapter. The process on its master side (as the simulated
+// unit keeps the slave open too) is the line's far end and holds nothing; another process with
+// the slave open is named as holding it.
+TEST(PortsCommand, PseudoTerminalFreeThenHeldByAnotherProcess) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(master, 0);
     ASSERT_EQ(grantpt(master), 0);
     ASSERT_EQ(unlockpt(master), 0);
     const std::string slave = ptsname(master);
-    // Not handed on to the shell that starts the command: this process alone holds it.
-    const int held = open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(held, 0);
+    // This process holds both ends, as the simulator does: the port is free.
+    const int own = open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(own, 0);
+    const CliRun free = RunCli({"ports", "--json", slave});
+    const QJsonObject freePort = OnlyPort(free);
+    EXPECT_EQ(freePort["device"].toString().toStdString(), slave);
+    EXPECT_TRUE(freePort["canOpen"].toBool());
+    EXPECT_TRUE(freePort["holders"].toArray().isEmpty()) << free.out;
+    EXPECT_EQ(free.status, 0);
 
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(master); // the child is another program: it has the slave side only
+        close(own);
+        const int held = open(slave.c_str(), O_RDWR | O_NOCTTY);
+        (void)!write(ready[1], "x", 1);
+        pause();
+        _exit(held < 0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
     const CliRun run = RunCli({"ports", "--json", slave});
-    const QJsonObject port = OnlyPort(run);
-    EXPECT_EQ(port["device"].toString().toStdString(), slave);
-    EXPECT_TRUE(port["present"].toBool());
-    EXPECT_TRUE(port["canOpen"].toBool());
-    const QJsonArray holders = port["holders"].toArray();
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const QJsonArray holders = OnlyPort(run)["holders"].toArray();
     ASSERT_EQ(holders.size(), 1) << run.out;
-    EXPECT_EQ(holders[0].toObject()["pid"].toInt(), getpid());
-    EXPECT_TRUE(Kinds(port).contains("held"));
-    EXPECT_EQ(run.status, 1); // held by another process: not usable
-    close(held);
+    EXPECT_EQ(holders[0].toObject()["pid"].toInt(), child);
+    EXPECT_TRUE(Kinds(OnlyPort(run)).contains("held"));
+    EXPECT_EQ(run.status, 1);
+    close(ready[0]);
+    close(ready[1]);
+    close(own);
     close(master);
 }
 
@@ -59,25 +83,27 @@ TEST(PortsCommand, DeviceThatIsNotThere) {
     EXPECT_EQ(run.status, 1);
 }
 
-TEST(PortsCommand, PathWithoutPermission) {
+// A path that is no terminal is no port, whoever asks (root can open a file, but it carries no
+// line): said what it is, never "can open", and the command fails.
+TEST(PortsCommand, PathsThatAreNoSerialPort) {
     char folder[] = "/tmp/velmaris-ports-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string locked = std::string(folder) + "/locked";
-    close(open(locked.c_str(), O_CREAT | O_WRONLY, 0600));
-    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
-    const CliRun run = RunCli({"ports", "--json", locked});
-    const QJsonObject port = OnlyPort(run);
-    std::remove(locked.c_str());
-    rmdir(folder);
-    EXPECT_TRUE(port["present"].toBool());
-    EXPECT_TRUE(Kinds(port).contains("not-a-device"));
-    // Root may open anything: there the answer must be yes, never a made-up refusal.
-    if (geteuid() == 0) {
-        EXPECT_TRUE(port["canOpen"].toBool());
-        GTEST_SKIP() << "a refusal cannot be shown as root";
+    const std::string file = std::string(folder) + "/file";
+    const std::string fifo = std::string(folder) + "/fifo";
+    close(open(file.c_str(), O_CREAT | O_WRONLY, 0600));
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {std::string(folder), fifo, file, std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        const CliRun run = RunCli({"ports", "--json", path});
+        const QJsonObject port = OnlyPort(run);
+        EXPECT_TRUE(port["present"].toBool());
+        EXPECT_FALSE(port["canOpen"].toBool());
+        EXPECT_EQ(Kinds(port), QStringList{"not-a-device"});
+        EXPECT_EQ(run.status, 1);
     }
-    EXPECT_FALSE(port["canOpen"].toBool());
-    EXPECT_TRUE(Kinds(port).contains("no-permission"));
+    std::remove(file.c_str());
+    std::remove(fifo.c_str());
+    rmdir(folder);
 }
 
 } // namespace

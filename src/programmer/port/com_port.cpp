@@ -13,19 +13,28 @@
 
 namespace {
 
-// What stands in the way of opening the device, on lines of their own after the message.
-QString PortDiagnosis(const QString& device) {
+// Why the device could not be opened: the heading, and what stands in the way on lines of
+// their own after it. A port another program holds is said to be busy, not missing.
+QString OpenFailure(const QString& device) {
+    const QString missing = QStringLiteral("Не удается найти указанный порт.");
 #ifdef Q_OS_WIN
     Q_UNUSED(device);
-    return QString();
+    return missing;
 #else
     // The diagnosis only adds to the message: a failure of its own leaves the message as is.
     try {
-        const std::string text = portdoc::DiagnosisText(portdoc::DiagnosePort(
-            portdoc::PortSystem::Real(), QFile::encodeName(device).toStdString()));
-        return text.empty() ? QString() : QStringLiteral("\n\n") + QString::fromStdString(text);
+        const portdoc::PortReport report = portdoc::DiagnosePort(
+            portdoc::PortSystem::Real(), QFile::encodeName(device).toStdString());
+        const std::string text = portdoc::DiagnosisText(report);
+        const QString heading =
+            report.present && !report.holders.empty()
+                ? QStringLiteral("Не удается открыть порт %1: он занят другой программой.")
+                      .arg(device)
+                : missing;
+        return text.empty() ? heading
+                            : heading + QStringLiteral("\n\n") + QString::fromStdString(text);
     } catch (const std::exception&) {
-        return QString();
+        return missing;
     }
 #endif
 }
@@ -53,8 +62,7 @@ bool COMPort::open() {
     if (!port_->open(QIODevice::ReadWrite)) {
         port_->clearError();
         if (reporter_)
-            reporter_(QStringLiteral("Ошибка"), QStringLiteral("Не удается найти указанный порт.") +
-                                                    PortDiagnosis(DeviceForPortName(name_)));
+            reporter_(QStringLiteral("Ошибка"), OpenFailure(DeviceForPortName(name_)));
         return false;
     }
     // A failed line setting is reported and opening goes on, as the port may still work.
