@@ -64,11 +64,16 @@ void TMainForm::OpenFile(const QString& fileName, ImageFormat format) {
     RecoverJournal();
     if (!loaded.warning.isEmpty())
         Asks.Warn(this, loaded.warning);
-    // A wrong stored checksum is no reason to stop work (a save stores the right one), so it
-    // is said in the status bar's message part, whole in its tooltip.
-    const QString checksum = ChecksumWarning(GetImage(), fileName);
-    MessageLabel->setText(checksum);
-    MessageLabel->setToolTip(checksum);
+    // A wrong stored checksum, or a companion file holding another image, is no reason to stop
+    // work (a save stores the right sum in both files), so it is said in the status bar's
+    // message part, whole in its tooltip.
+    QStringList notes;
+    for (const QString& note :
+         {ChecksumWarning(GetImage(), fileName), PairWarning(GetImage(), fileName)})
+        if (!note.isEmpty())
+            notes << note;
+    MessageLabel->setText(notes.join(QLatin1Char(' ')));
+    MessageLabel->setToolTip(notes.join(QLatin1Char('\n')));
 }
 
 bool TMainForm::SaveCommand() {

@@ -4,6 +4,7 @@
 
 #include "image/hex_format.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -141,4 +142,40 @@ QString ChecksumWarning(const FirmwareImage& image, const QString& fileName) {
                           "образа выходит %3. Образ мог быть изменён другой программой или "
                           "повреждён; проверьте его. При сохранении будет записана сумма %3.")
         .arg(QFileInfo(fileName).fileName(), hex(stored), hex(computed));
+}
+
+QString CompanionFile(const QString& fileName) {
+    const QFileInfo info(fileName);
+    const QString suffix = info.suffix();
+    QString other;
+    if (suffix.compare(QLatin1String("hex"), Qt::CaseInsensitive) == 0)
+        other = suffix.at(0).isUpper() ? QStringLiteral("BIN") : QStringLiteral("bin");
+    else if (suffix.compare(QLatin1String("bin"), Qt::CaseInsensitive) == 0)
+        other = suffix.at(0).isUpper() ? QStringLiteral("HEX") : QStringLiteral("hex");
+    else
+        return {};
+    const QString companion = info.dir().filePath(info.completeBaseName() + '.' + other);
+    return QFileInfo(companion).isFile() ? companion : QString();
+}
+
+QString PairWarning(const FirmwareImage& image, const QString& fileName) {
+    const QString companion = CompanionFile(fileName);
+    if (companion.isEmpty())
+        return {};
+    try {
+        const LoadedImage other = LoadImageFile(companion, FormatForName(companion));
+        if (!other.image->Complete)
+            return {};
+        int differing = 0;
+        for (std::size_t a = 0; a < FirmwareImage::Size; ++a)
+            differing += image.Bytes()[a] != other.image->Bytes()[a];
+        if (differing == 0)
+            return {};
+        return QStringLiteral("Файлы %1 и %2 содержат разные образы (различных байт: %3); открыт "
+                              "%1. Сохранение запишет открытый образ в оба файла.")
+            .arg(QFileInfo(fileName).fileName(), QFileInfo(companion).fileName())
+            .arg(differing);
+    } catch (const std::exception&) {
+        return {};
+    }
 }

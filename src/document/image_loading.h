@@ -34,5 +34,15 @@ LoadedImage LoadImageFile(const QString& fileName, ImageFormat format);
 // not whole (its own warning says more).
 QString ChecksumWarning(const FirmwareImage& image, const QString& fileName);
 
+// The companion of an image file: the file of the same name with the other extension (".bin"
+// for ".hex" and back, in the same letter case), when it exists; empty otherwise.
+QString CompanionFile(const QString& fileName);
+
+// The warning for an image opened from one file of a pair whose other file holds another
+// image: a save writes both, so the engineer must know which one was opened; names both and
+// how many bytes differ. Empty when there is no companion, it holds the same bytes, or it
+// cannot be read whole (then it is no image to compare).
+QString PairWarning(const FirmwareImage& image, const QString& fileName);
+
 // The path as the file system takes it.
 std::string LocalPath(const QString& name);

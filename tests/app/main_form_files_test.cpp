@@ -85,6 +85,21 @@ TEST_F(OpenCommand, AWrongStoredChecksumIsSaidOnOpen) {
         << said.toStdString();
 }
 
+// One file of a pair whose other file holds another image: a save writes both, so the open
+// says which was opened and that they differ; a pair that agrees says nothing.
+TEST_F(OpenCommand, AMismatchedPairIsSaidOnOpen) {
+    WriteImage("pair.bin", 2, false);
+    form->OpenFromCommandLine(WriteImage("pair.hex", 1, true));
+    const QString said = ChildNamed<QLabel>(*form, "MessageLabel")->text();
+    EXPECT_TRUE(said.contains(QStringLiteral("pair.hex и pair.bin содержат разные образы")))
+        << said.toStdString();
+    WriteImage("same.bin", 3, false);
+    form->OpenFromCommandLine(WriteImage("same.hex", 3, true));
+    EXPECT_FALSE(ChildNamed<QLabel>(*form, "MessageLabel")
+                     ->text()
+                     .contains(QStringLiteral("разные образы")));
+}
+
 TEST_F(OpenCommand, OpeningDecodesAndFillsTheGridWithTheCurrentMap) {
     form->OpenFromCommandLine(WriteImage("a.hex", 1, true));
     EXPECT_EQ(form->Grid()->RowCount(), 40);
