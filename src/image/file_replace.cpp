@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <random>
@@ -69,6 +71,42 @@ int CreateTempFile(const std::string& name, const std::string& target, std::stri
     throw FileWriteError(name, Reason(EEXIST));
 }
 
+// Temporary files of saves that were killed half-way (".velmaris-" and eight letters or
+// digits, or that and ".previous") are removed from the folder of the next save, once they are
+// older than any save could take: another editor's save in progress is never touched.
+bool IsOwnTemporaryName(const std::string& name) {
+    const std::string prefix = ".velmaris-";
+    std::string rest = name.rfind(prefix, 0) == 0 ? name.substr(prefix.size()) : std::string();
+    const std::string previous = ".previous";
+    if (rest.size() == 8 + previous.size() && rest.compare(8, previous.size(), previous) == 0)
+        rest.resize(8);
+    if (rest.size() != 8)
+        return false;
+    for (const char c : rest)
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
+    return true;
+}
+
+constexpr time_t StaleSeconds = 10 * 60;
+
+void RemoveStaleTemporaries(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr)
+        return;
+    const time_t now = time(nullptr);
+    while (const dirent* entry = readdir(dir)) {
+        if (!IsOwnTemporaryName(entry->d_name))
+            continue;
+        const std::string path = folder + "/" + entry->d_name;
+        struct stat st;
+        if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            now - st.st_mtime > StaleSeconds)
+            unlink(path.c_str());
+    }
+    closedir(dir);
+}
+
 // Makes renames in a folder durable; a failure here does not undo a save that happened.
 void SyncFolder(const std::string& folder) {
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -108,6 +146,7 @@ FileReplacement::FileReplacement(const std::string& fileName) : name_(fileName) 
     // replaced behind their back, although the folder would allow the rename.
     if (replacing && access(target_.c_str(), W_OK) != 0)
         throw FileWriteError(name_, Reason(errno));
+    RemoveStaleTemporaries(FolderOf(target_));
     fd_ = CreateTempFile(name_, target_, temp_);
 }
 
@@ -168,6 +207,9 @@ void CommitReplacements(const std::vector<FileReplacement*>& files) {
         }
     enum class Move { Swapped, Created, Replaced };
     std::vector<Move> moves;
+    // On a file system that cannot swap, the previous file is kept under a second name while
+    // the others are moved, so that a later failure can still put it back.
+    std::vector<std::string> previous(files.size());
     for (FileReplacement* f : files) {
         struct stat st;
         const bool replacing = lstat(f->target_.c_str(), &st) == 0;
@@ -178,23 +220,47 @@ void CommitReplacements(const std::vector<FileReplacement*>& files) {
         int rc = calls.renameat2(AT_FDCWD, f->temp_.c_str(), AT_FDCWD, f->target_.c_str(),
                                  replacing ? RENAME_EXCHANGE : RENAME_NOREPLACE);
         if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            // A file system that cannot swap: a plain rename, which cannot be taken back.
+            // A file system that cannot swap: a plain rename, the previous file kept by a link.
             move = replacing ? Move::Replaced : Move::Created;
+            std::string& kept = previous[moves.size()];
+            if (replacing && link(f->target_.c_str(), (f->temp_ + ".previous").c_str()) == 0)
+                kept = f->temp_ + ".previous";
             rc = calls.rename(f->temp_.c_str(), f->target_.c_str());
         }
         if (rc != 0) {
             const int error = errno;
+            // Every file already moved gets its previous contents back; where that fails the
+            // message says what the file holds now and where its previous contents are.
+            std::string said;
+            if (!previous[moves.size()].empty())
+                unlink(previous[moves.size()].c_str()); // this file was not replaced
             for (std::size_t i = moves.size(); i-- > 0;) {
                 FileReplacement* done = files[i];
-                if (moves[i] == Move::Swapped)
-                    renameat2(AT_FDCWD, done->temp_.c_str(), AT_FDCWD, done->target_.c_str(),
-                              RENAME_EXCHANGE);
-                else if (moves[i] == Move::Created)
-                    std::rename(done->target_.c_str(), done->temp_.c_str());
-                else
+                std::string now;
+                if (moves[i] == Move::Swapped) {
+                    if (renameat2(AT_FDCWD, done->temp_.c_str(), AT_FDCWD, done->target_.c_str(),
+                                  RENAME_EXCHANGE) == 0) {
+                        now = "as it was";
+                    } else {
+                        done->committed_ = true; // the temporary name holds the previous file
+                        now = "holds the new image; its previous contents are in " + done->temp_;
+                    }
+                } else if (moves[i] == Move::Created) {
+                    now = std::rename(done->target_.c_str(), done->temp_.c_str()) == 0
+                              ? "not created"
+                              : "holds the new image";
+                } else {
                     done->committed_ = true; // the temporary name is gone
+                    if (previous[i].empty())
+                        now = "holds the new image; its previous contents could not be kept";
+                    else if (std::rename(previous[i].c_str(), done->target_.c_str()) == 0)
+                        now = "as it was";
+                    else
+                        now = "holds the new image; its previous contents are in " + previous[i];
+                }
+                said += "; " + done->name_ + " " + now;
             }
-            throw FileWriteError(f->name_, Reason(error));
+            throw FileWriteError(f->name_, Reason(error) + said);
         }
         moves.push_back(move);
     }
@@ -203,6 +269,8 @@ void CommitReplacements(const std::vector<FileReplacement*>& files) {
         files[i]->committed_ = true;
         if (moves[i] == Move::Swapped)
             std::remove(files[i]->temp_.c_str()); // the previous contents
+        if (!previous[i].empty())
+            unlink(previous[i].c_str());
         folders.insert(FolderOf(files[i]->target_));
     }
     for (const std::string& folder : folders)

@@ -19,6 +19,7 @@ public:
         Log().clear();
         FailFsync() = 0;
         FailSwap() = {"", 0};
+        FailRename() = {"", 0};
         ReplacementSystemCalls() = {&Fsync, &Renameat2, &Rename};
     }
     ~SystemCallLog() { ReplacementSystemCalls() = saved_; }
@@ -28,8 +29,11 @@ public:
     const std::vector<std::string>& Calls() const { return Log(); }
     // From now on fsync fails with this error number (0: it works).
     void FailFsyncWith(int error) { FailFsync() = error; }
-    // From now on renameat2 onto a file of this name (without folder) fails with the error.
+    // From now on renameat2 onto a file of this name (without folder; "*" for any) fails with
+    // the error.
     void FailSwapOnto(const std::string& name, int error) { FailSwap() = {name, error}; }
+    // From now on a plain rename onto a file of this name fails with the error.
+    void FailRenameOnto(const std::string& name, int error) { FailRename() = {name, error}; }
 
 private:
     static std::vector<std::string>& Log() {
@@ -41,6 +45,10 @@ private:
         return error;
     }
     static std::pair<std::string, int>& FailSwap() {
+        static std::pair<std::string, int> failure;
+        return failure;
+    }
+    static std::pair<std::string, int>& FailRename() {
         static std::pair<std::string, int> failure;
         return failure;
     }
@@ -61,7 +69,7 @@ private:
     static int Renameat2(int oldDir, const char* from, int newDir, const char* to,
                          unsigned int flags) {
         Log().push_back("rename " + Name(from) + " " + Name(to));
-        if (FailSwap().second != 0 && Name(to) == FailSwap().first) {
+        if (FailSwap().second != 0 && (FailSwap().first == "*" || Name(to) == FailSwap().first)) {
             errno = FailSwap().second;
             return -1;
         }
@@ -69,6 +77,10 @@ private:
     }
     static int Rename(const char* from, const char* to) {
         Log().push_back("rename " + Name(from) + " " + Name(to));
+        if (FailRename().second != 0 && Name(to) == FailRename().first) {
+            errno = FailRename().second;
+            return -1;
+        }
         return std::rename(from, to);
     }
 

@@ -7,6 +7,7 @@
 #include "temp_dir.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -93,7 +94,7 @@ TEST(PairWriter, AFailedMoveTakesBackTheFirstAndAMissingSwapFallsBackToRename) {
         SystemCallLog log;
         log.FailSwapOnto("a.hex", EIO);
         EXPECT_EQ(SaveError([&] { img.SaveBinAndHex(bin, hex); }),
-                  "Can't write file.\n" + hex + ": Input/output error");
+                  "Can't write file.\n" + hex + ": Input/output error; " + bin + " as it was");
     }
     EXPECT_EQ(ReadTextFile(bin), "old bin");
     EXPECT_EQ(ReadTextFile(hex), "old hex");
@@ -119,6 +120,45 @@ TEST(PairWriter, AFailedMoveTakesBackTheFirstAndAMissingSwapFallsBackToRename) {
         EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"a.bin", "a.hex"}));
         WriteTextFile(hex, "old hex");
     }
+}
+
+// Where the file system cannot swap two names, the previous first file is kept by a second
+// name while the other is moved: a failed second move still puts it back, the message says
+// what each file holds, and no file of the save is left behind.
+TEST(PairWriter, WithoutSwapsAFailedSecondMoveStillBringsTheFirstBack) {
+    TempDir dir;
+    const std::string bin = dir.File("a.bin"), hex = dir.File("a.hex");
+    WriteTextFile(bin, "old bin");
+    WriteTextFile(hex, "old hex");
+    FirmwareImage img;
+    {
+        SystemCallLog log;
+        log.FailSwapOnto("*", EINVAL); // no swaps on this file system
+        log.FailRenameOnto("a.hex", EIO);
+        EXPECT_EQ(SaveError([&] { img.SaveBinAndHex(bin, hex); }),
+                  "Can't write file.\n" + hex + ": Input/output error; " + bin + " as it was");
+    }
+    EXPECT_EQ(ReadTextFile(bin), "old bin");
+    EXPECT_EQ(ReadTextFile(hex), "old hex");
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"a.bin", "a.hex"}));
+}
+
+// Temporary files of saves killed half-way are cleared by the next save into their folder, once
+// old; a fresh one (another save going on) and files of other names stay.
+TEST(PairWriter, TheNextSaveClearsOldTemporariesOfInterruptedSaves) {
+    TempDir dir;
+    for (const char* name : {".velmaris-abcd1234", ".velmaris-zz99yy88.previous",
+                             ".velmaris-fresh123", ".velmaris-notours", "keep.txt"})
+        WriteTextFile(dir.File(name), "x");
+    const timespec old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+    for (const char* name :
+         {".velmaris-abcd1234", ".velmaris-zz99yy88.previous", ".velmaris-notours", "keep.txt"})
+        ASSERT_EQ(utimensat(AT_FDCWD, dir.File(name).c_str(), old, 0), 0);
+    FirmwareImage img;
+    EXPECT_EQ(SaveError([&] { img.SaveBin(dir.File("a.bin")); }), "(no error)");
+    EXPECT_EQ(
+        FilesIn(dir.Path()),
+        (std::vector<std::string>{".velmaris-fresh123", ".velmaris-notours", "a.bin", "keep.txt"}));
 }
 
 // Saving the pair under two names of one file would leave one of the two contents there, or
