@@ -2,6 +2,7 @@
 
 #include "velmaris_notice.h"
 
+#include <csignal>
 #include <cstring>
 #include <exception>
 #include <iostream>
@@ -37,6 +38,9 @@ const std::vector<CliCommand>& CliCommands() {
 }
 
 int main(int argc, char** argv) {
+    // Past a file size limit a write then fails with an error the commands report and clean up
+    // after, instead of the signal killing the program with its temporary files left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2)
         return PrintUsage(std::cerr);
     if (std::strcmp(argv[1], "--version") == 0) {

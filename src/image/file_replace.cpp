@@ -72,14 +72,15 @@ int CreateTempFile(const std::string& name, const std::string& target, std::stri
 }
 
 // Temporary files of saves that were killed half-way (".velmaris-" and eight letters or
-// digits, or that and ".previous") are removed from the folder of the next save, once they are
-// older than any save could take: another editor's save in progress is never touched.
+// digits, or that and ".previous" or SQLite's "-journal") are removed from the folder of the next
+// save, once they are older than any save could take: another editor's save in progress is never
+// touched.
 bool IsOwnTemporaryName(const std::string& name) {
     const std::string prefix = ".velmaris-";
     std::string rest = name.rfind(prefix, 0) == 0 ? name.substr(prefix.size()) : std::string();
-    const std::string previous = ".previous";
-    if (rest.size() == 8 + previous.size() && rest.compare(8, previous.size(), previous) == 0)
-        rest.resize(8);
+    for (const std::string suffix : {".previous", "-journal"})
+        if (rest.size() == 8 + suffix.size() && rest.compare(8, suffix.size(), suffix) == 0)
+            rest.resize(8);
     if (rest.size() != 8)
         return false;
     for (const char c : rest)

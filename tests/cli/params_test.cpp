@@ -12,6 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <cstdlib>
+#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
@@ -134,6 +136,18 @@ TEST_F(CliParams, BadArgumentsAndMissingFiles) {
                   .status,
               2);
     EXPECT_FALSE(QFile::exists(dir.filePath("out.sqlite")));
+
+    // A file size limit (a quota, like a full disk) fails the copy with a message instead of
+    // killing the program, so neither the copy nor a temporary file or journal is left.
+    const QString full = QDir(dir.filePath("full")).absolutePath();
+    ASSERT_TRUE(QDir().mkpath(full));
+    const std::string command =
+        "ulimit -f 16; " + ShellQuote(VELMARIS_CLI) + " db convert " + ShellQuote(Fixture) + " " +
+        ShellQuote((full + "/out.sqlite").toStdString()) + " >/dev/null 2>&1";
+    const int status = std::system(("sh -c " + ShellQuote(command)).c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+    EXPECT_TRUE(QDir(full).entryList(QDir::Files | QDir::Hidden).isEmpty())
+        << QDir(full).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
 }
 
 // Without --db the database beside the image is found when the working folder has none.

@@ -1,4 +1,5 @@
 #include "damaged_jet.h"
+#include "file_size_limit.h"
 #include "image/firmware_image.h"
 #include "params/db/param_db.h"
 #include "params/db/param_db_jet.h"
@@ -7,6 +8,7 @@
 #include "params/parameter_storage.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
@@ -333,6 +335,16 @@ TEST(ParamDatabase, FailedConversionLeavesNoFile) {
     EXPECT_THROW(ParamDatabase(dir.filePath(QStringLiteral("none.mdb"))).saveAsSQLite(copy),
                  std::runtime_error);
     EXPECT_EQ(ParamDatabase(copy).constants().size(), 13u);
+
+    // A disk that fills up half-way leaves neither the copy nor SQLite's journal behind.
+    const QString full = dir.filePath(QStringLiteral("full.sqlite"));
+    {
+        FileSizeLimit limit(16384);
+        EXPECT_THROW(db.saveAsSQLite(full), std::runtime_error);
+    }
+    EXPECT_FALSE(QFile::exists(full));
+    for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
+        EXPECT_FALSE(name.endsWith(QStringLiteral("-journal"))) << name.toStdString();
 }
 
 // The demo database and the demo image are made for each other: every constant decodes to the

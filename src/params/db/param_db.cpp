@@ -419,6 +419,12 @@ void ParamDatabase::saveAsSQLite(const QString& outPath) {
     // half-written file or removes one of the user's, and parallel runs never share a file.
     try {
         FileReplacement out(QFile::encodeName(outPath).toStdString());
+        // SQLite keeps a journal beside the file it writes; a write that fails (a full disk)
+        // leaves it behind unless it is removed here.
+        struct JournalRemover {
+            std::string path;
+            ~JournalRemover() { std::remove(path.c_str()); }
+        } journal{out.TempName() + "-journal"};
         QSqlQuery q(db());
         q.prepare(QStringLiteral("VACUUM INTO ?"));
         q.addBindValue(QFile::decodeName(out.TempName().c_str()));
