@@ -64,24 +64,28 @@ std::string OperationText(MapKind kind, MapOperation op, double operand,
 
 } // namespace
 
-std::string MapEditName(const FirmwareImage& image, MapKind kind, CellRect rect, MapOperation op,
-                        double operand, const std::string& decimalSeparator) {
+namespace {
+
+// "TABLE CELLS: WHAT"; just the table when the rectangle lies wholly outside it.
+std::string Named(const FirmwareImage& image, MapKind kind, CellRect rect,
+                  const std::string& what) {
     rect = ClipToTable(kind, rect);
     const std::string table = GetMapInfo(kind).caption;
     if (rect.bottom < rect.top)
         return table;
-    return table + " " + CellsText(image, kind, rect) + ": " +
-           OperationText(kind, op, operand, decimalSeparator);
+    return table + " " + CellsText(image, kind, rect) + ": " + what;
+}
+
+} // namespace
+
+std::string MapEditName(const FirmwareImage& image, MapKind kind, CellRect rect, MapOperation op,
+                        double operand, const std::string& decimalSeparator) {
+    return Named(image, kind, rect, OperationText(kind, op, operand, decimalSeparator));
 }
 
 std::string DifferenceEditName(const FirmwareImage& image, MapKind kind, CellRect rect,
                                double delta, const std::string& decimalSeparator) {
-    rect = ClipToTable(kind, rect);
-    const std::string table = GetMapInfo(kind).caption;
-    if (rect.bottom < rect.top)
-        return table;
-    return table + " " + CellsText(image, kind, rect) + ": эталон " +
-           ValueText(kind, delta, true, decimalSeparator);
+    return Named(image, kind, rect, "эталон " + ValueText(kind, delta, true, decimalSeparator));
 }
 
 std::string PasteEditName(MapKind kind, int cells) {

@@ -47,21 +47,13 @@ std::optional<ValueOutOfRange> FindValueOutOfRange(const FirmwareImage& image, M
 
 int CountFiniteOutOfRange(const FirmwareImage& image, MapKind kind, int top, int left,
                           const CellValues& values, std::optional<ValueOutOfRange>& first) {
-    const MapInfo& info = GetMapInfo(kind);
     int count = 0;
     first.reset();
-    for (size_t i = 0; i < values.size(); ++i)
-        for (size_t j = 0; j < values[i].size(); ++j) {
-            const int r = top + static_cast<int>(i), c = left + static_cast<int>(j);
-            if (!values[i][j] || !std::isfinite(*values[i][j]) || r < 0 || c < 0 ||
-                r >= info.rows || c >= info.cols)
-                continue;
-            MapLimits limits{};
-            if (!BeyondCellRange(image, kind, r, c, *values[i][j], limits))
-                continue;
-            if (count++ == 0)
-                first = ValueOutOfRange{r, c, *values[i][j], limits};
-        }
+    ForEachFiniteValue(kind, top, left, values, [&](int r, int c, double v) {
+        MapLimits limits{};
+        if (BeyondCellRange(image, kind, r, c, v, limits) && count++ == 0)
+            first = ValueOutOfRange{r, c, v, limits};
+    });
     return count;
 }
 

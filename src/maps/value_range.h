@@ -2,6 +2,7 @@
 
 #include "maps/map_operations.h"
 
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,20 @@ std::optional<ValueOutOfRange> FindValueOutOfRange(const FirmwareImage& image, M
 // are checked here, so the user can be asked before cells are clamped.
 int CountFiniteOutOfRange(const FirmwareImage& image, MapKind kind, int top, int left,
                           const CellValues& values, std::optional<ValueOutOfRange>& first);
+
+// Calls visit(row, col, value) for every finite value of a block whose top-left cell is (top,
+// left) that lies inside the table, row by row; empty entries are passed over.
+template <typename Visit>
+void ForEachFiniteValue(MapKind kind, int top, int left, const CellValues& values, Visit visit) {
+    const MapInfo& info = GetMapInfo(kind);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        for (std::size_t j = 0; j < values[i].size(); ++j) {
+            const int r = top + static_cast<int>(i), c = left + static_cast<int>(j);
+            if (values[i][j] && std::isfinite(*values[i][j]) && r >= 0 && c >= 0 && r < info.rows &&
+                c < info.cols)
+                visit(r, c, *values[i][j]);
+        }
+}
 
 // A range as the grid shows it: "от 0,0 до 127,5 °" with the table's decimals and unit.
 std::string RangeText(MapKind kind, const MapLimits& limits, const std::string& decimalSeparator);

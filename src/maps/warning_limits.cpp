@@ -37,22 +37,13 @@ MapLimits StorageRange(const FirmwareImage& image, MapKind kind) {
 
 int CountBeyondWarning(MapKind kind, int top, int left, const CellValues& values,
                        const WarningLimits& limits, std::optional<ValueOutOfRange>& first) {
-    const MapInfo& info = GetMapInfo(kind);
     const double slack = Slack(kind);
     int count = 0;
     first.reset();
-    for (size_t i = 0; i < values.size(); ++i)
-        for (size_t j = 0; j < values[i].size(); ++j) {
-            const int r = top + static_cast<int>(i), c = left + static_cast<int>(j);
-            if (!values[i][j] || !std::isfinite(*values[i][j]) || r < 0 || c < 0 ||
-                r >= info.rows || c >= info.cols)
-                continue;
-            const double v = *values[i][j];
-            if (v >= limits.low - slack && v <= limits.high + slack)
-                continue;
-            if (count++ == 0)
-                first = ValueOutOfRange{r, c, v, MapLimits{true, limits.low, limits.high}};
-        }
+    ForEachFiniteValue(kind, top, left, values, [&](int r, int c, double v) {
+        if ((v < limits.low - slack || v > limits.high + slack) && count++ == 0)
+            first = ValueOutOfRange{r, c, v, MapLimits{true, limits.low, limits.high}};
+    });
     return count;
 }
 
