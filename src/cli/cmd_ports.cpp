@@ -1,7 +1,8 @@
 // velmaris-cli ports [--json] [DEVICE...]
 // Lists the serial ports, or diagnoses the named ones: stable name, driver, USB identity,
-// whether this user can open the port and what stands in the way. Exit status 0; with named
-// devices 1 when one of them cannot be opened or is held by another process.
+// whether the port opens for this user (tried, not guessed from permissions) and what stands in
+// the way. Exit status 0; with named devices 1 when one of them is no serial port, does not open
+// or is held by another process.
 
 #include "cli/command.h"
 #include "image/json_writer.h"
@@ -21,7 +22,7 @@ void PrintReport(const portdoc::PortReport& port) {
     if (!port.usbVendor.empty())
         std::cout << "  usb:      " << port.usbVendor << ":" << port.usbProduct
                   << (port.usbName.empty() ? "" : "  ") << port.usbName << "\n";
-    if (port.present)
+    if (!port.group.empty())
         std::cout << "  group:    " << port.group << "\n";
     std::cout << "  can open: " << (port.canOpen ? "yes" : "no") << "\n";
     for (const portdoc::PortProblem& problem : port.problems)

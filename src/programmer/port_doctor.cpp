@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
@@ -180,7 +182,18 @@ void Doctor::CheckAccess(PortReport& report) const {
     if (report.group.empty())
         report.group = std::to_string(st.st_gid);
     report.canOpen = system_.mayOpen(node.string());
+    if (report.canOpen && system_.tryOpen) {
+        if (const int error = system_.tryOpen(node.string()); error != 0) {
+            report.canOpen = false;
+            report.problems.push_back(
+                {ProblemKind::OpenFailed, "Права позволяют открыть " + report.device +
+                                              ", но порт не открывается: " + std::strerror(error) +
+                                              "."});
+        }
+    }
     if (report.canOpen)
+        return;
+    if (!report.problems.empty())
         return;
     const bool inGroup =
         std::find(system_.groups.begin(), system_.groups.end(), st.st_gid) != system_.groups.end();
@@ -346,6 +359,15 @@ PortSystem PortSystem::Real() {
     system.mayOpen = [](const std::string& path) {
         return ::access(path.c_str(), R_OK | W_OK) == 0;
     };
+    system.tryOpen = [](const std::string& path) {
+        // Non-blocking, so a line without carrier does not hold the doctor up, and not as a
+        // controlling terminal.
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        ::close(fd);
+        return 0;
+    };
     return system;
 }
 
@@ -384,6 +406,8 @@ const char* ProblemKindName(ProblemKind kind) {
         return "grabbing-service";
     case ProblemKind::NotADevice:
         return "not-a-device";
+    case ProblemKind::OpenFailed:
+        return "open-failed";
     }
     return "unknown";
 }

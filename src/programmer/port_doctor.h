@@ -24,6 +24,10 @@ struct PortSystem {
     // The real system asks the kernel (access(2)), which also knows of access lists; a
     // made-up one is judged by owner, group and mode.
     std::function<bool(const std::string& path)> mayOpen;
+    // Opens the device for a moment and closes it again: 0 when that worked, else the errno.
+    // Permissions alone do not say a port opens (a pseudo-terminal still locked, a serial
+    // port with no UART behind it, one opened for exclusive use). Unset for a made-up system.
+    std::function<int(const std::string& path)> tryOpen;
 
     // The running system and the calling process.
     static PortSystem Real();
@@ -42,7 +46,8 @@ enum class ProblemKind {
     Held,            // another process has it open
     HeldUnknown,     // some processes could not be looked at (other users')
     GrabbingService, // a service known to grab serial ports is running
-    NotADevice       // the path is an ordinary file or a folder
+    NotADevice,      // the path is an ordinary file or a folder
+    OpenFailed       // permissions allow it, yet the device does not open
 };
 
 struct PortProblem {

@@ -75,6 +75,25 @@ TEST(PortsCommand, PseudoTerminalFreeThenHeldByAnotherProcess) {
     close(master);
 }
 
+// Permissions are not proof: a pseudo-terminal whose master has not unlocked it refuses to open
+// though its owner may read and write it, so the port is said not to open and the command fails.
+TEST(PortsCommand, TerminalThatRefusesToOpen) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    const std::string slave = ptsname(master);
+    const CliRun run = RunCli({"ports", "--json", slave});
+    const QJsonObject port = OnlyPort(run);
+    EXPECT_TRUE(port["present"].toBool());
+    EXPECT_FALSE(port["canOpen"].toBool());
+    EXPECT_EQ(Kinds(port), QStringList{"open-failed"});
+    EXPECT_EQ(run.status, 1);
+    const CliRun text = RunCli({"ports", slave});
+    EXPECT_NE(text.out.find("can open: no"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("не открывается"), std::string::npos) << text.out;
+    close(master);
+}
+
 TEST(PortsCommand, DeviceThatIsNotThere) {
     const CliRun run = RunCli({"ports", "--json", "/dev/ttyUSB-velmaris-gone"});
     const QJsonObject port = OnlyPort(run);
@@ -92,7 +111,8 @@ TEST(PortsCommand, PathsThatAreNoSerialPort) {
     const std::string fifo = std::string(folder) + "/fifo";
     close(open(file.c_str(), O_CREAT | O_WRONLY, 0600));
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {std::string(folder), fifo, file, std::string("/dev/null")}) {
+    for (const std::string& path :
+         {std::string(folder), fifo, file, std::string("/dev/null"), std::string("/dev/tty")}) {
         SCOPED_TRACE(path);
         const CliRun run = RunCli({"ports", "--json", path});
         const QJsonObject port = OnlyPort(run);
