@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -227,12 +228,8 @@ bool LoadTables(const std::string& dbPath, ParameterTables& tables,
     tables.constants = db.constants();
     tables.vectors = db.vectors();
     tables.eval = EvaluateParameterFormula;
-    for (const ConstantRecord& c : tables.constants)
-        if (const auto why = ConstantProblem(c))
-            problems.push_back("constant " + c.Mark + " left out: " + *why);
-    for (const VectorRecord& v : tables.vectors)
-        if (const auto why = VectorProblem(v))
-            problems.push_back("vector " + v.Mark + " left out: " + *why);
+    for (std::string& leftOut : RecordsLeftOut(tables))
+        problems.push_back(std::move(leftOut));
     for (const std::string& p : problems)
         std::cerr << "velmaris-cli diff: " << p << "\n";
     return true;

@@ -92,6 +92,21 @@ void CompareVectors(const FirmwareImage& a, const FirmwareImage& b, const Parame
 
 } // namespace
 
+std::vector<std::string> RecordsLeftOut(const ParameterTables& tables) {
+    std::vector<std::string> out;
+    for (const ConstantRecord& rec : tables.constants) {
+        if (const auto why = ConstantProblem(rec))
+            out.push_back("constant " + rec.Mark + " left out: " + *why);
+        else if (!ConstantTypeStores(rec.Type))
+            out.push_back("constant " + rec.Mark + " left out: тип " + std::to_string(rec.Type) +
+                          " не хранит значения в образе");
+    }
+    for (const VectorRecord& rec : tables.vectors)
+        if (const auto why = VectorProblem(rec))
+            out.push_back("vector " + rec.Mark + " left out: " + *why);
+    return out;
+}
+
 ImageDifferences CompareImages(const FirmwareImage& a, const FirmwareImage& b, bool useO2,
                                const ParameterTables& tables) {
     ImageDifferences out = CompareImages(a, b, useO2);

@@ -4,6 +4,7 @@
 #include "params/parameter_decode.h"
 #include "params/parameter_records.h"
 
+#include <string>
 #include <vector>
 
 // The records of a parameter database that a comparison decodes, and the evaluator of their
@@ -20,6 +21,11 @@ struct ParameterTables {
 // used (see ConstantProblem, VectorProblem) are left out; their bytes stay other bytes.
 ImageDifferences CompareImages(const FirmwareImage& a, const FirmwareImage& b, bool useO2,
                                const ParameterTables& tables);
+
+// Every record CompareImages leaves out, as "constant MARK left out: why" (or "vector ..."), in
+// table order: records that cannot be used, and constants whose type stores nothing in the
+// image, so a comparison never drops a record without a word.
+std::vector<std::string> RecordsLeftOut(const ParameterTables& tables);
 
 // Copies the stored value of a listed constant or vector point (and a point's argument) from
 // the reference into the image through its writes; the other bits of a shared byte stay.

@@ -7,6 +7,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -118,10 +120,13 @@ TEST_F(CliDiff, DatabaseProblemsAndLeftOutRecordsAreInTheOutput) {
     EXPECT_EQ(json.status, 1) << json.err;
     const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
     const QJsonArray problems = root.value("database_problems").toArray();
-    ASSERT_EQ(problems.size(), 1) << json.out;
+    ASSERT_EQ(problems.size(), 2) << json.out;
     EXPECT_TRUE(problems[0].toString().startsWith(
         QStringLiteral("Таблица table1, запись Id = 1: поле Mark повреждено")))
         << problems[0].toString().toStdString();
+    // The fixture's N_CYL has a type that stores nothing: the comparison passes it by.
+    EXPECT_EQ(problems[1].toString(),
+              QStringLiteral("constant N_CYL left out: тип 7 не хранит значения в образе"));
 
     const CliRun text = RunCli({"diff", dir.File("a.bin"), dir.File("b.bin"), "--db", db});
     EXPECT_NE(text.out.find("database problem: Таблица table1, запись Id = 1"), std::string::npos)
@@ -129,6 +134,47 @@ TEST_F(CliDiff, DatabaseProblemsAndLeftOutRecordsAreInTheOutput) {
     // Without a database the JSON has no such list.
     const CliRun plain = RunCli({"diff", dir.File("a.bin"), dir.File("b.bin"), "--json"});
     EXPECT_EQ(plain.out.find("database_problems"), std::string::npos);
+}
+
+// Records whose address is text instead of a number (an SQLite file stores what it is given)
+// are left out by name with why, next to the constant of a type that stores nothing; a
+// database without a fault still gets its list, so the JSON always says what was passed by.
+TEST_F(CliDiff, EveryRecordTheComparisonLeavesOutIsListed) {
+    const std::string db = dir.File("p.sqlite");
+    ASSERT_EQ(RunCli({"db", "convert", VELMARIS_FIXTURES_DIR "/database-jet4.mdb", db}).status, 0);
+    {
+        QSqlDatabase sql = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "edit");
+        sql.setDatabaseName(QString::fromStdString(db));
+        ASSERT_TRUE(sql.open());
+        QSqlQuery q(sql);
+        ASSERT_TRUE(
+            q.exec(QStringLiteral("UPDATE table1 SET Address = 'abc' WHERE Mark = 'N_LIM'")));
+        ASSERT_TRUE(
+            q.exec(QStringLiteral("UPDATE table2 SET AddressPar = 'x' WHERE Mark = 'XX_TWAT'")));
+        sql.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("edit"));
+    const CliRun json =
+        RunCli({"diff", dir.File("a.bin"), dir.File("b.bin"), "--db", db, "--json"});
+    EXPECT_EQ(json.status, 1) << json.err;
+    const QJsonArray problems = QJsonDocument::fromJson(QByteArray::fromStdString(json.out))
+                                    .object()
+                                    .value("database_problems")
+                                    .toArray();
+    QStringList listed;
+    for (const QJsonValue& p : problems)
+        listed << p.toString();
+    EXPECT_EQ(
+        listed,
+        (QStringList{QStringLiteral("constant N_LIM left out: поле Address не число ('abc')"),
+                     QStringLiteral("constant N_CYL left out: тип 7 не хранит значения в образе"),
+                     QStringLiteral("vector XX_TWAT left out: поле AddressPar не число ('x')")}))
+        << json.out;
+    const CliRun text = RunCli({"diff", dir.File("a.bin"), dir.File("b.bin"), "--db", db});
+    EXPECT_NE(text.out.find("database problem: constant N_CYL left out"), std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("database problem: constant N_LIM left out"), std::string::npos)
+        << text.out;
 }
 
 } // namespace
