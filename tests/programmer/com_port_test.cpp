@@ -114,7 +114,12 @@ TEST_F(ComPortTest, OpeningAndSpeed) {
     COMPort second(std::ref(messages));
     second.set_port_name(QString::fromStdString(sim.link));
     EXPECT_FALSE(second.open());
-    EXPECT_EQ(messages.seen.size(), 2);
+    ASSERT_EQ(messages.seen.size(), 2);
+    // The device is there: it is not said to be missing, and the system's reason is given.
+    EXPECT_TRUE(messages.seen[1].startsWith(QStringLiteral("Ошибка|Не удается открыть порт ") +
+                                            QString::fromStdString(sim.link) +
+                                            QStringLiteral(" (")))
+        << messages.seen[1].toStdString();
     port.close();
     EXPECT_FALSE(port.is_open());
     EXPECT_TRUE(second.open());

@@ -14,11 +14,13 @@
 namespace {
 
 // Why the device could not be opened: the heading, and what stands in the way on lines of
-// their own after it. A port another program holds is said to be busy, not missing.
-QString OpenFailure(const QString& device) {
+// their own after it. Only a device that is not there is said not to be found; a port another
+// program holds is said to be busy, and any other refusal gives the system's reason.
+QString OpenFailure(const QString& device, const QString& systemReason) {
     const QString missing = QStringLiteral("Не удается найти указанный порт.");
 #ifdef Q_OS_WIN
     Q_UNUSED(device);
+    Q_UNUSED(systemReason);
     return missing;
 #else
     // The diagnosis only adds to the message: a failure of its own leaves the message as is.
@@ -26,11 +28,12 @@ QString OpenFailure(const QString& device) {
         const portdoc::PortReport report = portdoc::DiagnosePort(
             portdoc::PortSystem::Real(), QFile::encodeName(device).toStdString());
         const std::string text = portdoc::DiagnosisText(report);
-        const QString heading =
-            report.present && !report.holders.empty()
-                ? QStringLiteral("Не удается открыть порт %1: он занят другой программой.")
-                      .arg(device)
-                : missing;
+        QString heading = missing;
+        if (report.present && !report.holders.empty())
+            heading = QStringLiteral("Не удается открыть порт %1: он занят другой программой.")
+                          .arg(device);
+        else if (report.present)
+            heading = QStringLiteral("Не удается открыть порт %1 (%2).").arg(device, systemReason);
         return text.empty() ? heading
                             : heading + QStringLiteral("\n\n") + QString::fromStdString(text);
     } catch (const std::exception&) {
@@ -60,9 +63,10 @@ bool COMPort::open() {
     port_->setPortName(DeviceForPortName(name_));
     // QSerialPort opens the device exclusively (lock file and TIOCEXCL).
     if (!port_->open(QIODevice::ReadWrite)) {
+        const QString reason = port_->errorString();
         port_->clearError();
         if (reporter_)
-            reporter_(QStringLiteral("Ошибка"), OpenFailure(DeviceForPortName(name_)));
+            reporter_(QStringLiteral("Ошибка"), OpenFailure(DeviceForPortName(name_), reason));
         return false;
     }
     // A failed line setting is reported and opening goes on, as the port may still work.
