@@ -178,6 +178,8 @@ TEST(WarningLimits, CountWithTheShownDecimalsAndCheckTypedLimits) {
     EXPECT_EQ(first->row, 3);
     EXPECT_EQ(first->col, 3);
     EXPECT_EQ(first->limits.max, 40);
+    EXPECT_EQ(CountBeyondWarning(MapKind::Uoz, 2, 3, {{10.0}}, limits, first), 0);
+    EXPECT_FALSE(first.has_value()); // nothing left of the last count
 
     const MapLimits storage = StorageRange(image, MapKind::Uoz);
     EXPECT_EQ(storage.min, 0);

@@ -79,7 +79,9 @@ TEST(TextFieldCheck, TakesWhatTheDatabaseCanHoldOnly) {
     EXPECT_EQ(TextFieldProblem("Name", "Уставка\xe4\xb8\x80", 128),
               "знаки вне кодовой страницы 1251");
     EXPECT_EQ(TextFieldProblem("Unit", "об\x01мин", 16), "управляющий знак");
-    EXPECT_EQ(TextFieldProblem("Unit", "\xd0", 16), "не текст"); // a cut two-byte character
+    EXPECT_EQ(TextFieldProblem("Unit", "\xd0", 16), "не текст");  // a cut two-byte character
+    EXPECT_EQ(TextFieldProblem("Unit", "\xd0" "A", 16), "не текст"); // a lead byte without its tail
+    EXPECT_EQ(TextFieldProblem("Unit", "A\x80", 16), "не текст"); // a tail without its lead
     EXPECT_EQ(TextFieldProblem("Unit", "оборотов в мин", 8), "длиннее 8 знаков");
     EXPECT_EQ(TextFieldProblem("Mark", "XX RPM", 16),
               "обозначение не из латинских букв, цифр и «_»");

@@ -168,4 +168,9 @@ TEST(BringUp, WaitsForAStreamToEndBeforeSendingAnything) {
     EXPECT_GE(link.firstFrame, link.streamEnds);
     EXPECT_FALSE(link.WokenUp());
     EXPECT_EQ(said, std::vector<std::string>{"waiting for the unit to finish sending"});
+
+    // Nobody to tell: the wait is the same, and nothing is called that is not there.
+    StreamThenUnit quiet(unit);
+    EXPECT_TRUE(bring_up(quiet, 19200, 3000));
+    EXPECT_GE(quiet.firstFrame, quiet.streamEnds);
 }
