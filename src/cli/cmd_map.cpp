@@ -160,7 +160,8 @@ bool ReadCsvFile(const std::string& name, std::string& text, std::string& proble
     std::error_code ec;
     const fs::file_status status = fs::status(name, ec);
     if (ec || !fs::exists(status)) {
-        problem = "Can't open file.\n" + name + ": No such file or directory";
+        // The system's own reason: a loop of links or a name too long is no missing file.
+        problem = "Can't open file.\n" + name + ": " + (ec ? ec.message() : std::strerror(ENOENT));
         return false;
     }
     if (fs::is_directory(status)) {

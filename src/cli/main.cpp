@@ -1,3 +1,4 @@
+#include "cli/cli_image.h"
 #include "cli/command.h"
 
 #include "velmaris_notice.h"
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
             try {
                 return c.run(std::vector<std::string>(argv + 2, argv + argc));
             } catch (const std::exception& e) {
-                std::cerr << "velmaris-cli " << c.name << ": " << e.what() << "\n";
+                ReportCliError(c.name, e.what());
                 return 2;
             }
         }

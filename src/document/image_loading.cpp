@@ -1,6 +1,7 @@
 // Reading image files for the document and the comparison, and the warning texts of a file that
 // does not give a whole image.
 #include "document/image_loading.h"
+#include "document/save_names.h"
 
 #include "image/hex_format.h"
 
@@ -145,17 +146,16 @@ QString ChecksumWarning(const FirmwareImage& image, const QString& fileName) {
 }
 
 QString CompanionFile(const QString& fileName) {
-    const QFileInfo info(fileName);
-    const QString suffix = info.suffix();
-    QString other;
+    // The other name a save of this file writes, so that the warning looks where the save
+    // would write ("a.Hex" goes with "a.Bin").
+    const QString suffix = QFileInfo(fileName).suffix();
+    const SaveNames names = MakeSaveNames(fileName);
+    QString companion;
     if (suffix.compare(QLatin1String("hex"), Qt::CaseInsensitive) == 0)
-        other = suffix.at(0).isUpper() ? QStringLiteral("BIN") : QStringLiteral("bin");
+        companion = names.bin;
     else if (suffix.compare(QLatin1String("bin"), Qt::CaseInsensitive) == 0)
-        other = suffix.at(0).isUpper() ? QStringLiteral("HEX") : QStringLiteral("hex");
-    else
-        return {};
-    const QString companion = info.dir().filePath(info.completeBaseName() + '.' + other);
-    return QFileInfo(companion).isFile() ? companion : QString();
+        companion = names.hex;
+    return !companion.isEmpty() && QFileInfo(companion).isFile() ? companion : QString();
 }
 
 QString PairWarning(const FirmwareImage& image, const QString& fileName) {

@@ -35,7 +35,8 @@ LoadedImage LoadImageFile(const QString& fileName, ImageFormat format);
 QString ChecksumWarning(const FirmwareImage& image, const QString& fileName);
 
 // The companion of an image file: the file of the same name with the other extension (".bin"
-// for ".hex" and back, in the same letter case), when it exists; empty otherwise.
+// for ".hex" and back, in the letter case a save of the file gives it), when it exists; empty
+// otherwise.
 QString CompanionFile(const QString& fileName);
 
 // The warning for an image opened from one file of a pair whose other file holds another

@@ -117,6 +117,35 @@ void SyncFolder(const std::string& folder) {
     }
 }
 
+// Gives the previous contents of a file that a failed save could not put back a visible name
+// beside it ("a.previous.bin", then "a.previous-2.bin" and on), never over another file: the
+// hidden temporary name they are under would be cleared by a later save once old, and a file
+// dialog does not show it. Returns the name they are under now.
+std::string KeepPrevious(const std::string& kept, const std::string& target) {
+    const std::size_t slash = target.find_last_of('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t dot = target.find_last_of('.');
+    if (dot == std::string::npos || dot <= start)
+        dot = target.size();
+    for (int n = 1; n <= 100; ++n) {
+        const std::string name = target.substr(0, dot) + ".previous" +
+                                 (n == 1 ? std::string() : "-" + std::to_string(n)) +
+                                 target.substr(dot);
+        if (link(kept.c_str(), name.c_str()) == 0) {
+            unlink(kept.c_str());
+            return name;
+        }
+        if (errno == EEXIST)
+            continue;
+        // A file system without hard links may still move a name without replacing another.
+        if (renameat2(AT_FDCWD, kept.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0)
+            return name;
+        if (errno != EEXIST)
+            break;
+    }
+    return kept;
+}
+
 } // namespace
 
 FileSystemCalls& ReplacementSystemCalls() {
@@ -239,12 +268,13 @@ void CommitReplacements(const std::vector<FileReplacement*>& files) {
                 FileReplacement* done = files[i];
                 std::string now;
                 if (moves[i] == Move::Swapped) {
-                    if (renameat2(AT_FDCWD, done->temp_.c_str(), AT_FDCWD, done->target_.c_str(),
-                                  RENAME_EXCHANGE) == 0) {
+                    if (calls.renameat2(AT_FDCWD, done->temp_.c_str(), AT_FDCWD,
+                                        done->target_.c_str(), RENAME_EXCHANGE) == 0) {
                         now = "as it was";
                     } else {
                         done->committed_ = true; // the temporary name holds the previous file
-                        now = "holds the new image; its previous contents are in " + done->temp_;
+                        now = "holds the new image; its previous contents are in " +
+                              KeepPrevious(done->temp_, done->target_);
                     }
                 } else if (moves[i] == Move::Created) {
                     now = std::rename(done->target_.c_str(), done->temp_.c_str()) == 0
@@ -254,10 +284,11 @@ void CommitReplacements(const std::vector<FileReplacement*>& files) {
                     done->committed_ = true; // the temporary name is gone
                     if (previous[i].empty())
                         now = "holds the new image; its previous contents could not be kept";
-                    else if (std::rename(previous[i].c_str(), done->target_.c_str()) == 0)
+                    else if (calls.rename(previous[i].c_str(), done->target_.c_str()) == 0)
                         now = "as it was";
                     else
-                        now = "holds the new image; its previous contents are in " + previous[i];
+                        now = "holds the new image; its previous contents are in " +
+                              KeepPrevious(previous[i], done->target_);
                 }
                 said += "; " + done->name_ + " " + now;
             }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -170,6 +171,11 @@ TEST(CliMap, SetRefusesValuesBeyondTheRangeAndFilesThatAreNoCsv) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     refuses(fifo, "not a regular file");
     refuses("/dev/zero", "not a regular file");
+    // A file that cannot be looked at is reported with the system's reason.
+    refuses(dir.File("none.csv"), "none.csv: No such file or directory");
+    std::filesystem::create_symlink("loop2.csv", dir.File("loop1.csv"));
+    std::filesystem::create_symlink("loop1.csv", dir.File("loop2.csv"));
+    refuses(dir.File("loop1.csv"), "loop1.csv: Too many levels of symbolic links");
     WriteFile(dir.File("big.csv"), csv + std::string(2 * 1024 * 1024, '\n'));
     refuses(dir.File("big.csv"), "too large");
 }

@@ -143,9 +143,19 @@ TEST_F(CliParams, BadArgumentsAndMissingFiles) {
     ASSERT_TRUE(QDir().mkpath(full));
     const std::string command =
         "ulimit -f 16; " + ShellQuote(VELMARIS_CLI) + " db convert " + ShellQuote(Fixture) + " " +
-        ShellQuote((full + "/out.sqlite").toStdString()) + " >/dev/null 2>&1";
+        ShellQuote((full + "/out.sqlite").toStdString()) + " >/dev/null 2>" +
+        ShellQuote(dir.filePath("err.txt").toStdString());
     const int status = std::system(("sh -c " + ShellQuote(command)).c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+    // Headed as every failed write is, with the file named on the next line.
+    QFile err(dir.filePath("err.txt"));
+    ASSERT_TRUE(err.open(QIODevice::ReadOnly));
+    const std::string message = err.readAll().toStdString();
+    EXPECT_EQ(message.rfind("velmaris-cli db: Can't write file.\nvelmaris-cli db: " +
+                                (full + "/out.sqlite: ").toStdString(),
+                            0),
+              0u)
+        << message;
     EXPECT_TRUE(QDir(full).entryList(QDir::Files | QDir::Hidden).isEmpty())
         << QDir(full).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
 }

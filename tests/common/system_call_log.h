@@ -18,8 +18,8 @@ public:
     SystemCallLog() : saved_(ReplacementSystemCalls()) {
         Log().clear();
         FailFsync() = 0;
-        FailSwap() = {"", 0};
-        FailRename() = {"", 0};
+        FailSwap().clear();
+        FailRename().clear();
         ReplacementSystemCalls() = {&Fsync, &Renameat2, &Rename};
     }
     ~SystemCallLog() { ReplacementSystemCalls() = saved_; }
@@ -30,10 +30,15 @@ public:
     // From now on fsync fails with this error number (0: it works).
     void FailFsyncWith(int error) { FailFsync() = error; }
     // From now on renameat2 onto a file of this name (without folder; "*" for any) fails with
-    // the error.
-    void FailSwapOnto(const std::string& name, int error) { FailSwap() = {name, error}; }
-    // From now on a plain rename onto a file of this name fails with the error.
-    void FailRenameOnto(const std::string& name, int error) { FailRename() = {name, error}; }
+    // the error, once `after` such calls have passed (a move that works and its undoing that
+    // fails). Several names may fail at once.
+    void FailSwapOnto(const std::string& name, int error, int after = 0) {
+        FailSwap().push_back({name, error, after});
+    }
+    // The same for a plain rename.
+    void FailRenameOnto(const std::string& name, int error, int after = 0) {
+        FailRename().push_back({name, error, after});
+    }
 
 private:
     static std::vector<std::string>& Log() {
@@ -44,13 +49,28 @@ private:
         static int error = 0;
         return error;
     }
-    static std::pair<std::string, int>& FailSwap() {
-        static std::pair<std::string, int> failure;
-        return failure;
+    struct Failure {
+        std::string name;
+        int error;
+        int after; // calls onto the name that still work
+    };
+    static std::vector<Failure>& FailSwap() {
+        static std::vector<Failure> failures;
+        return failures;
     }
-    static std::pair<std::string, int>& FailRename() {
-        static std::pair<std::string, int> failure;
-        return failure;
+    static std::vector<Failure>& FailRename() {
+        static std::vector<Failure> failures;
+        return failures;
+    }
+    // Whether a call onto `to` fails by one of the rules, and with which error.
+    static int FailureFor(std::vector<Failure>& rules, const char* to) {
+        for (Failure& rule : rules)
+            if (rule.name == "*" || Name(to) == rule.name) {
+                if (rule.after == 0)
+                    return rule.error;
+                --rule.after;
+            }
+        return 0;
     }
     static std::string Name(const std::string& path) {
         return path.substr(path.find_last_of('/') + 1);
@@ -69,16 +89,16 @@ private:
     static int Renameat2(int oldDir, const char* from, int newDir, const char* to,
                          unsigned int flags) {
         Log().push_back("rename " + Name(from) + " " + Name(to));
-        if (FailSwap().second != 0 && (FailSwap().first == "*" || Name(to) == FailSwap().first)) {
-            errno = FailSwap().second;
+        if (const int error = FailureFor(FailSwap(), to)) {
+            errno = error;
             return -1;
         }
         return ::renameat2(oldDir, from, newDir, to, flags);
     }
     static int Rename(const char* from, const char* to) {
         Log().push_back("rename " + Name(from) + " " + Name(to));
-        if (FailRename().second != 0 && Name(to) == FailRename().first) {
-            errno = FailRename().second;
+        if (const int error = FailureFor(FailRename(), to)) {
+            errno = error;
             return -1;
         }
         return std::rename(from, to);

@@ -1,6 +1,8 @@
 // The decisions of the image document: what a close, a save and an open ask, and what they do.
 #include "document/edit_history.h"
 #include "document/image_document.h"
+#include "document/image_loading.h"
+#include "document/save_names.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -214,4 +216,43 @@ TEST(ImageLoading, AWrongStoredChecksumIsWarnedOfWithBothValues) {
     image.Complete = true;
     image.UpdateChecksum();
     EXPECT_TRUE(ChecksumWarning(image, QStringLiteral("a.bin")).isEmpty());
+}
+
+// Opening one file of a pair whose other file holds another image warns, naming both and the
+// count of differing bytes, in whatever letter case a save gives the pair; a companion with the
+// same image, none, or one that is not a whole image gives no warning.
+TEST(ImageLoading, APairHoldingTwoImagesIsWarnedOfNamingBothFiles) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    FirmwareImage image;
+    std::vector<uint8_t> bytes(FirmwareImage::Size, 0x22);
+    image.ReplaceData(bytes.data());
+    image.Complete = true;
+    FirmwareImage other;
+    bytes[10] = bytes[20] = bytes[30] = 0x33;
+    other.ReplaceData(bytes.data());
+    other.Complete = true;
+    for (const char* ext : {"hex", "HEX", "Hex", "hEX"}) {
+        const QString opened = dir.filePath(QStringLiteral("a.") + QLatin1String(ext));
+        const SaveNames names = MakeSaveNames(opened);
+        image.SaveHex(LocalPath(opened));
+        other.SaveBin(LocalPath(names.bin));
+        const QString text = PairWarning(image, opened);
+        EXPECT_TRUE(text.contains(QFileInfo(opened).fileName())) << ext << text.toStdString();
+        EXPECT_TRUE(text.contains(QFileInfo(names.bin).fileName())) << ext << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral(": 3)"))) << ext << text.toStdString();
+        // The opened file found from the other side too.
+        EXPECT_FALSE(PairWarning(other, names.bin).isEmpty()) << ext;
+        image.SaveBin(LocalPath(names.bin));
+        EXPECT_TRUE(PairWarning(image, opened).isEmpty()) << ext;
+        QFile::remove(names.bin);
+        EXPECT_TRUE(PairWarning(image, opened).isEmpty()) << ext;
+        QFile cut(names.bin);
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        cut.write(QByteArray(100, '\x11'));
+        cut.close();
+        EXPECT_TRUE(PairWarning(image, opened).isEmpty()) << ext;
+        QFile::remove(names.bin);
+        QFile::remove(opened);
+    }
 }

@@ -143,6 +143,53 @@ TEST(PairWriter, WithoutSwapsAFailedSecondMoveStillBringsTheFirstBack) {
     EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"a.bin", "a.hex"}));
 }
 
+// When the first file cannot be put back after the second move failed, its previous contents
+// are kept under a visible name the message gives, which a later save into the folder leaves
+// alone even though the file is old; with swaps and without.
+TEST(PairWriter, PreviousContentsThatCannotBePutBackSurviveTheNextSave) {
+    for (const bool swaps : {true, false}) {
+        TempDir dir;
+        const std::string bin = dir.File("a.bin"), hex = dir.File("a.hex");
+        WriteTextFile(bin, "old bin");
+        WriteTextFile(hex, "old hex");
+        const timespec old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, bin.c_str(), old, 0), 0);
+        FirmwareImage img;
+        {
+            SystemCallLog log;
+            if (swaps) {
+                log.FailSwapOnto("a.hex", EIO);
+                log.FailSwapOnto("a.bin", EACCES, 1); // the move works, its undoing does not
+            } else {
+                log.FailSwapOnto("*", EINVAL);
+                log.FailRenameOnto("a.hex", EIO);
+                log.FailRenameOnto("a.bin", EACCES, 1);
+            }
+            EXPECT_EQ(SaveError([&] { img.SaveBinAndHex(bin, hex); }),
+                      "Can't write file.\n" + hex + ": Input/output error; " + bin +
+                          " holds the new image; its previous contents are in " +
+                          dir.File("a.previous.bin"))
+                << swaps;
+        }
+        EXPECT_EQ(ReadTextFile(dir.File("a.previous.bin")), "old bin");
+        EXPECT_EQ(ReadTextFile(hex), "old hex");
+        img.SaveBin(dir.File("b.bin"));
+        EXPECT_EQ(FilesIn(dir.Path()),
+                  (std::vector<std::string>{"a.bin", "a.hex", "a.previous.bin", "b.bin"}))
+            << swaps;
+        // A second failure does not write over the first kept file.
+        WriteTextFile(bin, "newer bin");
+        {
+            SystemCallLog log;
+            log.FailSwapOnto("a.hex", EIO);
+            log.FailSwapOnto("a.bin", EACCES, 1);
+            EXPECT_NE(SaveError([&] { img.SaveBinAndHex(bin, hex); }), "(no error)");
+        }
+        EXPECT_EQ(ReadTextFile(dir.File("a.previous.bin")), "old bin");
+        EXPECT_EQ(ReadTextFile(dir.File("a.previous-2.bin")), "newer bin");
+    }
+}
+
 // Temporary files of saves killed half-way are cleared by the next save into their folder, once
 // old; a fresh one (another save going on) and files of other names stay.
 TEST(PairWriter, TheNextSaveClearsOldTemporariesOfInterruptedSaves) {

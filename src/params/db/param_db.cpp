@@ -428,12 +428,18 @@ void ParamDatabase::saveAsSQLite(const QString& outPath) {
         QSqlQuery q(db());
         q.prepare(QStringLiteral("VACUUM INTO ?"));
         q.addBindValue(QFile::decodeName(out.TempName().c_str()));
-        if (!q.exec())
-            Fail(QStringLiteral("Не удалось записать %1").arg(outPath), q.lastError());
+        if (!q.exec()) {
+            // SQLite's own words ("disk I/O error") without the driver's "Unable to fetch row".
+            const QSqlError error = q.lastError();
+            const QString why = error.databaseText().trimmed().isEmpty()
+                                    ? ErrorText(error)
+                                    : error.databaseText().trimmed();
+            throw std::runtime_error("Can't write file.\n" + outPath.toStdString() + ": " +
+                                     why.toStdString());
+        }
         out.Finish();
         CommitReplacements({&out});
     } catch (const FileWriteError& e) {
-        throw std::runtime_error("Не удалось записать " +
-                                 QFile::decodeName(e.what()).toStdString());
+        throw std::runtime_error(std::string("Can't write file.\n") + e.what());
     }
 }
