@@ -9,10 +9,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSet>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -35,7 +35,8 @@ DiffLine LineOf(const QTreeWidgetItem* item) {
 
 // A difference with its sign: "+2,0", "-1,5"; a zero that rounds so shows as "0,0".
 QString Signed(const QString& number) {
-    const bool zero = !number.contains(QRegularExpression(QStringLiteral("[1-9]")));
+    const bool zero =
+        std::none_of(number.begin(), number.end(), [](QChar c) { return c >= '1' && c <= '9'; });
     return zero || number.startsWith(QLatin1Char('-')) ? number : QLatin1Char('+') + number;
 }
 

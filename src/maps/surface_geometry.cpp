@@ -186,17 +186,10 @@ void AddLabels(SurfaceFrame& frame, const FirmwareImage& image, MapKind map,
     frame.labels.push_back({{front, ToFloat(hi * style.k + style.b) + 0.2f, side}, info.caption});
 }
 
-} // namespace
-
-SurfaceStyle FittedStyle(const FirmwareImage& image, MapKind map, const FirmwareImage* reference) {
-    SurfaceStyle style = StyleOf(map);
+// The style stretched for values from lo to hi (see FittedStyle).
+SurfaceStyle Stretched(SurfaceStyle style, double lo, double hi) {
     if (style.rows == 0 || style.k == 0)
         return style;
-    double lo = HUGE_VAL;
-    double hi = -HUGE_VAL;
-    FiniteRange(image, map, style.rows * style.cols, lo, hi);
-    if (reference)
-        FiniteRange(*reference, map, style.rows * style.cols, lo, hi);
     const double span = (hi - lo) * std::fabs(style.k);
     if (!(hi > lo) || span >= MinSurfaceSpan)
         return style;
@@ -204,6 +197,18 @@ SurfaceStyle FittedStyle(const FirmwareImage& image, MapKind map, const Firmware
     style.b += lo * (style.k - k);
     style.k = k;
     return style;
+}
+
+} // namespace
+
+SurfaceStyle FittedStyle(const FirmwareImage& image, MapKind map, const FirmwareImage* reference) {
+    const SurfaceStyle style = StyleOf(map);
+    double lo = HUGE_VAL;
+    double hi = -HUGE_VAL;
+    FiniteRange(image, map, style.rows * style.cols, lo, hi);
+    if (reference)
+        FiniteRange(*reference, map, style.rows * style.cols, lo, hi);
+    return Stretched(style, lo, hi);
 }
 
 SurfaceStyle StyleOf(MapKind map) {
@@ -247,7 +252,16 @@ void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked
 
     const MapKind map = *marked;
     const MapInfo& info = GetMapInfo(map);
-    const SurfaceStyle style = FittedStyle(image, map, reference);
+    // The table's own range labels its height axis; with the reference's it fits the height.
+    const SurfaceStyle plain = StyleOf(map);
+    double lo = HUGE_VAL;
+    double hi = -HUGE_VAL;
+    FiniteRange(image, map, plain.rows * plain.cols, lo, hi);
+    double bothLo = lo;
+    double bothHi = hi;
+    if (reference)
+        FiniteRange(*reference, map, plain.rows * plain.cols, bothLo, bothHi);
+    const SurfaceStyle style = Stretched(plain, bothLo, bothHi);
     const int R = style.rows;
     const int C = style.cols;
     if (R == 0 || C == 0)
@@ -281,12 +295,7 @@ void BuildSurfaceFrame(const FirmwareImage& image, std::optional<MapKind> marked
     frame.cells.assign(grid.begin(), grid.begin() + R * C);
     frame.cellRows = R;
     frame.cellCols = C;
-    {
-        double lo = HUGE_VAL;
-        double hi = -HUGE_VAL;
-        FiniteRange(image, map, R * C, lo, hi);
-        AddLabels(frame, image, map, style, lo, hi, decimalSeparator);
-    }
+    AddLabels(frame, image, map, style, lo, hi, decimalSeparator);
     int first = 0;
 
     // Cross-hair along the current column and along the current row. The grid may show a

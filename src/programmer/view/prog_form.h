@@ -4,7 +4,6 @@
 #include "programmer/bring_up.h"
 #include "programmer/progress_text.h"
 #include "programmer/runs.h"
-#include "programmer/timer.h"
 
 #include <QDateTime>
 #include <QDialog>
