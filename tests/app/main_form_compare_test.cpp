@@ -1,4 +1,5 @@
 #include "app/diff_form.h"
+#include "document/edit_history.h"
 #include "image_bytes.h"
 #include "main_form_fixture.h"
 #include "maps/cell_edit.h"
@@ -143,6 +144,11 @@ TEST_F(CompareTest, ANumberTypedIntoTheDifferenceViewIsTheDifference) {
     EXPECT_EQ(form->GetImage().ReadByte(uoz), refBytes[uoz] + 2); // +1° is two codes
     EXPECT_EQ(form->GetImage().ReadByte(next), refBytes[next] + 2);
     EXPECT_EQ(form->Grid()->Cell(5, 3), QStringLiteral("1,0"));
+    // The step says it set the cells to the reference plus the difference.
+    const QString step = form->Document().History().UndoName();
+    EXPECT_TRUE(step.startsWith(QStringLiteral("УОЗ ")) &&
+                step.endsWith(QStringLiteral(": эталон +1,0°")))
+        << step.toStdString();
 
     const std::vector<uint8_t> bytes(form->GetImage().Bytes(),
                                      form->GetImage().Bytes() + FirmwareImage::Size);
